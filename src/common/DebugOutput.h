@@ -1,0 +1,15 @@
+// The system's only diagnostics: fixed lines handed to OutputDebugStringA.
+#pragma once
+
+#include <string_view>
+
+namespace modroute {
+
+// Prints a UTF-8 text converted to code page 936, the game's ANSI code page.
+void PrintDebugLine(std::string_view utf8Text);
+
+// Prints a fixed UTF-8 prefix followed by text already in the ANSI code page
+// (a path the system read from Win32) and a line feed.
+void PrintDebugLineWithAnsi(std::string_view utf8Prefix, std::string_view ansiText);
+
+}  // namespace modroute

@@ -1,0 +1,66 @@
+#include "common/PathText.h"
+
+namespace modroute {
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+std::size_t FindLastSeparator(std::string_view path) {
+    return path.find_last_of("\\/");
+}
+
+std::string PathJoin(std::string_view a, std::string_view b) {
+    if (a.empty()) return std::string(b);
+    if (b.empty()) return std::string(a);
+    std::string joined(a);
+    if (!IsSeparator(joined.back())) joined += '\\';
+    joined += b;
+    return joined;
+}
+
+std::string ToBackslashes(std::string_view path) {
+    std::string result(path);
+    for (char& c : result) {
+        if (c == '/') c = '\\';
+    }
+    return result;
+}
+
+std::string CleanPath(std::string_view path) {
+    if (path.empty()) return {};
+    const std::string slashed = ToBackslashes(path);
+    // A UNC prefix keeps both backslashes; a "\\?\" prefix is collapsed like
+    // any other doubled separator.
+    const bool uncPrefix = slashed.size() >= 3 && slashed[0] == '\\' && slashed[1] == '\\' &&
+                           slashed[2] != '?';
+    const std::size_t kept = uncPrefix ? 2 : 0;
+    std::string result = slashed.substr(0, kept);
+    result.reserve(slashed.size());
+    for (std::size_t i = kept; i < slashed.size(); ++i) {
+        const bool doubled = slashed[i] == '\\' && result.size() > kept && result.back() == '\\';
+        if (!doubled) result += slashed[i];
+    }
+    return result;
+}
+
+std::string GetFileName(std::string_view path) {
+    const std::string cleaned = CleanPath(path);
+    const std::size_t separator = FindLastSeparator(cleaned);
+    if (separator == std::string::npos) return cleaned;
+    return cleaned.substr(separator + 1);
+}
+
+std::string GetExtension(std::string_view path) {
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string_view::npos) return {};
+    return std::string(path.substr(dot));
+}
+
+std::string GetStem(std::string_view path) {
+    const std::size_t separator = FindLastSeparator(path);
+    std::string_view last = separator == std::string_view::npos ? path : path.substr(separator + 1);
+    const std::size_t dot = last.rfind('.');
+    if (dot != std::string_view::npos) last = last.substr(0, dot);
+    return std::string(last);
+}
+
+}  // namespace modroute

@@ -1,0 +1,15 @@
+#include "startup/ModSystem.h"
+
+namespace modroute {
+
+bool ModSystem::EarlyInitialize() {
+    // The file hooks are not part of this build yet: report that nothing was
+    // installed so the caller prints its warning instead of a false success.
+    return false;
+}
+
+bool ModSystem::FullInitialize() {
+    return true;
+}
+
+}  // namespace modroute

@@ -1,0 +1,149 @@
+#include "startup/StartupSequence.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+
+#include "common/DebugOutput.h"
+#include "startup/BackgroundThreads.h"
+#include "startup/ModSystem.h"
+
+namespace modroute {
+namespace {
+
+// One-byte flags written only on the loader's thread or inside the first
+// AVIFileInit call.
+bool g_attachGuard = false;
+bool g_attachDone = false;
+bool g_activationPending = true;
+bool g_fontThreadStarted = false;
+bool g_fullInitThreadStarted = false;
+
+void PrintStageResult(bool ok, const char* success, const char* failure) {
+    PrintDebugLine(ok ? success : failure);
+}
+
+void PrintMainProgramPath() {
+    HMODULE mainModule = GetModuleHandleA(nullptr);
+    if (mainModule == nullptr) return;
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(mainModule, path, MAX_PATH);
+    path[MAX_PATH - 1] = '\0';
+    PrintDebugLineWithAnsi("主程序路径: ", path);
+}
+
+void ApplySwitchableCodePatches() {
+    // The hidden-command and loadsnp patches are applied here once they are
+    // part of the build.
+}
+
+DWORD ForwardAviFileInit() {
+    HMODULE library = LoadLibraryA("AVIFIL32_original.dll");
+    if (library == nullptr) {
+        char path[MAX_PATH] = {};
+        const UINT length = GetSystemDirectoryA(path, MAX_PATH);
+        if (length > 0 && length < MAX_PATH) {
+            strncat(path, "\\AVIFIL32.dll", MAX_PATH - 1 - length);
+            library = LoadLibraryA(path);
+        }
+    }
+    if (library == nullptr) return 1;
+    DWORD result = 1;
+    using AviFileInitFunction = DWORD(WINAPI*)();
+    auto function = reinterpret_cast<AviFileInitFunction>(
+        reinterpret_cast<void*>(GetProcAddress(library, "AVIFileInit")));
+    if (function != nullptr) result = function();
+    FreeLibrary(library);
+    return result;
+}
+
+}  // namespace
+
+void OnProcessAttach(HMODULE self) {
+    if (g_attachGuard) {
+        PrintDebugLine("TavrenMOD: DLL重复加载，跳过初始化\n");
+        return;
+    }
+    g_attachGuard = true;
+    DisableThreadLibraryCalls(self);
+
+    PrintDebugLine("=== TavrenMOD DLL加载 ===\n");
+    PrintDebugLine("日志系统初始化成功\n");
+    PrintMainProgramPath();
+
+    PrintDebugLine("第1步：读取核心配置...\n");
+    const bool coreSettingsRead = false;  // the configuration manager is not part of this build yet
+    PrintStageResult(coreSettingsRead, "核心配置读取完成\n", "警告: 核心配置读取失败，使用默认值\n");
+
+    PrintDebugLine("第4步：初始化虚拟文件系统...\n");
+    const bool vfsReady = false;  // the virtual file system is not part of this build yet
+    PrintStageResult(vfsReady, "虚拟文件系统初始化完成\n", "警告: 虚拟文件系统初始化失败\n");
+
+    StartPvkIndexThread();
+
+    PrintDebugLine("第6步：早期初始化文件重定向系统...\n");
+    const bool redirectReady = false;  // the redirector is not part of this build yet
+    PrintStageResult(redirectReady, "文件重定向系统早期初始化完成\n", "警告: 文件重定向系统早期初始化失败\n");
+
+    PrintDebugLine("第7步：安装IAT Hook...\n");
+    const bool hooksInstalled = false;  // the file hooks are not part of this build yet
+    PrintStageResult(hooksInstalled, "IAT Hook安装成功\n", "错误: IAT Hook安装失败\n");
+
+    if (!g_fontThreadStarted) {
+        g_fontThreadStarted = true;
+        StartDetachedThread(FontHookThread);
+    }
+
+    PrintDebugLine("第8步：早期初始化MOD系统...\n");
+    PrintStageResult(ModSystem::EarlyInitialize(), "MOD系统早期初始化完成\n",
+                     "警告: MOD系统早期初始化失败！游戏可能无法正常运行。\n");
+
+    PrintDebugLine("第9步：创建完整初始化线程...\n");
+    if (!g_fullInitThreadStarted) {
+        if (StartDetachedThread(FullInitializeThread)) {
+            g_fullInitThreadStarted = true;
+            PrintDebugLine("完整初始化线程创建成功\n");
+        } else {
+            PrintDebugLine("错误: 无法创建完整初始化线程\n");
+        }
+    }
+
+    ApplySwitchableCodePatches();
+
+    g_attachDone = true;
+    PrintDebugLine("=== DLL初始化序列完成 ===\n");
+}
+
+void OnProcessDetach() {
+    PrintDebugLine("=== DLL卸载，开始清理 ===\n");
+    try {
+        // Font substitution removal runs here once it is part of the build.
+    } catch (...) {
+        PrintDebugLine("警告: 字体 Hook 卸载失败\n");
+    }
+    try {
+        // Hook removal runs here once the file hooks are part of the build.
+    } catch (...) {
+        PrintDebugLine("警告: IAT Hook卸载失败\n");
+    }
+    PrintDebugLine("=== DLL清理完成 ===\n");
+}
+
+DWORD AviFileInitEntry() {
+    if (g_activationPending) {
+        g_activationPending = false;
+        if (!g_attachDone && ModSystem::EarlyInitialize()) StartDetachedThread(ActivationThread);
+        ApplySwitchableCodePatches();
+        PrintDebugLine("AVIFileInit: MOD 系统激活流程完成\n");
+    }
+    return ForwardAviFileInit();
+}
+
+bool InitializeModSystemEntry() { return ModSystem::FullInitialize(); }
+
+void TerminateHandler() {
+    PrintDebugLine("致命错误: 未处理的异常终止\n");
+    std::abort();
+}
+
+}  // namespace modroute

@@ -1,0 +1,22 @@
+// The library's attach and detach sequences, AVIFileInit and the full
+// initialisation export, independent of how the DLL's entry points reach them.
+#pragma once
+
+#include <windows.h>
+
+namespace modroute {
+
+// Process attach: runs the attach sequence once; a second attach only prints.
+void OnProcessAttach(HMODULE self);
+void OnProcessDetach();
+
+// Body of the exported AVIFileInit: one-time activation, then forwarding.
+DWORD AviFileInitEntry();
+
+// Body of the exported InitializeTavrenModSystem.
+bool InitializeModSystemEntry();
+
+// Prints the fatal line and aborts; installed as the terminate handler.
+[[noreturn]] void TerminateHandler();
+
+}  // namespace modroute

@@ -1,0 +1,234 @@
+// Stand-in for the game Tavren.exe. Like the real game it imports AVIFileInit
+// from AVIFIL32.dll (the library that ModRoute.dll stands in for) and calls it
+// at start; then it performs a script of file operations and prints one
+// tab-separated result line per operation on standard output.
+//
+// Usage: Tavren.exe SCRIPT-FILE   (UTF-8, one operation per line, '#' comments)
+//   createa PATH | createw PATH    CreateFile + GetFileSize + ReadFile + SetFilePointer
+//   attr PATH                      GetFileAttributesA
+//   find PATTERN                   FindFirstFileA / FindNextFileA / FindClose
+//   fopen PATH | fopen_s PATH | open PATH   run-time library opens, then read
+//   loadlib NAME | loadlibw NAME   LoadLibraryA / LoadLibraryW
+//   call EXPORT [ARG]              call an export of AVIFIL32.dll (see CallExport)
+//   sleep MS
+#include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern "C" __declspec(dllimport) DWORD WINAPI AVIFileInit();
+
+namespace {
+
+std::wstring Widen(const std::string& utf8) {
+    if (utf8.empty()) return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+    return wide;
+}
+
+std::string Narrow(const std::wstring& wide, UINT codePage) {
+    if (wide.empty()) return {};
+    const int n = WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                      nullptr, nullptr);
+    std::string text(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n, nullptr, nullptr);
+    return text;
+}
+
+// The game speaks the ANSI code page; scripts are UTF-8.
+std::string ToAnsi(const std::string& utf8) { return Narrow(Widen(utf8), CP_ACP); }
+std::string AnsiToUtf8(const std::string& ansi) {
+    if (ansi.empty()) return {};
+    const int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(), n);
+    return Narrow(wide, CP_UTF8);
+}
+
+// Printable ASCII as it is, everything else as \xNN, at most 200 bytes.
+std::string Escape(const std::string& data) {
+    std::string out;
+    const std::size_t limit = data.size() < 200 ? data.size() : 200;
+    for (std::size_t i = 0; i < limit; ++i) {
+        const unsigned char c = static_cast<unsigned char>(data[i]);
+        if (c >= 0x20 && c < 0x7F && c != '\\') {
+            out += static_cast<char>(c);
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        }
+    }
+    if (data.size() > limit) out += "...";
+    return out;
+}
+
+void Print(const std::string& line) {
+    std::cout << line << '\n' << std::flush;
+}
+
+std::string Error(DWORD code) { return "fail\terror=" + std::to_string(code); }
+
+std::string ReadHandle(HANDLE file) {
+    const DWORD size = GetFileSize(file, nullptr);
+    std::string data;
+    if (size == INVALID_FILE_SIZE) return "fail\tGetFileSize error=" + std::to_string(GetLastError());
+    data.resize(size);
+    DWORD read = 0;
+    if (size > 0 && !ReadFile(file, data.data(), size, &read, nullptr)) {
+        return "fail\tReadFile error=" + std::to_string(GetLastError());
+    }
+    data.resize(read);
+    // Seek back and read the first bytes again, as the game does for headers.
+    std::string again = "-";
+    if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER && size > 0) {
+        char head[4] = {};
+        DWORD headRead = 0;
+        const DWORD want = size < 4 ? size : 4;
+        if (ReadFile(file, head, want, &headRead, nullptr)) again = Escape(std::string(head, headRead));
+    }
+    return "ok\tsize=" + std::to_string(size) + "\tdata=" + Escape(data) + "\thead=" + again;
+}
+
+std::string OpenWithCreateFile(const std::string& path, bool wide) {
+    HANDLE file = wide ? CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr)
+                       : CreateFileA(ToAnsi(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return Error(GetLastError());
+    std::string result = ReadHandle(file);
+    if (!CloseHandle(file)) result += "\tclose=fail";
+    return result;
+}
+
+std::string ReadStream(FILE* stream) {
+    std::string data;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, stream)) > 0) data.append(buffer, n);
+    std::fclose(stream);
+    return "ok\tsize=" + std::to_string(data.size()) + "\tdata=" + Escape(data);
+}
+
+std::string OpenWithCrt(const std::string& kind, const std::string& path) {
+    const std::string ansi = ToAnsi(path);
+    if (kind == "fopen") {
+        FILE* stream = std::fopen(ansi.c_str(), "rb");
+        return stream ? ReadStream(stream) : "fail\terrno=" + std::to_string(errno);
+    }
+    if (kind == "fopen_s") {
+        FILE* stream = nullptr;
+        const errno_t error = fopen_s(&stream, ansi.c_str(), "rb");
+        return error == 0 && stream ? ReadStream(stream) : "fail\terrno=" + std::to_string(error);
+    }
+    const int fd = _open(ansi.c_str(), _O_RDONLY | _O_BINARY);
+    if (fd < 0) return "fail\terrno=" + std::to_string(errno);
+    std::string data;
+    char buffer[4096];
+    int n;
+    while ((n = _read(fd, buffer, sizeof buffer)) > 0) data.append(buffer, static_cast<std::size_t>(n));
+    _close(fd);
+    return "ok\tsize=" + std::to_string(data.size()) + "\tdata=" + Escape(data);
+}
+
+std::string Attributes(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(ToAnsi(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return Error(GetLastError());
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%lX", attributes);
+    return std::string("ok\t") + text + ((attributes & FILE_ATTRIBUTE_DIRECTORY) ? "\tdir" : "\tfile");
+}
+
+std::string Find(const std::string& pattern) {
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA(ToAnsi(pattern).c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE) return Error(GetLastError());
+    std::string names;
+    do {
+        if (!names.empty()) names += ',';
+        names += AnsiToUtf8(data.cFileName);
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) names += '/';
+    } while (FindNextFileA(search, &data));
+    const DWORD last = GetLastError();
+    FindClose(search);
+    return "ok\t" + names + (last == ERROR_NO_MORE_FILES ? "" : "\tnext-error=" + std::to_string(last));
+}
+
+std::string ModulePath(HMODULE module) {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(module, path, MAX_PATH);
+    return Narrow(path, CP_UTF8);
+}
+
+std::string LoadLib(const std::string& name, bool wide) {
+    HMODULE module = wide ? LoadLibraryW(Widen(name).c_str()) : LoadLibraryA(ToAnsi(name).c_str());
+    if (module == nullptr) return Error(GetLastError());
+    return "ok\t" + ModulePath(module);
+}
+
+// Calls an export of the library loaded as AVIFIL32.dll.
+std::string CallExport(const std::string& name, const std::string& argument) {
+    HMODULE library = GetModuleHandleA("AVIFIL32.dll");
+    if (library == nullptr) return "fail\tAVIFIL32.dll not loaded";
+    FARPROC address = GetProcAddress(library, name.c_str());
+    if (address == nullptr) return "fail\tno export " + name;
+    auto raw = reinterpret_cast<void*>(address);
+    if (name == "AVIFileInit") {
+        const DWORD result = reinterpret_cast<DWORD(WINAPI*)()>(raw)();
+        return "ok\tresult=" + std::to_string(result);
+    }
+    if (name == "InitializeTavrenModSystem") {
+        const bool result = reinterpret_cast<bool (*)()>(raw)();
+        return std::string("ok\tresult=") + (result ? "true" : "false");
+    }
+    (void)argument;
+    return "fail\tno calling convention known for " + name;
+}
+
+std::string Perform(const std::string& op, const std::string& argument) {
+    if (op == "createa" || op == "createw") return OpenWithCreateFile(argument, op == "createw");
+    if (op == "fopen" || op == "fopen_s" || op == "open") return OpenWithCrt(op, argument);
+    if (op == "attr") return Attributes(argument);
+    if (op == "find") return Find(argument);
+    if (op == "loadlib" || op == "loadlibw") return LoadLib(argument, op == "loadlibw");
+    if (op == "call") {
+        const std::size_t space = argument.find(' ');
+        return CallExport(argument.substr(0, space), space == std::string::npos ? "" : argument.substr(space + 1));
+    }
+    if (op == "sleep") {
+        Sleep(static_cast<DWORD>(std::stoul(argument)));
+        return "ok";
+    }
+    return "fail\tunknown operation";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Print("avifileinit\t-\tresult=" + std::to_string(AVIFileInit()));
+    if (argc < 2) return 0;
+    std::ifstream script(argv[1], std::ios::binary);
+    if (!script) {
+        Print(std::string("script\t") + argv[1] + "\tfail\tcannot open");
+        return 2;
+    }
+    std::string line;
+    while (std::getline(script, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == '#') continue;
+        const std::size_t space = line.find(' ');
+        const std::string op = line.substr(0, space);
+        const std::string argument = space == std::string::npos ? "" : line.substr(space + 1);
+        Print(op + "\t" + argument + "\t" + Perform(op, argument));
+    }
+    return 0;
+}

@@ -1,0 +1,46 @@
+#include <gtest/gtest.h>
+
+#include "common/PathText.h"
+
+using namespace modroute;
+
+TEST(PathJoin, InsertsOneSeparatorAndKeepsWhatTheCallerGave) {
+    EXPECT_EQ(PathJoin("C:\\Game\\", "base"), "C:\\Game\\base");
+    EXPECT_EQ(PathJoin("C:/Game/", "base"), "C:/Game/base");
+    EXPECT_EQ(PathJoin("C:\\Game", "base"), "C:\\Game\\base");
+    EXPECT_EQ(PathJoin("a", "\\b"), "a\\\\b");
+    EXPECT_EQ(PathJoin("", "b"), "b");
+    EXPECT_EQ(PathJoin("a", ""), "a");
+    EXPECT_EQ(PathJoin("", ""), "");
+}
+
+TEST(CleanPath, CollapsesDoubledSeparatorsButKeepsAUncPrefix) {
+    EXPECT_EQ(CleanPath(""), "");
+    EXPECT_EQ(CleanPath("a//b\\\\c"), "a\\b\\c");
+    EXPECT_EQ(CleanPath("a/b/c"), "a\\b\\c");
+    EXPECT_EQ(CleanPath("a\\\\\\b"), "a\\b");
+    EXPECT_EQ(CleanPath("\\\\server\\share\\\\x"), "\\\\server\\share\\x");
+    EXPECT_EQ(CleanPath("//server/share"), "\\\\server\\share");
+    EXPECT_EQ(CleanPath("\\\\?\\C:\\x"), "\\?\\C:\\x");
+    EXPECT_EQ(CleanPath("\\\\"), "\\");  // too short to be a UNC prefix
+    EXPECT_EQ(CleanPath("dir\\"), "dir\\");
+}
+
+TEST(PathParts, FileNameExtensionAndStem) {
+    EXPECT_EQ(GetFileName("a/b\\c.txt"), "c.txt");
+    EXPECT_EQ(GetFileName("c.txt"), "c.txt");
+    EXPECT_EQ(GetFileName("dir\\"), "");
+    EXPECT_EQ(GetExtension("sn01.wp"), ".wp");
+    EXPECT_EQ(GetExtension("maps.v2\\readme"), ".v2\\readme");  // the last dot of the whole string
+    EXPECT_EQ(GetExtension("readme"), "");
+    EXPECT_EQ(GetStem("sn01.wp"), "sn01");
+    EXPECT_EQ(GetStem("maps\\sn01.wp"), "sn01");
+    EXPECT_EQ(GetStem("maps.v2\\readme"), "readme");  // a dot in a folder does not cut the name
+    EXPECT_EQ(GetStem("a/b.c.d"), "b.c");
+    EXPECT_EQ(GetStem(".hidden"), "");
+}
+
+TEST(PathText, ToBackslashesTouchesOnlySlashes) {
+    EXPECT_EQ(ToBackslashes("a/b\\c//d"), "a\\b\\c\\\\d");
+    EXPECT_EQ(ToBackslashes("\xC4\xE3/\xBA\xC3"), "\xC4\xE3\\\xBA\xC3");  // GBK bytes stay
+}
