@@ -1,0 +1,22 @@
+// The settings read once at early initialisation, with their defaults.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace modroute {
+
+struct CoreSettings {
+    std::uint32_t ToggleCommand = 1;   // hidden-command patch, 0 = off
+    std::uint32_t OpenPlay = 1;        // loadsnp patch, 0 = off
+    std::string TimesNewRoman;         // UTF-8 face name, empty = off
+    std::int32_t TimesNewRomanScale = 100;
+    std::string MingLiU;               // UTF-8 face name, empty = off
+    std::int32_t MingLiUScale = 100;
+    std::uint32_t AutoRes = 0;         // 0 off, 1 rebuild, 2 rebuild on change, 3 append
+    bool AutoResEnabled = false;       // AutoRes != 0
+    std::int32_t EnablePreloadPVK = 3;
+    std::string SelectedMod;           // code page 936 bytes (or raw bytes), empty = none
+};
+
+}  // namespace modroute
