@@ -1,0 +1,39 @@
+// Pure text rules of path redirection: the canonical form of a game path,
+// the game-root files, special files and the map-id rewrite.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace modroute {
+
+// Canonical form: '/' to '\', a leading ".\" or '\' dropped, a leading ".."
+// not followed by '\' dropped, doubled backslashes collapsed. Case stays.
+std::string NormalizePath(std::string_view path);
+
+// The file name (after the last separator) is one of the game-root files
+// that are always used from the game folder.
+bool IsRootFile(std::string_view path);
+
+// Map files that prefer the mod and base folders over the game folder.
+bool IsSpecialFile(std::string_view path);
+
+// Bytes passed through tolower (ASCII only; GBK bytes stay).
+std::string ToLowerAscii(std::string_view text);
+std::string ToUpperAscii(std::string_view text);
+
+// Position of the map id ("sn" followed by two characters) in a lower-case
+// path, when four characters follow from it; npos otherwise.
+std::size_t FindMapId(std::string_view lowerPath);
+
+// Looks an upper-case map key (SN07) up; gives the map's directory in UTF-8.
+using MapDirectoryLookup = std::function<std::optional<std::string>(const std::string& key)>;
+
+// Rewrites a clean path whose map id names a whole folder (sn01\x) or the
+// map's pack (sn01.pak) to the mapped directory; a file named after the id
+// takes the directory's name too. Gives nothing when no rewrite applies.
+std::optional<std::string> RewriteMapPath(const std::string& clean, const MapDirectoryLookup& lookup);
+
+}  // namespace modroute

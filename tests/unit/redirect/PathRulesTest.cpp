@@ -1,0 +1,70 @@
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "redirect/PathRules.h"
+
+using namespace modroute;
+
+TEST(NormalizePath, BringsGamePathsIntoCanonicalForm) {
+    EXPECT_EQ(NormalizePath("./data//x.pak"), "data\\x.pak");
+    EXPECT_EQ(NormalizePath("\\data\\x"), "data\\x");
+    EXPECT_EQ(NormalizePath("..\\x"), "..\\x");  // a real parent reference stays
+    EXPECT_EQ(NormalizePath("..x"), "x");
+    EXPECT_EQ(NormalizePath(".."), "..");
+    EXPECT_EQ(NormalizePath("a\\\\\\\\b"), "a\\b");
+    EXPECT_EQ(NormalizePath("Texture/Hero.DDS"), "Texture\\Hero.DDS");  // case stays
+    EXPECT_EQ(NormalizePath("C:\\Game\\x"), "C:\\Game\\x");
+    EXPECT_EQ(NormalizePath("\\\\server\\share"), "\\server\\share");  // a UNC path keeps one leading backslash
+    EXPECT_EQ(NormalizePath(""), "");
+}
+
+TEST(IsRootFile, MatchesTheFileNameExactly) {
+    EXPECT_TRUE(IsRootFile("Tavren.exe"));
+    EXPECT_TRUE(IsRootFile("data\\config.ini"));
+    EXPECT_TRUE(IsRootFile("C:\\Game\\config.ini"));
+    EXPECT_TRUE(IsRootFile("a/mgstringtableHT.ini"));
+    EXPECT_FALSE(IsRootFile("Config.ini"));
+    EXPECT_FALSE(IsRootFile("Tavren.exe.bak"));
+    EXPECT_FALSE(IsRootFile("config.ini\\x"));
+    EXPECT_FALSE(IsRootFile(""));
+}
+
+TEST(IsSpecialFile, MapFilesAnywhereInThePath) {
+    EXPECT_TRUE(IsSpecialFile("maps\\sn01\\sn01.wp"));
+    EXPECT_TRUE(IsSpecialFile("maps\\SN01\\SN01.WP"));
+    EXPECT_TRUE(IsSpecialFile("x\\terrain_.pst"));
+    EXPECT_FALSE(IsSpecialFile("x\\terrain.pst"));
+    EXPECT_FALSE(IsSpecialFile("texture\\a.dds"));
+}
+
+namespace {
+MapDirectoryLookup Lookup(std::map<std::string, std::string> entries) {
+    return [entries](const std::string& key) -> std::optional<std::string> {
+        const auto found = entries.find(key);
+        if (found == entries.end()) return std::nullopt;
+        return found->second;
+    };
+}
+}  // namespace
+
+TEST(RewriteMapPath, FolderAndPackNamesTakeTheMappedDirectory) {
+    const MapDirectoryLookup lookup = Lookup({{"SN01", "Dune"}, {"SN12", "\xE6\xB2\x99\xE6\xBC\xA0"}});
+    EXPECT_EQ(RewriteMapPath("sn01\\sn01.wp", lookup), "Dune\\Dune.wp");
+    EXPECT_EQ(RewriteMapPath("SN01\\terrain.gmb", lookup), "Dune\\terrain.gmb");
+    EXPECT_EQ(RewriteMapPath("sn01.pak", lookup), "Dune.pak");
+    EXPECT_EQ(RewriteMapPath("maps\\sn12\\sn12.des", lookup), "maps\\\xE6\xB2\x99\xE6\xBC\xA0\\\xE6\xB2\x99\xE6\xBC\xA0.des");
+    // The id not followed by a separator is not a folder name.
+    EXPECT_EQ(RewriteMapPath("maps\\sn01x.txt", lookup), std::nullopt);
+    EXPECT_EQ(RewriteMapPath("sn01\\", lookup), std::nullopt);  // nothing after the folder
+    // Unknown ids and paths without an id stay.
+    EXPECT_EQ(RewriteMapPath("sn02\\sn02.wp", lookup), std::nullopt);
+    EXPECT_EQ(RewriteMapPath("texture\\a.dds", lookup), std::nullopt);
+    EXPECT_EQ(RewriteMapPath("sn0", lookup), std::nullopt);
+}
+
+TEST(RewriteMapPath, OnlyTheFirstIdCountsAndOtherFilesKeepTheirNames) {
+    const MapDirectoryLookup lookup = Lookup({{"SN01", "Dune"}});
+    EXPECT_EQ(RewriteMapPath("sn01\\snow.dds", lookup), "Dune\\snow.dds");
+    EXPECT_EQ(RewriteMapPath("sn01\\sub\\sn01", lookup), "Dune\\sub\\Dune");
+}
