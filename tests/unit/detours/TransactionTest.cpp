@@ -294,15 +294,19 @@ struct Spinner {
         ResumeThread(thread);
         return context.Eip;
     }
-    // Starts a thread in entry and waits until it spins inside [from, from + size).
-    void Start(std::uintptr_t from, std::uintptr_t size) {
+    // Starts a thread in entry; true once it spins inside [from, from + size).
+    bool Start(std::uintptr_t from, std::uintptr_t size) {
         thread = CreateThread(nullptr, 0, &Run, this, 0, nullptr);
-        while (Eip() - from >= size) Sleep(1);
+        for (int i = 0; i < 5000; ++i, Sleep(1)) {
+            if (Eip() - from < size) return true;
+        }
+        return false;
     }
+    // The thread's result; 0 when it does not end.
     DWORD Finish() {
         InterlockedExchange(&flag, 1);
-        WaitForSingleObject(thread, INFINITE);
         DWORD exitCode = 0;
+        if (WaitForSingleObject(thread, 5000) != WAIT_OBJECT_0) TerminateThread(thread, 0);
         GetExitCodeThread(thread, &exitCode);
         CloseHandle(thread);
         return exitCode;
@@ -321,7 +325,7 @@ TEST(DetourTransaction, EnlistedThreadsAreMovedOutOfRewrittenBytes) {
     const auto entry = reinterpret_cast<std::uintptr_t>(function);
 
     Spinner inFunction{function};
-    inFunction.Start(entry, 6);
+    ASSERT_TRUE(inFunction.Start(entry, 6));
     g_spinReal = reinterpret_cast<PVOID>(function);
     ASSERT_EQ(DetourTransactionBegin(), NO_ERROR);
     ASSERT_EQ(DetourUpdateThread(inFunction.thread), NO_ERROR);
@@ -331,7 +335,7 @@ TEST(DetourTransaction, EnlistedThreadsAreMovedOutOfRewrittenBytes) {
     EXPECT_LT(inFunction.Eip() - trampoline, 10u);
 
     Spinner inTrampoline{reinterpret_cast<Spin>(g_spinReal)};
-    inTrampoline.Start(trampoline, 10);
+    ASSERT_TRUE(inTrampoline.Start(trampoline, 10));
     EXPECT_EQ(inFunction.Finish(), 42u);  // ran on in the trampoline, never through the detour
 
     ASSERT_EQ(DetourTransactionBegin(), NO_ERROR);
