@@ -1,0 +1,142 @@
+#include "config/CoreSettingsReader.h"
+
+#include <windows.h>
+
+#include <optional>
+
+#include "common/PathText.h"
+#include "common/TextEncoding.h"
+#include "config/ConfigFiles.h"
+#include "config/SettingsText.h"
+
+namespace modroute {
+namespace {
+
+constexpr wchar_t kManagerKey[] = L"SOFTWARE\\TavrenModManager";
+
+// An open registry key, closed when it goes out of scope.
+class RegistryKey {
+public:
+    explicit RegistryKey(std::string_view subkey) {
+        std::wstring name = kManagerKey;
+        if (!subkey.empty()) {
+            name += L'\\';
+            for (const char c : subkey) name += static_cast<wchar_t>(static_cast<unsigned char>(c));
+        }
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, name.c_str(), 0, KEY_READ, &m_key) != ERROR_SUCCESS) m_key = nullptr;
+    }
+    ~RegistryKey() {
+        if (m_key != nullptr) RegCloseKey(m_key);
+    }
+    RegistryKey(const RegistryKey&) = delete;
+    RegistryKey& operator=(const RegistryKey&) = delete;
+
+    bool IsOpen() const { return m_key != nullptr; }
+
+    // Exactly four bytes of data; requiredType 0 accepts any type.
+    std::optional<std::uint32_t> QueryNumber(const wchar_t* valueName, DWORD requiredType = 0) const {
+        if (m_key == nullptr) return std::nullopt;
+        DWORD type = 0;
+        DWORD value = 0;
+        DWORD size = sizeof value;
+        if (RegQueryValueExW(m_key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+            ERROR_SUCCESS) {
+            return std::nullopt;
+        }
+        // Shorter data would leave part of the number unwritten.
+        if (size != sizeof value) return std::nullopt;
+        if (requiredType != 0 && type != requiredType) return std::nullopt;
+        return value;
+    }
+
+    // REG_SZ or REG_EXPAND_SZ (not expanded) of at most 255 characters, as UTF-8.
+    std::optional<std::string> QueryText(const wchar_t* valueName) const {
+        if (m_key == nullptr) return std::nullopt;
+        // One unit more than the query may fill, so the text is always terminated.
+        wchar_t buffer[257] = {};
+        DWORD type = 0;
+        DWORD size = 512;
+        if (RegQueryValueExW(m_key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) !=
+            ERROR_SUCCESS) {
+            return std::nullopt;
+        }
+        if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
+        // Registry text need not carry its terminator: stop at the data's end.
+        const std::size_t units = size / sizeof(wchar_t);
+        std::size_t length = 0;
+        while (length < units && buffer[length] != L'\0') ++length;
+        return WideToUtf8(std::wstring_view(buffer, length));
+    }
+
+private:
+    HKEY m_key = nullptr;
+};
+
+std::uint32_t ReadMaxMemoryMB() { return ReadRegistryNumber("Memory", L"MaxMemoryMB", kDefaultMaxMemoryMB); }
+
+std::int32_t ReadEnablePreloadPVK() {
+    return static_cast<std::int32_t>(
+        ReadRegistryNumber("", L"EnablePreloadPVK", static_cast<std::uint32_t>(kDefaultEnablePreloadPVK)));
+}
+
+}  // namespace
+
+std::uint32_t ReadRegistryNumber(std::string_view subkey, const wchar_t* valueName, std::uint32_t defaultValue) {
+    const RegistryKey key(subkey);
+    return key.QueryNumber(valueName).value_or(defaultValue);
+}
+
+bool ReadAutoResMode(CoreSettings& settings) {
+    const RegistryKey key("");
+    const std::uint32_t mode = key.QueryNumber(L"AutoRes").value_or(0);
+    settings.AutoRes = mode <= 3 ? mode : 0;
+    settings.AutoResEnabled = settings.AutoRes != 0;
+    return settings.AutoResEnabled;
+}
+
+void ReadPatchValues(CoreSettings& settings) {
+    const RegistryKey key("Patch");
+    if (!key.IsOpen()) return;
+    if (const auto value = key.QueryNumber(L"ToggleCommand")) settings.ToggleCommand = *value;
+    if (const auto value = key.QueryNumber(L"OpenPlay")) settings.OpenPlay = *value;
+}
+
+bool ReadFontValues(CoreSettings& settings) {
+    settings.TimesNewRoman.clear();
+    settings.MingLiU.clear();
+    settings.TimesNewRomanScale = 100;
+    settings.MingLiUScale = 100;
+    const RegistryKey key("Fonts");
+    if (key.IsOpen()) {
+        if (auto face = key.QueryText(L"TimesNewRoman")) settings.TimesNewRoman = std::move(*face);
+        if (const auto scale = key.QueryNumber(L"TimesNewRomanScale", REG_DWORD)) {
+            settings.TimesNewRomanScale = ClampFontScale(static_cast<std::int32_t>(*scale));
+        }
+        if (auto face = key.QueryText(L"MingLiU")) settings.MingLiU = std::move(*face);
+        if (const auto scale = key.QueryNumber(L"MingLiUScale", REG_DWORD)) {
+            settings.MingLiUScale = ClampFontScale(static_cast<std::int32_t>(*scale));
+        }
+    }
+    if (settings.TimesNewRoman == "0") settings.TimesNewRoman.clear();
+    if (settings.MingLiU == "0") settings.MingLiU.clear();
+    return !settings.TimesNewRoman.empty() || !settings.MingLiU.empty();
+}
+
+bool ReadSettingsFile(const std::string& ansiGameFolder, CoreSettings& settings, std::uint32_t& maxMemoryMB) {
+    const std::string path = PathJoin(ansiGameFolder, "ModRoute.ini");
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    std::optional<std::string> bytes;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        bytes = ReadConfigFileAnsiPath(path);
+    }
+    if (!bytes || bytes->empty()) {
+        maxMemoryMB = ReadMaxMemoryMB();
+        return false;
+    }
+    settings.SelectedMod = ParseSelectedMod(*bytes, Utf8ToAnsiStrict);
+    settings.EnablePreloadPVK = ReadEnablePreloadPVK();
+    maxMemoryMB = ReadMaxMemoryMB();
+    return true;
+}
+
+}  // namespace modroute
