@@ -1,0 +1,74 @@
+// The two [ModInfo] readers and the root entry name, over bytes.
+#include <gtest/gtest.h>
+
+#include "common/TextEncoding.h"
+#include "config/ConfigFiles.h"
+#include "config/ModInfoText.h"
+
+using namespace modroute;
+
+namespace {
+
+ModInfo Parse(const std::string& bytes) {
+    ModInfo info;
+    ParseModInfoText(bytes, info, "Blades", Utf8ToAnsiStrict);
+    return info;
+}
+
+std::string ReadTitle(const std::string& bytes) {
+    ModInfo info;
+    ReadModInfoText(bytes, info);
+    return info.title;
+}
+
+TEST(ModInfoText, ParseResetsToTheModDefaultsAndReadsOnlyModInfo) {
+    const ModInfo defaults = Parse("title=Before\n[ModConfig]\ntitle=Ignored\n");
+    EXPECT_EQ(defaults.title + "|" + defaults.folderName + "|" + defaults.version + "|" + defaults.image,
+              "Blades|Blades|1.0.0|info.jpg");
+    EXPECT_EQ(defaults.author, Utf8ToAnsi("未知作者"));
+
+    const ModInfo info = Parse(
+        "[ModInfo]\r\n  title =  刀锋 \r\n  ; author=Comment\r\n# version=Comment\r\nno equals sign\r\n"
+        "info=Sharp swords\r\ndescription=Swords\r\nimage=pics//cover/a.jpg\r\nwebsite=w\r\ncontact=c\r\n"
+        "type=\xB5\xB6\r\n[ModConfig]\r\ntitle=After\r\n");
+    EXPECT_EQ(info.title, Utf8ToAnsi("刀锋"));
+    EXPECT_EQ(info.author, Utf8ToAnsi("未知作者"));
+    EXPECT_EQ(info.info, "Swords");  // "description" sets info too; the later line wins
+    EXPECT_EQ(info.image, "pics\\cover\\a.jpg");
+    EXPECT_EQ(info.website + info.contact, "wc");
+    EXPECT_EQ(info.type, "");  // not UTF-8: cannot be converted
+}
+
+TEST(ModInfoText, ReadModInfoKeepsRawBytesAndTheCallersFields) {
+    ModInfo info;
+    info.title = "Caller";
+    ReadModInfoText("[ModInfo]\nauthor=刀锋\nimage=pics//a.jpg\ndescription=no\nfolderName=Blades\n", info);
+    EXPECT_EQ(info.title, "Caller");
+    EXPECT_EQ(info.author, "刀锋");
+    EXPECT_EQ(info.image, "pics//a.jpg");
+    EXPECT_EQ(info.info, "");
+    EXPECT_EQ(info.folderName, "Blades");
+}
+
+TEST(ModInfoText, SectionLinesFollowEachReadersOwnRule) {
+    // A byte-order mark stays in front of "[", so that section is not entered;
+    // after a first comment line, as in the default base.ini, it is.
+    EXPECT_EQ(Parse("\xEF\xBB\xBF[ModInfo]\ntitle=Marked\n").title, "Blades");
+    EXPECT_EQ(Parse("\xEF\xBB\xBF# comment\n[ModInfo]\ntitle=Marked\n").title, "Marked");
+    EXPECT_EQ(Parse("  [ModInfo]\ntitle=Indented\n").title, "Blades");
+    EXPECT_EQ(Parse("[ ModInfo ]\ntitle=Spaced\n").title, "Spaced");
+    EXPECT_EQ(Parse("[modinfo]\ntitle=Lower\n").title, "Blades");
+    EXPECT_EQ(ReadTitle("  [ModInfo]  \ntitle=Indented\n"), "Indented");
+    EXPECT_EQ(ReadTitle("[ ModInfo ]\ntitle=Spaced\n"), "");
+}
+
+TEST(ModInfoText, RootEntryNameDropsOnlyAShortAlphanumericExtension) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"Blades.net", "Blades"}, {"Blades.2024.1", "Blades.2024"}, {"Blades.Abc4", "Blades"},
+        {"Blades", "Blades"},     {".x", ".x"},                     {"x.", "x."},
+        {"Blades.final", "Blades.final"}, {"Blades.v-2", "Blades.v-2"}, {"Blades.\xB5\xB6", "Blades.\xB5\xB6"},
+    };
+    for (const auto& [folder, root] : cases) EXPECT_EQ(RootEntryName(folder), root) << folder;
+}
+
+}  // namespace
