@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -42,6 +43,27 @@ public:
     // A copy of the found mod folders; safe while the full initialisation fills them.
     std::vector<ModFolder> GetModFolders() const;
 
+    // The private file-data heap's limit in MiB (0: no limit), read with the
+    // settings file; 512 until then.
+    static std::uint32_t MaxMemoryMB();
+
+    // The steps of the full initialisation, in the order it runs them.
+    // Rebuilds the mod folder list and adds the configurations found; always true.
+    bool ScanModFolders();
+    // Loads a configuration for every found mod that has none yet.
+    void InitializeDefaultModConfigs();
+    // Creates base with a default base.ini when mods exists but base does not;
+    // false when either cannot be created.
+    bool EnsureBaseFolder();
+
+    // Builds and stores the configuration of one mod (name as listed, code
+    // page 936); false when its description file exists but cannot be read.
+    bool LoadModConfig(const std::string& modName);
+    // Description file readers (UTF-8 paths); false only when the file cannot
+    // be read, and then out is untouched.
+    static bool ParseIniFile(const std::string& utf8Path, ModInfo& out, const std::string& modName);
+    static bool ReadModInfo(const std::string& utf8Path, ModInfo& out);
+
     SnDirectoryMap& GetSnDirectoryMap() { return m_snDirectoryMap; }
     const SnDirectoryMap& GetSnDirectoryMap() const { return m_snDirectoryMap; }
 
@@ -52,6 +74,8 @@ public:
 private:
     ConfigManager() = default;
 
+    void DetermineGameFolder();
+
     CoreSettings m_settings;
     SnDirectoryMap m_snDirectoryMap;
     std::map<std::string, ModConfig> m_modConfigs;
@@ -61,6 +85,7 @@ private:
     // Guards m_modFolders and m_modConfigs against readers during the scan.
     mutable std::mutex m_tablesLock;
     std::mutex m_fullInitLock;
+    std::mutex m_earlyInitLock;
     std::atomic<bool> m_coreSettingsRead{false};
     std::atomic<bool> m_fullyInitialized{false};
     std::string m_gameFolderOverride;

@@ -3,12 +3,19 @@
 
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 namespace modroute {
 
 DWORD WINAPI FullInitializeThread(LPVOID);
 DWORD WINAPI FontHookThread(LPVOID);
 DWORD WINAPI ActivationThread(LPVOID);
 void PvkIndexThread();
+
+// Full UTF-8 paths of the pack files whose indexes PvkIndexThread loads: the
+// base folder's *.pvk, then the selected mod's (unless none or "base").
+std::vector<std::string> PvkIndexFiles();
 
 // Starts PvkIndexThread detached; false when no thread could be started.
 bool StartPvkIndexThread();

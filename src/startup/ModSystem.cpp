@@ -1,5 +1,7 @@
 #include "startup/ModSystem.h"
 
+#include "config/ConfigManager.h"
+
 namespace modroute {
 
 bool ModSystem::EarlyInitialize() {
@@ -9,6 +11,8 @@ bool ModSystem::EarlyInitialize() {
 }
 
 bool ModSystem::FullInitialize() {
+    if (!ConfigManager::Instance().FullInitialize()) return false;
+    // The redirector's full search path is built here once it is part of the build.
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "common/DebugOutput.h"
+#include "config/ConfigManager.h"
 #include "startup/BackgroundThreads.h"
 #include "startup/ModSystem.h"
 
@@ -72,8 +73,11 @@ void OnProcessAttach(HMODULE self) {
     PrintMainProgramPath();
 
     PrintDebugLine("第1步：读取核心配置...\n");
-    const bool coreSettingsRead = false;  // the configuration manager is not part of this build yet
+    const bool coreSettingsRead = ConfigManager::Instance().EarlyInitialize();
     PrintStageResult(coreSettingsRead, "核心配置读取完成\n", "警告: 核心配置读取失败，使用默认值\n");
+
+    // The private heap for exported file data, limited by ConfigManager::MaxMemoryMB(),
+    // is created here once it is part of the build.
 
     PrintDebugLine("第4步：初始化虚拟文件系统...\n");
     const bool vfsReady = false;  // the virtual file system is not part of this build yet
