@@ -1,0 +1,85 @@
+// Configuration in the stand-in game: the core settings stage reports
+// success, and a game with mods but no base folder gets base\base.ini on its
+// first start and keeps it on later starts. The registry is only read.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "../support/DefaultBaseIni.h"
+#include "GameHarness.h"
+
+namespace {
+
+using gamerun::Game;
+using gamerun::GameRun;
+
+using testsupport::kDefaultBaseIni;
+
+// Names in a folder (UTF-8), sorted.
+std::vector<std::string> Entries(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW data;
+    HANDLE search = FindFirstFileW(gamerun::Widen(folder + "\\*").c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::string name = gamerun::Utf8(data.cFileName);
+        if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileW(search, &data));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool ManagerKeyExists() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\TavrenModManager", 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(key);
+    return true;
+}
+
+void ExpectCoreSettingsRead(const GameRun& run) {
+    EXPECT_NE(run.DebugText().find("第1步：读取核心配置...\n核心配置读取完成\n"), std::string::npos) << run.DebugText();
+}
+
+void ExpectBaseCreatedOnceAndKept(const std::string& folderName, const std::string& modName) {
+    gamerun::ManagerRegistry registry;
+    Game game(folderName);
+    game.InstallOriginalAvi();
+    game.Write("ModRoute.ini", "\xEF\xBB\xBF[Settings]\r\nSelectedMod=" + modName + "\r\n");
+    game.Write("mods\\" + modName + "\\" + modName + ".ini", "[ModInfo]\ntitle=" + modName + "\n");
+
+    // The full initialisation thread alone, given time to finish before the game exits.
+    const GameRun first = game.Run({"sleep 2000"});
+    ASSERT_FALSE(first.timedOut);
+    EXPECT_EQ(first.exitCode, 0u);
+    ExpectCoreSettingsRead(first);
+    std::string bytes;
+    ASSERT_TRUE(gamerun::ReadFile(game.PathOf("base\\base.ini"), bytes)) << first.DebugText();
+    EXPECT_EQ(bytes, kDefaultBaseIni);
+    // Nothing but base and its base.ini was created.
+    EXPECT_EQ(Entries(game.Folder()),
+              (std::vector<std::string>{"AVIFIL32.dll", "AVIFIL32_original.dll", "ModRoute.ini", "Tavren.exe", "base",
+                                        "mods"}));
+    EXPECT_EQ(Entries(game.PathOf("base")), std::vector<std::string>{"base.ini"});
+    EXPECT_FALSE(ManagerKeyExists());
+
+    // Later starts find base and leave an edited base.ini alone; the host's
+    // call returns only once the full initialisation has finished.
+    const std::string edited = "[ModInfo]\r\ntitle=Edited by hand\r\n";
+    game.Write("base\\base.ini", edited);
+    const GameRun second = game.Run({"call InitializeTavrenModSystem"});
+    ASSERT_FALSE(second.timedOut);
+    EXPECT_EQ(second.Result("call", "InitializeTavrenModSystem"), "ok\tresult=true");
+    ExpectCoreSettingsRead(second);
+    ASSERT_TRUE(gamerun::ReadFile(game.PathOf("base\\base.ini"), bytes));
+    EXPECT_EQ(bytes, edited);
+    EXPECT_EQ(Entries(game.PathOf("base")), std::vector<std::string>{"base.ini"});
+}
+
+TEST(Config, GameWithModsGetsBaseOnFirstStartAndKeepsIt) { ExpectBaseCreatedOnceAndKept("game", "Blades"); }
+
+TEST(Config, GameInAChineseFolderGetsBaseToo) { ExpectBaseCreatedOnceAndKept("塔文游戏", "刀锋"); }
+
+}  // namespace
