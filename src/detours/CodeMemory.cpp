@@ -48,6 +48,19 @@ void UnlockedRange::Restore() const {
     VirtualProtect(At(address), size, previous, &ignored);
 }
 
+PagePieces SplitAtPageBoundary(std::uint32_t address, std::size_t size) {
+    constexpr std::uint32_t kPage = 4096;  // the smallest page: splitting finer costs nothing
+    PagePieces pieces;
+    const std::uint32_t nextPage = (address / kPage + 1) * kPage;
+    if (address + size <= nextPage || nextPage == 0) {
+        pieces.piece[pieces.count++] = {address, size};
+    } else {
+        pieces.piece[pieces.count++] = {address, nextPage - address};
+        pieces.piece[pieces.count++] = {nextPage, address + size - nextPage};
+    }
+    return pieces;
+}
+
 void WriteCode(std::uint32_t address, std::span<const std::uint8_t> bytes) {
     std::memcpy(At(address), bytes.data(), bytes.size());
     FlushInstructionCache(GetCurrentProcess(), At(address), bytes.size());

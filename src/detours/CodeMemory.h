@@ -18,7 +18,7 @@ bool ReadCode(std::uint32_t address, std::span<std::uint8_t> out);
 // How many bytes from address on are readable, up to limit.
 std::size_t ReadableLength(std::uint32_t address, std::size_t limit);
 
-// One range made writable for the duration of a write; restore() puts the
+// One range made writable for the duration of a write; Restore() puts the
 // protection it had back. Several ranges on one page must be restored in the
 // reverse order of Unlock, as each remembers what it saw.
 struct UnlockedRange {
@@ -29,6 +29,14 @@ struct UnlockedRange {
     DWORD Unlock();    // NO_ERROR or the Win32 error
     void Restore() const;
 };
+
+// The pieces of a patch (at most 7 bytes, so at most two) that lie on
+// different pages: each page gets its own protection back.
+struct PagePieces {
+    UnlockedRange piece[2];
+    std::size_t count = 0;
+};
+PagePieces SplitAtPageBoundary(std::uint32_t address, std::size_t size);
 
 // Plain byte copy into code followed by an instruction cache flush.
 void WriteCode(std::uint32_t address, std::span<const std::uint8_t> bytes);

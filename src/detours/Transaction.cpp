@@ -135,7 +135,7 @@ LONG QueueDetach(State& s, PVOID* pointer, PVOID detour) {
 LONG Commit(State& s) {
     std::vector<UnlockedRange> unlocked;
     try {
-        unlocked.reserve(s.operations.size());
+        unlocked.reserve(2 * s.operations.size());
         s.hooks.reserve(s.hooks.size() + s.operations.size());
         s.slotByTarget.reserve(s.slotByTarget.size() + s.operations.size());
     } catch (const std::bad_alloc&) {
@@ -147,13 +147,15 @@ LONG Commit(State& s) {
         for (auto r = unlocked.rbegin(); r != unlocked.rend(); ++r) r->Restore();
     };
     for (const Operation& op : s.operations) {
-        UnlockedRange range{op.hook.patchAddress, op.hook.patchLength};
-        if (const DWORD error = range.Unlock(); error != NO_ERROR) {
-            restoreProtection();
-            s.threads.ResumeAll();
-            return static_cast<LONG>(error);
+        PagePieces pieces = SplitAtPageBoundary(op.hook.patchAddress, op.hook.patchLength);
+        for (std::size_t i = 0; i < pieces.count; ++i) {
+            if (const DWORD error = pieces.piece[i].Unlock(); error != NO_ERROR) {
+                restoreProtection();
+                s.threads.ResumeAll();
+                return static_cast<LONG>(error);
+            }
+            unlocked.push_back(pieces.piece[i]);
         }
-        unlocked.push_back(range);
     }
 
     for (const Operation& op : s.operations) {

@@ -133,6 +133,33 @@ TEST(DetourTransaction, FollowsThunksAndPlantedJumpsToTheFunction) {
     EXPECT_EQ(viaJump(2, 3), 5);
 }
 
+// A patch across a page boundary gives each page its own protection back.
+TEST(DetourTransaction, PatchesAcrossPagesKeepEachPagesProtection) {
+    auto* pages = static_cast<std::uint8_t*>(VirtualAlloc(nullptr, 2 * 4096, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    ASSERT_NE(pages, nullptr);
+    std::uint8_t* second = pages + 4096;
+    const Add hotPatch = reinterpret_cast<Add>(second);  // filler on the first page
+    std::memcpy(second - 5, kNops.data(), 5);
+    std::memcpy(second, kHotPatchBody.data(), kHotPatchBody.size());
+    const Add relocated = reinterpret_cast<Add>(second - 64 - 3);  // first instructions on both pages
+    std::memcpy(second - 64 - 3, kMsvcrtBody.data(), kMsvcrtBody.size());
+    DWORD previous = 0;
+    VirtualProtect(pages, 4096, PAGE_EXECUTE_READWRITE, &previous);
+    VirtualProtect(second, 4096, PAGE_EXECUTE_READ, &previous);
+
+    for (const Add function : {hotPatch, relocated}) {
+        Plus<1>::real = reinterpret_cast<PVOID>(function);
+        ASSERT_EQ(Attach(Plus<1>::real, reinterpret_cast<PVOID>(&Plus<1>::Detour)), NO_ERROR);
+        EXPECT_EQ(function(2, 3), 1005);
+        EXPECT_EQ(ProtectionOf(pages), static_cast<DWORD>(PAGE_EXECUTE_READWRITE));
+        EXPECT_EQ(ProtectionOf(second), static_cast<DWORD>(PAGE_EXECUTE_READ));
+        ASSERT_EQ(Detach(Plus<1>::real, reinterpret_cast<PVOID>(&Plus<1>::Detour)), NO_ERROR);
+        EXPECT_EQ(ProtectionOf(pages), static_cast<DWORD>(PAGE_EXECUTE_READWRITE));
+        EXPECT_EQ(ProtectionOf(second), static_cast<DWORD>(PAGE_EXECUTE_READ));
+    }
+    VirtualFree(pages, 0, MEM_RELEASE);
+}
+
 TEST(DetourTransaction, AbortAndFailedCommitsChangeNothing) {
     SyntheticCode code;
     const Add good = code.Place<Add>(kGdiBody);
