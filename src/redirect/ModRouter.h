@@ -12,7 +12,18 @@
 
 #include "common/SrwLock.h"
 
+// <windows.h> maps SearchPath to SearchPathA; the redirector's own type wins
+// wherever this header is seen.
+#undef SearchPath
+
 namespace modroute {
+
+// Hashes std::string and std::string_view alike, so cache lookups need no copy.
+struct PathHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+using PathCache = std::unordered_map<std::string, std::string, PathHash, std::equal_to<>>;
 
 struct SearchPath {
     std::string path;  // absolute folder, UTF-8
@@ -52,8 +63,10 @@ private:
     void PublishSearchPaths(SearchPathList paths);
     std::shared_ptr<const SearchPathList> CurrentSearchPaths() const;
     bool ProbeFile(const std::string& utf8Path) const;
-    std::string ResolveRenderJson(std::string_view ansiPath, const std::string& clean, const std::string& mapId);
-    void StoreResolved(const std::string& clean, const std::string& ansiResult);
+    std::string ResolveUncached(std::string_view ansiPath, std::string_view clean, bool isRenderJson,
+                                const std::string& savedMapId);
+    std::string ResolveRenderJson(std::string_view ansiPath, std::string_view clean, const std::string& mapId);
+    void StoreResolved(std::string_view clean, const std::string& ansiResult);
 
     // Each rebuilt list is published whole; readers keep the one they took.
     std::atomic<std::shared_ptr<const SearchPathList>> m_searchPaths;
@@ -61,11 +74,11 @@ private:
     // Clean path (after the map rewrite) to its answer in code page 936;
     // empty records a path known to be missing.
     mutable SrwLock m_resolveLock;
-    std::unordered_map<std::string, std::string> m_resolveCache;
+    PathCache m_resolveCache;
 
     // Normalised relative path to the result of FindFile (UTF-8).
     mutable SrwLock m_findLock;
-    std::unordered_map<std::string, std::string> m_findCache;
+    PathCache m_findCache;
 
     mutable std::atomic<std::uint64_t> m_probes{0};
 };

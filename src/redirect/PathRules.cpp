@@ -31,14 +31,36 @@ std::string ToUpperAscii(std::string_view text) {
     return result;
 }
 
+std::size_t NormalizePathInto(std::string_view path, char* out) {
+    // The prefix rules look at the path with its slashes already turned.
+    auto at = [&path](std::size_t i) { return path[i] == '/' ? '\\' : path[i]; };
+    std::size_t start = 0;
+    if (path.size() >= 2 && at(0) == '.' && at(1) == '\\') start = 2;
+    if (start < path.size() && at(start) == '\\') ++start;
+    if (path.size() - start > 2 && at(start) == '.' && at(start + 1) == '.' && at(start + 2) != '\\') start += 2;
+    std::size_t length = 0;
+    for (std::size_t i = start; i < path.size(); ++i) {
+        const char c = at(i);
+        if (c == '\\' && length > 0 && out[length - 1] == '\\') continue;  // doubled separators collapse
+        out[length++] = c;
+    }
+    return length;
+}
+
 std::string NormalizePath(std::string_view path) {
-    std::string result = ToBackslashes(path);
-    if (result.rfind(".\\", 0) == 0) result.erase(0, 2);
-    if (!result.empty() && result.front() == '\\') result.erase(0, 1);
-    if (result.size() > 2 && result[0] == '.' && result[1] == '.' && result[2] != '\\') result.erase(0, 2);
-    std::size_t position = 0;
-    while ((position = result.find("\\\\", position)) != std::string::npos) result.erase(position, 1);
+    std::string result(path.size(), '\0');
+    result.resize(NormalizePathInto(path, result.data()));
     return result;
+}
+
+bool ContainsIgnoringCase(std::string_view text, std::string_view lowerNeedle) {
+    if (lowerNeedle.size() > text.size()) return false;
+    for (std::size_t i = 0; i + lowerNeedle.size() <= text.size(); ++i) {
+        std::size_t j = 0;
+        while (j < lowerNeedle.size() && LowerAscii(text[i + j]) == lowerNeedle[j]) ++j;
+        if (j == lowerNeedle.size()) return true;
+    }
+    return false;
 }
 
 bool IsRootFile(std::string_view path) {
@@ -51,18 +73,20 @@ bool IsRootFile(std::string_view path) {
 }
 
 bool IsSpecialFile(std::string_view path) {
-    const std::string lower = ToLowerAscii(path);
-    return lower.find(".wp") != std::string::npos || lower.find("_.pst") != std::string::npos;
+    return ContainsIgnoringCase(path, ".wp") || ContainsIgnoringCase(path, "_.pst");
 }
 
-std::size_t FindMapId(std::string_view lowerPath) {
-    const std::size_t position = lowerPath.find("sn");
-    if (position == std::string_view::npos || lowerPath.size() - position < 4) return std::string_view::npos;
-    return position;
+std::size_t FindMapId(std::string_view path) {
+    for (std::size_t i = 0; i + 1 < path.size(); ++i) {
+        if (LowerAscii(path[i]) == 's' && LowerAscii(path[i + 1]) == 'n') {
+            return path.size() - i < 4 ? std::string_view::npos : i;
+        }
+    }
+    return std::string_view::npos;
 }
 
 std::optional<std::string> RewriteMapPath(const std::string& clean, const MapDirectoryLookup& lookup) {
-    const std::size_t position = FindMapId(ToLowerAscii(clean));
+    const std::size_t position = FindMapId(clean);
     if (position == std::string::npos) return std::nullopt;
     const std::string id = clean.substr(position, 4);
     const std::string key = ToUpperAscii(id);

@@ -12,6 +12,11 @@ namespace modroute {
 // Canonical form: '/' to '\', a leading ".\" or '\' dropped, a leading ".."
 // not followed by '\' dropped, doubled backslashes collapsed. Case stays.
 std::string NormalizePath(std::string_view path);
+// The same into out, which has room for path.size() bytes; gives the length.
+std::size_t NormalizePathInto(std::string_view path, char* out);
+
+// Case-insensitive (ASCII) substring test, without copying the text.
+bool ContainsIgnoringCase(std::string_view text, std::string_view lowerNeedle);
 
 // The file name (after the last separator) is one of the game-root files
 // that are always used from the game folder.
@@ -24,9 +29,9 @@ bool IsSpecialFile(std::string_view path);
 std::string ToLowerAscii(std::string_view text);
 std::string ToUpperAscii(std::string_view text);
 
-// Position of the map id ("sn" followed by two characters) in a lower-case
-// path, when four characters follow from it; npos otherwise.
-std::size_t FindMapId(std::string_view lowerPath);
+// Position of the map id ("sn" in any letter case, followed by two
+// characters) in a path, when four characters follow from it; npos otherwise.
+std::size_t FindMapId(std::string_view path);
 
 // Looks an upper-case map key (SN07) up; gives the map's directory in UTF-8.
 using MapDirectoryLookup = std::function<std::optional<std::string>(const std::string& key)>;

@@ -7,6 +7,7 @@
 #include "common/PathText.h"
 #include "common/TextEncoding.h"
 #include "config/ConfigManager.h"
+#include "redirect/ModRouter.h"
 #include "startup/ModSystem.h"
 
 namespace modroute {
@@ -24,7 +25,7 @@ void AppendPackFiles(const std::string& folderUtf8, std::vector<std::string>& pa
 
 DWORD WINAPI FullInitializeThread(LPVOID) {
     if (!ConfigManager::Instance().FullInitialize()) return 1;
-    // The redirector's full search path is built here once it is part of the build.
+    if (!ModRouter::Instance().Initialize()) return 1;
     return ModSystem::FullInitialize() ? 0 : 1;
 }
 

@@ -1,6 +1,7 @@
 #include "startup/ModSystem.h"
 
 #include "config/ConfigManager.h"
+#include "redirect/ModRouter.h"
 
 namespace modroute {
 
@@ -12,8 +13,7 @@ bool ModSystem::EarlyInitialize() {
 
 bool ModSystem::FullInitialize() {
     if (!ConfigManager::Instance().FullInitialize()) return false;
-    // The redirector's full search path is built here once it is part of the build.
-    return true;
+    return ModRouter::Instance().Initialize();
 }
 
 }  // namespace modroute

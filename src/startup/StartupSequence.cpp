@@ -6,6 +6,7 @@
 
 #include "common/DebugOutput.h"
 #include "config/ConfigManager.h"
+#include "redirect/ModRouter.h"
 #include "startup/BackgroundThreads.h"
 #include "startup/ModSystem.h"
 
@@ -86,7 +87,7 @@ void OnProcessAttach(HMODULE self) {
     StartPvkIndexThread();
 
     PrintDebugLine("第6步：早期初始化文件重定向系统...\n");
-    const bool redirectReady = false;  // the redirector is not part of this build yet
+    const bool redirectReady = ModRouter::Instance().InitializeEarly();
     PrintStageResult(redirectReady, "文件重定向系统早期初始化完成\n", "警告: 文件重定向系统早期初始化失败\n");
 
     PrintDebugLine("第7步：安装IAT Hook...\n");
