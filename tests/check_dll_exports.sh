@@ -7,9 +7,9 @@ exports="$("$objdump" -p "$dll" | awk '/\[Ordinal\/Name Pointer\] Table/{t=1;nex
 echo "exports:"; echo "$exports"
 
 # Entry points: always present.
-required=(AVIFileInit InitializeTavrenModSystem)
+required=(AVIFileInit InitializeTavrenModSystem ResolvePath ShouldRedirect)
 # File access and heap statistics: present once the exported file functions are built.
-later=(ReadModFile GetModFileSize ModFileExists ResolvePath ShouldRedirect FreeFileBuffer
+later=(ReadModFile GetModFileSize ModFileExists FreeFileBuffer
        GetReadModFileUsage GetModSystemVersion GetVFSMemoryStats ClearVFSMemory
        DumpVFSMemoryInfo ValidateVFSMemory)
 

@@ -9,7 +9,8 @@
 //   find PATTERN                   FindFirstFileA / FindNextFileA / FindClose
 //   fopen PATH | fopen_s PATH | open PATH   run-time library opens, then read
 //   loadlib NAME | loadlibw NAME   LoadLibraryA / LoadLibraryW
-//   call EXPORT [ARG]              call an export of AVIFIL32.dll (see CallExport)
+//   call EXPORT [ARG]              call an export of AVIFIL32.dll: AVIFileInit,
+//                                  InitializeTavrenModSystem, ResolvePath PATH, ShouldRedirect PATH
 //   sleep MS
 #include <windows.h>
 #include <fcntl.h>
@@ -190,7 +191,14 @@ std::string CallExport(const std::string& name, const std::string& argument) {
         const bool result = reinterpret_cast<bool (*)()>(raw)();
         return std::string("ok\tresult=") + (result ? "true" : "false");
     }
-    (void)argument;
+    if (name == "ResolvePath") {
+        const char* result = reinterpret_cast<const char* (*)(const char*)>(raw)(ToAnsi(argument).c_str());
+        return result ? "ok\t" + AnsiToUtf8(result) : "ok\t(null)";
+    }
+    if (name == "ShouldRedirect") {
+        const bool result = reinterpret_cast<bool (*)(const char*)>(raw)(ToAnsi(argument).c_str());
+        return std::string("ok\t") + (result ? "true" : "false");
+    }
     return "fail\tno calling convention known for " + name;
 }
 
