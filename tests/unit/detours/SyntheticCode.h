@@ -1,11 +1,11 @@
 // Functions assembled from bytes for the hook tests: each on its own
-// execute-read page (like real code), at a 16-byte aligned entry with room
-// for filler bytes above it.
+// execute-read page, at a 16-byte aligned entry with room for filler above.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -13,46 +13,47 @@ namespace detourtest {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// "8B FF 55" -> {0x8B, 0xFF, 0x55}
+inline Bytes Hex(const char* text) {
+    Bytes out;
+    for (char* end = nullptr;; text = end) {
+        const unsigned long b = std::strtoul(text, &end, 16);
+        if (end == text) return out;
+        out.push_back(static_cast<std::uint8_t>(b));
+    }
+}
+
 class SyntheticCode {
 public:
-    static constexpr std::size_t kPage = 4096;
-    static constexpr std::size_t kEntryOffset = 0x100;
-
-    SyntheticCode() {
-        m_base = static_cast<std::uint8_t*>(VirtualAlloc(nullptr, 64 * 1024, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
-        if (m_base) std::memset(m_base, 0x00, 64 * 1024);  // add [eax],al: neither filler nor code worth running
-    }
-    ~SyntheticCode() {
-        if (m_base) VirtualFree(m_base, 0, MEM_RELEASE);
-    }
+    SyntheticCode() : m_base(static_cast<std::uint8_t*>(VirtualAlloc(nullptr, kSize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE))) {}
+    ~SyntheticCode() { VirtualFree(m_base, 0, MEM_RELEASE); }
     SyntheticCode(const SyntheticCode&) = delete;
     SyntheticCode& operator=(const SyntheticCode&) = delete;
 
-    // Where the next Place will put its entry, for code with rel32 operands.
-    std::uint8_t* NextEntry() const { return m_base + m_used * kPage + kEntryOffset; }
+    // Where the next Place puts its entry, for code with rel32 operands.
+    std::uint8_t* NextEntry() const { return m_base + m_used * 4096 + 0x100; }
 
-    // Writes filler then body so that body starts at NextEntry(); the page
-    // ends up PAGE_EXECUTE_READ.
+    // filler then body, body at NextEntry(); the page becomes execute-read.
     template <typename F = void*>
     F Place(const Bytes& body, const Bytes& filler = {}) {
         std::uint8_t* entry = NextEntry();
         std::memcpy(entry - filler.size(), filler.data(), filler.size());
         std::memcpy(entry, body.data(), body.size());
         DWORD previous = 0;
-        VirtualProtect(m_base + m_used * kPage, kPage, PAGE_EXECUTE_READ, &previous);
-        ++m_used;
+        VirtualProtect(m_base + m_used++ * 4096, 4096, PAGE_EXECUTE_READ, &previous);
         return reinterpret_cast<F>(entry);
     }
 
-    // A rel32 operand at `at` (the byte after the opcode) reaching target.
-    static void PutRel32(Bytes& code, std::size_t at, const void* entry, const void* target) {
-        const auto from = reinterpret_cast<std::uintptr_t>(entry) + at + 4;
-        const auto rel = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(target) - from);
+    // Writes a 4-byte operand: a rel32 from `code` placed at entry, or an address.
+    static void Put(Bytes& code, std::size_t at, const void* entry, const void* target) {
+        const auto rel = reinterpret_cast<std::uintptr_t>(target) -
+                         (entry ? reinterpret_cast<std::uintptr_t>(entry) + at + 4 : 0);
         std::memcpy(code.data() + at, &rel, 4);
     }
 
 private:
-    std::uint8_t* m_base = nullptr;
+    static constexpr std::size_t kSize = 64 * 1024;
+    std::uint8_t* m_base;
     std::size_t m_used = 0;
 };
 

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <string>
 #include <thread>
 
@@ -20,207 +19,146 @@ template <int N>
 struct Plus {
     static inline PVOID real = nullptr;
     static int __cdecl Detour(int a, int b) { return reinterpret_cast<Add>(real)(a, b) + 1000 * N; }
+    static PVOID Self() { return reinterpret_cast<PVOID>(&Detour); }
 };
 
-const Bytes kNops(5, 0x90);
-const Bytes kInt3s(5, 0xCC);
-// The bodies return a + b unless a test says otherwise.
-const Bytes kHotPatchBody = {0x8B, 0xFF, 0x55, 0x8B, 0xEC, 0x8B, 0x45, 0x08, 0x03, 0x45, 0x0C, 0x5D, 0xC3};
-const Bytes kMsvcrtBody = {0x55, 0x89, 0xE5, 0x83, 0xE4, 0xF0, 0x8B, 0x45, 0x08, 0x03, 0x45, 0x0C, 0xC9, 0xC3};
-// lea ecx,[esp+4]; and esp,-16; push [ecx-4]; push ebp; mov ebp,esp; push ecx;
-// mov eax,[ecx]; add eax,[ecx+4]; pop ecx; leave; lea esp,[ecx-4]; ret
-const Bytes kGdiBody = {0x8D, 0x4C, 0x24, 0x04, 0x83, 0xE4, 0xF0, 0xFF, 0x71, 0xFC, 0x55, 0x89, 0xE5,
-                        0x51, 0x8B, 0x01, 0x03, 0x41, 0x04, 0x59, 0xC9, 0x8D, 0x61, 0xFC, 0xC3};
+// The bodies return a + b. gdi32 form: lea ecx,[esp+4]; and esp,-16;
+// push [ecx-4]; push ebp; mov ebp,esp; push ecx; mov eax,[ecx];
+// add eax,[ecx+4]; pop ecx; leave; lea esp,[ecx-4]; ret
+const Bytes kNops = Hex("90 90 90 90 90");
+const Bytes kHotPatch = Hex("8B FF 55 8B EC 8B 45 08 03 45 0C 5D C3");
+const Bytes kMsvcrt = Hex("55 89 E5 83 E4 F0 8B 45 08 03 45 0C C9 C3");
+const Bytes kGdi = Hex("8D 4C 24 04 83 E4 F0 FF 71 FC 55 89 E5 51 8B 01 03 41 04 59 C9 8D 61 FC C3");
 
-LONG Attach(PVOID& pointer, PVOID detour) {
+LONG Change(bool attach, PVOID& pointer, PVOID detour) {
     DetourTransactionBegin();
-    const LONG queued = DetourAttach(&pointer, detour);
+    const LONG queued = attach ? DetourAttach(&pointer, detour) : DetourDetach(&pointer, detour);
     const LONG committed = DetourTransactionCommit();
     return queued != NO_ERROR ? queued : committed;
 }
 
-LONG Detach(PVOID& pointer, PVOID detour) {
-    DetourTransactionBegin();
-    const LONG queued = DetourDetach(&pointer, detour);
-    const LONG committed = DetourTransactionCommit();
-    return queued != NO_ERROR ? queued : committed;
-}
+void* Ptr(Add f) { return reinterpret_cast<void*>(f); }
 
 }  // namespace
 
 TEST(DetourTransaction, EveryEntryFormIsInterceptedAndRestoredExactly) {
     SyntheticCode code;
+    const void* helper = code.Place(Hex("B8 64 00 00 00 C3"));  // returns 100
+    Bytes callsHelper = Hex("E8 00 00 00 00 03 44 24 04 03 44 24 08 C3");
+    SyntheticCode::Put(callsHelper, 1, code.NextEntry(), helper);
+    const Add callsHelperFunction = code.Place<Add>(callsHelper);
     struct Form {
-        std::string name;
+        const char* name;
         Add function;
         int expected;  // for (2, 3)
-        bool hotPatch;
+        bool hotPatch = false;
+    } forms[] = {
+        {"hot patch, nop filler", code.Place<Add>(kHotPatch, kNops), 5, true},
+        {"hot patch, int3 filler", code.Place<Add>(kHotPatch, Hex("CC CC CC CC CC")), 5, true},
+        {"mov edi,edi without filler", code.Place<Add>(kHotPatch, Hex("90 90 CC CC CC")), 5},
+        {"msvcrt", code.Place<Add>(kMsvcrt), 5},
+        {"gdi32", code.Place<Add>(kGdi), 5},
+        {"call rel32", callsHelperFunction, 105},
+        {"jmp short", code.Place<Add>(Hex("8B 44 24 04 EB 03 40 40 40 03 44 24 08 C3")), 5},
+        {"je short out", code.Place<Add>(Hex("33 C0 74 03 40 40 40 03 44 24 04 03 44 24 08 C3")), 5},
+        {"je short within", code.Place<Add>(Hex("33 C0 74 00 40 03 44 24 04 03 44 24 08 C3")), 6},
+        {"je near", code.Place<Add>(Hex("33 C0 0F 84 01 00 00 00 40 03 44 24 04 03 44 24 08 C3")), 5},
     };
-    std::vector<Form> forms = {
-        {"kernel32 hot patch, nop filler", code.Place<Add>(kHotPatchBody, kNops), 5, true},
-        {"kernel32 hot patch, int3 filler", code.Place<Add>(kHotPatchBody, kInt3s), 5, true},
-        {"kernel32 without filler", code.Place<Add>(kHotPatchBody, {0x90, 0x90, 0xCC, 0xCC, 0xCC}), 5, false},
-        {"msvcrt", code.Place<Add>(kMsvcrtBody), 5, false},
-        {"gdi32", code.Place<Add>(kGdiBody), 5, false},
-        {"jmp short in the copy",
-         code.Place<Add>({0x8B, 0x44, 0x24, 0x04, 0xEB, 0x03, 0x40, 0x40, 0x40, 0x03, 0x44, 0x24, 0x08, 0xC3}), 5, false},
-        {"je short leaving the copy",
-         code.Place<Add>({0x33, 0xC0, 0x74, 0x03, 0x40, 0x40, 0x40, 0x03, 0x44, 0x24, 0x04, 0x03, 0x44, 0x24, 0x08, 0xC3}),
-         5, false},
-        {"je short within the copy",
-         code.Place<Add>({0x33, 0xC0, 0x74, 0x00, 0x40, 0x03, 0x44, 0x24, 0x04, 0x03, 0x44, 0x24, 0x08, 0xC3}), 6, false},
-        {"je near",
-         code.Place<Add>({0x33, 0xC0, 0x0F, 0x84, 0x01, 0x00, 0x00, 0x00, 0x40, 0x03, 0x44, 0x24, 0x04, 0x03, 0x44, 0x24,
-                          0x08, 0xC3}),
-         5, false},
-    };
-    // call rel32 to a helper returning 100, then add the arguments
-    void* helper = code.Place({0xB8, 0x64, 0x00, 0x00, 0x00, 0xC3});
-    Bytes callsHelper = {0xE8, 0, 0, 0, 0, 0x03, 0x44, 0x24, 0x04, 0x03, 0x44, 0x24, 0x08, 0xC3};
-    SyntheticCode::PutRel32(callsHelper, 1, code.NextEntry(), helper);
-    forms.push_back({"call rel32 in the copy", code.Place<Add>(callsHelper), 105, false});
-
     for (const Form& form : forms) {
         SCOPED_TRACE(form.name);
+        const auto* entry = static_cast<const std::uint8_t*>(Ptr(form.function));
+        const Bytes before = Snapshot(entry);
+        const DWORD protection = ProtectionOf(entry);
         ASSERT_EQ(form.function(2, 3), form.expected);
-        const Bytes before = Snapshot(reinterpret_cast<void*>(form.function));
-        const DWORD protection = ProtectionOf(reinterpret_cast<void*>(form.function));
-        Plus<1>::real = reinterpret_cast<PVOID>(form.function);
 
-        ASSERT_EQ(Attach(Plus<1>::real, reinterpret_cast<PVOID>(&Plus<1>::Detour)), NO_ERROR);
+        Plus<1>::real = Ptr(form.function);
+        ASSERT_EQ(Change(true, Plus<1>::real, Plus<1>::Self()), NO_ERROR);
         EXPECT_EQ(form.function(2, 3), form.expected + 1000);
         EXPECT_EQ(reinterpret_cast<Add>(Plus<1>::real)(2, 3), form.expected);
-        EXPECT_EQ(ProtectionOf(reinterpret_cast<void*>(form.function)), protection);
-        const auto* entry = reinterpret_cast<const std::uint8_t*>(form.function);
-        if (form.hotPatch) {
-            EXPECT_EQ(Plus<1>::real, entry + 2);
-            EXPECT_EQ(entry[0], 0xEB);
-            EXPECT_EQ(entry[1], 0xF9);
-            EXPECT_EQ(entry[-5], 0xE9);
-        } else {
-            EXPECT_EQ(entry[0], 0xE9);
-        }
+        EXPECT_EQ(ProtectionOf(entry), protection);
+        EXPECT_EQ(Snapshot(entry)[form.hotPatch ? 3 : 8], 0xE9);  // the long jump, in the filler for a hot patch
+        EXPECT_EQ(Plus<1>::real == entry + 2, form.hotPatch);  // a hot patch runs the original from entry + 2
 
-        ASSERT_EQ(Detach(Plus<1>::real, reinterpret_cast<PVOID>(&Plus<1>::Detour)), NO_ERROR);
-        EXPECT_EQ(Plus<1>::real, reinterpret_cast<PVOID>(form.function));
-        EXPECT_EQ(Snapshot(reinterpret_cast<void*>(form.function)), before);
-        EXPECT_EQ(ProtectionOf(reinterpret_cast<void*>(form.function)), protection);
+        ASSERT_EQ(Change(false, Plus<1>::real, Plus<1>::Self()), NO_ERROR);
+        EXPECT_EQ(Plus<1>::real, Ptr(form.function));
+        EXPECT_EQ(Snapshot(entry), before);
+        EXPECT_EQ(ProtectionOf(entry), protection);
         EXPECT_EQ(form.function(2, 3), form.expected);
     }
 }
 
-TEST(DetourTransaction, FollowsThunksAndPlantedJumpsToTheFunction) {
-    SyntheticCode code;
-    const Add function = code.Place<Add>(kMsvcrtBody);
-    static Add cell;
-    cell = function;
-    Bytes thunk = {0xFF, 0x25, 0, 0, 0, 0};
-    const Add* cellAddress = &cell;
-    std::memcpy(thunk.data() + 2, &cellAddress, 4);
-    const Add viaThunk = code.Place<Add>(thunk);
-    Bytes planted = {0xE9, 0, 0, 0, 0};
-    SyntheticCode::PutRel32(planted, 1, code.NextEntry(), reinterpret_cast<void*>(viaThunk));
-    const Add viaJump = code.Place<Add>(planted);
-
-    Plus<1>::real = reinterpret_cast<PVOID>(viaJump);
-    ASSERT_EQ(Attach(Plus<1>::real, reinterpret_cast<PVOID>(&Plus<1>::Detour)), NO_ERROR);
-    EXPECT_EQ(function(2, 3), 1005);  // the function itself is hooked, not the jumps
-    EXPECT_EQ(viaThunk(2, 3), 1005);
-    EXPECT_EQ(reinterpret_cast<const std::uint8_t*>(viaThunk)[0], 0xFF);
-    EXPECT_EQ(reinterpret_cast<Add>(Plus<1>::real)(2, 3), 5);
-    ASSERT_EQ(Detach(Plus<1>::real, reinterpret_cast<PVOID>(&Plus<1>::Detour)), NO_ERROR);
-    EXPECT_EQ(Plus<1>::real, reinterpret_cast<PVOID>(viaJump));  // the value it held, not the function
-    EXPECT_EQ(viaJump(2, 3), 5);
-}
-
 // A patch across a page boundary gives each page its own protection back.
 TEST(DetourTransaction, PatchesAcrossPagesKeepEachPagesProtection) {
-    auto* pages = static_cast<std::uint8_t*>(VirtualAlloc(nullptr, 2 * 4096, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
-    ASSERT_NE(pages, nullptr);
-    std::uint8_t* second = pages + 4096;
-    const Add hotPatch = reinterpret_cast<Add>(second);  // filler on the first page
-    std::memcpy(second - 5, kNops.data(), 5);
-    std::memcpy(second, kHotPatchBody.data(), kHotPatchBody.size());
-    const Add relocated = reinterpret_cast<Add>(second - 64 - 3);  // first instructions on both pages
-    std::memcpy(second - 64 - 3, kMsvcrtBody.data(), kMsvcrtBody.size());
+    auto* page = static_cast<std::uint8_t*>(VirtualAlloc(nullptr, 3 * 4096, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    std::uint8_t* const hotPatch = page + 4096;  // filler on the first page, entry on the second
+    std::memcpy(hotPatch - 5, kNops.data(), 5);
+    std::memcpy(hotPatch, kHotPatch.data(), kHotPatch.size());
+    std::uint8_t* const relocated = page + 2 * 4096 - 3;  // jump on the second and third pages
+    std::memcpy(relocated, kMsvcrt.data(), kMsvcrt.size());
+    const DWORD protections[] = {PAGE_EXECUTE_READWRITE, PAGE_EXECUTE_READ, PAGE_EXECUTE_READWRITE};
     DWORD previous = 0;
-    VirtualProtect(pages, 4096, PAGE_EXECUTE_READWRITE, &previous);
-    VirtualProtect(second, 4096, PAGE_EXECUTE_READ, &previous);
-
-    for (const Add function : {hotPatch, relocated}) {
-        Plus<1>::real = reinterpret_cast<PVOID>(function);
-        ASSERT_EQ(Attach(Plus<1>::real, reinterpret_cast<PVOID>(&Plus<1>::Detour)), NO_ERROR);
-        EXPECT_EQ(function(2, 3), 1005);
-        EXPECT_EQ(ProtectionOf(pages), static_cast<DWORD>(PAGE_EXECUTE_READWRITE));
-        EXPECT_EQ(ProtectionOf(second), static_cast<DWORD>(PAGE_EXECUTE_READ));
-        ASSERT_EQ(Detach(Plus<1>::real, reinterpret_cast<PVOID>(&Plus<1>::Detour)), NO_ERROR);
-        EXPECT_EQ(ProtectionOf(pages), static_cast<DWORD>(PAGE_EXECUTE_READWRITE));
-        EXPECT_EQ(ProtectionOf(second), static_cast<DWORD>(PAGE_EXECUTE_READ));
+    for (int i = 0; i < 3; ++i) VirtualProtect(page + i * 4096, 4096, protections[i], &previous);
+    for (std::uint8_t* entry : {hotPatch, relocated}) {
+        Plus<1>::real = entry;
+        for (bool attach : {true, false}) {
+            ASSERT_EQ(Change(attach, Plus<1>::real, Plus<1>::Self()), NO_ERROR);
+            EXPECT_EQ(reinterpret_cast<Add>(entry)(2, 3), attach ? 1005 : 5);
+            for (int i = 0; i < 3; ++i) EXPECT_EQ(ProtectionOf(page + i * 4096), protections[i]) << i;
+        }
     }
-    VirtualFree(pages, 0, MEM_RELEASE);
+    VirtualFree(page, 0, MEM_RELEASE);
 }
 
 TEST(DetourTransaction, AbortAndFailedCommitsChangeNothing) {
     SyntheticCode code;
-    const Add good = code.Place<Add>(kGdiBody);
-    const Add hotPatched = code.Place<Add>(kHotPatchBody, kNops);
-    const Add returnsEarly = code.Place<Add>({0x33, 0xC0, 0xC3});
-    const Add doomed = code.Place<Add>(kMsvcrtBody);
-    const Bytes goodBefore = Snapshot(reinterpret_cast<void*>(good));
-    const Bytes hotBefore = Snapshot(reinterpret_cast<void*>(hotPatched));
-    const DWORD protection = ProtectionOf(reinterpret_cast<void*>(good));
-    auto unchanged = [&] {
-        EXPECT_EQ(Snapshot(reinterpret_cast<void*>(good)), goodBefore);
-        EXPECT_EQ(Snapshot(reinterpret_cast<void*>(hotPatched)), hotBefore);
-        EXPECT_EQ(ProtectionOf(reinterpret_cast<void*>(good)), protection);
-        EXPECT_EQ(Plus<1>::real, reinterpret_cast<PVOID>(good));
-        EXPECT_EQ(Plus<2>::real, reinterpret_cast<PVOID>(hotPatched));
-        EXPECT_EQ(good(2, 3), 5);
+    const Add functions[] = {code.Place<Add>(kGdi), code.Place<Add>(kHotPatch, kNops), code.Place<Add>(Hex("33 C0 C3")),
+                             code.Place<Add>(kMsvcrt)};
+    const Bytes before[] = {Snapshot(Ptr(functions[0])), Snapshot(Ptr(functions[1]))};
+    const DWORD protection = ProtectionOf(Ptr(functions[0]));
+    auto queue = [&](auto plus, int index, LONG expected) {
+        using P = decltype(plus);
+        P::real = Ptr(functions[index]);
+        EXPECT_EQ(DetourAttach(&P::real, P::Self()), expected);
     };
-    Plus<1>::real = reinterpret_cast<PVOID>(good);
-    Plus<2>::real = reinterpret_cast<PVOID>(hotPatched);
-    Plus<3>::real = reinterpret_cast<PVOID>(returnsEarly);
+    auto unchanged = [&] {
+        EXPECT_EQ(Snapshot(Ptr(functions[0])), before[0]);
+        EXPECT_EQ(Snapshot(Ptr(functions[1])), before[1]);
+        EXPECT_EQ(ProtectionOf(Ptr(functions[0])), protection);
+        EXPECT_EQ(Plus<1>::real, Ptr(functions[0]));
+        EXPECT_EQ(Plus<2>::real, Ptr(functions[1]));
+        EXPECT_EQ(functions[0](2, 3), 5);
+    };
 
     ASSERT_EQ(DetourTransactionBegin(), NO_ERROR);
-    EXPECT_EQ(DetourAttach(&Plus<1>::real, reinterpret_cast<PVOID>(&Plus<1>::Detour)), NO_ERROR);
-    EXPECT_EQ(DetourAttach(&Plus<2>::real, reinterpret_cast<PVOID>(&Plus<2>::Detour)), NO_ERROR);
+    queue(Plus<1>{}, 0, NO_ERROR);
+    queue(Plus<2>{}, 1, NO_ERROR);
     EXPECT_EQ(DetourTransactionAbort(), NO_ERROR);
     unchanged();
 
-    // One target that cannot be relocated sinks the whole transaction.
+    // One function that cannot be relocated sinks the whole transaction.
     ASSERT_EQ(DetourTransactionBegin(), NO_ERROR);
-    EXPECT_EQ(DetourAttach(&Plus<1>::real, reinterpret_cast<PVOID>(&Plus<1>::Detour)), NO_ERROR);
-    EXPECT_EQ(DetourAttach(&Plus<3>::real, reinterpret_cast<PVOID>(&Plus<3>::Detour)), ERROR_INVALID_BLOCK);
-    EXPECT_EQ(DetourAttach(&Plus<2>::real, reinterpret_cast<PVOID>(&Plus<2>::Detour)), NO_ERROR);
+    queue(Plus<1>{}, 0, NO_ERROR);
+    queue(Plus<3>{}, 2, ERROR_INVALID_BLOCK);
+    queue(Plus<2>{}, 1, NO_ERROR);
     EXPECT_EQ(DetourTransactionCommit(), ERROR_INVALID_BLOCK);
     EXPECT_EQ(DetourTransactionAbort(), ERROR_INVALID_OPERATION);  // already closed: harmless
     unchanged();
-    EXPECT_EQ(Plus<3>::real, reinterpret_cast<PVOID>(returnsEarly));
 
-    // A target that stops being writable after the attach fails the commit
-    // before anything is written.
-    Plus<3>::real = reinterpret_cast<PVOID>(doomed);
+    // One that stops being writable after the attach fails the commit before anything is written.
     ASSERT_EQ(DetourTransactionBegin(), NO_ERROR);
-    EXPECT_EQ(DetourAttach(&Plus<1>::real, reinterpret_cast<PVOID>(&Plus<1>::Detour)), NO_ERROR);
-    EXPECT_EQ(DetourAttach(&Plus<2>::real, reinterpret_cast<PVOID>(&Plus<2>::Detour)), NO_ERROR);
-    EXPECT_EQ(DetourAttach(&Plus<3>::real, reinterpret_cast<PVOID>(&Plus<3>::Detour)), NO_ERROR);
-    ASSERT_TRUE(VirtualFree(reinterpret_cast<void*>(reinterpret_cast<std::uintptr_t>(doomed) & ~0xFFFu), 4096,
-                            MEM_DECOMMIT));
+    queue(Plus<1>{}, 0, NO_ERROR);
+    queue(Plus<2>{}, 1, NO_ERROR);
+    queue(Plus<3>{}, 3, NO_ERROR);
+    ASSERT_TRUE(VirtualFree(Ptr(functions[3]), 4096, MEM_DECOMMIT));
     EXPECT_NE(DetourTransactionCommit(), NO_ERROR);
     unchanged();
-    EXPECT_EQ(Plus<3>::real, reinterpret_cast<PVOID>(doomed));
-
-    EXPECT_EQ(Attach(Plus<1>::real, reinterpret_cast<PVOID>(&Plus<1>::Detour)), NO_ERROR);  // still usable
-    EXPECT_EQ(good(2, 3), 1005);
-    EXPECT_EQ(Detach(Plus<1>::real, reinterpret_cast<PVOID>(&Plus<1>::Detour)), NO_ERROR);
+    EXPECT_EQ(Plus<3>::real, Ptr(functions[3]));
 }
 
 TEST(DetourTransaction, CallsOutOfTurnAreRefused) {
     SyntheticCode code;
-    const Add function = code.Place<Add>(kMsvcrtBody);
-    PVOID pointer = reinterpret_cast<PVOID>(function);
-    const PVOID detour = reinterpret_cast<PVOID>(&Plus<1>::Detour);
-
+    PVOID pointer = code.Place(kMsvcrt);
+    const PVOID original = pointer, detour = Plus<1>::Self();
     EXPECT_EQ(DetourAttach(&pointer, detour), ERROR_INVALID_OPERATION);
     EXPECT_EQ(DetourDetach(&pointer, detour), ERROR_INVALID_OPERATION);
     EXPECT_EQ(DetourUpdateThread(GetCurrentThread()), ERROR_INVALID_OPERATION);
@@ -229,18 +167,14 @@ TEST(DetourTransaction, CallsOutOfTurnAreRefused) {
 
     ASSERT_EQ(DetourTransactionBegin(), NO_ERROR);
     EXPECT_EQ(DetourTransactionBegin(), ERROR_INVALID_OPERATION);
-    LONG otherBegin = NO_ERROR, otherAttach = NO_ERROR;
-    std::thread([&] {
-        otherBegin = DetourTransactionBegin();
-        otherAttach = DetourAttach(&pointer, detour);
-    }).join();
-    EXPECT_EQ(otherBegin, ERROR_INVALID_OPERATION);
-    EXPECT_EQ(otherAttach, ERROR_INVALID_OPERATION);
+    LONG other[2] = {};
+    std::thread([&] { other[0] = DetourTransactionBegin(), other[1] = DetourAttach(&pointer, detour); }).join();
+    EXPECT_EQ(other[0], ERROR_INVALID_OPERATION);
+    EXPECT_EQ(other[1], ERROR_INVALID_OPERATION);
     EXPECT_EQ(DetourUpdateThread(GetCurrentThread()), NO_ERROR);  // itself: skipped
     EXPECT_EQ(DetourTransactionCommit(), NO_ERROR);
 
-    // Bad arguments; the first error is what the commit reports.
-    PVOID null = nullptr;
+    PVOID null = nullptr;  // bad arguments; the commit reports the first error
     ASSERT_EQ(DetourTransactionBegin(), NO_ERROR);
     EXPECT_EQ(DetourDetach(&pointer, detour), ERROR_INVALID_BLOCK);  // not hooked
     EXPECT_EQ(DetourAttach(nullptr, detour), ERROR_INVALID_HANDLE);
@@ -248,53 +182,53 @@ TEST(DetourTransaction, CallsOutOfTurnAreRefused) {
     EXPECT_EQ(DetourAttach(&pointer, nullptr), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(DetourUpdateThread(nullptr), ERROR_INVALID_HANDLE);
     EXPECT_EQ(DetourTransactionCommit(), ERROR_INVALID_BLOCK);
-    EXPECT_EQ(pointer, reinterpret_cast<PVOID>(function));
+    EXPECT_EQ(pointer, original);
 
-    ASSERT_EQ(Attach(pointer, detour), NO_ERROR);
-    EXPECT_EQ(Detach(pointer, reinterpret_cast<PVOID>(&Plus<2>::Detour)), ERROR_INVALID_BLOCK);  // other detour
+    ASSERT_EQ(Change(true, pointer, detour), NO_ERROR);
+    EXPECT_EQ(Change(false, pointer, Plus<2>::Self()), ERROR_INVALID_BLOCK);  // another detour
     ASSERT_EQ(DetourTransactionBegin(), NO_ERROR);
     EXPECT_EQ(DetourDetach(&pointer, detour), NO_ERROR);
     EXPECT_EQ(DetourDetach(&pointer, detour), ERROR_INVALID_OPERATION);  // queued twice
     EXPECT_EQ(DetourTransactionAbort(), NO_ERROR);
-    EXPECT_EQ(Detach(pointer, detour), NO_ERROR);
+    EXPECT_EQ(Change(false, pointer, detour), NO_ERROR);
 }
 
-// A second hook on a hooked function is refused, however it is reached; the
-// first keeps working, and once detached the function can be hooked again.
-TEST(DetourTransaction, HooksDoNotChain) {
+// A hook through an import thunk lands on the function. A second hook on a
+// hooked function is refused however it is reached; the first keeps working,
+// and once detached the function can be hooked again.
+TEST(DetourTransaction, ThunksAreFollowedAndHooksDoNotChain) {
     SyntheticCode code;
-    for (const Add function : {code.Place<Add>(kGdiBody), code.Place<Add>(kHotPatchBody, kInt3s)}) {
+    for (const Add function : {code.Place<Add>(kGdi), code.Place<Add>(kHotPatch, kNops)}) {
         static Add cell;
         cell = function;
-        Bytes thunk = {0xFF, 0x25, 0, 0, 0, 0};
-        const Add* cellAddress = &cell;
-        std::memcpy(thunk.data() + 2, &cellAddress, 4);
-        const Add viaThunk = code.Place<Add>(thunk);
+        Bytes thunk = Hex("FF 25 00 00 00 00");  // jmp [cell]
+        SyntheticCode::Put(thunk, 2, nullptr, &cell);
+        const PVOID viaThunk = code.Place(thunk);
 
-        Plus<1>::real = reinterpret_cast<PVOID>(function);
-        ASSERT_EQ(Attach(Plus<1>::real, reinterpret_cast<PVOID>(&Plus<1>::Detour)), NO_ERROR);
+        Plus<1>::real = viaThunk;
+        ASSERT_EQ(Change(true, Plus<1>::real, Plus<1>::Self()), NO_ERROR);
+        EXPECT_EQ(function(2, 3), 1005);
+        EXPECT_EQ(static_cast<const std::uint8_t*>(viaThunk)[0], 0xFF);  // the thunk itself is left alone
         const PVOID trampoline = Plus<1>::real;
-        const Bytes hooked = Snapshot(reinterpret_cast<void*>(function));
-        for (PVOID second : {reinterpret_cast<PVOID>(function), trampoline, reinterpret_cast<PVOID>(viaThunk)}) {
+        for (PVOID second : {Ptr(function), trampoline, viaThunk}) {
             Plus<2>::real = second;
-            EXPECT_EQ(Attach(Plus<2>::real, reinterpret_cast<PVOID>(&Plus<2>::Detour)), ERROR_INVALID_OPERATION);
+            EXPECT_EQ(Change(true, Plus<2>::real, Plus<2>::Self()), ERROR_INVALID_OPERATION);
             EXPECT_EQ(Plus<2>::real, second);
         }
-        EXPECT_EQ(Snapshot(reinterpret_cast<void*>(function)), hooked);
         EXPECT_EQ(function(2, 3), 1005);
-        ASSERT_EQ(Detach(Plus<1>::real, reinterpret_cast<PVOID>(&Plus<1>::Detour)), NO_ERROR);
+        ASSERT_EQ(Change(false, Plus<1>::real, Plus<1>::Self()), NO_ERROR);
+        EXPECT_EQ(Plus<1>::real, viaThunk);  // the value it held, not the function
 
-        // Twice in one transaction.
-        Plus<2>::real = reinterpret_cast<PVOID>(function);
+        Plus<2>::real = Ptr(function);  // twice in one transaction
         ASSERT_EQ(DetourTransactionBegin(), NO_ERROR);
-        EXPECT_EQ(DetourAttach(&Plus<1>::real, reinterpret_cast<PVOID>(&Plus<1>::Detour)), NO_ERROR);
-        EXPECT_EQ(DetourAttach(&Plus<2>::real, reinterpret_cast<PVOID>(&Plus<2>::Detour)), ERROR_INVALID_OPERATION);
+        EXPECT_EQ(DetourAttach(&Plus<1>::real, Plus<1>::Self()), NO_ERROR);
+        EXPECT_EQ(DetourAttach(&Plus<2>::real, Plus<2>::Self()), ERROR_INVALID_OPERATION);
         EXPECT_EQ(DetourTransactionCommit(), ERROR_INVALID_OPERATION);
 
-        ASSERT_EQ(Attach(Plus<2>::real, reinterpret_cast<PVOID>(&Plus<2>::Detour)), NO_ERROR);
+        ASSERT_EQ(Change(true, Plus<2>::real, Plus<2>::Self()), NO_ERROR);
         EXPECT_EQ(Plus<2>::real, trampoline);  // the same trampoline again
         EXPECT_EQ(function(2, 3), 2005);
-        ASSERT_EQ(Detach(Plus<2>::real, reinterpret_cast<PVOID>(&Plus<2>::Detour)), NO_ERROR);
+        ASSERT_EQ(Change(false, Plus<2>::real, Plus<2>::Self()), NO_ERROR);
     }
 }
 
@@ -304,33 +238,28 @@ using Spin = int(__fastcall*)(volatile LONG*);
 PVOID g_spinReal = nullptr;
 int __fastcall SpinDetour(volatile LONG* flag) { return reinterpret_cast<Spin>(g_spinReal)(flag) + 1000; }
 
+// A thread running `entry` until its flag is set.
 struct Spinner {
     Spin entry;
     volatile LONG flag = 0;
-    HANDLE thread = nullptr;
+    HANDLE thread = CreateThread(nullptr, 0, &Run, this, 0, nullptr);
 
     static DWORD WINAPI Run(void* self) {
         auto* s = static_cast<Spinner*>(self);
         return static_cast<DWORD>(s->entry(&s->flag));
     }
-    std::uintptr_t Eip() const {
-        SuspendThread(thread);
+    bool SpinsIn(std::uintptr_t from, std::uintptr_t size) const {
         CONTEXT context{};
-        context.ContextFlags = CONTEXT_CONTROL;
-        GetThreadContext(thread, &context);
-        ResumeThread(thread);
-        return context.Eip;
-    }
-    // Starts a thread in entry; true once it spins inside [from, from + size).
-    bool Start(std::uintptr_t from, std::uintptr_t size) {
-        thread = CreateThread(nullptr, 0, &Run, this, 0, nullptr);
         for (int i = 0; i < 5000; ++i, Sleep(1)) {
-            if (Eip() - from < size) return true;
+            context.ContextFlags = CONTEXT_CONTROL;
+            SuspendThread(thread);
+            GetThreadContext(thread, &context);
+            ResumeThread(thread);
+            if (context.Eip - from < size) return true;
         }
         return false;
     }
-    // The thread's result; 0 when it does not end.
-    DWORD Finish() {
+    DWORD Finish() {  // the thread's result; 0 when it does not end
         InterlockedExchange(&flag, 1);
         DWORD exitCode = 0;
         if (WaitForSingleObject(thread, 5000) != WAIT_OBJECT_0) TerminateThread(thread, 0);
@@ -342,34 +271,33 @@ struct Spinner {
 
 }  // namespace
 
-// Threads spinning in the bytes an attach replaces continue in the trampoline,
+// Threads spinning in the bytes an attach replaces go on in the trampoline,
 // and threads spinning in the trampoline go back on detach.
 TEST(DetourTransaction, EnlistedThreadsAreMovedOutOfRewrittenBytes) {
     SyntheticCode code;
-    // mov eax,[ecx]; test eax,eax; je -6 (all in the copy); mov eax,42; ret
-    const Spin function = code.Place<Spin>({0x8B, 0x01, 0x85, 0xC0, 0x74, 0xFA, 0xB8, 0x2A, 0x00, 0x00, 0x00, 0xC3});
-    const Bytes before = Snapshot(reinterpret_cast<void*>(function));
+    // mov eax,[ecx]; test eax,eax; je -6 (all copied); mov eax,42; ret
+    const Spin function = code.Place<Spin>(Hex("8B 01 85 C0 74 FA B8 2A 00 00 00 C3"));
     const auto entry = reinterpret_cast<std::uintptr_t>(function);
+    const Bytes before = Snapshot(reinterpret_cast<void*>(function));
 
     Spinner inFunction{function};
-    ASSERT_TRUE(inFunction.Start(entry, 6));
+    ASSERT_TRUE(inFunction.SpinsIn(entry, 6));
     g_spinReal = reinterpret_cast<PVOID>(function);
     ASSERT_EQ(DetourTransactionBegin(), NO_ERROR);
     ASSERT_EQ(DetourUpdateThread(inFunction.thread), NO_ERROR);
     ASSERT_EQ(DetourAttach(&g_spinReal, reinterpret_cast<PVOID>(&SpinDetour)), NO_ERROR);
     ASSERT_EQ(DetourTransactionCommit(), NO_ERROR);
     const auto trampoline = reinterpret_cast<std::uintptr_t>(g_spinReal);
-    EXPECT_LT(inFunction.Eip() - trampoline, 10u);
+    EXPECT_TRUE(inFunction.SpinsIn(trampoline, 10));
 
     Spinner inTrampoline{reinterpret_cast<Spin>(g_spinReal)};
-    ASSERT_TRUE(inTrampoline.Start(trampoline, 10));
-    EXPECT_EQ(inFunction.Finish(), 42u);  // ran on in the trampoline, never through the detour
-
+    ASSERT_TRUE(inTrampoline.SpinsIn(trampoline, 10));
+    EXPECT_EQ(inFunction.Finish(), 42u);  // never through the detour
     ASSERT_EQ(DetourTransactionBegin(), NO_ERROR);
     ASSERT_EQ(DetourUpdateThread(inTrampoline.thread), NO_ERROR);
     ASSERT_EQ(DetourDetach(&g_spinReal, reinterpret_cast<PVOID>(&SpinDetour)), NO_ERROR);
     ASSERT_EQ(DetourTransactionCommit(), NO_ERROR);
     EXPECT_EQ(Snapshot(reinterpret_cast<void*>(function)), before);
-    EXPECT_LT(inTrampoline.Eip() - entry, 6u);
+    EXPECT_TRUE(inTrampoline.SpinsIn(entry, 6));
     EXPECT_EQ(inTrampoline.Finish(), 42u);
 }

@@ -1,130 +1,51 @@
 #include <gtest/gtest.h>
 
-#include <vector>
-
 #include "detours/X86Decoder.h"
+#include "unit/detours/SyntheticCode.h"
 
 using namespace modroute::detours;
+using detourtest::Bytes;
+using detourtest::Hex;
 
 namespace {
 
-struct Case {
-    std::vector<std::uint8_t> bytes;
-    int length;
-    Flow flow;
-};
-
-// Each case decodes as one instruction, with trailing bytes that must not be
-// counted. -1: not decodable.
-void ExpectDecodes(const std::vector<Case>& cases) {
-    for (const Case& c : cases) {
-        std::vector<std::uint8_t> code = c.bytes;
-        code.insert(code.end(), {0x90, 0x90, 0x90, 0x90});
+// Each case is one instruction of `length` bytes (0: refused); the nops
+// after it must not be counted.
+void ExpectLengths(Flow flow, std::initializer_list<std::pair<const char*, int>> cases) {
+    for (const auto& [text, length] : cases) {
+        Bytes code = Hex(text);
+        code.insert(code.end(), 4, 0x90);
         const Instruction in = DecodeInstruction(code);
-        ::testing::Message where;
-        for (std::uint8_t b : c.bytes) where << std::hex << int{b} << ' ';
-        if (c.length < 0) {
-            EXPECT_FALSE(in.Valid()) << where;
-            continue;
-        }
-        EXPECT_EQ(in.length, c.length) << where;
-        EXPECT_EQ(in.flow, c.flow) << where;
+        EXPECT_EQ(in.length, length) << text;
+        EXPECT_EQ(in.flow, length != 0 ? flow : Flow::Sequential) << text;
     }
 }
 
 }  // namespace
 
-TEST(X86Decoder, EntrySequencesOfTheHookedSystemFunctions) {
-    const Flow s = Flow::Sequential;
-    ExpectDecodes({
-        // kernel32: mov edi,edi; push ebp; mov ebp,esp; pop ebp; jmp [abs32]
-        {{0x8B, 0xFF}, 2, s}, {{0x55}, 1, s}, {{0x8B, 0xEC}, 2, s}, {{0x5D}, 1, s},
-        {{0xFF, 0x25, 0x70, 0xF2, 0x64, 0x7B}, 6, Flow::JumpIndirect},
-        {{0xA1, 0x20, 0x03, 0xFE, 0x7F}, 5, s},
-        // msvcrt, GetStockObject: push ebp; mov ebp,esp; and esp,-16; sub esp,16
-        {{0x89, 0xE5}, 2, s}, {{0x83, 0xE4, 0xF0}, 3, s}, {{0x83, 0xEC, 0x10}, 3, s}, {{0x53}, 1, s},
-        {{0xC7, 0x44, 0x24, 0x08, 0x40, 0x00, 0x00, 0x00}, 8, s},  // mov [esp+8], imm32
-        {{0x8B, 0x5D, 0x08}, 3, s},
-        // gdi32/user32/d3dx9: lea ecx,[esp+4]; and esp,-16; push [ecx-4]
-        {{0x8D, 0x4C, 0x24, 0x04}, 4, s}, {{0xFF, 0x71, 0xFC}, 3, s},
-        // alignment filler between functions
-        {{0x8D, 0x74, 0x26, 0x00}, 4, s}, {{0x8D, 0x76, 0x00}, 3, s}, {{0x66, 0x90}, 2, s},
+TEST(X86Decoder, InstructionLengthsAndKinds) {
+    ExpectLengths(Flow::Sequential, {
+        // entries of kernel32, of msvcrt and GetStockObject, of gdi32/user32/d3dx9; filler
+        {"8B FF", 2}, {"55", 1}, {"8B EC", 2}, {"5D", 1}, {"A1 20 03 FE 7F", 5}, {"89 E5", 2}, {"83 E4 F0", 3},
+        {"83 EC 10", 3}, {"53", 1}, {"C7 44 24 08 40 00 00 00", 8}, {"8D 4C 24 04", 4}, {"FF 71 FC", 3},
+        {"8D 74 26 00", 4}, {"66 90", 2},
+        // SIB, displacements, 16-bit addressing, segment and size prefixes, immediates
+        {"8B 84 24 00 01 00 00", 7}, {"8B 04 85 00 10 00 00", 7}, {"8B 05 00 10 00 00", 6}, {"67 8B 46 02", 4},
+        {"67 8B 06 34 12", 5}, {"64 A1 18 00 00 00", 6}, {"66 C7 45 F8 34 12", 6}, {"C6 45 F8 01", 4},
+        {"81 EC 00 01 00 00", 6}, {"80 7D 08 00", 4}, {"3D 00 01 00 00", 5}, {"66 3D 00 01", 4}, {"24 0F", 2},
+        {"33 C0", 2}, {"F6 45 08 01", 4}, {"F7 C1 00 00 00 80", 6}, {"F7 D8", 2}, {"68 78 56 34 12", 5},
+        {"6A 10", 2}, {"66 B8 34 12", 4}, {"6B C0 10", 3}, {"C8 10 00 00", 4}, {"F3 AB", 2}, {"DD 45 08", 3},
+        {"0F B6 45 08", 4}, {"0F 1F 44 00 00", 5}, {"66 0F 3A 0F C1 08", 6}, {"CD 2E", 2},
+        // undefined, group 5 /7, VEX (not les), XOP (not pop), xbegin (not mov)
+        {"0F 04", 0}, {"FF FF", 0}, {"C4 E2 79 18 00", 0}, {"8F E8 78 C0 C0 01", 0}, {"C7 F8 00 00 00 00", 0},
     });
-}
-
-TEST(X86Decoder, OperandForms) {
-    const Flow s = Flow::Sequential;
-    ExpectDecodes({
-        {{0x8B, 0x84, 0x24, 0x00, 0x01, 0x00, 0x00}, 7, s},        // mov eax,[esp+0x100]: SIB, disp32
-        {{0x8B, 0x04, 0x85, 0x00, 0x10, 0x00, 0x00}, 7, s},        // mov eax,[eax*4+0x1000]: SIB without base
-        {{0x8B, 0x05, 0x00, 0x10, 0x00, 0x00}, 6, s},              // mov eax,[abs32]
-        {{0x67, 0x8B, 0x46, 0x02}, 4, s},                          // 16-bit addressing [bp+2]
-        {{0x67, 0x8B, 0x06, 0x34, 0x12}, 5, s},                    // 16-bit [abs16]
-        {{0x64, 0xA1, 0x18, 0x00, 0x00, 0x00}, 6, s},              // mov eax,fs:[0x18]
-        {{0x66, 0xC7, 0x45, 0xF8, 0x34, 0x12}, 6, s},              // mov word [ebp-8], imm16
-        {{0xC6, 0x45, 0xF8, 0x01}, 4, s},                          // mov byte [ebp-8], imm8
-        {{0x81, 0xEC, 0x00, 0x01, 0x00, 0x00}, 6, s},              // sub esp, imm32
-        {{0x80, 0x7D, 0x08, 0x00}, 4, s},                          // cmp byte [ebp+8], 0
-        {{0x3D, 0x00, 0x01, 0x00, 0x00}, 5, s}, {{0x66, 0x3D, 0x00, 0x01}, 4, s},
-        {{0x24, 0x0F}, 2, s}, {{0x33, 0xC0}, 2, s}, {{0x85, 0xC0}, 2, s},
-        {{0xF6, 0x45, 0x08, 0x01}, 4, s},                          // test byte [ebp+8], imm8
-        {{0xF7, 0xC1, 0x00, 0x00, 0x00, 0x80}, 6, s},              // test ecx, imm32
-        {{0xF7, 0xD8}, 2, s},                                      // neg eax: no immediate
-        {{0x68, 0x78, 0x56, 0x34, 0x12}, 5, s}, {{0x6A, 0x10}, 2, s},
-        {{0xB8, 0x01, 0x00, 0x00, 0x00}, 5, s}, {{0x66, 0xB8, 0x34, 0x12}, 4, s}, {{0xB0, 0x01}, 2, s},
-        {{0x69, 0xC0, 0x10, 0x00, 0x00, 0x00}, 6, s}, {{0x6B, 0xC0, 0x10}, 3, s},
-        {{0xC8, 0x10, 0x00, 0x00}, 4, s},                          // enter
-        {{0xF3, 0xAB}, 2, s},                                      // rep stosd
-        {{0xDD, 0x45, 0x08}, 3, s},                                // fld qword [ebp+8]
-        {{0x0F, 0xB6, 0x45, 0x08}, 4, s}, {{0x0F, 0x1F, 0x44, 0x00, 0x00}, 5, s},
-        {{0xF3, 0x0F, 0x1E, 0xFB}, 4, s},                          // endbr32
-        {{0x66, 0x0F, 0x3A, 0x0F, 0xC1, 0x08}, 6, s},              // palignr: three-byte map with imm8
-        {{0xCD, 0x2E}, 2, s},                                      // int 0x2e returns
-        {{0xFF, 0x15, 0x00, 0x10, 0x00, 0x00}, 6, Flow::CallIndirect},
-        {{0xFF, 0xE0}, 2, Flow::JumpIndirect},
-    });
-}
-
-TEST(X86Decoder, BranchesCarryTheirDisplacement) {
-    const std::vector<std::uint8_t> jcc = {0x0F, 0x85, 0xFC, 0xFF, 0xFF, 0xFF};
-    Instruction in = DecodeInstruction(jcc);
-    EXPECT_EQ(in.length, 6);
-    EXPECT_EQ(in.flow, Flow::JumpConditional);
-    EXPECT_EQ(in.condition, 5);
-    EXPECT_EQ(in.displacement, -4);
-
-    in = DecodeInstruction(std::vector<std::uint8_t>{0x7C, 0x80});
-    EXPECT_EQ(in.flow, Flow::JumpConditional);
-    EXPECT_EQ(in.condition, 0xC);
-    EXPECT_EQ(in.displacement, -128);
-
-    in = DecodeInstruction(std::vector<std::uint8_t>{0xE8, 0x00, 0x01, 0x00, 0x00});
-    EXPECT_EQ(in.flow, Flow::CallRelative);
-    EXPECT_EQ(in.displacement, 0x100);
-
-    in = DecodeInstruction(std::vector<std::uint8_t>{0x66, 0xE9, 0x10, 0x00});  // rel16
-    EXPECT_EQ(in.length, 4);
-    EXPECT_TRUE(in.operandSize16);
-
-    ExpectDecodes({
-        {{0xEB, 0x05}, 2, Flow::JumpRelative}, {{0xE9, 0, 0, 0, 0}, 5, Flow::JumpRelative},
-        {{0xE2, 0xFE}, 2, Flow::LoopRelative}, {{0xE3, 0x05}, 2, Flow::LoopRelative},
-        {{0xC3}, 1, Flow::Return}, {{0xC2, 0x08, 0x00}, 3, Flow::Return}, {{0xCB}, 1, Flow::Return},
-        {{0xCC}, 1, Flow::Trap}, {{0x0F, 0x0B}, 2, Flow::Trap}, {{0xF4}, 1, Flow::Trap},
-    });
-}
-
-TEST(X86Decoder, RefusesWhatItCannotMeasure) {
-    ExpectDecodes({
-        {{0x0F, 0x04}, -1, {}},                    // undefined two-byte opcode
-        {{0xFF, 0xFF}, -1, {}},                    // group 5, reg 7
-        {{0xC4, 0xE2, 0x79, 0x18, 0x00}, -1, {}},  // VEX, not les
-        {{0x8F, 0xE8, 0x78, 0xC0, 0xC0, 0x01}, -1, {}},  // XOP, not pop
-        {{0xC7, 0xF8, 0x00, 0x00, 0x00, 0x00}, -1, {}},  // xbegin: relative, not mov
-    });
-    // Cut short: a displacement or immediate beyond the given bytes.
-    EXPECT_FALSE(DecodeInstruction(std::vector<std::uint8_t>{0x8B, 0x44, 0x24}).Valid());
-    EXPECT_FALSE(DecodeInstruction(std::vector<std::uint8_t>{0xE8, 0x00, 0x00}).Valid());
-    EXPECT_FALSE(DecodeInstruction(std::vector<std::uint8_t>(16, 0x66)).Valid());  // only prefixes
-    EXPECT_FALSE(DecodeInstruction({}).Valid());
+    ExpectLengths(Flow::JumpIndirect, {{"FF 25 70 F2 64 7B", 6}, {"FF E0", 2}, {"EA 00 00 00 00 08 00", 7}});
+    ExpectLengths(Flow::CallIndirect, {{"FF 15 00 10 00 00", 6}});
+    ExpectLengths(Flow::JumpRelative, {{"EB 05", 2}, {"E9 00 00 00 00", 5}, {"66 E9 10 00", 4}});
+    ExpectLengths(Flow::LoopRelative, {{"E2 FE", 2}, {"E3 05", 2}});
+    ExpectLengths(Flow::Return, {{"C3", 1}, {"C2 08 00", 3}, {"CB", 1}});
+    ExpectLengths(Flow::Trap, {{"CC", 1}, {"0F 0B", 2}, {"F4", 1}});
+    for (const Bytes& cut : {Hex("8B 44 24"), Hex("E8 00 00"), Bytes(16, 0x66), Bytes{}}) {
+        EXPECT_FALSE(DecodeInstruction(cut).Valid());
+    }
 }
