@@ -2,16 +2,15 @@
 // first resolution (disk probes and time) for paths found in the mod folder,
 // in the base folder and nowhere. Prints a table; not a test.
 #include <windows.h>
-#include <shellapi.h>
 
 #include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "common/TextEncoding.h"
 #include "config/ConfigManager.h"
 #include "redirect/ModRouter.h"
+#include "support/TempDir.h"
 
 using namespace modroute;
 
@@ -28,27 +27,6 @@ double Seconds() {
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
     return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-    const std::wstring wide = Utf8ToWide(path);
-    for (std::size_t i = 3; i < wide.size(); ++i) {
-        if (wide[i] == L'\\') CreateDirectoryW(wide.substr(0, i).c_str(), nullptr);
-    }
-    HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-}
-
-void RemoveTree(const std::string& path) {
-    std::wstring list = Utf8ToWide(path);
-    list.push_back(L'\0');
-    SHFILEOPSTRUCTW operation = {};
-    operation.wFunc = FO_DELETE;
-    operation.pFrom = list.c_str();
-    operation.fFlags = FOF_NO_UI;
-    SHFileOperationW(&operation);
 }
 
 double HitNanoseconds(ModRouter& router, int threads, int callsPerThread) {
@@ -82,16 +60,15 @@ void MissRow(ModRouter& router, const char* label, const char* folder, int count
 }  // namespace
 
 int main() {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    const std::string game = WideToUtf8(temp) + "modroute-bench-" + std::to_string(GetCurrentProcessId());
+    const testsupport::TempDir folder("game");
+    const std::string& game = folder.Path();
     constexpr int kMissFiles = 200;
-    WriteFile(game + "\\Tavren.exe", "");
-    WriteFile(game + "\\ModRoute.ini", "[Settings]\nSelectedMod=Bench\n");
-    WriteFile(game + "\\mods\\Bench\\texture\\hero.dds", "mod");
+    folder.Write("Tavren.exe", "");
+    folder.Write("ModRoute.ini", "[Settings]\nSelectedMod=Bench\n");
+    folder.Write("mods\\Bench\\texture\\hero.dds", "mod");
     for (int i = 0; i < kMissFiles; ++i) {
-        WriteFile(game + "\\mods\\Bench\\modonly\\file" + std::to_string(i) + ".dds", "m");
-        WriteFile(game + "\\base\\baseonly\\file" + std::to_string(i) + ".dds", "b");
+        folder.Write("mods\\Bench\\modonly\\file" + std::to_string(i) + ".dds", "m");
+        folder.Write("base\\baseonly\\file" + std::to_string(i) + ".dds", "b");
     }
 
     ConfigManager& config = ConfigManager::Instance();
@@ -116,7 +93,5 @@ int main() {
     MissRow(router, "found in the mod folder", "modonly", kMissFiles);
     MissRow(router, "found in the base folder", "baseonly", kMissFiles);
     MissRow(router, "found nowhere", "nowhere", kMissFiles);
-
-    RemoveTree(game);
     return 0;
 }

@@ -31,11 +31,13 @@ std::string OwnName(const std::string& folder) {
     return separator == std::string::npos ? folder : folder.substr(separator + 1);
 }
 
-// The path of the running executable; a path longer than MAX_PATH is read whole.
-std::wstring ModulePathWide() {
-    std::wstring path(MAX_PATH, L'\0');
+// The path of the running executable through GetModuleFileNameW or ...A; a
+// path longer than MAX_PATH is read whole.
+template <typename Text, typename Reader>
+Text ReadModulePath(Reader read) {
+    Text path(MAX_PATH, '\0');
     while (true) {
-        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        const DWORD length = read(path.data(), static_cast<DWORD>(path.size()));
         if (length == 0) return {};
         if (length < path.size()) {
             path.resize(length);
@@ -46,18 +48,12 @@ std::wstring ModulePathWide() {
     }
 }
 
+std::wstring ModulePathWide() {
+    return ReadModulePath<std::wstring>([](wchar_t* b, DWORD n) { return GetModuleFileNameW(nullptr, b, n); });
+}
+
 std::string ModulePathAnsi() {
-    std::string path(MAX_PATH, '\0');
-    while (true) {
-        const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) return {};
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        if (path.size() >= 32768) return {};
-        path.resize(path.size() * 2);
-    }
+    return ReadModulePath<std::string>([](char* b, DWORD n) { return GetModuleFileNameA(nullptr, b, n); });
 }
 
 // Names of the sub-folders of an ANSI folder path, in listing order.

@@ -98,7 +98,7 @@ TempFolder::TempFolder() {
     static std::atomic<int> counter{0};
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
-    std::wstring path = std::wstring(temp) + L"modroute-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+    std::wstring path = std::wstring(temp) + L"modroute-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                         std::to_wstring(counter++);
     RemoveTree(path);
     CreateDirectoryW(path.c_str(), nullptr);
