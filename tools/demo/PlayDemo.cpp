@@ -37,13 +37,26 @@ int main() {
                     "base\\music\\theme.ogg           base",
                     "mods\\Blades\\texture\\hero.dds  the mod Blades"});
 
+    // The game's own opens, then the same paths asked of the DLL's exported
+    // resolver once the full initialisation has run.
     const std::vector<std::string> script = {
-        "createa texture\\hero.dds", "fopen music\\theme.ogg", "attr texture\\hero.dds",
-        "find texture\\*",           "createa config.ini",     "call AVIFileInit",
+        "createa texture\\hero.dds",
+        "fopen music\\theme.ogg",
+        "createa config.ini",
+        "call AVIFileInit",
+        "call InitializeTavrenModSystem",
+        "call ResolvePath texture\\hero.dds",
+        "call ResolvePath music\\theme.ogg",
+        "call ResolvePath config.ini",
+        "call ResolvePath texture\\missing.dds",
+        "call ShouldRedirect texture\\hero.dds",
     };
     const gamerun::GameRun run = game.Run(script);
     Show("What ModRoute.dll printed (debugger output)", run.debugLines);
     Show("What the game was served (operation, path, result)", run.outputLines);
+    std::printf("\nResolvePath shows where each path is served from. The game's own opens are\n"
+                "not intercepted yet: the file hooks are not part of this build, so they still\n"
+                "see only the game folder.\n");
     std::printf("\nThe game exited with code %lu%s.\n", run.exitCode, run.timedOut ? " after a time-out" : "");
     return run.timedOut ? 1 : 0;
 }
