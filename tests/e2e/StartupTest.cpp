@@ -112,4 +112,37 @@ TEST(Startup, InitializeTavrenModSystemRunsOnTheCallersThread) {
     EXPECT_EQ(run.exitCode, 0u);
 }
 
+TEST(StandInGame, PerformsEveryScriptOperationOnTheGameFolder) {
+    // Later scenarios judge the DLL by these lines: the stand-in itself must
+    // report the game folder's files faithfully.
+    Game game;
+    game.InstallOriginalAvi();
+    game.Write("data\\a.txt", "alpha");
+    game.Write("data\\b.txt", "");
+    game.Write("data\\\xE4\xB8\xAD.txt", "zh");  // 中.txt
+    const GameRun run = game.Run({
+        "createa data\\a.txt", "createw data\\\xE4\xB8\xAD.txt", "createa data\\missing.txt",
+        "fopen data\\a.txt", "fopen_s data\\b.txt", "open data\\a.txt", "open data\\missing.txt",
+        "attr data", "attr data\\a.txt", "find data\\*.txt", "loadlib AVIFIL32_original.dll",
+        "loadlibw nosuch.dll", "sleep 10", "bogus x",
+    });
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_EQ(run.Result("createa", "data\\a.txt"), "ok\tsize=5\tdata=alpha\thead=alph");
+    EXPECT_EQ(run.Result("createw", "data\\\xE4\xB8\xAD.txt"), "ok\tsize=2\tdata=zh\thead=zh");
+    EXPECT_EQ(run.Result("createa", "data\\missing.txt"), "fail\terror=2");
+    EXPECT_EQ(run.Result("fopen", "data\\a.txt"), "ok\tsize=5\tdata=alpha");
+    EXPECT_EQ(run.Result("fopen_s", "data\\b.txt"), "ok\tsize=0\tdata=");
+    EXPECT_EQ(run.Result("open", "data\\a.txt"), "ok\tsize=5\tdata=alpha");
+    EXPECT_EQ(run.Result("open", "data\\missing.txt"), "fail\terrno=2");
+    EXPECT_EQ(run.Result("attr", "data"), "ok\t0x10\tdir");
+    EXPECT_EQ(run.Result("attr", "data\\a.txt").substr(0, 3), "ok\t");
+    const std::string found = run.Result("find", "data\\*.txt");
+    EXPECT_EQ(found.substr(0, 3), "ok\t") << found;
+    for (const char* name : {"a.txt", "b.txt", "\xE4\xB8\xAD.txt"}) EXPECT_NE(found.find(name), std::string::npos) << name;
+    EXPECT_NE(run.Result("loadlib", "AVIFIL32_original.dll").find("AVIFIL32_original.dll"), std::string::npos);
+    EXPECT_EQ(run.Result("loadlibw", "nosuch.dll"), "fail\terror=126");
+    EXPECT_EQ(run.Result("sleep", "10"), "ok");
+    EXPECT_EQ(run.Result("bogus", "x"), "fail\tunknown operation");
+}
+
 }  // namespace
