@@ -50,10 +50,12 @@ void ExpectBaseCreatedOnceAndKept(const std::string& folderName, const std::stri
     game.Write("ModRoute.ini", "\xEF\xBB\xBF[Settings]\r\nSelectedMod=" + modName + "\r\n");
     game.Write("mods\\" + modName + "\\" + modName + ".ini", "[ModInfo]\ntitle=" + modName + "\n");
 
-    // The full initialisation thread alone, given time to finish before the game exits.
-    const GameRun first = game.Run({"sleep 2000"});
+    // The full initialisation thread creates base by itself; the host's call
+    // then returns only once that thread has finished writing base.ini.
+    const GameRun first = game.Run({"waitfile 30000 base\\base.ini", "call InitializeTavrenModSystem"});
     ASSERT_FALSE(first.timedOut);
     EXPECT_EQ(first.exitCode, 0u);
+    EXPECT_EQ(first.Result("waitfile", "30000 base\\base.ini"), "ok");
     ExpectCoreSettingsRead(first);
     std::string bytes;
     ASSERT_TRUE(gamerun::ReadFile(game.PathOf("base\\base.ini"), bytes)) << first.DebugText();

@@ -12,6 +12,7 @@
 //   call EXPORT [ARG]              call an export of AVIFIL32.dll: AVIFileInit,
 //                                  InitializeTavrenModSystem, ResolvePath PATH, ShouldRedirect PATH
 //   sleep MS
+//   waitfile MS PATH               poll GetFileAttributesA until PATH exists (at most MS)
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
@@ -211,6 +212,17 @@ std::string Perform(const std::string& op, const std::string& argument) {
     if (op == "call") {
         const std::size_t space = argument.find(' ');
         return CallExport(argument.substr(0, space), space == std::string::npos ? "" : argument.substr(space + 1));
+    }
+    if (op == "waitfile") {
+        const std::size_t space = argument.find(' ');
+        const DWORD limit = static_cast<DWORD>(std::stoul(argument.substr(0, space)));
+        const std::string path = ToAnsi(space == std::string::npos ? "" : argument.substr(space + 1));
+        const ULONGLONG deadline = GetTickCount64() + limit;
+        while (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            if (GetTickCount64() >= deadline) return "fail\ttimed out";
+            Sleep(10);
+        }
+        return "ok";
     }
     if (op == "sleep") {
         Sleep(static_cast<DWORD>(std::stoul(argument)));
