@@ -1,6 +1,7 @@
 #include "autores/SnDirectoryMap.h"
 
 #include <mutex>
+#include <shared_mutex>
 
 namespace modroute {
 

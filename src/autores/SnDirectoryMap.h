@@ -5,9 +5,10 @@
 
 #include <atomic>
 #include <optional>
-#include <shared_mutex>
 #include <string>
 #include <unordered_map>
+
+#include "common/SrwLock.h"
 
 namespace modroute {
 
@@ -31,7 +32,7 @@ public:
     void SetEnabled(bool enabled) { m_enabled.store(enabled, std::memory_order_release); }
 
 private:
-    mutable std::shared_mutex m_lock;
+    mutable SrwLock m_lock;
     Entries m_entries;
     std::atomic<std::size_t> m_size{0};
     std::atomic<bool> m_enabled{false};

@@ -5,13 +5,13 @@
 namespace modroute {
 namespace {
 
-std::wstring ToWide(unsigned codePage, std::string_view text) {
+std::wstring ToWide(unsigned codePage, std::string_view text, DWORD flags = 0) {
     if (text.empty()) return {};
     const int size = static_cast<int>(text.size());
-    const int length = MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
+    const int length = MultiByteToWideChar(codePage, flags, text.data(), size, nullptr, 0);
     if (length <= 0) return {};
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    if (MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), length) != length) return {};
+    if (MultiByteToWideChar(codePage, flags, text.data(), size, wide.data(), length) != length) return {};
     return wide;
 }
 
@@ -36,6 +36,11 @@ std::string AnsiToUtf8(std::string_view ansi) {
 
 std::string Utf8ToAnsi(std::string_view utf8) {
     const std::wstring wide = ToWide(CP_UTF8, utf8);
+    return FromWide(kGameCodePage, wide);
+}
+
+std::string Utf8ToAnsiStrict(std::string_view utf8) {
+    const std::wstring wide = ToWide(CP_UTF8, utf8, MB_ERR_INVALID_CHARS);
     return FromWide(kGameCodePage, wide);
 }
 

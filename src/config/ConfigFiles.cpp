@@ -52,23 +52,4 @@ std::optional<std::string> ReadConfigFileAnsiPath(const std::string& ansiPath) {
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-std::string Utf8ToAnsiStrict(std::string_view utf8) {
-    if (utf8.empty()) return {};
-    const int size = static_cast<int>(utf8.size());
-    const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
-    if (length <= 0) return {};
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, wide.data(), length) != length) {
-        return {};
-    }
-    const int ansiLength = WideCharToMultiByte(kGameCodePage, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
-    if (ansiLength <= 0) return {};
-    std::string ansi(static_cast<std::size_t>(ansiLength), '\0');
-    if (WideCharToMultiByte(kGameCodePage, 0, wide.data(), length, ansi.data(), ansiLength, nullptr, nullptr) !=
-        ansiLength) {
-        return {};
-    }
-    return ansi;
-}
-
 }  // namespace modroute

@@ -1,11 +1,9 @@
-// Win32 edge of the configuration readers: whole small files as bytes and
-// the strict UTF-8 to code page 936 conversion the readers are given.
+// Win32 edge of the configuration readers: whole small files as bytes.
 #pragma once
 
 #include <cstddef>
 #include <optional>
 #include <string>
-#include <string_view>
 
 namespace modroute {
 
@@ -18,8 +16,5 @@ constexpr std::size_t kMaxConfigFileBytes = 16u * 1024u * 1024u;
 std::optional<std::string> ReadConfigFileUtf8Path(const std::string& utf8Path);
 // The same, opened through an ANSI path.
 std::optional<std::string> ReadConfigFileAnsiPath(const std::string& ansiPath);
-
-// UTF-8 -> code page 936 through UTF-16; empty when the bytes are not valid UTF-8.
-std::string Utf8ToAnsiStrict(std::string_view utf8);
 
 }  // namespace modroute

@@ -116,15 +116,18 @@ bool ConfigManager::EarlyInitialize() {
     DetermineGameFolder();
     m_settings.SelectedMod.clear();
     std::uint32_t maxMemoryMB = kDefaultMaxMemoryMB;
-    ReadSettingsFile(m_gameFolderAnsi, m_settings, maxMemoryMB);
+    // A settings file that was read has brought EnablePreloadPVK along.
+    const bool settingsFileRead = ReadSettingsFile(m_gameFolderAnsi, m_settings, maxMemoryMB);
     g_maxMemoryMB.store(maxMemoryMB, std::memory_order_release);
     // The name is joined below mods and written into: a value that would
     // leave that folder selects nothing.
     if (!IsPlainFolderName(GetSelectedMod())) m_settings.SelectedMod.clear();
     ReadAutoResMode(m_settings);
     m_snDirectoryMap.SetEnabled(m_settings.AutoResEnabled);
-    m_settings.EnablePreloadPVK = static_cast<std::int32_t>(
-        ReadRegistryNumber("", L"EnablePreloadPVK", static_cast<std::uint32_t>(kDefaultEnablePreloadPVK)));
+    if (!settingsFileRead) {
+        m_settings.EnablePreloadPVK = static_cast<std::int32_t>(
+            ReadRegistryNumber("", L"EnablePreloadPVK", static_cast<std::uint32_t>(kDefaultEnablePreloadPVK)));
+    }
     ReadPatchValues(m_settings);
     ReadFontValues(m_settings);
 

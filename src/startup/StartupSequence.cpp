@@ -34,11 +34,6 @@ void PrintMainProgramPath() {
     PrintDebugLineWithAnsi("主程序路径: ", path);
 }
 
-void ApplySwitchableCodePatches() {
-    // The hidden-command and loadsnp patches are applied here once they are
-    // part of the build.
-}
-
 DWORD ForwardAviFileInit() {
     HMODULE library = LoadLibraryA("AVIFIL32_original.dll");
     if (library == nullptr) {
@@ -113,7 +108,8 @@ void OnProcessAttach(HMODULE self) {
         }
     }
 
-    ApplySwitchableCodePatches();
+    // The hidden-command and loadsnp code patches are applied here once they
+    // are part of the build.
 
     g_attachDone = true;
     PrintDebugLine("=== DLL初始化序列完成 ===\n");
@@ -121,16 +117,9 @@ void OnProcessAttach(HMODULE self) {
 
 void OnProcessDetach() {
     PrintDebugLine("=== DLL卸载，开始清理 ===\n");
-    try {
-        // Font substitution removal runs here once it is part of the build.
-    } catch (...) {
-        PrintDebugLine("警告: 字体 Hook 卸载失败\n");
-    }
-    try {
-        // Hook removal runs here once the file hooks are part of the build.
-    } catch (...) {
-        PrintDebugLine("警告: IAT Hook卸载失败\n");
-    }
+    // Font substitution removal ("警告: 字体 Hook 卸载失败" when it throws) and
+    // file hook removal ("警告: IAT Hook卸载失败") run here, each guarded on its
+    // own, once they are part of the build.
     PrintDebugLine("=== DLL清理完成 ===\n");
 }
 
@@ -138,7 +127,7 @@ DWORD AviFileInitEntry() {
     if (g_activationPending) {
         g_activationPending = false;
         if (!g_attachDone && ModSystem::EarlyInitialize()) StartDetachedThread(ActivationThread);
-        ApplySwitchableCodePatches();
+        // The two code patches are applied here too once they are part of the build.
         PrintDebugLine("AVIFileInit: MOD 系统激活流程完成\n");
     }
     return ForwardAviFileInit();

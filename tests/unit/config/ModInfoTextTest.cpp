@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "common/TextEncoding.h"
-#include "config/ConfigFiles.h"
 #include "config/ModInfoText.h"
 
 using namespace modroute;

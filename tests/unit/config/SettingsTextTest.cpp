@@ -1,7 +1,7 @@
 // The ModRoute.ini reader and the selected mod name rules, over bytes.
 #include <gtest/gtest.h>
 
-#include "config/ConfigFiles.h"
+#include "common/TextEncoding.h"
 #include "config/SettingsText.h"
 
 using namespace modroute;
