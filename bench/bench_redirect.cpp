@@ -10,6 +10,7 @@
 
 #include "config/ConfigManager.h"
 #include "redirect/ModRouter.h"
+#include "startup/RouterSetup.h"
 #include "support/TempDir.h"
 
 using namespace modroute;
@@ -35,7 +36,7 @@ double HitNanoseconds(ModRouter& router, int threads, int callsPerThread) {
     for (int t = 0; t < threads; ++t) {
         workers.emplace_back([&router, callsPerThread] {
             std::size_t sink = 0;
-            for (int i = 0; i < callsPerThread; ++i) sink += router.ResolveFilePath(g_hitPath).size();
+            for (int i = 0; i < callsPerThread; ++i) sink += router.Resolve(g_hitPath)->path.size();
             if (sink == 0) std::puts("unexpected empty answer");
         });
     }
@@ -50,7 +51,7 @@ void MissRow(ModRouter& router, const char* label, const char* folder, int count
     const std::uint64_t probesBefore = router.ProbeCount();
     const double start = Seconds();
     for (int i = 0; i < count; ++i) {
-        router.ResolveFilePath(std::string(folder) + "\\file" + std::to_string(i) + ".dds");
+        router.Resolve(std::string(folder) + "\\file" + std::to_string(i) + ".dds");
     }
     const double elapsed = Seconds() - start;
     std::printf("  %-28s %8.1f probes %10.1f us\n", label,
@@ -71,25 +72,20 @@ int main() {
         folder.Write("base\\baseonly\\file" + std::to_string(i) + ".dds", "b");
     }
 
-    ConfigManager& config = ConfigManager::Instance();
-    config.ResetForTesting(game);
-    config.EarlyInitialize();
+    ConfigManager config(game);
     config.FullInitialize();
-    ModRouter& router = ModRouter::Instance();
-    router.ResetForTesting();
-    router.Initialize();
+    ModRouter router;
+    router.Configure(FullRouteContext(config));
 
-    std::printf("ResolveFilePath, cache hit (wall ns per call, all threads together; %lu cores)\n",
+    std::printf("Resolve, cache hit (wall ns per call, all threads together; %lu cores)\n",
                 static_cast<unsigned long>(std::thread::hardware_concurrency()));
-    std::printf("  (paths of 16 bytes and more return a heap copy; under Wine the process heap\n"
-                "   is one lock, which is what the eight-thread figure of a long path measures)\n");
     for (const char* path : {"texture\\hero.dds", "a.dds"}) {
         g_hitPath = path;
-        router.ResolveFilePath(path);
+        router.Resolve(path);
         std::printf("  %-18s 1 thread   %8.1f ns\n", path, HitNanoseconds(router, 1, 2000000));
         std::printf("  %-18s 8 threads  %8.1f ns\n", path, HitNanoseconds(router, 8, 500000));
     }
-    std::printf("ResolveFilePath, first resolution (per path)\n");
+    std::printf("Resolve, first resolution (per path)\n");
     MissRow(router, "found in the mod folder", "modonly", kMissFiles);
     MissRow(router, "found in the base folder", "baseonly", kMissFiles);
     MissRow(router, "found nowhere", "nowhere", kMissFiles);

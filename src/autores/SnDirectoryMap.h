@@ -1,14 +1,13 @@
 // Map from an upper-case map key (SN07) to the selected mod's folder or pack
-// name for that map. Filled during full initialisation while game threads may
-// already be resolving paths, so every read and write is guarded.
+// base name (UTF-8) that holds that map. Built whole during the full
+// initialisation and then published as an immutable object (see
+// Published.h), so game threads never see one half filled.
 #pragma once
 
-#include <atomic>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
-
-#include "common/SrwLock.h"
 
 namespace modroute {
 
@@ -16,26 +15,20 @@ class SnDirectoryMap {
 public:
     using Entries = std::unordered_map<std::string, std::string>;
 
+    SnDirectoryMap() = default;
+    explicit SnDirectoryMap(Entries entries) : m_entries(std::move(entries)) {}
+
     // Exact lookup of an upper-case key such as "SN07".
-    std::optional<std::string> Find(const std::string& key) const;
-    void Set(const std::string& key, const std::string& directory);
-    void Clear();
-    // Publishes a finished table at once, so no reader sees half of it.
-    void Replace(Entries entries);
-    Entries Snapshot() const;
+    std::optional<std::string> Find(std::string_view key) const;
+    void Set(const std::string& key, const std::string& directory) { m_entries[key] = directory; }
+    void Clear() { m_entries.clear(); }
 
-    std::size_t Size() const { return m_size.load(std::memory_order_acquire); }
-    bool Empty() const { return Size() == 0; }
-
-    // On when the AutoRes mode is not 0.
-    bool IsEnabled() const { return m_enabled.load(std::memory_order_acquire); }
-    void SetEnabled(bool enabled) { m_enabled.store(enabled, std::memory_order_release); }
+    std::size_t Size() const { return m_entries.size(); }
+    bool Empty() const { return m_entries.empty(); }
+    const Entries& AllEntries() const { return m_entries; }
 
 private:
-    mutable SrwLock m_lock;
     Entries m_entries;
-    std::atomic<std::size_t> m_size{0};
-    std::atomic<bool> m_enabled{false};
 };
 
 }  // namespace modroute

@@ -9,13 +9,13 @@
 namespace modroute {
 
 void PrintDebugLine(std::string_view utf8Text) {
-    const std::string ansi = Utf8ToAnsi(utf8Text);
-    OutputDebugStringA(ansi.c_str());
+    const std::string gbk = Utf8ToGbk(utf8Text);
+    OutputDebugStringA(gbk.c_str());
 }
 
-void PrintDebugLineWithAnsi(std::string_view utf8Prefix, std::string_view ansiText) {
-    std::string line = Utf8ToAnsi(utf8Prefix);
-    line += ansiText;
+void PrintDebugLineWithSystemAnsiPath(std::string_view utf8Prefix, std::string_view systemAnsiPath) {
+    std::string line = Utf8ToGbk(utf8Prefix);
+    line += systemAnsiPath;
     line += '\n';
     OutputDebugStringA(line.c_str());
 }

@@ -8,8 +8,8 @@ namespace modroute {
 // Prints a UTF-8 text converted to code page 936, the game's ANSI code page.
 void PrintDebugLine(std::string_view utf8Text);
 
-// Prints a fixed UTF-8 prefix followed by text already in the ANSI code page
-// (a path the system read from Win32) and a line feed.
-void PrintDebugLineWithAnsi(std::string_view utf8Prefix, std::string_view ansiText);
+// Prints a fixed UTF-8 prefix followed by a path in the system's ANSI code
+// page (as GetModuleFileNameA gives it) and a line feed.
+void PrintDebugLineWithSystemAnsiPath(std::string_view utf8Prefix, std::string_view systemAnsiPath);
 
 }  // namespace modroute

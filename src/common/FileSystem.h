@@ -1,26 +1,35 @@
-// Existence tests, folder listing and file times over Win32. Paths are UTF-8
-// unless a function says otherwise; failures give false, empty or 0.
+// The system's own file access over Win32, through UTF-16 paths so that any
+// folder name works, whatever the code pages can represent. Paths are UTF-8;
+// failures give false, empty or 0. Every function runs inside a SystemScope,
+// so the file hooks never redirect the system's own reads.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace modroute {
 
-// A file (not a directory) exists at the UTF-8 path.
+// A file (not a directory) exists at the path.
 bool FileExists(std::string_view utf8Path);
+// A directory exists at the path.
+bool DirectoryExists(std::string_view utf8Path);
 
-// The path names a directory, tested as given and then in its code page 936 form.
-bool DirectoryExists(std::string_view path);
-
-// Names (code page 936) of the plain files directly in the folder that match
-// the extension (".pvk", "pvk" or empty for all), in enumeration order.
-std::vector<std::string> ListFiles(std::string_view folder, std::string_view extension);
+// Names (UTF-8) of the plain files directly in the folder that match the
+// extension (".pvk", "pvk", or empty for all), in enumeration order; the
+// match follows the file system's rules, which ignore letter case.
+std::vector<std::string> ListFiles(std::string_view utf8Folder, std::string_view extension);
+// Names (UTF-8) of the sub-folders directly in the folder, without "." and "..".
+std::vector<std::string> ListFolders(std::string_view utf8Folder);
 
 // Last-write time in seconds since 1970-01-01 UTC; 0 when it cannot be read.
 std::uint64_t GetFileTime(std::string_view utf8Path);
+
+// The whole file, or nothing when it cannot be opened, cannot be read whole,
+// or is larger than maxBytes. Others may keep the file open for writing.
+std::optional<std::string> ReadWholeFile(std::string_view utf8Path, std::uint64_t maxBytes);
 
 // Converts a FILETIME value (100 ns units since 1601) to Unix seconds; a time
 // before 1970 gives 0 rather than wrapping around to the far future.

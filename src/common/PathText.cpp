@@ -1,6 +1,12 @@
 #include "common/PathText.h"
 
 namespace modroute {
+namespace {
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+}  // namespace
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
@@ -61,6 +67,40 @@ std::string GetStem(std::string_view path) {
     const std::size_t dot = last.rfind('.');
     if (dot != std::string_view::npos) last = last.substr(0, dot);
     return std::string(last);
+}
+
+bool IsAbsolutePath(std::string_view path) {
+    return path.size() > 1 && (path[1] == ':' || (IsSeparator(path[0]) && IsSeparator(path[1])));
+}
+
+std::string ToLowerAscii(std::string_view text) {
+    std::string result(text);
+    for (char& c : result) c = LowerAscii(c);
+    return result;
+}
+
+std::string ToUpperAscii(std::string_view text) {
+    std::string result(text);
+    for (char& c : result) c = UpperAscii(c);
+    return result;
+}
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+    }
+    return true;
+}
+
+bool ContainsIgnoringCase(std::string_view text, std::string_view lowerNeedle) {
+    if (lowerNeedle.size() > text.size()) return false;
+    for (std::size_t i = 0; i + lowerNeedle.size() <= text.size(); ++i) {
+        std::size_t j = 0;
+        while (j < lowerNeedle.size() && LowerAscii(text[i + j]) == lowerNeedle[j]) ++j;
+        if (j == lowerNeedle.size()) return true;
+    }
+    return false;
 }
 
 }  // namespace modroute

@@ -1,5 +1,8 @@
-// Pure path text rules shared by every subsystem. Paths are byte strings whose
-// separators are '\' (a '/' is accepted wherever a separator is looked for).
+// Pure rules for paths in UTF-8, the system's own encoding. Separators are
+// '\' (a '/' is accepted wherever a separator is looked for). UTF-8 bytes of
+// non-ASCII characters are all 0x80 or above, so a byte scan for separators,
+// dots or ASCII letters is safe here -- unlike in code page 936 text
+// (see GbkText.h).
 #pragma once
 
 #include <string>
@@ -30,5 +33,16 @@ std::string GetStem(std::string_view path);
 std::size_t FindLastSeparator(std::string_view path);
 
 bool IsSeparator(char c);
+
+// Starts with two separators (UNC, device, long-path prefixes) or has a
+// drive colon second: never relative to a search folder.
+bool IsAbsolutePath(std::string_view path);
+
+// ASCII letters only; other bytes stay.
+std::string ToLowerAscii(std::string_view text);
+std::string ToUpperAscii(std::string_view text);
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
+// Case-insensitive (ASCII) substring test without copying; the needle is lower case.
+bool ContainsIgnoringCase(std::string_view text, std::string_view lowerNeedle);
 
 }  // namespace modroute

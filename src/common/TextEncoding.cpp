@@ -15,13 +15,14 @@ std::wstring ToWide(unsigned codePage, std::string_view text, DWORD flags = 0) {
     return wide;
 }
 
-std::string FromWide(unsigned codePage, std::wstring_view wide) {
+// usedDefault, when given, reports whether a character had no equivalent.
+std::string FromWide(unsigned codePage, std::wstring_view wide, BOOL* usedDefault = nullptr) {
     if (wide.empty()) return {};
     const int size = static_cast<int>(wide.size());
     const int length = WideCharToMultiByte(codePage, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
     if (length <= 0) return {};
     std::string text(static_cast<std::size_t>(length), '\0');
-    if (WideCharToMultiByte(codePage, 0, wide.data(), size, text.data(), length, nullptr, nullptr) != length) {
+    if (WideCharToMultiByte(codePage, 0, wide.data(), size, text.data(), length, nullptr, usedDefault) != length) {
         return {};
     }
     return text;
@@ -29,31 +30,45 @@ std::string FromWide(unsigned codePage, std::wstring_view wide) {
 
 }  // namespace
 
-std::string AnsiToUtf8(std::string_view ansi) {
-    const std::wstring wide = ToWide(kGameCodePage, ansi);
+std::string GbkToUtf8(std::string_view gbk) { return FromWide(CP_UTF8, ToWide(kGameCodePage, gbk)); }
+
+std::optional<std::string> GbkToUtf8Exact(std::string_view gbk) {
+    if (gbk.empty()) return std::string();
+    const std::wstring wide = ToWide(kGameCodePage, gbk, MB_ERR_INVALID_CHARS);
+    if (wide.empty()) return std::nullopt;
     return FromWide(CP_UTF8, wide);
 }
 
-std::string Utf8ToAnsi(std::string_view utf8) {
-    const std::wstring wide = ToWide(CP_UTF8, utf8);
-    return FromWide(kGameCodePage, wide);
+std::string Utf8ToGbk(std::string_view utf8) { return FromWide(kGameCodePage, ToWide(CP_UTF8, utf8)); }
+
+std::string Utf8ToGbkStrict(std::string_view utf8) {
+    return FromWide(kGameCodePage, ToWide(CP_UTF8, utf8, MB_ERR_INVALID_CHARS));
 }
 
-std::string Utf8ToAnsiStrict(std::string_view utf8) {
+std::optional<std::string> Utf8ToGbkExact(std::string_view utf8) {
+    if (utf8.empty()) return std::string();
     const std::wstring wide = ToWide(CP_UTF8, utf8, MB_ERR_INVALID_CHARS);
-    return FromWide(kGameCodePage, wide);
+    if (wide.empty()) return std::nullopt;
+    BOOL usedDefault = FALSE;
+    std::string gbk = FromWide(kGameCodePage, wide, &usedDefault);
+    if (usedDefault || gbk.empty()) return std::nullopt;
+    return gbk;
 }
 
 std::wstring Utf8ToWide(std::string_view utf8) { return ToWide(CP_UTF8, utf8); }
 
-std::wstring AnsiToWide(std::string_view ansi) { return ToWide(kGameCodePage, ansi); }
-
 std::string WideToUtf8(std::wstring_view wide) { return FromWide(CP_UTF8, wide); }
 
-std::string WideToAnsi(std::wstring_view wide) {
+std::wstring GbkToWide(std::string_view gbk) { return ToWide(kGameCodePage, gbk); }
+
+std::string WideToGbk(std::wstring_view wide) { return FromWide(kGameCodePage, wide); }
+
+std::string WideToSystemAnsi(std::wstring_view wide) {
     std::string ansi = FromWide(CP_ACP, wide);
     while (!ansi.empty() && ansi.back() == '\0') ansi.pop_back();
     return ansi;
 }
+
+std::string SystemAnsiToUtf8(std::string_view ansi) { return FromWide(CP_UTF8, ToWide(CP_ACP, ansi)); }
 
 }  // namespace modroute

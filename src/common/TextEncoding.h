@@ -1,7 +1,9 @@
-// Conversions between the game's ANSI code page 936 (GBK), UTF-8 and UTF-16.
-// A failed conversion gives an empty string; nothing here reports an error.
+// Conversions between the game's code page 936 (GBK), the system's ANSI code
+// page, UTF-8 and UTF-16. UTF-8 is the system's own encoding; the others are
+// spoken only at the platform edge. A failed conversion gives an empty string.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -9,14 +11,24 @@ namespace modroute {
 
 constexpr unsigned kGameCodePage = 936;
 
-std::string AnsiToUtf8(std::string_view ansi);   // code page 936 -> UTF-8
-std::string Utf8ToAnsi(std::string_view utf8);   // UTF-8 -> code page 936
-// The same, but empty when the bytes are not valid UTF-8 (instead of '?').
-std::string Utf8ToAnsiStrict(std::string_view utf8);
+// Code page 936 -> UTF-8; bytes that are not GBK become U+FFFD.
+std::string GbkToUtf8(std::string_view gbk);
+// The same, but nothing when the bytes are not valid GBK.
+std::optional<std::string> GbkToUtf8Exact(std::string_view gbk);
+// UTF-8 -> code page 936; characters GBK lacks become '?'.
+std::string Utf8ToGbk(std::string_view utf8);
+// The same, but empty when the bytes are not valid UTF-8.
+std::string Utf8ToGbkStrict(std::string_view utf8);
+// The same, but nothing when the text is not valid UTF-8 or holds a character
+// GBK cannot represent: what the game's "A" functions can open losslessly.
+std::optional<std::string> Utf8ToGbkExact(std::string_view utf8);
+
 std::wstring Utf8ToWide(std::string_view utf8);
-std::wstring AnsiToWide(std::string_view ansi);  // code page 936 -> UTF-16
 std::string WideToUtf8(std::wstring_view wide);
-// UTF-16 -> the system ANSI code page; a terminator the conversion produced is dropped.
-std::string WideToAnsi(std::wstring_view wide);
+std::wstring GbkToWide(std::string_view gbk);
+std::string WideToGbk(std::wstring_view wide);
+// The system's ANSI code page (CP_ACP), which need not be 936.
+std::string WideToSystemAnsi(std::wstring_view wide);
+std::string SystemAnsiToUtf8(std::string_view ansi);
 
 }  // namespace modroute

@@ -1,10 +1,12 @@
-// The single configuration object: core settings, the game folder, the
-// selected mod, the found mod folders and their configurations.
+// The configuration as the rest of the system sees it: the game folder, the
+// core settings, the mods (ModCatalog) and the map table of AutoRes. Brought
+// up in two stages: EarlyInitialize on the loader's thread reads only what is
+// cheap (the game folder, ModRoute.ini, the registry); FullInitialize on a
+// background thread scans the mods, creates the base folder when needed and
+// runs AutoRes. Each stage runs its body once per object.
 #pragma once
 
 #include <atomic>
-#include <cstdint>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -12,83 +14,58 @@
 #include <vector>
 
 #include "autores/SnDirectoryMap.h"
+#include "common/Published.h"
 #include "config/CoreSettings.h"
-#include "config/ModTypes.h"
+#include "config/ModCatalog.h"
 
 namespace modroute {
 
-struct BaseFolderPaths {
-    std::string utf8;
-    std::string ansi;
-};
-
 class ConfigManager {
 public:
+    // The process-wide configuration, of the game the process runs.
     static ConfigManager& Instance();
+    // A configuration of the game in gameFolder (UTF-8); empty: the folder of
+    // the running executable.
+    explicit ConfigManager(std::string gameFolder = "");
 
-    // Game folder, settings file and registry; runs once, always true.
+    // Game folder, ModRoute.ini and registry; runs once, always true.
     bool EarlyInitialize();
     // Mod scan, mod configurations, base folder, AutoRes; runs its body once
-    // even when called from two threads at once; a second caller returns only
-    // after the first has finished. False only when the mod scan failed.
+    // even when called from two threads at once, and a second caller returns
+    // only after the first has finished. False only when the mod scan failed.
     bool FullInitialize();
-    bool IsFullyInitialized() const;
+    bool IsFullyInitialized() const { return m_fullyInitialized.load(std::memory_order_acquire); }
+    // How often the full initialisation's body has run (once, in a working system).
+    int FullInitializationRuns() const { return m_fullInitRuns.load(std::memory_order_relaxed); }
 
+    // Written once by EarlyInitialize, before any other thread reads them.
     const CoreSettings& Settings() const { return m_settings; }
-    std::string GetSelectedMod() const;        // UTF-8, empty when none
-    std::string GetGameFolderUtf8() const;     // no trailing separator
-    std::string GetGameFolderAnsi() const;     // system ANSI code page
-    BaseFolderPaths GetBaseFolder() const;
-    std::optional<ModConfig> GetModConfig(const std::string& modName) const;
-    // A copy of the found mod folders; safe while the full initialisation fills them.
-    std::vector<ModFolder> GetModFolders() const;
+    const std::string& GetGameFolder() const { return m_gameFolder; }
+    // The selected mod (UTF-8), empty when none.
+    const std::string& GetSelectedMod() const { return m_settings.SelectedMod; }
+    // The selected mod's folder (whether or not it exists); empty when no mod
+    // is selected or the selection is "base".
+    std::string GetSelectedModFolder() const;
+    std::string GetBaseFolder() const { return m_mods.GetBaseFolder(); }
 
-    // The private file-data heap's limit in MiB (0: no limit), read with the
-    // settings file; 512 until then.
-    static std::uint32_t MaxMemoryMB();
+    ModCatalog& Mods() { return m_mods; }
+    const ModCatalog& Mods() const { return m_mods; }
+    std::optional<ModConfig> GetModConfig(const std::string& modName) const { return m_mods.GetModConfig(modName); }
 
-    // The steps of the full initialisation, in the order it runs them.
-    // Rebuilds the mod folder list and adds the configurations found; always true.
-    bool ScanModFolders();
-    // Loads a configuration for every found mod that has none yet.
-    void InitializeDefaultModConfigs();
-    // Creates base with a default base.ini when mods exists but base does not;
-    // false when either cannot be created.
-    bool EnsureBaseFolder();
-
-    // Builds and stores the configuration of one mod (name as listed, code
-    // page 936); false when its description file exists but cannot be read.
-    bool LoadModConfig(const std::string& modName);
-    // Description file readers (UTF-8 paths); false only when the file cannot
-    // be read, and then out is untouched.
-    static bool ParseIniFile(const std::string& utf8Path, ModInfo& out, const std::string& modName);
-    static bool ReadModInfo(const std::string& utf8Path, ModInfo& out);
-
-    SnDirectoryMap& GetSnDirectoryMap() { return m_snDirectoryMap; }
-    const SnDirectoryMap& GetSnDirectoryMap() const { return m_snDirectoryMap; }
-
-    // Tests only: forget everything and start again as if the game lived in
-    // gameFolderUtf8 (empty: the folder of the running executable).
-    void ResetForTesting(const std::string& gameFolderUtf8 = "");
+    // The map table AutoRes built for the selected mod; empty until then.
+    std::shared_ptr<const SnDirectoryMap> GetSnDirectoryMap() const { return m_snDirectoryMap.Get(); }
+    void PublishSnDirectoryMap(SnDirectoryMap map);
 
 private:
-    ConfigManager() = default;
-
-    void DetermineGameFolder();
-
+    std::string m_gameFolder;
     CoreSettings m_settings;
-    SnDirectoryMap m_snDirectoryMap;
-    std::map<std::string, ModConfig> m_modConfigs;
-    std::string m_gameFolderUtf8;
-    std::string m_gameFolderAnsi;
-    std::vector<ModFolder> m_modFolders;
-    // Guards m_modFolders and m_modConfigs against readers during the scan.
-    mutable std::mutex m_tablesLock;
-    std::mutex m_fullInitLock;
+    ModCatalog m_mods;
+    Published<SnDirectoryMap> m_snDirectoryMap{std::make_shared<const SnDirectoryMap>()};
     std::mutex m_earlyInitLock;
+    std::mutex m_fullInitLock;
     std::atomic<bool> m_coreSettingsRead{false};
     std::atomic<bool> m_fullyInitialized{false};
-    std::string m_gameFolderOverride;
+    std::atomic<int> m_fullInitRuns{0};
 };
 
 }  // namespace modroute

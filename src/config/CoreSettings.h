@@ -6,6 +6,9 @@
 
 namespace modroute {
 
+constexpr std::uint32_t kDefaultMaxMemoryMB = 512;
+constexpr std::int32_t kDefaultEnablePreloadPVK = 3;
+
 struct CoreSettings {
     std::uint32_t ToggleCommand = 1;   // hidden-command patch, 0 = off
     std::uint32_t OpenPlay = 1;        // loadsnp patch, 0 = off
@@ -15,8 +18,9 @@ struct CoreSettings {
     std::int32_t MingLiUScale = 100;
     std::uint32_t AutoRes = 0;         // 0 off, 1 rebuild, 2 rebuild on change, 3 append
     bool AutoResEnabled = false;       // AutoRes != 0
-    std::int32_t EnablePreloadPVK = 3;
-    std::string SelectedMod;           // code page 936 bytes (or raw bytes), empty = none
+    std::int32_t EnablePreloadPVK = kDefaultEnablePreloadPVK;
+    std::uint32_t MaxMemoryMB = kDefaultMaxMemoryMB;  // private heap cap, 0 = none
+    std::string SelectedMod;           // UTF-8, empty = none
 };
 
 }  // namespace modroute

@@ -5,8 +5,9 @@
 #include <optional>
 
 #include "common/PathText.h"
+#include "common/SystemScope.h"
 #include "common/TextEncoding.h"
-#include "config/ConfigFiles.h"
+#include "common/FileSystem.h"
 #include "config/SettingsText.h"
 
 namespace modroute {
@@ -72,13 +73,6 @@ private:
     HKEY m_key = nullptr;
 };
 
-std::uint32_t ReadMaxMemoryMB() { return ReadRegistryNumber("Memory", L"MaxMemoryMB", kDefaultMaxMemoryMB); }
-
-std::int32_t ReadEnablePreloadPVK() {
-    return static_cast<std::int32_t>(
-        ReadRegistryNumber("", L"EnablePreloadPVK", static_cast<std::uint32_t>(kDefaultEnablePreloadPVK)));
-}
-
 }  // namespace
 
 std::uint32_t ReadRegistryNumber(std::string_view subkey, const wchar_t* valueName, std::uint32_t defaultValue) {
@@ -86,12 +80,16 @@ std::uint32_t ReadRegistryNumber(std::string_view subkey, const wchar_t* valueNa
     return key.QueryNumber(valueName).value_or(defaultValue);
 }
 
-bool ReadAutoResMode(CoreSettings& settings) {
+namespace {
+
+// Settings files are a few hundred bytes; anything larger is not one.
+constexpr std::uint64_t kMaxSettingsFileBytes = 16u * 1024u * 1024u;
+
+void ReadAutoResMode(CoreSettings& settings) {
     const RegistryKey key("");
     const std::uint32_t mode = key.QueryNumber(L"AutoRes").value_or(0);
     settings.AutoRes = mode <= 3 ? mode : 0;
     settings.AutoResEnabled = settings.AutoRes != 0;
-    return settings.AutoResEnabled;
 }
 
 void ReadPatchValues(CoreSettings& settings) {
@@ -101,7 +99,7 @@ void ReadPatchValues(CoreSettings& settings) {
     if (const auto value = key.QueryNumber(L"OpenPlay")) settings.OpenPlay = *value;
 }
 
-bool ReadFontValues(CoreSettings& settings) {
+void ReadFontValues(CoreSettings& settings) {
     settings.TimesNewRoman.clear();
     settings.MingLiU.clear();
     settings.TimesNewRomanScale = 100;
@@ -119,24 +117,28 @@ bool ReadFontValues(CoreSettings& settings) {
     }
     if (settings.TimesNewRoman == "0") settings.TimesNewRoman.clear();
     if (settings.MingLiU == "0") settings.MingLiU.clear();
-    return !settings.TimesNewRoman.empty() || !settings.MingLiU.empty();
 }
 
-bool ReadSettingsFile(const std::string& ansiGameFolder, CoreSettings& settings, std::uint32_t& maxMemoryMB) {
-    const std::string path = PathJoin(ansiGameFolder, "ModRoute.ini");
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    std::optional<std::string> bytes;
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        bytes = ReadConfigFileAnsiPath(path);
-    }
-    if (!bytes || bytes->empty()) {
-        maxMemoryMB = ReadMaxMemoryMB();
-        return false;
-    }
-    settings.SelectedMod = ParseSelectedMod(*bytes, Utf8ToAnsiStrict);
-    settings.EnablePreloadPVK = ReadEnablePreloadPVK();
-    maxMemoryMB = ReadMaxMemoryMB();
-    return true;
+}  // namespace
+
+void ReadRegistrySettings(CoreSettings& settings) {
+    const SystemScope scope;
+    ReadAutoResMode(settings);
+    settings.EnablePreloadPVK = static_cast<std::int32_t>(
+        ReadRegistryNumber("", L"EnablePreloadPVK", static_cast<std::uint32_t>(kDefaultEnablePreloadPVK)));
+    settings.MaxMemoryMB = ReadRegistryNumber("Memory", L"MaxMemoryMB", kDefaultMaxMemoryMB);
+    ReadPatchValues(settings);
+    ReadFontValues(settings);
+}
+
+std::string ReadSelectedMod(const std::string& gameFolder) {
+    const std::optional<std::string> bytes = ReadWholeFile(PathJoin(gameFolder, "ModRoute.ini"), kMaxSettingsFileBytes);
+    if (!bytes || bytes->empty()) return {};
+    std::string selected = ParseSelectedMod(*bytes, GbkToUtf8);
+    // The name is joined below mods and written into: a value that would
+    // leave that folder selects nothing.
+    if (!IsPlainFolderName(selected)) selected.clear();
+    return selected;
 }
 
 }  // namespace modroute

@@ -5,14 +5,13 @@
 namespace modroute {
 namespace {
 
-// Fixed description texts, code page 936.
-constexpr char kUnknownAuthor[] = "\xCE\xB4\xD6\xAA\xD7\xF7\xD5\xDF";                           // 未知作者
-constexpr char kBaseResources[] = "\xBB\xF9\xB4\xA1\xD7\xCA\xD4\xB4\xCE\xC4\xBC\xFE";           // 基础资源文件
-constexpr char kOfficialOriginal[] = "\xB9\xD9\xB7\xBD\xD4\xAD\xB0\xE6";                          // 官方原版
-constexpr char kCustomModResources[] = "\xD7\xD4\xB6\xA8\xD2\xE5" "MOD" "\xD7\xCA\xD4\xB4";  // 自定义MOD资源
-constexpr char kBasedOn[] = "\xBB\xF9\xD3\xDA ";                                                   // "基于 "
-constexpr char kOriginalLayout[] =
-    " \xCE\xC4\xBC\xFE\xBC\xD0\xB5\xC4\xD3\xCE\xCF\xB7\xD4\xAD\xB0\xE6\xBD\xE1\xB9\xB9";  // " 文件夹的游戏原版结构"
+// Fixed description texts.
+constexpr char kUnknownAuthor[] = "未知作者";
+constexpr char kBaseResources[] = "基础资源文件";
+constexpr char kOfficialOriginal[] = "官方原版";
+constexpr char kCustomModResources[] = "自定义MOD资源";
+constexpr char kBasedOn[] = "基于 ";
+constexpr char kOriginalLayout[] = " 文件夹的游戏原版结构";
 
 constexpr char kPublisher[] = "Orbisoft";
 constexpr char kGameVersion[] = "9.0.7";
@@ -39,8 +38,7 @@ bool SplitEntry(std::string_view line, std::string_view& key, std::string_view& 
 
 }  // namespace
 
-void ParseModInfoText(std::string_view fileBytes, ModInfo& out, const std::string& modName,
-                      TextConverter utf8ToAnsi) {
+void ParseModInfoText(std::string_view fileBytes, ModInfo& out, const std::string& modName) {
     out = ModInfo{};
     out.title = modName;
     out.folderName = modName;
@@ -59,7 +57,7 @@ void ParseModInfoText(std::string_view fileBytes, ModInfo& out, const std::strin
         std::string_view key;
         std::string_view rawValue;
         if (!SplitEntry(line, key, rawValue)) return;
-        std::string value = rawValue.empty() ? std::string() : utf8ToAnsi(rawValue);
+        std::string value = IsWellFormedUtf8(rawValue) ? std::string(rawValue) : std::string();
         if (key == "title") {
             out.title = std::move(value);
         } else if (key == "author") {

@@ -1,7 +1,7 @@
 // Pure rules of the mod description files (<mod>.ini, base.ini): the two
 // [ModInfo] readers over a file's bytes, the descriptions given to folders
 // without a file, the root entry's name and the default base.ini. No Win32
-// here; the UTF-8 to code page 936 conversion is passed in.
+// here. Texts are UTF-8.
 #pragma once
 
 #include <string>
@@ -14,10 +14,9 @@ namespace modroute {
 
 // The reader of the mod scan: resets out for modName (title and folderName =
 // modName, author "未知作者", version "1.0.0", image "info.jpg"), then applies
-// the [ModInfo] lines; values are converted from UTF-8 (a failed conversion
-// gives empty text), "description" also sets info and image paths are cleaned.
-void ParseModInfoText(std::string_view fileBytes, ModInfo& out, const std::string& modName,
-                      TextConverter utf8ToAnsi);
+// the [ModInfo] lines; a value that is not UTF-8 becomes empty text,
+// "description" also sets info and image paths are cleaned.
+void ParseModInfoText(std::string_view fileBytes, ModInfo& out, const std::string& modName);
 
 // The reader of single mod configurations: lines are trimmed first, values are
 // kept as raw bytes, "folderName" is read, and fields the file does not set
@@ -26,7 +25,7 @@ void ReadModInfoText(std::string_view fileBytes, ModInfo& out);
 
 // Description of a base folder without base.ini.
 ModInfo DefaultBaseInfo();
-// Description of a folder under mods without its <name>.ini (name in code page 936).
+// Description of a folder under mods without its <name>.ini.
 ModInfo DefaultModFolderInfo(const std::string& folderName);
 // Description of a mod that LoadModConfig finds without a file; gameOwnName
 // selects the game's publisher as author.

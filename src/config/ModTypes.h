@@ -5,7 +5,8 @@
 
 namespace modroute {
 
-// The nine description texts of a [ModInfo] section, code page 936 bytes.
+// The nine description texts of a [ModInfo] section, UTF-8 (the description
+// files are UTF-8; one read without conversion keeps the file's bytes).
 struct ModInfo {
     std::string title;
     std::string image;
@@ -19,13 +20,12 @@ struct ModInfo {
 };
 
 struct ModFolder {
-    std::string name;  // as the directory listing gives it (code page 936); "base" for the base folder
+    std::string name;  // the folder's name (UTF-8); "base" for the base folder
     std::string path;  // full path, UTF-8
     ModInfo info;
 };
 
-// A mod's configuration: its description, then its resource rules (added
-// with the per-mod resource rules).
+// A mod's configuration.
 struct ModConfig : ModInfo {};
 
 }  // namespace modroute

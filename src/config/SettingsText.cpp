@@ -7,23 +7,8 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-bool IsContinuation(unsigned char c) { return c >= 0x80 && c <= 0xBF; }
-
-}  // namespace
-
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-    return text;
-}
-
-std::string ParseSelectedMod(std::string_view fileBytes, TextConverter utf8ToAnsi) {
-    std::string converted;
-    std::string_view text = fileBytes;
-    if (fileBytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
-        converted = utf8ToAnsi(fileBytes.substr(kUtf8Bom.size()));
-        text = converted;
-    }
+// The last SelectedMod value of [Settings], as the file's bytes have it.
+std::string FindSelectedMod(std::string_view text) {
     std::string section;
     std::string selected;
     ForEachTextLine(text, [&](std::string_view rawLine) {
@@ -45,27 +30,22 @@ std::string ParseSelectedMod(std::string_view fileBytes, TextConverter utf8ToAns
     return selected;
 }
 
-bool PassesUtf8Test(std::string_view bytes) {
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const auto lead = static_cast<unsigned char>(bytes[i]);
-        std::size_t continuations = 0;
-        if (lead < 0x80) {
-            continuations = 0;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            continuations = 1;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            continuations = 2;
-        } else {
-            return false;
-        }
-        if (bytes.size() - i - 1 < continuations) return false;
-        for (std::size_t k = 1; k <= continuations; ++k) {
-            if (!IsContinuation(static_cast<unsigned char>(bytes[i + k]))) return false;
-        }
-        i += continuations + 1;
+}  // namespace
+
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+std::string ParseSelectedMod(std::string_view fileBytes, TextConverter gbkToUtf8) {
+    if (fileBytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+        const std::string_view text = fileBytes.substr(kUtf8Bom.size());
+        return IsWellFormedUtf8(text) ? FindSelectedMod(text) : std::string();
     }
-    return true;
+    std::string selected = FindSelectedMod(fileBytes);
+    if (selected.empty() || PassesUtf8Test(selected)) return selected;
+    return gbkToUtf8(selected);
 }
 
 bool IsPlainFolderName(std::string_view utf8Name) {

@@ -1,15 +1,14 @@
 // Pure text rules of the core settings: the ModRoute.ini reader over the
-// file's bytes, the UTF-8 test of the selected mod name and the check that a
-// selected mod names a plain folder. No Win32 here; conversions are passed in.
+// file's bytes and the check that a selected mod names a plain folder. No
+// Win32 here; conversions are passed in.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-namespace modroute {
+#include "common/Utf8Text.h"
 
-// Converts text between encodings; an empty result means the conversion failed.
-using TextConverter = std::string (*)(std::string_view);
+namespace modroute {
 
 // The blanks of the description and settings files: spaces and tabs only.
 std::string_view TrimBlanks(std::string_view text);
@@ -30,14 +29,12 @@ void ForEachTextLine(std::string_view text, Visit visit) {
 }
 
 // The SelectedMod value of section [Settings] of a ModRoute.ini, given the
-// whole file. A leading UTF-8 byte-order mark makes the rest UTF-8, which
-// utf8ToAnsi turns into code page 936; without it the bytes are used as they
-// are. The last SelectedMod line wins; empty when there is none.
-std::string ParseSelectedMod(std::string_view fileBytes, TextConverter utf8ToAnsi);
-
-// True when the bytes are plain ASCII or well-formed one- to three-byte UTF-8
-// sequences (four-byte sequences do not pass).
-bool PassesUtf8Test(std::string_view bytes);
+// whole file, in UTF-8; the last SelectedMod line wins, empty when there is
+// none. A file that starts with a UTF-8 byte-order mark is UTF-8, and selects
+// nothing when it is not well-formed. Any other file is taken as code page
+// 936 (converted with gbkToUtf8), unless the value passes the UTF-8 test, in
+// which case it is used as it is.
+std::string ParseSelectedMod(std::string_view fileBytes, TextConverter gbkToUtf8);
 
 // True when the UTF-8 name can only mean a folder directly under mods: it is
 // not empty, not "." or "..", and holds no separator or drive colon.

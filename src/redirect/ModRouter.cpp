@@ -1,41 +1,23 @@
 #include "redirect/ModRouter.h"
 
-#include <windows.h>
-
 #include <mutex>
 #include <shared_mutex>
-#include <unordered_set>
+#include <vector>
 
 #include "common/FileSystem.h"
 #include "common/PathText.h"
 #include "common/TextEncoding.h"
-#include "config/ConfigManager.h"
 #include "redirect/PathRules.h"
 #include "resources/ResourceCategories.h"
 
 namespace modroute {
 namespace {
 
-bool IsModSelected(const std::string& mod) { return !mod.empty() && mod != "base"; }
-
-std::string ModFolderOf(const std::string& gameFolder, const std::string& mod) {
-    return PathJoin(PathJoin(gameFolder, "mods"), mod);
-}
-
 bool IsAscii(std::string_view text) {
-    for (char c : text) {
+    for (const char c : text) {
         if (static_cast<unsigned char>(c) >= 0x80) return false;
     }
     return true;
-}
-
-// ASCII is the same in code page 936 and UTF-8: most game paths skip the
-// round trip through UTF-16.
-std::string GameTextToUtf8(std::string_view ansi) { return IsAscii(ansi) ? std::string(ansi) : AnsiToUtf8(ansi); }
-std::string Utf8ToGameText(std::string_view utf8) { return IsAscii(utf8) ? std::string(utf8) : Utf8ToAnsi(utf8); }
-
-bool IsAbsolute(std::string_view path) {
-    return path.size() > 1 && (path[1] == ':' || (path[0] == '\\' && path[1] == '\\'));
 }
 
 // A join whose result holds a second drive colon names no real file.
@@ -44,16 +26,22 @@ bool HasSecondColon(const std::string& path) {
     return first != std::string::npos && path.find(':', first + 1) != std::string::npos;
 }
 
-std::optional<std::string> LookUpMapDirectory(const std::string& key) {
-    const SnDirectoryMap& map = ConfigManager::Instance().GetSnDirectoryMap();
-    std::optional<std::string> directory = map.Find(key);
-    if (directory) *directory = GameTextToUtf8(*directory);
-    return directory;
+std::shared_ptr<const Resolution> MakeAnswer(ServedFrom from, std::string utf8Path) {
+    auto answer = std::make_shared<Resolution>();
+    answer->from = from;
+    if (std::optional<std::string> gbk = Utf8ToGbkExact(utf8Path)) {
+        answer->gbkPath = std::move(*gbk);
+        answer->gbkExact = true;
+    }
+    answer->path = std::move(utf8Path);
+    return answer;
 }
 
-bool MapRewriteActive() {
-    const ConfigManager& config = ConfigManager::Instance();
-    return config.Settings().AutoResEnabled && !config.GetSnDirectoryMap().Empty();
+std::shared_ptr<const Resolution> UnchangedAnswer(std::string_view utf8Request) {
+    auto answer = std::make_shared<Resolution>();
+    answer->from = ServedFrom::Unchanged;
+    answer->path.assign(utf8Request);
+    return answer;
 }
 
 }  // namespace
@@ -63,227 +51,167 @@ ModRouter& ModRouter::Instance() {
     return router;
 }
 
-ModRouter::ModRouter() : m_searchPaths(std::make_shared<const SearchPathList>()) {}
+ModRouter::ModRouter() { StartGeneration(std::make_shared<const RouteContext>()); }
 
-void ModRouter::PublishSearchPaths(SearchPathList paths) {
-    m_searchPaths.store(std::make_shared<const SearchPathList>(std::move(paths)), std::memory_order_release);
+void ModRouter::Configure(RouteContext context) {
+    StartGeneration(std::make_shared<const RouteContext>(std::move(context)));
 }
 
-std::shared_ptr<const SearchPathList> ModRouter::CurrentSearchPaths() const {
-    return m_searchPaths.load(std::memory_order_acquire);
+void ModRouter::StartGeneration(std::shared_ptr<const RouteContext> context) {
+    auto state = std::make_shared<State>();
+    // Read before the new state is published: files added meanwhile make the
+    // generation differ, and the next resolution starts yet another one.
+    if (context->virtualFiles != nullptr) state->virtualGeneration = context->virtualFiles->Generation();
+    state->context = std::move(context);
+    m_state.Publish(std::move(state));
 }
 
-SearchPathList ModRouter::GetSearchPaths() const { return *CurrentSearchPaths(); }
-
-bool ModRouter::InitializeEarly() { return BuildEarlySearchPaths(); }
-
-bool ModRouter::Initialize() { return BuildSearchPaths(); }
-
-bool ModRouter::BuildEarlySearchPaths() {
-    const ConfigManager& config = ConfigManager::Instance();
-    PublishSearchPaths({{config.GetBaseFolder().utf8}, {config.GetGameFolderUtf8()}});
-    return true;
-}
-
-bool ModRouter::BuildSearchPaths() {
-    const ConfigManager& config = ConfigManager::Instance();
-    const std::string gameFolder = config.GetGameFolderUtf8();
-    const std::string mod = config.GetSelectedMod();
-    SearchPathList paths;
-    if (IsModSelected(mod)) {
-        std::string modFolder = ModFolderOf(gameFolder, mod);
-        if (DirectoryExists(Utf8ToAnsi(modFolder))) paths.push_back({std::move(modFolder)});
+std::shared_ptr<const ModRouter::State> ModRouter::CurrentState() {
+    std::shared_ptr<const State> state = m_state.Get();
+    const VirtualFileLookup* virtualFiles = state->context->virtualFiles;
+    if (virtualFiles != nullptr && virtualFiles->Generation() != state->virtualGeneration) {
+        StartGeneration(state->context);
+        state = m_state.Get();
     }
-    paths.push_back({config.GetBaseFolder().utf8});
-    paths.push_back({gameFolder});
-
-    SearchPathList unique;
-    std::unordered_set<std::string> seen;
-    for (SearchPath& entry : paths) {
-        if (seen.insert(entry.path).second) unique.push_back(std::move(entry));
-    }
-    PublishSearchPaths(std::move(unique));
-    return true;
+    return state;
 }
 
-bool ModRouter::ProbeFile(const std::string& utf8Path) const {
+bool ModRouter::Probe(const std::string& utf8Path) {
     m_probes.fetch_add(1, std::memory_order_relaxed);
     return FileExists(utf8Path);
 }
 
-bool ModRouter::ShouldRedirect(std::string_view path) const {
-    const std::string normal = NormalizePath(path);
-    if (normal.empty() || normal == ".." || normal == ".") return false;
-    const ConfigManager& config = ConfigManager::Instance();
-    const std::string gameFolder = config.GetGameFolderUtf8();
-    if (ProbeFile(PathJoin(gameFolder, normal))) return false;
-    if (IsRootFile(normal)) return false;
-    const std::string mod = config.GetSelectedMod();
-    if (IsModSelected(mod)) {
-        return ProbeFile(PathJoin(ModFolderOf(gameFolder, mod), normal)) ||
-               ProbeFile(PathJoin(config.GetBaseFolder().utf8, normal));
-    }
-    return IsBaseResourceFolder(normal);
+std::shared_ptr<const Resolution> ModRouter::Resolve(std::string_view gbkPath) {
+    if (IsAscii(gbkPath)) return ResolveUtf8(gbkPath);  // ASCII reads the same in both
+    const std::optional<std::string> utf8 = GbkToUtf8Exact(gbkPath);
+    // Bytes that are not GBK text are not a path the redirector can reason about.
+    if (!utf8) return UnchangedAnswer(GbkToUtf8(gbkPath));
+    return ResolveUtf8(*utf8);
 }
 
-void ModRouter::StoreResolved(std::string_view clean, const std::string& ansiResult) {
-    std::unique_lock lock(m_resolveLock);
-    m_resolveCache.emplace(std::string(clean), ansiResult);
-}
+std::shared_ptr<const Resolution> ModRouter::ResolveUtf8(std::string_view utf8Path) {
+    const std::shared_ptr<const State> state = CurrentState();
+    const RouteContext& context = *state->context;
+    if (IsAbsolutePath(ToBackslashes(utf8Path.substr(0, 2)))) return UnchangedAnswer(utf8Path);
 
-std::string ModRouter::ResolveFilePath(std::string_view ansiPath) {
-    // Every file access of the game comes through here: a path seen before is
-    // answered without touching the heap but for the returned copy.
-    std::string converted;
-    std::string_view utf8 = ansiPath;
-    if (!IsAscii(ansiPath)) {
-        converted = AnsiToUtf8(ansiPath);
-        utf8 = converted;
-    }
-    char stackBuffer[512];
-    std::string heapBuffer;
-    char* buffer = stackBuffer;
-    if (utf8.size() > sizeof stackBuffer) {
-        heapBuffer.resize(utf8.size());
-        buffer = heapBuffer.data();
-    }
-    std::string_view clean(buffer, NormalizePathInto(utf8, buffer));
-    if (clean.empty()) return {};
+    std::string clean = NormalizePath(utf8Path);
+    if (clean.empty()) return MakeAnswer(ServedFrom::Nowhere, {});
 
     const bool isRenderJson = ContainsIgnoringCase(clean, "render.json");
-    std::string savedMapId;
+    std::string mapId;
     if (isRenderJson) {
         const std::size_t position = FindMapId(clean);
-        if (position != std::string::npos) savedMapId = ToLowerAscii(clean.substr(position, 4));
+        if (position != std::string::npos) mapId = ToLowerAscii(clean.substr(position, 4));
     }
-
-    std::string rewritten;
-    if (MapRewriteActive()) {
-        if (std::optional<std::string> mapped = RewriteMapPath(std::string(clean), LookUpMapDirectory)) {
-            rewritten = std::move(*mapped);
-            clean = rewritten;
-        }
+    if (context.MapRewriteActive()) {
+        const auto lookUp = [&context](std::string_view key) { return context.mapTable->Find(key); };
+        if (std::optional<std::string> rewritten = RewriteMapPath(clean, lookUp)) clean = std::move(*rewritten);
     }
 
     {
-        std::shared_lock lock(m_resolveLock);
-        const auto cached = m_resolveCache.find(clean);
-        if (cached != m_resolveCache.end()) return cached->second;
+        std::shared_lock lock(state->cacheLock);
+        const auto cached = state->cache.find(clean);
+        if (cached != state->cache.end()) return cached->second;
     }
-    return ResolveUncached(ansiPath, clean, isRenderJson, savedMapId);
+    std::shared_ptr<const Resolution> answer = ResolveUncached(*state, clean, isRenderJson, mapId);
+    // A render.json that nobody supplies gives the caller's own spelling
+    // back, which is not an answer for other spellings of the same path.
+    if (answer->from == ServedFrom::Unchanged) return UnchangedAnswer(utf8Path);
+    std::unique_lock lock(state->cacheLock);
+    return state->cache.emplace(std::move(clean), std::move(answer)).first->second;
 }
 
-std::string ModRouter::ResolveUncached(std::string_view ansiPath, std::string_view clean, bool isRenderJson,
-                                       const std::string& savedMapId) {
-    if (isRenderJson) return ResolveRenderJson(ansiPath, clean, savedMapId);
-
-    const ConfigManager& config = ConfigManager::Instance();
+std::shared_ptr<const Resolution> ModRouter::ResolveUncached(const State& state, const std::string& clean,
+                                                             bool isRenderJson, const std::string& mapId) {
+    const RouteContext& context = *state.context;
+    if (isRenderJson) return ResolveRenderJson(context, mapId);
     if (IsRootFile(clean)) {
-        const std::string inGameFolder = PathJoin(config.GetGameFolderUtf8(), clean);
-        if (ProbeFile(inGameFolder)) {
-            std::string answer = Utf8ToGameText(inGameFolder);
-            StoreResolved(clean, answer);
-            return answer;
-        }
+        std::string inGameFolder = PathJoin(context.gameFolder, clean);
+        if (Probe(inGameFolder)) return MakeAnswer(ServedFrom::GameFolder, std::move(inGameFolder));
     }
-    const std::string found = FindFile(clean);
-    std::string answer = found.empty() ? std::string() : Utf8ToGameText(found);
-    StoreResolved(clean, answer);
-    return answer;
+    return FindFile(context, clean);
 }
 
-std::string ModRouter::ResolveRenderJson(std::string_view ansiPath, std::string_view clean,
-                                         const std::string& mapId) {
-    const ConfigManager& config = ConfigManager::Instance();
+std::shared_ptr<const Resolution> ModRouter::ResolveRenderJson(const RouteContext& context, const std::string& mapId) {
     std::string directory = mapId;
-    if (std::optional<std::string> mapped = config.GetSnDirectoryMap().Find(ToUpperAscii(mapId))) {
-        directory = *mapped;  // already in code page 936
+    if (context.MapRewriteActive()) {
+        if (std::optional<std::string> mapped = context.mapTable->Find(ToUpperAscii(mapId))) directory = *mapped;
     }
     const std::string relative = directory + "\\render.json";
-
-    std::vector<std::string> candidates;
-    const std::string mod = config.GetSelectedMod();
-    const std::string gameFolder = config.GetGameFolderAnsi();
-    if (IsModSelected(mod)) candidates.push_back(PathJoin(ModFolderOf(gameFolder, Utf8ToAnsi(mod)), relative));
-    candidates.push_back(PathJoin(config.GetBaseFolder().ansi, relative));
-    candidates.push_back(PathJoin(gameFolder, relative));
-    for (const std::string& candidate : candidates) {
-        m_probes.fetch_add(1, std::memory_order_relaxed);
-        const DWORD attributes = GetFileAttributesA(candidate.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-            StoreResolved(clean, candidate);
-            return candidate;
-        }
+    const std::pair<const std::string*, ServedFrom> roots[] = {
+        {&context.modFolder, ServedFrom::Mod},
+        {&context.baseFolder, ServedFrom::Base},
+        {&context.gameFolder, ServedFrom::GameFolder},
+    };
+    for (const auto& [root, from] : roots) {
+        if (root->empty() && from == ServedFrom::Mod) continue;
+        std::string candidate = PathJoin(*root, relative);
+        if (Probe(candidate)) return MakeAnswer(from, std::move(candidate));
     }
-    return std::string(ansiPath);
+    return UnchangedAnswer({});
 }
 
-std::string ModRouter::FindFile(std::string_view relativePath) {
-    const bool special = IsSpecialFile(relativePath);
-    const std::string key = NormalizePath(relativePath);
-    {
-        std::shared_lock lock(m_findLock);
-        const auto cached = m_findCache.find(key);
-        if (cached != m_findCache.end()) return cached->second;
-    }
-
+std::shared_ptr<const Resolution> ModRouter::FindFile(const RouteContext& context, const std::string& clean) {
+    const bool special = IsSpecialFile(clean);
     std::vector<std::string> candidates;
-    if (special && MapRewriteActive()) {
-        const std::size_t position = FindMapId(key);
+    if (special && context.MapRewriteActive()) {
+        const std::size_t position = FindMapId(clean);
         if (position != std::string::npos) {
-            if (std::optional<std::string> directory = LookUpMapDirectory(ToUpperAscii(key.substr(position, 4)))) {
-                std::string mapped = key;
+            if (std::optional<std::string> directory = context.mapTable->Find(ToUpperAscii(clean.substr(position, 4)))) {
+                std::string mapped = clean;
                 mapped.replace(position, 4, *directory);
                 candidates.push_back(std::move(mapped));
             }
         }
     }
-    candidates.push_back(key);
+    candidates.push_back(clean);
 
-    const bool absolute = IsAbsolute(key);
-    const std::string gameFolder = ConfigManager::Instance().GetGameFolderUtf8();
-    const std::shared_ptr<const SearchPathList> searchPaths = CurrentSearchPaths();
-    std::string result;
     for (const std::string& candidate : candidates) {
-        if (absolute) {
-            if (ProbeFile(candidate)) result = candidate;
-        } else {
-            const std::string inGameFolder = PathJoin(gameFolder, candidate);
-            if (!special && ProbeFile(inGameFolder)) {
-                result = inGameFolder;
-            } else {
-                for (const SearchPath& searchPath : *searchPaths) {
-                    // The game folder was probed just above for ordinary files.
-                    if (!special && searchPath.path == gameFolder) continue;
-                    const std::string full = PathJoin(searchPath.path, candidate);
-                    if (HasSecondColon(full)) continue;
-                    if (ProbeFile(full)) {
-                        result = full;
-                        break;
-                    }
-                }
-            }
+        if (context.virtualFiles != nullptr && context.virtualFiles->HasFile(candidate)) {
+            return MakeAnswer(ServedFrom::Virtual, CleanPath(candidate));
         }
-        if (!result.empty()) break;
+        // The game folder's own copy wins, except for map files, which the
+        // mod and base folders may replace.
+        std::string inGameFolder = PathJoin(context.gameFolder, candidate);
+        if (!special && Probe(inGameFolder)) return MakeAnswer(ServedFrom::GameFolder, std::move(inGameFolder));
+        for (const SearchPath& searchPath : context.searchPaths) {
+            if (!special && searchPath.path == context.gameFolder) continue;  // probed just above
+            std::string full = PathJoin(searchPath.path, candidate);
+            if (HasSecondColon(full)) continue;
+            if (Probe(full)) return MakeAnswer(searchPath.from, std::move(full));
+        }
     }
-    if (result.empty()) result = key;
-
-    if (!result.empty()) {
-        std::unique_lock lock(m_findLock);
-        m_findCache.emplace(key, result);
-    }
-    return result;
+    return MakeAnswer(ServedFrom::Nowhere, clean);
 }
 
-void ModRouter::ResetForTesting() {
-    PublishSearchPaths({});
-    {
-        std::unique_lock lock(m_resolveLock);
-        m_resolveCache.clear();
+std::string ModRouter::ResolveFilePath(std::string_view gbkPath) {
+    const std::shared_ptr<const Resolution> answer = Resolve(gbkPath);
+    switch (answer->from) {
+        case ServedFrom::Unchanged:
+            return std::string(gbkPath);
+        case ServedFrom::Virtual:
+            return "[VFS]" + Utf8ToGbk(answer->path);
+        default:
+            return answer->gbkExact ? answer->gbkPath : Utf8ToGbk(answer->path);
     }
-    std::unique_lock lock(m_findLock);
-    m_findCache.clear();
-    m_probes.store(0);
+}
+
+bool ModRouter::ShouldRedirect(std::string_view gbkPath) {
+    const std::shared_ptr<const Resolution> answer = Resolve(gbkPath);
+    switch (answer->from) {
+        case ServedFrom::Mod:
+        case ServedFrom::Base:
+        case ServedFrom::Virtual:
+            return !IsRootFile(answer->path);
+        case ServedFrom::Nowhere: {
+            // Without a mod, the base folder is where the game's resource
+            // folders are kept: a path under one of them counts as redirected.
+            if (answer->path.empty() || answer->path == "." || answer->path == "..") return false;
+            return Context()->modFolder.empty() && IsBaseResourceFolder(answer->path);
+        }
+        default:
+            return false;
+    }
 }
 
 }  // namespace modroute

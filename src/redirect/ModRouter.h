@@ -1,5 +1,9 @@
-// The redirector: decides where a game file is really read from. Game threads
-// resolve paths at any time, also while the search path list is rebuilt.
+// The redirector: decides where a game path is really served from. Game
+// threads resolve at any time, also while the context is replaced; each
+// context comes with caches of its own, so an answer given under an older
+// context (before the full initialisation, before a pack was registered, with
+// another map table) is never handed out under a newer one. Within one
+// context a path's first answer stays, even when the disk changes later.
 #pragma once
 
 #include <atomic>
@@ -8,79 +12,65 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <vector>
 
+#include "common/Published.h"
 #include "common/SrwLock.h"
-
-// <windows.h> maps SearchPath to SearchPathA; the redirector's own type wins
-// wherever this header is seen.
-#undef SearchPath
+#include "redirect/RouteContext.h"
 
 namespace modroute {
-
-// Hashes std::string and std::string_view alike, so cache lookups need no copy.
-struct PathHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
-};
-using PathCache = std::unordered_map<std::string, std::string, PathHash, std::equal_to<>>;
-
-struct SearchPath {
-    std::string path;  // absolute folder, UTF-8
-};
-
-using SearchPathList = std::vector<SearchPath>;
 
 class ModRouter {
 public:
     static ModRouter& Instance();
+    ModRouter();
 
-    // Provisional list for accesses made while the library loads: base, game.
-    bool InitializeEarly();
-    // Full list: the selected mod's folder (when it exists), base, game.
-    bool Initialize();
-    bool BuildEarlySearchPaths();
-    bool BuildSearchPaths();
-    SearchPathList GetSearchPaths() const;
+    // Publishes a new context and starts a new cache generation.
+    void Configure(RouteContext context);
+    std::shared_ptr<const RouteContext> Context() const { return m_state.Get()->context; }
+    SearchPathList GetSearchPaths() const { return Context()->searchPaths; }
 
-    // Whether a game path would be served from somewhere other than the game folder.
-    bool ShouldRedirect(std::string_view path) const;
-    // The path to open for a game path in code page 936; empty for an empty path,
-    // "[VFS]..." for a virtual file, otherwise a file path (code page 936).
-    std::string ResolveFilePath(std::string_view ansiPath);
-    // Searches the game folder and the search paths for a relative UTF-8 path.
-    std::string FindFile(std::string_view relativePath);
+    // Where a game path (code page 936) is served from.
+    std::shared_ptr<const Resolution> Resolve(std::string_view gbkPath);
+    // The same for a path in UTF-8 (the wide-character functions' requests).
+    std::shared_ptr<const Resolution> ResolveUtf8(std::string_view utf8Path);
+
+    // The answer in the form the exported ResolvePath gives: empty for an
+    // empty path, "[VFS]" and the virtual path, the file to open, the clean
+    // relative form when nothing was found, or the request itself when it is
+    // not the redirector's to change. Code page 936.
+    std::string ResolveFilePath(std::string_view gbkPath);
+
+    // Whether the game path is served from somewhere other than the game
+    // folder: the mod, the base folder or a pack.
+    bool ShouldRedirect(std::string_view gbkPath);
 
     // Disk probes made by resolution so far (for benchmarks and tests).
     std::uint64_t ProbeCount() const { return m_probes.load(std::memory_order_relaxed); }
 
-    // Tests only: empty list and caches.
-    void ResetForTesting();
-
 private:
-    ModRouter();
+    struct PathHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    };
+    using Cache = std::unordered_map<std::string, std::shared_ptr<const Resolution>, PathHash, std::equal_to<>>;
 
-    void PublishSearchPaths(SearchPathList paths);
-    std::shared_ptr<const SearchPathList> CurrentSearchPaths() const;
-    bool ProbeFile(const std::string& utf8Path) const;
-    std::string ResolveUncached(std::string_view ansiPath, std::string_view clean, bool isRenderJson,
-                                const std::string& savedMapId);
-    std::string ResolveRenderJson(std::string_view ansiPath, std::string_view clean, const std::string& mapId);
-    void StoreResolved(std::string_view clean, const std::string& ansiResult);
+    struct State {
+        std::shared_ptr<const RouteContext> context;
+        std::uint64_t virtualGeneration = 0;
+        mutable SrwLock cacheLock;
+        mutable Cache cache;  // clean path (after the map rewrite) to its answer
+    };
 
-    // Each rebuilt list is published whole; readers keep the one they took.
-    std::atomic<std::shared_ptr<const SearchPathList>> m_searchPaths;
+    std::shared_ptr<const State> CurrentState();
+    void StartGeneration(std::shared_ptr<const RouteContext> context);
+    std::shared_ptr<const Resolution> ResolveUncached(const State& state, const std::string& clean,
+                                                      bool isRenderJson, const std::string& mapId);
+    std::shared_ptr<const Resolution> ResolveRenderJson(const RouteContext& context, const std::string& mapId);
+    std::shared_ptr<const Resolution> FindFile(const RouteContext& context, const std::string& clean);
+    bool Probe(const std::string& utf8Path);
 
-    // Clean path (after the map rewrite) to its answer in code page 936;
-    // empty records a path known to be missing.
-    mutable SrwLock m_resolveLock;
-    PathCache m_resolveCache;
-
-    // Normalised relative path to the result of FindFile (UTF-8).
-    mutable SrwLock m_findLock;
-    PathCache m_findCache;
-
-    mutable std::atomic<std::uint64_t> m_probes{0};
+    Published<State> m_state;
+    std::atomic<std::uint64_t> m_probes{0};
 };
 
 }  // namespace modroute

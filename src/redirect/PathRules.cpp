@@ -7,9 +7,6 @@
 namespace modroute {
 namespace {
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
 constexpr std::array<std::string_view, 17> kRootFiles = {
     "config.ini", "config.exe",   "Tavren.exe",        "AsEngine.dll",        "D3DX9_43.dll",
     "ddfix.dll",  "ddfix_ext.dll", "imgui.ini",        "joystick.ini",        "lobby.lst",
@@ -19,48 +16,19 @@ constexpr std::array<std::string_view, 17> kRootFiles = {
 
 }  // namespace
 
-std::string ToLowerAscii(std::string_view text) {
-    std::string result(text);
-    for (char& c : result) c = LowerAscii(c);
-    return result;
-}
-
-std::string ToUpperAscii(std::string_view text) {
-    std::string result(text);
-    for (char& c : result) c = UpperAscii(c);
-    return result;
-}
-
-std::size_t NormalizePathInto(std::string_view path, char* out) {
-    // The prefix rules look at the path with its slashes already turned.
-    auto at = [&path](std::size_t i) { return path[i] == '/' ? '\\' : path[i]; };
-    std::size_t start = 0;
-    if (path.size() >= 2 && at(0) == '.' && at(1) == '\\') start = 2;
-    if (start < path.size() && at(start) == '\\') ++start;
-    if (path.size() - start > 2 && at(start) == '.' && at(start + 1) == '.' && at(start + 2) != '\\') start += 2;
-    std::size_t length = 0;
-    for (std::size_t i = start; i < path.size(); ++i) {
-        const char c = at(i);
-        if (c == '\\' && length > 0 && out[length - 1] == '\\') continue;  // doubled separators collapse
-        out[length++] = c;
-    }
-    return length;
-}
-
 std::string NormalizePath(std::string_view path) {
-    std::string result(path.size(), '\0');
-    result.resize(NormalizePathInto(path, result.data()));
-    return result;
-}
-
-bool ContainsIgnoringCase(std::string_view text, std::string_view lowerNeedle) {
-    if (lowerNeedle.size() > text.size()) return false;
-    for (std::size_t i = 0; i + lowerNeedle.size() <= text.size(); ++i) {
-        std::size_t j = 0;
-        while (j < lowerNeedle.size() && LowerAscii(text[i + j]) == lowerNeedle[j]) ++j;
-        if (j == lowerNeedle.size()) return true;
+    std::string slashed = ToBackslashes(path);
+    std::string_view rest = slashed;
+    if (rest.substr(0, 2) == ".\\") rest.remove_prefix(2);
+    if (!rest.empty() && rest.front() == '\\') rest.remove_prefix(1);
+    if (rest.size() > 2 && rest.substr(0, 2) == ".." && rest[2] != '\\') rest.remove_prefix(2);
+    std::string result;
+    result.reserve(rest.size());
+    for (const char c : rest) {
+        if (c == '\\' && !result.empty() && result.back() == '\\') continue;  // doubled separators collapse
+        result += c;
     }
-    return false;
+    return result;
 }
 
 bool IsRootFile(std::string_view path) {
@@ -77,12 +45,10 @@ bool IsSpecialFile(std::string_view path) {
 }
 
 std::size_t FindMapId(std::string_view path) {
-    for (std::size_t i = 0; i + 1 < path.size(); ++i) {
-        if (LowerAscii(path[i]) == 's' && LowerAscii(path[i + 1]) == 'n') {
-            return path.size() - i < 4 ? std::string_view::npos : i;
-        }
-    }
-    return std::string_view::npos;
+    const std::string lower = ToLowerAscii(path);
+    const std::size_t position = lower.find("sn");
+    if (position == std::string::npos || path.size() - position < 4) return std::string_view::npos;
+    return position;
 }
 
 std::optional<std::string> RewriteMapPath(const std::string& clean, const MapDirectoryLookup& lookup) {

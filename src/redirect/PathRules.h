@@ -1,5 +1,5 @@
-// Pure text rules of path redirection: the canonical form of a game path,
-// the game-root files, special files and the map-id rewrite.
+// Pure text rules of path redirection over UTF-8 paths: the canonical form of
+// a game path, the game-root files, special files and the map-id rewrite.
 #pragma once
 
 #include <functional>
@@ -9,14 +9,10 @@
 
 namespace modroute {
 
-// Canonical form: '/' to '\', a leading ".\" or '\' dropped, a leading ".."
-// not followed by '\' dropped, doubled backslashes collapsed. Case stays.
+// Canonical form of a relative game path: '/' to '\', a leading ".\" or '\'
+// dropped, a leading ".." not followed by '\' dropped, doubled backslashes
+// collapsed. Case stays. Absolute paths (IsAbsolutePath) are not given here.
 std::string NormalizePath(std::string_view path);
-// The same into out, which has room for path.size() bytes; gives the length.
-std::size_t NormalizePathInto(std::string_view path, char* out);
-
-// Case-insensitive (ASCII) substring test, without copying the text.
-bool ContainsIgnoringCase(std::string_view text, std::string_view lowerNeedle);
 
 // The file name (after the last separator) is one of the game-root files
 // that are always used from the game folder.
@@ -25,16 +21,12 @@ bool IsRootFile(std::string_view path);
 // Map files that prefer the mod and base folders over the game folder.
 bool IsSpecialFile(std::string_view path);
 
-// Bytes passed through tolower (ASCII only; GBK bytes stay).
-std::string ToLowerAscii(std::string_view text);
-std::string ToUpperAscii(std::string_view text);
-
 // Position of the map id ("sn" in any letter case, followed by two
 // characters) in a path, when four characters follow from it; npos otherwise.
 std::size_t FindMapId(std::string_view path);
 
-// Looks an upper-case map key (SN07) up; gives the map's directory in UTF-8.
-using MapDirectoryLookup = std::function<std::optional<std::string>(const std::string& key)>;
+// Looks an upper-case map key (SN07) up; gives the map's directory (UTF-8).
+using MapDirectoryLookup = std::function<std::optional<std::string>(std::string_view key)>;
 
 // Rewrites a clean path whose map id names a whole folder (sn01\x) or the
 // map's pack (sn01.pak) to the mapped directory; a file named after the id

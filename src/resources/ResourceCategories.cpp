@@ -26,19 +26,8 @@ constexpr std::array<std::string_view, 24> kReservedFolderNames = {
     "UserData", "Waves",    "waves",        "Level",     "AsScripts", "ddfix_assets", "base", "mods",
 };
 
-// ASCII letters only: bytes of code page 936 characters stay as they are.
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    }
-    return true;
-}
-
 template <std::size_t N>
-bool ContainsIgnoringCase(const std::array<std::string_view, N>& table, std::string_view name) {
+bool TableHolds(const std::array<std::string_view, N>& table, std::string_view name) {
     for (const std::string_view entry : table) {
         if (EqualsIgnoringAsciiCase(entry, name)) return true;
     }
@@ -56,10 +45,10 @@ bool IsBaseResourceFolder(std::string_view path) {
     return false;
 }
 
-bool IsKnownGameFolder(std::string_view folderName) { return ContainsIgnoringCase(kKnownGameFolders, folderName); }
+bool IsKnownGameFolder(std::string_view folderName) { return TableHolds(kKnownGameFolders, folderName); }
 
 bool IsReservedFolderName(std::string_view folderName) {
-    return ContainsIgnoringCase(kReservedFolderNames, folderName);
+    return TableHolds(kReservedFolderNames, folderName);
 }
 
 }  // namespace modroute

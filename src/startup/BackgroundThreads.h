@@ -1,4 +1,5 @@
-// Thread procedures of the background work started by the entry points.
+// Thread procedures of the background work started by the entry points. Each
+// runs as the system's own work (SystemScope) from its first instruction.
 #pragma once
 
 #include <windows.h>
@@ -13,9 +14,9 @@ DWORD WINAPI FontHookThread(LPVOID);
 DWORD WINAPI ActivationThread(LPVOID);
 void PvkIndexThread();
 
-// Full UTF-8 paths of the pack files whose indexes PvkIndexThread loads: the
-// base folder's *.pvk, then the selected mod's (unless none or "base").
-std::vector<std::string> PvkIndexFiles();
+// Full paths of the pack files whose indexes PvkIndexThread loads: the base
+// folder's *.pvk, then the selected mod's folder's (when there is one).
+std::vector<std::string> PvkIndexFiles(const std::string& baseFolder, const std::string& modFolder);
 
 // Starts PvkIndexThread detached; false when no thread could be started.
 bool StartPvkIndexThread();

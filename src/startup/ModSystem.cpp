@@ -1,7 +1,8 @@
 #include "startup/ModSystem.h"
 
+#include "common/SystemScope.h"
 #include "config/ConfigManager.h"
-#include "redirect/ModRouter.h"
+#include "startup/RouterSetup.h"
 
 namespace modroute {
 
@@ -12,8 +13,9 @@ bool ModSystem::EarlyInitialize() {
 }
 
 bool ModSystem::FullInitialize() {
+    const SystemScope scope;
     if (!ConfigManager::Instance().FullInitialize()) return false;
-    return ModRouter::Instance().Initialize();
+    return InitializeRouter();
 }
 
 }  // namespace modroute

@@ -7,7 +7,7 @@ class ModSystem {
 public:
     // Installs the file hooks; true when they are in place.
     static bool EarlyInitialize();
-    // Full configuration, then the full search path list.
+    // Full configuration, then the redirector's full context.
     static bool FullInitialize();
 };
 

@@ -6,9 +6,10 @@
 
 #include "common/DebugOutput.h"
 #include "config/ConfigManager.h"
-#include "redirect/ModRouter.h"
+#include "common/SystemScope.h"
 #include "startup/BackgroundThreads.h"
 #include "startup/ModSystem.h"
+#include "startup/RouterSetup.h"
 
 namespace modroute {
 namespace {
@@ -31,7 +32,7 @@ void PrintMainProgramPath() {
     char path[MAX_PATH] = {};
     GetModuleFileNameA(mainModule, path, MAX_PATH);
     path[MAX_PATH - 1] = '\0';
-    PrintDebugLineWithAnsi("主程序路径: ", path);
+    PrintDebugLineWithSystemAnsiPath("主程序路径: ", path);
 }
 
 DWORD ForwardAviFileInit() {
@@ -57,6 +58,7 @@ DWORD ForwardAviFileInit() {
 }  // namespace
 
 void OnProcessAttach(HMODULE self) {
+    const SystemScope scope;
     if (g_attachGuard) {
         PrintDebugLine("TavrenMOD: DLL重复加载，跳过初始化\n");
         return;
@@ -72,9 +74,6 @@ void OnProcessAttach(HMODULE self) {
     const bool coreSettingsRead = ConfigManager::Instance().EarlyInitialize();
     PrintStageResult(coreSettingsRead, "核心配置读取完成\n", "警告: 核心配置读取失败，使用默认值\n");
 
-    // The private heap for exported file data, limited by ConfigManager::MaxMemoryMB(),
-    // is created here once it is part of the build.
-
     PrintDebugLine("第4步：初始化虚拟文件系统...\n");
     const bool vfsReady = false;  // the virtual file system is not part of this build yet
     PrintStageResult(vfsReady, "虚拟文件系统初始化完成\n", "警告: 虚拟文件系统初始化失败\n");
@@ -82,7 +81,7 @@ void OnProcessAttach(HMODULE self) {
     StartPvkIndexThread();
 
     PrintDebugLine("第6步：早期初始化文件重定向系统...\n");
-    const bool redirectReady = ModRouter::Instance().InitializeEarly();
+    const bool redirectReady = InitializeRouterEarly();
     PrintStageResult(redirectReady, "文件重定向系统早期初始化完成\n", "警告: 文件重定向系统早期初始化失败\n");
 
     PrintDebugLine("第7步：安装IAT Hook...\n");
@@ -115,7 +114,9 @@ void OnProcessAttach(HMODULE self) {
     PrintDebugLine("=== DLL初始化序列完成 ===\n");
 }
 
-void OnProcessDetach() {
+void OnProcessDetach(bool processExiting) {
+    const SystemScope scope;
+    static_cast<void>(processExiting);
     PrintDebugLine("=== DLL卸载，开始清理 ===\n");
     // Font substitution removal ("警告: 字体 Hook 卸载失败" when it throws) and
     // file hook removal ("警告: IAT Hook卸载失败") run here, each guarded on its
@@ -124,6 +125,7 @@ void OnProcessDetach() {
 }
 
 DWORD AviFileInitEntry() {
+    const SystemScope scope;
     if (g_activationPending) {
         g_activationPending = false;
         if (!g_attachDone && ModSystem::EarlyInitialize()) StartDetachedThread(ActivationThread);
@@ -136,7 +138,8 @@ DWORD AviFileInitEntry() {
 bool InitializeModSystemEntry() { return ModSystem::FullInitialize(); }
 
 void TerminateHandler() {
-    PrintDebugLine("致命错误: 未处理的异常终止\n");
+    // Prepared in code page 936: no allocation may happen on the way out.
+    OutputDebugStringA("\xD6\xC2\xC3\xFC\xB4\xED\xCE\xF3: \xCE\xB4\xB4\xA6\xC0\xED\xB5\xC4\xD2\xEC\xB3\xA3\xD6\xD5\xD6\xB9\n");  // 致命错误: 未处理的异常终止
     std::abort();
 }
 

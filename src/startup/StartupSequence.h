@@ -8,7 +8,9 @@ namespace modroute {
 
 // Process attach: runs the attach sequence once; a second attach only prints.
 void OnProcessAttach(HMODULE self);
-void OnProcessDetach();
+// processExiting: DllMain's reserved argument was non-null, so the process is
+// ending and other threads may have been killed holding locks.
+void OnProcessDetach(bool processExiting);
 
 // Body of the exported AVIFileInit: one-time activation, then forwarding.
 DWORD AviFileInitEntry();

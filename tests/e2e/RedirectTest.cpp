@@ -57,3 +57,39 @@ TEST(Redirect, BeforeTheFullInitialisationTheBaseFolderAlreadyServes) {
 }
 
 }  // namespace
+
+namespace {
+
+// The settings file and the mod must be found whatever the game folder is
+// called; ResolvePath answers in code page 936, where lossy is the best it can do.
+void ExpectSelectedModServes(const std::string& gameFolderName, const std::string& folderAsGbkShows) {
+    gamerun::ManagerRegistry registry;
+    Game game(gameFolderName);
+    game.InstallOriginalAvi();
+    game.Write("ModRoute.ini", "[Settings]\r\nSelectedMod=Blades\r\n");
+    game.Write("mods\\Blades\\texture\\hero.dds", "mod");
+    game.Write("base\\music\\theme.ogg", "base");
+    const GameRun run = game.Run({
+        "call InitializeTavrenModSystem",
+        "call ShouldRedirect texture\\hero.dds",
+        "call ResolvePath texture\\hero.dds",
+        "call ResolvePath music\\theme.ogg",
+    });
+    ASSERT_FALSE(run.timedOut);
+    std::string folder = game.Folder();
+    folder.replace(folder.size() - gameFolderName.size(), gameFolderName.size(), folderAsGbkShows);
+    EXPECT_EQ(run.Result("call", "ShouldRedirect texture\\hero.dds"), "ok\ttrue") << run.DebugText();
+    EXPECT_EQ(run.Result("call", "ResolvePath texture\\hero.dds"), "ok\t" + folder + "\\mods\\Blades\\texture\\hero.dds");
+    EXPECT_EQ(run.Result("call", "ResolvePath music\\theme.ogg"), "ok\t" + folder + "\\base\\music\\theme.ogg");
+}
+
+TEST(Redirect, GameFolderEndingInABackslashTrailByteServesTheSelectedMod) {
+    const std::string sincere = "\xE5\xA1\x94\xE6\x96\x87\xE8\xAA\xA0";  // 塔文誠: 誠 ends in 0x5C in GBK
+    ExpectSelectedModServes(sincere, sincere);
+}
+
+TEST(Redirect, GameFolderOutsideGbkServesTheSelectedMod) {
+    ExpectSelectedModServes("Zo\xC3\xAB", "Zo?");  // Zoë: no GBK form for ë
+}
+
+}  // namespace

@@ -3,57 +3,112 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
+#include <vector>
 
 #include "common/FileSystem.h"
+#include "common/Published.h"
+#include "common/SystemScope.h"
 #include "common/TextEncoding.h"
 #include "support/TempDir.h"
 
 using namespace modroute;
 using testsupport::TempDir;
 
-TEST(FileSystem, ExistenceTestsTellFilesFromFolders) {
-    TempDir dir("\xE6\xB8\xB8\xE6\x88\x8F");  // 游戏
-    dir.Write("a.txt", "x");
-    dir.MakeFolder("sub");
-    EXPECT_TRUE(FileExists(dir / "a.txt"));
-    EXPECT_FALSE(FileExists(dir / "sub"));
-    EXPECT_FALSE(FileExists(dir / "missing.txt"));
-    EXPECT_FALSE(FileExists(""));
-    EXPECT_TRUE(DirectoryExists(dir.Path()));  // only its GBK form names it
-    EXPECT_TRUE(DirectoryExists(Utf8ToAnsi(dir.Path())));
-    EXPECT_TRUE(DirectoryExists(dir / "sub"));
-    EXPECT_FALSE(DirectoryExists(dir / "a.txt"));
-    EXPECT_FALSE(DirectoryExists(""));
-}
+namespace {
+const std::string kZoe = "Zo\xC3\xAB";  // no GBK form: reachable only through UTF-16
+}  // namespace
 
-TEST(FileSystem, ListFilesMatchesExtensionsWithoutCaseAndSkipsFolders) {
-    TempDir dir("\xE6\xA8\xA1\xE7\xBB\x84");  // 模组: listed through its GBK form
-    dir.Write("a.pvk", "1");
-    dir.Write("b.PVK", "2");
-    dir.Write("c.txt", "3");
-    dir.MakeFolder("d.pvk");
-    for (const char* extension : {".pvk", "pvk"}) {
-        std::vector<std::string> names = ListFiles(dir.Path(), extension);
-        std::sort(names.begin(), names.end());
-        EXPECT_EQ(names, (std::vector<std::string>{"a.pvk", "b.PVK"})) << extension;
+TEST(FileSystem, FoldersOfAnyScriptAreReachable) {
+    for (const std::string& leaf : {std::string("\xE6\xB8\xB8\xE6\x88\x8F"), kZoe, std::string("\xE5\xA1\x94\xE8\xAA\xA0")}) {
+        TempDir dir(leaf);  // 游戏, Zoë, 塔誠 (誠 ends in the byte 0x5C in GBK)
+        dir.Write("a.txt", "x");
+        dir.Write("b.PVK", "2");
+        dir.MakeFolder("sub");
+        dir.MakeFolder("d.pvk");
+        EXPECT_TRUE(FileExists(dir / "a.txt")) << leaf;
+        EXPECT_FALSE(FileExists(dir / "sub"));
+        EXPECT_FALSE(FileExists(dir / "missing.txt"));
+        EXPECT_FALSE(FileExists(""));
+        EXPECT_TRUE(DirectoryExists(dir.Path())) << leaf;
+        EXPECT_TRUE(DirectoryExists(dir / "sub"));
+        EXPECT_FALSE(DirectoryExists(dir / "a.txt"));
+        EXPECT_FALSE(DirectoryExists(""));
+        EXPECT_EQ(ReadWholeFile(dir / "a.txt", 16), "x");
+        EXPECT_FALSE(ReadWholeFile(dir / "a.txt", 0));  // larger than allowed
+        EXPECT_FALSE(ReadWholeFile(dir / "missing.txt", 16));
+
+        for (const char* extension : {".pvk", "pvk"}) {
+            EXPECT_EQ(ListFiles(dir.Path(), extension), std::vector<std::string>{"b.PVK"}) << extension;
+        }
+        std::vector<std::string> all = ListFiles(dir.Path(), "");
+        std::sort(all.begin(), all.end());
+        EXPECT_EQ(all, (std::vector<std::string>{"a.txt", "b.PVK"}));
+        std::vector<std::string> folders = ListFolders(dir.Path());
+        std::sort(folders.begin(), folders.end());
+        EXPECT_EQ(folders, (std::vector<std::string>{"d.pvk", "sub"}));
+        EXPECT_TRUE(ListFiles(dir / "missing", ".pvk").empty());
+        EXPECT_TRUE(ListFiles(dir / "a.txt", "").empty());
     }
-    EXPECT_EQ(ListFiles(dir.Path(), "").size(), 3u);
-    EXPECT_TRUE(ListFiles(dir / "missing", ".pvk").empty());
-    EXPECT_TRUE(ListFiles(dir / "a.pvk", ".pvk").empty());
 }
 
 TEST(FileSystem, GetFileTimeGivesUnixSeconds) {
-    TempDir dir("\xE6\x97\xB6\xE9\x97\xB4");  // 时间
+    TempDir dir(kZoe);
     dir.Write("t.bin", "x");
-    const std::wstring wide = Utf8ToWide(dir / "t.bin");
-    HANDLE file = CreateFileW(wide.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileW(Utf8ToWide(dir / "t.bin").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    // 1970-01-01 00:00:10 UTC
-    const ULONGLONG tenSeconds = 116444736000000000ULL + 10ULL * 10000000ULL;
+    const ULONGLONG tenSeconds = 116444736000000000ULL + 10ULL * 10000000ULL;  // 1970-01-01 00:00:10 UTC
     FILETIME written = {static_cast<DWORD>(tenSeconds), static_cast<DWORD>(tenSeconds >> 32)};
     ASSERT_TRUE(SetFileTime(file, nullptr, nullptr, &written));
     CloseHandle(file);
     EXPECT_EQ(GetFileTime(dir / "t.bin"), 10u);
     EXPECT_EQ(GetFileTime(dir / "missing.bin"), 0u);
     EXPECT_EQ(FileTimeToUnixSeconds(0), 0u);  // before 1970: no wrap-around
+}
+
+TEST(SystemScope, NestsPerThreadAndKeepsTheLastError) {
+    EXPECT_FALSE(SystemScope::Active());
+    {
+        SetLastError(1234);
+        const SystemScope outer;
+        EXPECT_EQ(GetLastError(), 1234u);
+        {
+            const SystemScope inner;
+            EXPECT_TRUE(SystemScope::Active());
+        }
+        EXPECT_TRUE(SystemScope::Active());  // still inside the outer scope
+        bool otherThread = true;
+        std::thread([&] { otherThread = SystemScope::Active(); }).join();
+        EXPECT_FALSE(otherThread);
+        SetLastError(77);
+        EXPECT_TRUE(SystemScope::Active());
+        EXPECT_EQ(GetLastError(), 77u);
+    }
+    EXPECT_FALSE(SystemScope::Active());
+}
+
+TEST(Published, ReadersAlwaysSeeOneWholeObjectWhileItIsReplaced) {
+    struct Pair {
+        int a;
+        int b;  // always 2 * a
+    };
+    Published<Pair> value(std::make_shared<const Pair>(Pair{0, 0}));
+    std::atomic<bool> stop{false};
+    std::atomic<int> torn{0};
+    std::vector<std::thread> readers;
+    for (int t = 0; t < 3; ++t) {
+        readers.emplace_back([&] {
+            while (!stop.load(std::memory_order_relaxed)) {
+                const std::shared_ptr<const Pair> seen = value.Get();
+                if (seen->b != 2 * seen->a) ++torn;
+            }
+        });
+    }
+    for (int i = 1; i <= 200000; ++i) value.Publish(std::make_shared<const Pair>(Pair{i, 2 * i}));
+    stop = true;
+    for (std::thread& reader : readers) reader.join();
+    EXPECT_EQ(torn.load(), 0);
+    EXPECT_EQ(value.Get()->a, 200000);
 }

@@ -44,3 +44,11 @@ TEST(PathText, ToBackslashesTouchesOnlySlashes) {
     EXPECT_EQ(ToBackslashes("a/b\\c//d"), "a\\b\\c\\\\d");
     EXPECT_EQ(ToBackslashes("\xC4\xE3/\xBA\xC3"), "\xC4\xE3\\\xBA\xC3");  // GBK bytes stay
 }
+
+TEST(PathText, AbsolutePathsAreTwoSeparatorsOrADriveColon) {
+    for (const char* path : {"C:\\x", "c:x", "\\\\server\\share", "//server/share", "\\\\?\\Z:\\a", "\\\\.\\pipe\\x",
+                             "\\/mixed"}) {
+        EXPECT_TRUE(IsAbsolutePath(path)) << path;
+    }
+    for (const char* path : {"", "a", "\\x", "/x", "texture\\a.dds", ".\\a:b"}) EXPECT_FALSE(IsAbsolutePath(path)) << path;
+}

@@ -3,40 +3,64 @@
 #include <windows.h>
 
 #include "common/TextEncoding.h"
+#include "common/Utf8Text.h"
 
 using namespace modroute;
 
 namespace {
 const std::string kChineseUtf8 = "\xE6\xB5\x8B\xE8\xAF\x95\xE6\xA8\xA1\xE7\xBB\x84";  // 测试模组
 const std::string kChineseGbk = "\xB2\xE2\xCA\xD4\xC4\xA3\xD7\xE9";
+const std::string kZoeUtf8 = "Zo\xC3\xAB";         // Zoë: ë has no GBK form
+const std::string kHangulUtf8 = "\xED\x95\x9C";     // 한
 }  // namespace
 
 TEST(TextEncoding, TheProcessRunsUnderCodePage936) {
-    // Everything below relies on it; a wrong locale must fail loudly here.
+    // Everything else relies on it; a wrong locale must fail loudly here.
     EXPECT_EQ(GetACP(), 936u);
 }
 
-TEST(TextEncoding, GbkAndUtf8RoundTrip) {
-    EXPECT_EQ(Utf8ToAnsi(kChineseUtf8), kChineseGbk);
-    EXPECT_EQ(AnsiToUtf8(kChineseGbk), kChineseUtf8);
-    EXPECT_EQ(AnsiToUtf8(Utf8ToAnsi("mods\\" + kChineseUtf8 + "\\a.dds")), "mods\\" + kChineseUtf8 + "\\a.dds");
-    EXPECT_EQ(AnsiToUtf8("plain ascii"), "plain ascii");
-    EXPECT_EQ(AnsiToUtf8(""), "");
-    EXPECT_EQ(Utf8ToAnsi(""), "");
+TEST(TextEncoding, GbkUtf8AndWideRoundTrip) {
+    EXPECT_EQ(Utf8ToGbk(kChineseUtf8), kChineseGbk);
+    EXPECT_EQ(GbkToUtf8(kChineseGbk), kChineseUtf8);
+    EXPECT_EQ(GbkToUtf8Exact(kChineseGbk), kChineseUtf8);
+    EXPECT_EQ(Utf8ToGbkExact(kChineseUtf8), kChineseGbk);
+    EXPECT_EQ(GbkToWide(kChineseGbk), L"\u6D4B\u8BD5\u6A21\u7EC4");
+    EXPECT_EQ(WideToGbk(L"\u6D4B\u8BD5\u6A21\u7EC4"), kChineseGbk);
+    EXPECT_EQ(WideToUtf8(Utf8ToWide(kChineseUtf8)), kChineseUtf8);
+    EXPECT_EQ(WideToSystemAnsi(std::wstring(L"ab\0", 3)), "ab");  // a converted terminator is dropped
+    EXPECT_EQ(GbkToUtf8(""), "");
+    EXPECT_EQ(Utf8ToGbkExact(""), "");
 }
 
-TEST(TextEncoding, WideConversions) {
-    EXPECT_EQ(Utf8ToWide(kChineseUtf8), L"\u6D4B\u8BD5\u6A21\u7EC4");
-    EXPECT_EQ(AnsiToWide(kChineseGbk), L"\u6D4B\u8BD5\u6A21\u7EC4");
-    EXPECT_EQ(WideToAnsi(L"\u6D4B\u8BD5\u6A21\u7EC4"), kChineseGbk);
-    EXPECT_EQ(WideToUtf8(L"\u6D4B\u8BD5\u6A21\u7EC4"), kChineseUtf8);
-    // A terminator counted into the input is not kept in the result.
-    EXPECT_EQ(WideToAnsi(std::wstring(L"ab\0", 3)), "ab");
-    EXPECT_EQ(Utf8ToWide(""), L"");
+TEST(TextEncoding, ExactConversionsRefuseWhatTheOtherSideCannotHold) {
+    for (const std::string& text : {kZoeUtf8, kHangulUtf8, std::string("\xFF\xFE")}) {
+        EXPECT_FALSE(Utf8ToGbkExact(text)) << text;
+    }
+    EXPECT_EQ(Utf8ToGbkStrict("\xFF\xFE"), "");
+    EXPECT_EQ(Utf8ToGbk(kZoeUtf8), "Zo?");  // the lossy form the A functions would get
+    EXPECT_FALSE(GbkToUtf8Exact("ab\x81"));  // a lead byte without its trail
 }
 
-TEST(TextEncoding, InvalidUtf8DoesNotTurnIntoGarbageBytes) {
-    // Invalid sequences become U+FFFD, which has no GBK form but '?': never raw bytes.
-    const std::string converted = Utf8ToAnsi("\xFF\xFE");
-    for (char c : converted) EXPECT_NE(static_cast<unsigned char>(c), 0xFF);
+TEST(Utf8Text, FourByteSequencesAreWellFormedButFailTheOldTest) {
+    const struct {
+        const char* bytes;
+        bool wellFormed;
+        bool oldTest;
+    } cases[] = {
+        {"Blades", true, true},
+        {"\xE5\x88\x80\xE9\x94\x8B", true, true},  // 刀锋
+        {"\xF0\x9F\x98\x80", true, false},          // one four-byte character
+        {"\xF0\x9F\x98" "a", false, false},         // a four-byte lead with only two continuations
+        {"\xF0\x9F\x98", false, false},
+        {"\xB5\xB6\xB7\xE6", false, false},         // GBK
+        {"\xC0\xAF", false, false},                 // overlong
+        {"\xE0\x80\x80", false, true},              // overlong three-byte form, which the old test lets pass
+        {"\xED\xA0\x80", false, true},              // surrogate
+        {"\xF4\x90\x80\x80", false, false},         // above U+10FFFF
+        {"\xE5\x88", false, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsWellFormedUtf8(c.bytes), c.wellFormed) << c.bytes;
+        EXPECT_EQ(PassesUtf8Test(c.bytes), c.oldTest) << c.bytes;
+    }
 }

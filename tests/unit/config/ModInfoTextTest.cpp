@@ -1,7 +1,6 @@
 // The two [ModInfo] readers and the root entry name, over bytes.
 #include <gtest/gtest.h>
 
-#include "common/TextEncoding.h"
 #include "config/ModInfoText.h"
 
 using namespace modroute;
@@ -10,7 +9,7 @@ namespace {
 
 ModInfo Parse(const std::string& bytes) {
     ModInfo info;
-    ParseModInfoText(bytes, info, "Blades", Utf8ToAnsiStrict);
+    ParseModInfoText(bytes, info, "Blades");
     return info;
 }
 
@@ -22,20 +21,20 @@ std::string ReadTitle(const std::string& bytes) {
 
 TEST(ModInfoText, ParseResetsToTheModDefaultsAndReadsOnlyModInfo) {
     const ModInfo defaults = Parse("title=Before\n[ModConfig]\ntitle=Ignored\n");
-    EXPECT_EQ(defaults.title + "|" + defaults.folderName + "|" + defaults.version + "|" + defaults.image,
-              "Blades|Blades|1.0.0|info.jpg");
-    EXPECT_EQ(defaults.author, Utf8ToAnsi("未知作者"));
+    EXPECT_EQ(defaults.title + "|" + defaults.folderName + "|" + defaults.version + "|" + defaults.image + "|" +
+                  defaults.author + "|" + defaults.info + defaults.type + defaults.website + defaults.contact,
+              "Blades|Blades|1.0.0|info.jpg|未知作者|");
 
     const ModInfo info = Parse(
         "[ModInfo]\r\n  title =  刀锋 \r\n  ; author=Comment\r\n# version=Comment\r\nno equals sign\r\n"
         "info=Sharp swords\r\ndescription=Swords\r\nimage=pics//cover/a.jpg\r\nwebsite=w\r\ncontact=c\r\n"
         "type=\xB5\xB6\r\n[ModConfig]\r\ntitle=After\r\n");
-    EXPECT_EQ(info.title, Utf8ToAnsi("刀锋"));
-    EXPECT_EQ(info.author, Utf8ToAnsi("未知作者"));
+    EXPECT_EQ(info.title, "刀锋");
+    EXPECT_EQ(info.author, "未知作者");
     EXPECT_EQ(info.info, "Swords");  // "description" sets info too; the later line wins
     EXPECT_EQ(info.image, "pics\\cover\\a.jpg");
     EXPECT_EQ(info.website + info.contact, "wc");
-    EXPECT_EQ(info.type, "");  // not UTF-8: cannot be converted
+    EXPECT_EQ(info.type, "");  // not UTF-8
 }
 
 TEST(ModInfoText, ReadModInfoKeepsRawBytesAndTheCallersFields) {
@@ -59,6 +58,37 @@ TEST(ModInfoText, SectionLinesFollowEachReadersOwnRule) {
     EXPECT_EQ(Parse("[modinfo]\ntitle=Lower\n").title, "Blades");
     EXPECT_EQ(ReadTitle("  [ModInfo]  \ntitle=Indented\n"), "Indented");
     EXPECT_EQ(ReadTitle("[ ModInfo ]\ntitle=Spaced\n"), "");
+}
+
+TEST(ModInfoText, EveryDefaultDescriptionHasItsOwnTexts) {
+    auto describe = [](const ModInfo& m) {
+        return m.title + "|" + m.author + "|" + m.version + "|" + m.info + "|" + m.image + "|" + m.type + "|" +
+               m.folderName + "|" + m.website + "|" + m.contact;
+    };
+    EXPECT_EQ(describe(DefaultBaseInfo()), "BASE|Orbisoft|9.0.7|基础资源文件|info.jpg|官方原版|||");
+    EXPECT_EQ(describe(DefaultModFolderInfo("刀锋")), "刀锋|未知作者|1.0.0|自定义MOD资源|info.jpg||||");
+    EXPECT_EQ(describe(ModInfo{}), "|Orbisoft|9.0.7||||||");
+    ModInfo missing;
+    missing.info = "stale";
+    SetMissingFileInfo(missing, "Blades", false);
+    EXPECT_EQ(describe(missing), "Blades|未知作者|1.0.0||info.jpg||Blades||");
+    SetMissingFileInfo(missing, "Tavren", true);
+    EXPECT_EQ(describe(missing), "Tavren|Orbisoft|1.0.0||info.jpg||Tavren||");
+    ModInfo root;
+    SetRootEntryInfo(root, "Blades");
+    EXPECT_EQ(describe(root), "Blades|Orbisoft|9.0.7|基于 Blades 文件夹的游戏原版结构||1|||");
+}
+
+TEST(ModInfoText, TheDefaultBaseIniReadsBackAsTheGamesOwnDescription) {
+    const std::string bytes = DefaultBaseIniBytes();
+    EXPECT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF");
+    EXPECT_EQ(bytes.substr(bytes.size() - 12), "[ModConfig]\n");
+    EXPECT_EQ(bytes.find('\r'), std::string::npos);
+    const ModInfo info = Parse(bytes);
+    EXPECT_EQ(info.title + "|" + info.author + "|" + info.version + "|" + info.type + "|" + info.image,
+              "Tavren.net|Orbisoft|9.0.7|1|info.jpg");
+    EXPECT_FALSE(info.info.empty());
+    EXPECT_FALSE(info.website.empty());
 }
 
 TEST(ModInfoText, RootEntryNameDropsOnlyAShortAlphanumericExtension) {

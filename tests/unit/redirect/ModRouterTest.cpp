@@ -2,91 +2,102 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
+#include <set>
 #include <thread>
 #include <vector>
 
 #include "common/TextEncoding.h"
 #include "config/ConfigManager.h"
 #include "redirect/ModRouter.h"
+#include "startup/RouterSetup.h"
 #include "support/RegistrySandbox.h"
 #include "support/TempDir.h"
+
+extern "C" const char* ResolvePath(const char* path);
 
 using namespace modroute;
 using testsupport::TempDir;
 
 namespace {
 
+const std::string kChineseMod = "\xE6\xB5\x8B\xE8\xAF\x95\xE6\xA8\xA1\xE7\xBB\x84";  // 测试模组
+
+// A virtual file system with a set of files, as the redirector sees it.
+class FakeVirtualFiles final : public VirtualFileLookup {
+public:
+    bool HasFile(std::string_view path) const override {
+        std::lock_guard<std::mutex> lock(m_lock);
+        return m_files.count(std::string(path)) != 0;
+    }
+    std::uint64_t Generation() const override { return m_generation.load(); }
+    void Add(const std::string& path) {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_files.insert(path);
+        ++m_generation;
+    }
+
+private:
+    mutable std::mutex m_lock;
+    std::set<std::string> m_files;
+    std::atomic<std::uint64_t> m_generation{1};
+};
+
 class RouterTest : public ::testing::Test {
 protected:
-    // Starts the configuration and the full search path list for the game
-    // folder, with the mod selected in ModRoute.ini (UTF-8 name).
-    void Start(const std::string& selectedMod, bool autoRes = false) {
-        game.Write("ModRoute.ini", "[Settings]\r\nSelectedMod=" + Utf8ToAnsi(selectedMod) + "\r\n");
+    void SetUp() override { ASSERT_TRUE(registry.Active()); }
+
+    // The configuration of the game folder read as at start-up, with the mod
+    // (UTF-8) selected in a ModRoute.ini saved as UTF-8 with a byte-order mark.
+    ConfigManager& Configure(const TempDir& folder, const std::string& selectedMod, bool autoRes = false) {
+        folder.Write("ModRoute.ini", "\xEF\xBB\xBF[Settings]\r\nSelectedMod=" + selectedMod + "\r\n");
         if (autoRes) registry.SetDword(L"", L"AutoRes", 1);
-        ConfigManager& config = ConfigManager::Instance();
-        config.ResetForTesting(game.Path());
-        config.EarlyInitialize();
-        ModRouter::Instance().ResetForTesting();
-        ModRouter::Instance().InitializeEarly();
-        ModRouter::Instance().Initialize();
+        config = std::make_unique<ConfigManager>(folder.Path());
+        config->EarlyInitialize();
+        return *config;
     }
-    void TearDown() override {
-        ConfigManager::Instance().GetSnDirectoryMap().Clear();
-        ModRouter::Instance().ResetForTesting();
-        ConfigManager::Instance().ResetForTesting();
+    void Start(const std::string& selectedMod, bool autoRes = false) {
+        Configure(game, selectedMod, autoRes);
+        router.Configure(FullRouteContext(*config));
     }
-    std::string Resolve(const std::string& utf8Path) {
-        return AnsiToUtf8(ModRouter::Instance().ResolveFilePath(Utf8ToAnsi(utf8Path)));
-    }
+    std::string Resolve(const std::string& utf8Path) { return GbkToUtf8(router.ResolveFilePath(Utf8ToGbk(utf8Path))); }
+    ServedFrom From(const std::string& utf8Path) { return router.ResolveUtf8(utf8Path)->from; }
+    bool Redirects(const std::string& utf8Path) { return router.ShouldRedirect(Utf8ToGbk(utf8Path)); }
     std::vector<std::string> SearchPaths() {
         std::vector<std::string> paths;
-        for (const SearchPath& entry : ModRouter::Instance().GetSearchPaths()) paths.push_back(entry.path);
+        for (const SearchPath& entry : router.GetSearchPaths()) paths.push_back(entry.path);
         return paths;
     }
 
-    void SetUp() override { ASSERT_TRUE(registry.Active()); }
-
     testsupport::RegistrySandbox registry;
     TempDir game{"game"};
+    std::unique_ptr<ConfigManager> config;
+    ModRouter router;
 };
 
 TEST_F(RouterTest, SearchPathListsFollowTheSelectedMod) {
     game.MakeFolder("mods\\Blades");
     game.MakeFolder("mods\\Base");
     const std::string base = game / "base";
-
-    Start("");
-    EXPECT_EQ(SearchPaths(), (std::vector<std::string>{base, game.Path()}));
-    Start("base");
-    EXPECT_EQ(SearchPaths(), (std::vector<std::string>{base, game.Path()}));
-    Start("Base");  // another letter case is a real mod
-    EXPECT_EQ(SearchPaths(), (std::vector<std::string>{game / "mods\\Base", base, game.Path()}));
-    Start("Blades");
-    EXPECT_EQ(SearchPaths(), (std::vector<std::string>{game / "mods\\Blades", base, game.Path()}));
-    Start("Missing");
-    EXPECT_EQ(SearchPaths(), (std::vector<std::string>{base, game.Path()}));
-
-    // The early list holds base and game folder, even before they exist.
-    ModRouter::Instance().InitializeEarly();
+    const struct {
+        const char* mod;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {"", {base, game.Path()}},
+        {"base", {base, game.Path()}},
+        {"Base", {game / "mods\\Base", base, game.Path()}},  // another letter case is a real mod
+        {"Blades", {game / "mods\\Blades", base, game.Path()}},
+        {"Missing", {base, game.Path()}},
+    };
+    for (const auto& c : cases) {
+        Start(c.mod);
+        EXPECT_EQ(SearchPaths(), c.expected) << c.mod;
+    }
+    router.Configure(EarlyRouteContext(*config));
     EXPECT_EQ(SearchPaths(), (std::vector<std::string>{base, game.Path()}));
 }
 
-TEST_F(RouterTest, ChineseGameAndModFoldersResolve) {
-    TempDir chinese("\xE6\xB8\xB8\xE6\x88\x8F");                       // 游戏
-    const std::string mod = "\xE6\xB5\x8B\xE8\xAF\x95\xE6\xA8\xA1\xE7\xBB\x84";  // 测试模组
-    chinese.Write("mods\\" + mod + "\\texture\\hero.dds", "mod");
-    chinese.Write("ModRoute.ini", "\xEF\xBB\xBF[Settings]\nSelectedMod=" + mod + "\n");  // UTF-8 with a BOM
-    ConfigManager& config = ConfigManager::Instance();
-    config.ResetForTesting(chinese.Path());
-    config.EarlyInitialize();
-    EXPECT_EQ(config.GetSelectedMod(), mod);
-    ModRouter::Instance().ResetForTesting();
-    ModRouter::Instance().Initialize();
-    EXPECT_EQ(SearchPaths().front(), chinese / ("mods\\" + mod));
-    EXPECT_EQ(Resolve("texture\\hero.dds"), chinese / ("mods\\" + mod + "\\texture\\hero.dds"));
-}
-
-TEST_F(RouterTest, GameFolderWinsThenModThenBase) {
+TEST_F(RouterTest, GameFolderWinsThenModThenBaseAndAMissKeepsItsCleanForm) {
     game.Write("texture\\both.dds", "game");
     game.Write("mods\\Blades\\texture\\both.dds", "mod");
     game.Write("mods\\Blades\\texture\\modonly.dds", "mod");
@@ -96,11 +107,33 @@ TEST_F(RouterTest, GameFolderWinsThenModThenBase) {
     EXPECT_EQ(Resolve("texture\\both.dds"), game / "texture\\both.dds");
     EXPECT_EQ(Resolve("texture/modonly.dds"), game / "mods\\Blades\\texture\\modonly.dds");
     EXPECT_EQ(Resolve(".\\texture\\baseonly.dds"), game / "base\\texture\\baseonly.dds");
-    // Nobody supplies it: the clean relative form, the same from the cache.
-    EXPECT_EQ(Resolve("\\texture//nowhere.dds"), "texture\\nowhere.dds");
-    EXPECT_EQ(Resolve("texture\\nowhere.dds"), "texture\\nowhere.dds");
+    EXPECT_EQ(From("texture\\both.dds"), ServedFrom::GameFolder);
+    EXPECT_EQ(From("texture\\modonly.dds"), ServedFrom::Mod);
+    EXPECT_EQ(From("texture\\baseonly.dds"), ServedFrom::Base);
+    // Found nowhere: the export gives the clean relative form, the answer says so.
+    for (const char* request : {"\\texture//nowhere.dds", "texture\\nowhere.dds", "..texture\\nowhere.dds"}) {
+        EXPECT_EQ(Resolve(request), "texture\\nowhere.dds") << request;
+        EXPECT_EQ(From(request), ServedFrom::Nowhere) << request;
+    }
     EXPECT_EQ(Resolve(""), "");
     EXPECT_EQ(Resolve("./"), "");
+}
+
+TEST_F(RouterTest, AbsolutePathsAndNonGbkBytesAreHandedBackUnchanged) {
+    game.Write("mods\\Blades\\server\\share\\a.txt", "mod");
+    game.Write("mods\\Blades\\pipe\\x", "mod");
+    game.Write("base\\texture\\a.dds", "base");
+    Start("Blades");
+    for (const std::string& request :
+         {std::string("\\\\server\\share\\a.txt"), std::string("//server/share/a.txt"), std::string("\\\\.\\pipe\\x"),
+          "\\\\?\\" + (game / "texture\\a.dds"), game / "texture\\a.dds", std::string("C:relative.txt")}) {
+        EXPECT_EQ(Resolve(request), request) << request;
+        EXPECT_EQ(From(request), ServedFrom::Unchanged) << request;
+    }
+    // Bytes that are not GBK text come back as they were, not as '?'.
+    const std::string invalid = "texture\\\x81";
+    EXPECT_EQ(router.ResolveFilePath(invalid), invalid);
+    EXPECT_EQ(router.Resolve(invalid)->from, ServedFrom::Unchanged);
 }
 
 TEST_F(RouterTest, SpecialFilesPreferTheModAndBaseFolders) {
@@ -109,6 +142,7 @@ TEST_F(RouterTest, SpecialFilesPreferTheModAndBaseFolders) {
     game.Write("maps\\sn02\\a_.pst", "game");
     Start("");
     EXPECT_EQ(Resolve("maps\\sn01\\sn01.wp"), game / "base\\maps\\sn01\\sn01.wp");
+    EXPECT_TRUE(Redirects("maps\\sn01\\sn01.wp"));  // agrees with the resolution
     EXPECT_EQ(Resolve("maps\\sn02\\a_.pst"), game / "maps\\sn02\\a_.pst");  // the game folder is still searched
 }
 
@@ -118,47 +152,42 @@ TEST_F(RouterTest, RootFilesStayInTheGameFolder) {
     game.Write("mods\\Blades\\server.cfg", "mod");
     Start("Blades");
     EXPECT_EQ(Resolve("config.ini"), game / "config.ini");
-    EXPECT_FALSE(ModRouter::Instance().ShouldRedirect("config.ini"));
-    EXPECT_FALSE(ModRouter::Instance().ShouldRedirect("server.cfg"));  // root file even when the game lacks it
+    EXPECT_FALSE(Redirects("config.ini"));
+    EXPECT_FALSE(Redirects("server.cfg"));  // a root file even when the game folder lacks it
 }
 
-TEST_F(RouterTest, AbsolutePathsAreNeverJoinedToASearchRoot) {
-    game.Write("mods\\Blades\\texture\\a.dds", "mod");
-    game.Write("texture\\b.dds", "game");
-    Start("Blades");
-    const std::string inGame = game / "texture\\b.dds";
-    EXPECT_EQ(Resolve(inGame), inGame);
-    const std::string missing = game / "texture\\a.dds";  // only the mod has it
-    EXPECT_EQ(Resolve(missing), missing);
-}
-
-TEST_F(RouterTest, ShouldRedirectAnswersWithoutCaching) {
-    game.Write("texture\\game.dds", "game");
+TEST_F(RouterTest, ShouldRedirectFollowsWhereThePathIsServedFrom) {
+    game.Write("texture\\both.dds", "game");
+    game.Write("mods\\Blades\\texture\\both.dds", "mod");
     game.Write("mods\\Blades\\texture\\mod.dds", "mod");
     game.Write("base\\music\\base.ogg", "base");
     Start("Blades");
-    ModRouter& router = ModRouter::Instance();
-    EXPECT_FALSE(router.ShouldRedirect("texture\\game.dds"));
-    EXPECT_TRUE(router.ShouldRedirect("texture\\mod.dds"));
-    EXPECT_TRUE(router.ShouldRedirect("music/base.ogg"));
-    EXPECT_FALSE(router.ShouldRedirect("texture\\none.dds"));
-    EXPECT_FALSE(router.ShouldRedirect(".."));
-    EXPECT_FALSE(router.ShouldRedirect(""));
-    game.Write("mods\\Blades\\texture\\late.dds", "mod");
-    EXPECT_TRUE(router.ShouldRedirect("texture\\late.dds"));
+    EXPECT_FALSE(Redirects("texture\\both.dds"));  // the game folder's copy wins over the mod's
+    EXPECT_TRUE(Redirects("texture\\mod.dds"));
+    EXPECT_TRUE(Redirects("music/base.ogg"));
+    EXPECT_FALSE(Redirects("texture\\none.dds"));
+    EXPECT_FALSE(Redirects(".."));
+    EXPECT_FALSE(Redirects(""));
 
     Start("");  // without a mod: any path under a base resource folder
-    EXPECT_TRUE(router.ShouldRedirect("texture\\none.dds"));
-    EXPECT_FALSE(router.ShouldRedirect("Texture\\none.dds"));
-    EXPECT_FALSE(router.ShouldRedirect("ddfix_assets\\x"));
+    EXPECT_TRUE(Redirects("texture\\none.dds"));
+    EXPECT_FALSE(Redirects("Texture\\none.dds"));
+    EXPECT_FALSE(Redirects("ddfix_assets\\x"));
 }
 
-TEST_F(RouterTest, RenderJsonIsLookedUpUnderTheMapFolderOfEachRoot) {
+TEST_F(RouterTest, RenderJsonIsLookedUpUnderTheMapFolderOfTheModThenBaseThenGame) {
     game.Write("base\\sn03\\render.json", "base");
+    game.Write("sn03\\render.json", "game");
+    game.Write("mods\\Blades\\sn04\\render.json", "mod");
+    game.Write("base\\sn04\\render.json", "base");
     game.Write("mods\\Blades\\Dune\\render.json", "mod");
     Start("Blades", /*autoRes=*/true);
-    ConfigManager::Instance().GetSnDirectoryMap().Set("SN05", "Dune");
+    SnDirectoryMap map;
+    map.Set("SN05", "Dune");
+    config->PublishSnDirectoryMap(map);
+    router.Configure(FullRouteContext(*config));
     EXPECT_EQ(Resolve("maps\\sn03\\render.json"), game / "base\\sn03\\render.json");
+    EXPECT_EQ(Resolve("maps\\sn04\\render.json"), game / "mods\\Blades\\sn04\\render.json");
     EXPECT_EQ(Resolve("SN05\\render.json"), game / "mods\\Blades\\Dune\\render.json");
     // Nowhere: the caller's own path comes back unchanged.
     EXPECT_EQ(Resolve("maps//sn09\\render.json"), "maps//sn09\\render.json");
@@ -168,15 +197,18 @@ TEST_F(RouterTest, MapIdsAreRewrittenOnlyWithAutoResAndAFilledMap) {
     game.Write("mods\\Blades\\Dune\\Dune.wp", "mod");
     game.Write("mods\\Blades\\Dune.pak", "mod");
     game.Write("base\\sn01\\sn01.wp", "base");
+    SnDirectoryMap map;
+    map.Set("SN01", "Dune");
+
     Start("Blades", /*autoRes=*/false);
-    ConfigManager::Instance().GetSnDirectoryMap().Set("SN01", "Dune");
+    config->PublishSnDirectoryMap(map);
+    router.Configure(FullRouteContext(*config));
     EXPECT_EQ(Resolve("sn01\\sn01.wp"), game / "base\\sn01\\sn01.wp");  // AutoRes off: no rewrite
 
     Start("Blades", /*autoRes=*/true);
     EXPECT_EQ(Resolve("sn01\\sn01.wp"), game / "base\\sn01\\sn01.wp");  // map still empty
-    ConfigManager::Instance().GetSnDirectoryMap().Set("SN01", "Dune");
-    ModRouter::Instance().ResetForTesting();
-    ModRouter::Instance().Initialize();
+    config->PublishSnDirectoryMap(map);
+    router.Configure(FullRouteContext(*config));  // a new map table: answers start over
     EXPECT_EQ(Resolve("sn01\\sn01.wp"), game / "mods\\Blades\\Dune\\Dune.wp");
     EXPECT_EQ(Resolve("SN01.pak"), game / "mods\\Blades\\Dune.pak");
     EXPECT_EQ(Resolve("maps\\sn01x.txt"), "maps\\sn01x.txt");
@@ -185,7 +217,6 @@ TEST_F(RouterTest, MapIdsAreRewrittenOnlyWithAutoResAndAFilledMap) {
 TEST_F(RouterTest, FirstAnswersStayWhenTheDiskChanges) {
     game.Write("base\\texture\\a.dds", "base");
     Start("Blades");
-    ModRouter& router = ModRouter::Instance();
     EXPECT_EQ(Resolve("texture\\a.dds"), game / "base\\texture\\a.dds");
     EXPECT_EQ(Resolve("texture\\new.dds"), "texture\\new.dds");
     const std::uint64_t probes = router.ProbeCount();
@@ -196,52 +227,119 @@ TEST_F(RouterTest, FirstAnswersStayWhenTheDiskChanges) {
     EXPECT_EQ(router.ProbeCount(), probes);  // answered from the cache, no disk access
 }
 
+TEST_F(RouterTest, AnswersGivenBeforeTheFullInitialisationAreDroppedWithIt) {
+    game.Write("mods\\Blades\\texture\\hero.dds", "mod");
+    game.Write("base\\texture\\hero.dds", "base");
+    game.Write("mods\\Blades\\data\\modonly.dds", "mod");
+    Configure(game, "Blades");
+    router.Configure(EarlyRouteContext(*config));  // as at attach
+    EXPECT_EQ(Resolve("texture\\hero.dds"), game / "base\\texture\\hero.dds");
+    EXPECT_EQ(From("data\\modonly.dds"), ServedFrom::Nowhere);
+    EXPECT_FALSE(Redirects("data\\modonly.dds"));
+
+    router.Configure(FullRouteContext(*config));
+    EXPECT_EQ(Resolve("texture\\hero.dds"), game / "mods\\Blades\\texture\\hero.dds");
+    EXPECT_EQ(From("data\\modonly.dds"), ServedFrom::Mod);
+    EXPECT_TRUE(Redirects("data\\modonly.dds"));
+}
+
+TEST_F(RouterTest, FilesAddedToTheVirtualFileSystemReplaceEarlierAnswers) {
+    game.Write("base\\texture\\packed.dds", "base");
+    Configure(game, "");
+    FakeVirtualFiles packs;
+    RouteContext context = FullRouteContext(*config);
+    context.virtualFiles = &packs;
+    router.Configure(context);
+    EXPECT_EQ(From("texture\\packed.dds"), ServedFrom::Base);
+    EXPECT_EQ(From("texture\\late.dds"), ServedFrom::Nowhere);
+    packs.Add("texture\\packed.dds");
+    packs.Add("texture\\late.dds");
+    EXPECT_EQ(Resolve("texture/packed.dds"), "[VFS]texture\\packed.dds");
+    EXPECT_EQ(From("texture\\late.dds"), ServedFrom::Virtual);
+    EXPECT_TRUE(Redirects("texture\\late.dds"));
+}
+
+TEST_F(RouterTest, GameFolderEndingInABackslashTrailByteStillFindsItsSettingsAndFolders) {
+    TempDir sincere("\xE5\xA1\x94\xE6\x96\x87\xE8\xAA\xA0");  // 塔文誠: 誠 is D5 5C in GBK
+    sincere.Write("mods\\" + kChineseMod + "\\texture\\hero.dds", "mod");
+    sincere.Write("base\\music\\theme.ogg", "base");
+    sincere.Write("mods\\" + kChineseMod + "\\sn01\\render.json", "mod");
+    ConfigManager& chinese = Configure(sincere, kChineseMod);
+    EXPECT_EQ(chinese.GetSelectedMod(), kChineseMod);
+    ASSERT_TRUE(chinese.FullInitialize());
+    EXPECT_EQ(chinese.GetBaseFolder(), sincere / "base");
+    router.Configure(FullRouteContext(chinese));
+    EXPECT_EQ(Resolve("texture\\hero.dds"), sincere / ("mods\\" + kChineseMod + "\\texture\\hero.dds"));
+    EXPECT_EQ(Resolve("music\\theme.ogg"), sincere / "base\\music\\theme.ogg");
+    EXPECT_EQ(Resolve("maps\\sn01\\render.json"), sincere / ("mods\\" + kChineseMod + "\\sn01\\render.json"));
+}
+
+TEST_F(RouterTest, GameFolderOutsideGbkIsServedThroughUtf16) {
+    TempDir zoe("Zo\xC3\xAB");  // Zoë
+    zoe.Write("mods\\Blades\\texture\\hero.dds", "mod");
+    ConfigManager& western = Configure(zoe, "Blades");
+    EXPECT_EQ(western.GetSelectedMod(), "Blades");
+    router.Configure(FullRouteContext(western));
+    const std::shared_ptr<const Resolution> answer = router.Resolve("texture\\hero.dds");
+    EXPECT_EQ(answer->from, ServedFrom::Mod);
+    EXPECT_EQ(answer->path, zoe / "mods\\Blades\\texture\\hero.dds");
+    EXPECT_FALSE(answer->gbkExact);  // only the wide functions can open it
+}
+
 TEST_F(RouterTest, BaseAndGameFolderBeingTheSameStringIsListedOnce) {
     // A game folder named base.net with neither base nor mods gets the root
     // entry "base", whose folder is the game folder itself.
     TempDir sameAsBase("base.net");
-    ConfigManager& config = ConfigManager::Instance();
-    config.ResetForTesting(sameAsBase.Path());
-    config.EarlyInitialize();
-    config.FullInitialize();
-    ASSERT_EQ(config.GetBaseFolder().utf8, sameAsBase.Path());
-    ModRouter::Instance().ResetForTesting();
-    ModRouter::Instance().Initialize();
+    ConfigManager& rooted = Configure(sameAsBase, "");
+    ASSERT_TRUE(rooted.FullInitialize());
+    ASSERT_EQ(rooted.GetBaseFolder(), sameAsBase.Path());
+    router.Configure(FullRouteContext(rooted));
     EXPECT_EQ(SearchPaths(), (std::vector<std::string>{sameAsBase.Path()}));
-    ModRouter::Instance().InitializeEarly();
-    EXPECT_EQ(SearchPaths(), (std::vector<std::string>{sameAsBase.Path(), sameAsBase.Path()}));
 }
 
-TEST_F(RouterTest, ResolvingThreadsSurviveRepeatedRebuilds) {
+TEST_F(RouterTest, ConcurrentFirstResolutionsAndContextChangesGiveConsistentAnswers) {
     game.Write("mods\\Blades\\texture\\m.dds", "mod");
-    for (int i = 0; i < 50; ++i) game.Write("base\\texture\\b" + std::to_string(i) + ".dds", "base");
+    for (int i = 0; i < 40; ++i) game.Write("base\\texture\\b" + std::to_string(i) + ".dds", "base");
     Start("Blades");
-    ModRouter& router = ModRouter::Instance();
-    // Answered once from the full list; the early list that the rebuilds
-    // publish in between lacks the mod folder.
-    router.ResolveFilePath("texture\\m.dds");
+    const RouteContext full = FullRouteContext(*config);
+    const std::string modCopy = Utf8ToGbk(game / "mods\\Blades\\texture\\m.dds");
     std::atomic<bool> stop{false};
     std::atomic<int> wrong{0};
     std::vector<std::thread> resolvers;
     for (int t = 0; t < 4; ++t) {
         resolvers.emplace_back([&, t] {
             for (int round = 0; !stop.load(); ++round) {
-                const std::string name = "texture\\b" + std::to_string((round + t) % 50) + ".dds";
-                if (router.ResolveFilePath(name) != Utf8ToAnsi(game / ("base\\" + name))) ++wrong;
-                if (router.ResolveFilePath("texture\\m.dds") != Utf8ToAnsi(game / "mods\\Blades\\texture\\m.dds")) {
-                    ++wrong;
-                }
+                // Distinct misses keep inserting while others look up.
+                const std::string miss = "x\\" + std::to_string(t) + "_" + std::to_string(round) + ".dds";
+                if (router.ResolveFilePath(miss) != miss) ++wrong;
+                const std::string name = "texture\\b" + std::to_string((round + t) % 40) + ".dds";
+                if (router.ResolveFilePath(name) != Utf8ToGbk(game / ("base\\" + name))) ++wrong;
+                const std::string mod = router.ResolveFilePath("texture\\m.dds");
+                // Between the rebuilds an early context (no mod) may be current.
+                if (mod != modCopy && mod != "texture\\m.dds") ++wrong;
             }
         });
     }
     for (int i = 0; i < 300; ++i) {
-        router.Initialize();
-        router.InitializeEarly();
-        router.Initialize();
+        router.Configure(EarlyRouteContext(*config));
+        router.Configure(full);
     }
     stop = true;
     for (std::thread& resolver : resolvers) resolver.join();
     EXPECT_EQ(wrong.load(), 0);
+    EXPECT_EQ(router.ResolveFilePath("texture\\m.dds"), modCopy);
+}
+
+TEST(ResolvePathExport, OneBufferPerThreadAndTheSamePointerEveryTime) {
+    const char* first = ResolvePath("texture\\a.dds");
+    const char* second = ResolvePath("texture\\b.dds");
+    EXPECT_EQ(first, second);
+    EXPECT_STREQ(second, "texture\\b.dds");
+    const char* other = nullptr;
+    std::thread([&] { other = ResolvePath("texture\\c.dds"); }).join();
+    EXPECT_NE(other, first);
+    EXPECT_STREQ(first, "texture\\b.dds");  // the other thread did not overwrite it
+    EXPECT_STREQ(ResolvePath(nullptr), "");
 }
 
 }  // namespace

@@ -1,0 +1,79 @@
+// What the redirector needs to know to answer "where is this game path
+// served from?", handed to it as one value. Whenever any of it changes (the
+// full initialisation's search list, a new map table) the redirector starts
+// over with empty caches; so does a change of the virtual file system's
+// contents, which it notices through the lookup's generation.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "autores/SnDirectoryMap.h"
+
+// <windows.h> maps SearchPath to SearchPathA; the redirector's own type wins
+// wherever this header is seen.
+#undef SearchPath
+
+namespace modroute {
+
+// Where a path was found. Unchanged: the path is not the redirector's to
+// change (absolute, not valid code page 936 text, or a render.json nobody
+// supplies); the caller uses its own path.
+enum class ServedFrom { GameFolder, Mod, Base, Virtual, Nowhere, Unchanged };
+
+const char* ServedFromName(ServedFrom from);
+
+struct SearchPath {
+    std::string path;  // absolute folder, UTF-8
+    ServedFrom from = ServedFrom::GameFolder;
+};
+using SearchPathList = std::vector<SearchPath>;
+
+// The virtual file system as the redirector sees it.
+class VirtualFileLookup {
+public:
+    // The file system holds the clean path (exactly, or ignoring ASCII case).
+    virtual bool HasFile(std::string_view cleanUtf8Path) const = 0;
+    // Changes whenever files are added, so answers given before are dropped.
+    virtual std::uint64_t Generation() const = 0;
+
+protected:
+    ~VirtualFileLookup() = default;
+};
+
+struct RouteContext {
+    std::string gameFolder;  // UTF-8, no trailing separator
+    std::string baseFolder;
+    // The selected mod's folder, whether or not it exists; empty when no mod
+    // is selected or the selection is "base".
+    std::string modFolder;
+    SearchPathList searchPaths;
+    // Present only when AutoRes is on; map ids are rewritten while it holds entries.
+    std::shared_ptr<const SnDirectoryMap> mapTable;
+    const VirtualFileLookup* virtualFiles = nullptr;
+
+    bool MapRewriteActive() const { return mapTable && !mapTable->Empty(); }
+};
+
+// One answer of the redirector.
+struct Resolution {
+    ServedFrom from = ServedFrom::Nowhere;
+    // GameFolder, Mod, Base: the absolute file path. Virtual: the cleaned path
+    // inside the virtual file system. Nowhere: the clean relative form of the
+    // request. Unchanged: the request itself. Always UTF-8.
+    std::string path;
+    // path in code page 936 when every character has a GBK form; empty
+    // otherwise, and then only the wide-character functions can open it.
+    std::string gbkPath;
+    bool gbkExact = false;
+
+    // The caller should open path instead of its own request.
+    bool Redirects() const {
+        return from == ServedFrom::GameFolder || from == ServedFrom::Mod || from == ServedFrom::Base;
+    }
+};
+
+}  // namespace modroute

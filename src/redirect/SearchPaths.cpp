@@ -1,0 +1,38 @@
+#include "redirect/SearchPaths.h"
+
+#include <algorithm>
+
+namespace modroute {
+
+const char* ServedFromName(ServedFrom from) {
+    switch (from) {
+        case ServedFrom::GameFolder: return "game";
+        case ServedFrom::Mod: return "mod";
+        case ServedFrom::Base: return "base";
+        case ServedFrom::Virtual: return "pack";
+        case ServedFrom::Nowhere: return "nowhere";
+        case ServedFrom::Unchanged: return "unchanged";
+    }
+    return "?";
+}
+
+SearchPathList BuildEarlySearchPaths(const std::string& baseFolder, const std::string& gameFolder) {
+    return {{baseFolder, ServedFrom::Base}, {gameFolder, ServedFrom::GameFolder}};
+}
+
+SearchPathList BuildSearchPaths(const std::string& modFolder, bool modFolderExists, const std::string& baseFolder,
+                                const std::string& gameFolder) {
+    SearchPathList all;
+    if (!modFolder.empty() && modFolderExists) all.push_back({modFolder, ServedFrom::Mod});
+    all.push_back({baseFolder, ServedFrom::Base});
+    all.push_back({gameFolder, ServedFrom::GameFolder});
+    SearchPathList unique;
+    for (SearchPath& entry : all) {
+        const bool seen = std::any_of(unique.begin(), unique.end(),
+                                      [&](const SearchPath& kept) { return kept.path == entry.path; });
+        if (!seen) unique.push_back(std::move(entry));
+    }
+    return unique;
+}
+
+}  // namespace modroute
