@@ -1,7 +1,5 @@
 #include "startup/BackgroundThreads.h"
 
-#include <thread>
-
 #include "common/FileSystem.h"
 #include "common/PathText.h"
 #include "common/SystemScope.h"
@@ -39,29 +37,49 @@ std::vector<std::string> PvkIndexFiles(const std::string& baseFolder, const std:
     return paths;
 }
 
-void PvkIndexThread() {
+DWORD WINAPI PvkIndexThread(LPVOID) {
     const SystemScope scope;
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_IDLE);
     const ConfigManager& config = ConfigManager::Instance();
     const std::vector<std::string> packs = PvkIndexFiles(config.GetBaseFolder(), config.GetSelectedModFolder());
     // Each pack's index is loaded into the virtual file system here once it is part of the build.
     static_cast<void>(packs);
+    return 0;
 }
 
-bool StartPvkIndexThread() {
+namespace {
+
+// Each background thread holds a reference to the library while it runs and
+// drops it as its very last step, so the library can never be unloaded under
+// a thread of its own.
+DWORD WINAPI PinnedThread(LPVOID parameter) {
+    const auto procedure = reinterpret_cast<LPTHREAD_START_ROUTINE>(parameter);
+    DWORD code = 1;
     try {
-        std::thread(PvkIndexThread).detach();
-        return true;
+        code = procedure(nullptr);
     } catch (...) {
-        // The attach sequence goes on without the pack indexes rather than
-        // ending the game in an unhandled exception.
-        return false;
+        // A failed background stage leaves the game with what is already in place.
     }
+    HMODULE self = nullptr;
+    if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           reinterpret_cast<LPCWSTR>(&PinnedThread), &self)) {
+        FreeLibraryAndExitThread(self, code);
+    }
+    return code;
 }
+
+}  // namespace
 
 bool StartDetachedThread(LPTHREAD_START_ROUTINE procedure) {
-    HANDLE thread = CreateThread(nullptr, 0, procedure, nullptr, 0, nullptr);
-    if (thread == nullptr) return false;
+    HMODULE self = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&PinnedThread), &self)) {
+        return false;
+    }
+    HANDLE thread = CreateThread(nullptr, 0, PinnedThread, reinterpret_cast<LPVOID>(procedure), 0, nullptr);
+    if (thread == nullptr) {
+        FreeLibrary(self);
+        return false;
+    }
     CloseHandle(thread);
     return true;
 }

@@ -5,8 +5,10 @@
 #include <exception>
 
 #include "common/DebugOutput.h"
-#include "config/ConfigManager.h"
 #include "common/SystemScope.h"
+#include "config/ConfigManager.h"
+#include "hooks/HookCall.h"
+#include "hooks/HookManager.h"
 #include "startup/BackgroundThreads.h"
 #include "startup/ModSystem.h"
 #include "startup/RouterSetup.h"
@@ -78,15 +80,14 @@ void OnProcessAttach(HMODULE self) {
     const bool vfsReady = false;  // the virtual file system is not part of this build yet
     PrintStageResult(vfsReady, "虚拟文件系统初始化完成\n", "警告: 虚拟文件系统初始化失败\n");
 
-    StartPvkIndexThread();
+    StartDetachedThread(PvkIndexThread);
 
     PrintDebugLine("第6步：早期初始化文件重定向系统...\n");
     const bool redirectReady = InitializeRouterEarly();
     PrintStageResult(redirectReady, "文件重定向系统早期初始化完成\n", "警告: 文件重定向系统早期初始化失败\n");
 
     PrintDebugLine("第7步：安装IAT Hook...\n");
-    const bool hooksInstalled = false;  // the file hooks are not part of this build yet
-    PrintStageResult(hooksInstalled, "IAT Hook安装成功\n", "错误: IAT Hook安装失败\n");
+    PrintStageResult(HookManager::Install(), "IAT Hook安装成功\n", "错误: IAT Hook安装失败\n");
 
     if (!g_fontThreadStarted) {
         g_fontThreadStarted = true;
@@ -116,11 +117,20 @@ void OnProcessAttach(HMODULE self) {
 
 void OnProcessDetach(bool processExiting) {
     const SystemScope scope;
-    static_cast<void>(processExiting);
     PrintDebugLine("=== DLL卸载，开始清理 ===\n");
-    // Font substitution removal ("警告: 字体 Hook 卸载失败" when it throws) and
-    // file hook removal ("警告: IAT Hook卸载失败") run here, each guarded on its
-    // own, once they are part of the build.
+    if (processExiting) {
+        // The other threads are gone, possibly inside a lock of ours: touch
+        // none. The hooks stay, passing every call straight through, since
+        // the system's tables are about to be destroyed.
+        PassEverythingThrough();
+    } else {
+        try {
+            HookManager::Uninstall(/*waitForCallersToLeave=*/true);
+        } catch (...) {
+            PrintDebugLine("警告: IAT Hook卸载失败\n");
+        }
+        PassEverythingThrough();
+    }
     PrintDebugLine("=== DLL清理完成 ===\n");
 }
 

@@ -13,6 +13,15 @@
 //                                  InitializeTavrenModSystem, ResolvePath PATH, ShouldRedirect PATH
 //   sleep MS
 //   waitfile MS PATH               poll GetFileAttributesA until PATH exists (at most MS)
+//   handles PATH                   every handle function on one read open, then a second close
+//   writea PATH                    CreateFileA for writing (CREATE_ALWAYS)
+//   realhandles N                  open N real handles and keep them
+//   virtualbesidereal N PATH       N opens of PATH at once beside the kept real handles
+//   stress THREADS ROUNDS PATH...  threads opening and reading the paths at once
+//   keep PATH | readkept | unloadavi   open and keep a handle; read it; unload AVIFIL32.dll
+//
+// Built a second time as TavrenDynamic.exe, which loads AVIFIL32.dll with
+// LoadLibrary instead of importing it, so that it can unload it again.
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
@@ -25,7 +34,21 @@
 #include <string>
 #include <vector>
 
+#include "HandleOps.h"
+
+#ifdef TAVREN_DYNAMIC_AVI
+namespace {
+HMODULE g_avi = nullptr;
+DWORD AVIFileInit() {
+    g_avi = LoadLibraryA("AVIFIL32.dll");
+    if (g_avi == nullptr) return 0xFFFFFFFF;
+    auto init = reinterpret_cast<DWORD(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(g_avi, "AVIFileInit")));
+    return init != nullptr ? init() : 0xFFFFFFFE;
+}
+}  // namespace
+#else
 extern "C" __declspec(dllimport) DWORD WINAPI AVIFileInit();
+#endif
 
 namespace {
 
@@ -203,6 +226,8 @@ std::string CallExport(const std::string& name, const std::string& argument) {
     return "fail\tno calling convention known for " + name;
 }
 
+HANDLE g_kept = INVALID_HANDLE_VALUE;
+
 std::string Perform(const std::string& op, const std::string& argument) {
     if (op == "createa" || op == "createw") return OpenWithCreateFile(argument, op == "createw");
     if (op == "fopen" || op == "fopen_s" || op == "open") return OpenWithCrt(op, argument);
@@ -224,6 +249,50 @@ std::string Perform(const std::string& op, const std::string& argument) {
         }
         return "ok";
     }
+    if (op == "handles") return standin::HandleOperations(ToAnsi(argument));
+    if (op == "writea") return standin::WriteOpen(ToAnsi(argument));
+    if (op == "realhandles") return standin::KeepRealHandles(std::stoi(argument));
+    if (op == "virtualbesidereal") {
+        const std::size_t space = argument.find(' ');
+        return standin::VirtualBesideReal(std::stoi(argument.substr(0, space)), ToAnsi(argument.substr(space + 1)));
+    }
+    if (op == "stress") {
+        std::istringstream words(argument);
+        int threads = 0;
+        int rounds = 0;
+        words >> threads >> rounds;
+        std::vector<std::string> paths;
+        for (std::string path; words >> path;) paths.push_back(ToAnsi(path));
+        return standin::Stress(threads, rounds, paths);
+    }
+    if (op == "keep") {
+        g_kept = CreateFileA(ToAnsi(argument).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+        return g_kept == INVALID_HANDLE_VALUE ? Error(GetLastError()) : "ok";
+    }
+    if (op == "readkept") {
+        char head[4] = {};
+        DWORD read = 0;
+        SetLastError(0);
+        const BOOL readOk = ReadFile(g_kept, head, 4, &read, nullptr);
+        const DWORD readError = GetLastError();
+        SetLastError(0);
+        const BOOL closeOk = CloseHandle(g_kept);
+        return "ok\tread=" + std::to_string(readOk) + "," + std::to_string(readError) +
+               "\tclose=" + std::to_string(closeOk) + "," + std::to_string(GetLastError());
+    }
+#ifdef TAVREN_DYNAMIC_AVI
+    if (op == "unloadavi") {
+        // The library's own threads keep it loaded until they have finished.
+        FreeLibrary(g_avi);
+        const ULONGLONG deadline = GetTickCount64() + 15000;
+        while (GetModuleHandleA("AVIFIL32.dll") != nullptr) {
+            if (GetTickCount64() >= deadline) return "fail\tstill loaded";
+            Sleep(20);
+        }
+        return "ok";
+    }
+#endif
     if (op == "sleep") {
         Sleep(static_cast<DWORD>(std::stoul(argument)));
         return "ok";

@@ -188,7 +188,9 @@ Game::Game(const std::string& folderName) : m_folder(m_temp.Path() + "\\" + fold
 
 void Game::InstallOriginalAvi() { CopyBinary(L"AVIFIL32_original.dll", PathOf("AVIFIL32_original.dll")); }
 
-GameRun Game::Run(const std::vector<std::string>& script, DWORD timeoutMs) {
+void Game::InstallDynamicGame() { CopyBinary(L"TavrenDynamic.exe", PathOf("TavrenDynamic.exe")); }
+
+GameRun Game::Run(const std::vector<std::string>& script, DWORD timeoutMs, const std::string& executable) {
     const std::string runFolder = m_temp.Path() + "\\run";
     MakeFolders(runFolder);
     std::string scriptText;
@@ -206,7 +208,7 @@ GameRun Game::Run(const std::vector<std::string>& script, DWORD timeoutMs) {
     startup.hStdError = output;
     startup.hStdInput = nullptr;
 
-    const std::wstring exe = Widen(PathOf("Tavren.exe"));
+    const std::wstring exe = Widen(PathOf(executable));
     std::wstring commandLine = L"\"" + exe + L"\" \"" + Widen(runFolder + "\\script.txt") + L"\"";
     PROCESS_INFORMATION process = {};
     GameRun run;
@@ -247,6 +249,7 @@ GameRun Game::Run(const std::vector<std::string>& script, DWORD timeoutMs) {
                 break;
             case EXCEPTION_DEBUG_EVENT:
                 if (event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT) {
+                    run.exceptions.push_back(event.u.Exception.ExceptionRecord.ExceptionCode);
                     status = DBG_EXCEPTION_NOT_HANDLED;
                 }
                 break;

@@ -57,6 +57,7 @@ struct GameRun {
     std::vector<std::string> debugLines;   // UTF-8, each with its line feed removed
     std::vector<std::string> loadedDlls;   // file paths of the DLLs the game loaded, UTF-8
     std::vector<std::string> outputLines;  // the game's result lines
+    std::vector<DWORD> exceptions;         // codes of exceptions the game raised (breakpoints aside)
     // The result fields (after op and argument) of the first output line for op and argument.
     std::string Result(const std::string& op, const std::string& argument) const;
     std::string DebugText() const;
@@ -71,8 +72,11 @@ public:
     std::string PathOf(const std::string& relative) const { return m_folder + "\\" + relative; }
     void Write(const std::string& relative, const std::string& bytes) { WriteFile(PathOf(relative), bytes); }
     void InstallOriginalAvi();
-    // Runs Tavren.exe with the script lines under the debugger.
-    GameRun Run(const std::vector<std::string>& script, DWORD timeoutMs = 60000);
+    // TavrenDynamic.exe: the game loading AVIFIL32.dll at run time.
+    void InstallDynamicGame();
+    // Runs the game (Tavren.exe unless told otherwise) with the script lines under the debugger.
+    GameRun Run(const std::vector<std::string>& script, DWORD timeoutMs = 60000,
+                const std::string& executable = "Tavren.exe");
 
 private:
     TempFolder m_temp;

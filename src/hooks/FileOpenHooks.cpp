@@ -1,0 +1,223 @@
+// The replacements that open, probe or load by name. Each asks the redirector
+// where the request is served from and opens that instead; a request found
+// nowhere, or not the redirector's to change, is passed on with the caller's
+// own arguments, byte for byte. A path that code page 936 cannot hold is
+// opened through the wide-character function, so nothing is lost.
+#include <fcntl.h>
+#include <io.h>
+
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "common/GbkText.h"
+#include "common/PathText.h"
+#include "common/TextEncoding.h"
+#include "hooks/FileHooks.h"
+#include "hooks/HookCall.h"
+#include "hooks/RealFunctions.h"
+#include "redirect/ModRouter.h"
+#include "vfs/VirtualHandleManager.h"
+
+namespace modroute {
+namespace {
+
+using Answer = std::shared_ptr<const Resolution>;
+
+// Never throws: a failure to resolve leaves the request as it is.
+Answer ResolveGbk(const char* name) noexcept {
+    try {
+        return ModRouter::Instance().Resolve(name);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+Answer ResolveWide(const wchar_t* name) noexcept {
+    try {
+        const std::string utf8 = WideToUtf8(name);
+        if (utf8.empty()) return nullptr;
+        return ModRouter::Instance().ResolveUtf8(utf8);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+bool Redirects(const Answer& answer) { return answer && answer->Redirects(); }
+
+bool GbkContainsIgnoringCase(const char* text, std::string_view lowerNeedle) {
+    return GbkFind(GbkToLowerAscii(text), lowerNeedle) != std::string_view::npos;
+}
+
+std::wstring WidePath(const Resolution& answer) { return Utf8ToWide(answer.path); }
+
+std::wstring WideMode(const char* mode) {
+    std::wstring wide;
+    for (const char* c = mode; *c != '\0'; ++c) wide += static_cast<wchar_t>(static_cast<unsigned char>(*c));
+    return wide;
+}
+
+HANDLE OpenAnswer(const Resolution& answer, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                  DWORD disposition, DWORD flags, HANDLE templateFile) {
+    if (answer.gbkExact) {
+        return RealFunctions.CreateFileA(answer.gbkPath.c_str(), access, share, security, disposition, flags,
+                                         templateFile);
+    }
+    return RealFunctions.CreateFileW(WidePath(answer).c_str(), access, share, security, disposition, flags,
+                                     templateFile);
+}
+
+// Reads a redirected picture whole into a virtual handle, so the game's many
+// small reads of it are served from memory. INVALID_HANDLE_VALUE when it
+// cannot be read whole; the caller then opens it normally.
+HANDLE OpenWholeIntoMemory(const Resolution& answer) {
+    HANDLE file = OpenAnswer(answer, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                             nullptr);
+    if (file == INVALID_HANDLE_VALUE) return INVALID_HANDLE_VALUE;
+    std::shared_ptr<std::vector<std::uint8_t>> data;
+    const DWORD size = RealFunctions.GetFileSize(file, nullptr);
+    bool complete = size != INVALID_FILE_SIZE;
+    if (complete) {
+        try {
+            data = std::make_shared<std::vector<std::uint8_t>>(size);
+        } catch (const std::bad_alloc&) {
+            complete = false;
+        }
+    }
+    DWORD done = 0;
+    while (complete && done < size) {
+        DWORD read = 0;
+        if (!RealFunctions.ReadFile(file, data->data() + done, size - done, &read, nullptr) || read == 0) {
+            complete = false;
+        }
+        done += read;
+    }
+    RealFunctions.CloseHandle(file);
+    if (!complete) return INVALID_HANDLE_VALUE;
+    try {
+        const std::string path = answer.gbkExact ? answer.gbkPath : answer.path;
+        return VirtualHandleManager::Instance().Open(std::make_shared<VirtualFile>(path, std::move(data)));
+    } catch (const std::bad_alloc&) {
+        return INVALID_HANDLE_VALUE;
+    }
+}
+
+}  // namespace
+
+HANDLE WINAPI HookedCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                DWORD disposition, DWORD flags, HANDLE templateFile) {
+    if (name == nullptr || MustPassThrough()) {
+        return RealFunctions.CreateFileA(name, access, share, security, disposition, flags, templateFile);
+    }
+    const HookCall call;
+    Answer answer;
+    // A map's render.json is served from the mod for every kind of access.
+    if (GbkContainsIgnoringCase(name, "render.json")) {
+        answer = ResolveGbk(name);
+        if (Redirects(answer)) {
+            call.RestoreLastError();
+            return OpenAnswer(*answer, access, share, security, disposition, flags, templateFile);
+        }
+    }
+    // Only reads are redirected: whatever the game writes goes where it asked.
+    if ((access & GENERIC_READ) != 0 && disposition == OPEN_EXISTING) {
+        if (!answer) answer = ResolveGbk(name);
+        if (Redirects(answer)) {
+            if (ContainsIgnoringCase(answer->path, ".jpg")) {
+                HANDLE whole = OpenWholeIntoMemory(*answer);
+                if (whole != INVALID_HANDLE_VALUE) {
+                    call.RestoreLastError();
+                    return whole;
+                }
+            }
+            call.RestoreLastError();
+            return OpenAnswer(*answer, access, share, security, OPEN_EXISTING, flags, templateFile);
+        }
+    }
+    call.RestoreLastError();
+    return RealFunctions.CreateFileA(name, access, share, security, disposition, flags, templateFile);
+}
+
+HANDLE WINAPI HookedCreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                DWORD disposition, DWORD flags, HANDLE templateFile) {
+    if (name == nullptr || MustPassThrough()) {
+        return RealFunctions.CreateFileW(name, access, share, security, disposition, flags, templateFile);
+    }
+    const HookCall call;
+    // Script files (.as) are the game's own business: never redirected.
+    const std::size_t length = wcslen(name);
+    const bool script = length >= 3 && name[length - 3] == L'.' && (name[length - 2] | 0x20) == L'a' &&
+                        (name[length - 1] | 0x20) == L's';
+    if (!script && (access & GENERIC_READ) != 0 && disposition == OPEN_EXISTING) {
+        const Answer answer = ResolveWide(name);
+        if (Redirects(answer)) {
+            const std::wstring path = WidePath(*answer);
+            call.RestoreLastError();
+            return RealFunctions.CreateFileW(path.c_str(), access, share, security, OPEN_EXISTING, flags,
+                                             templateFile);
+        }
+    }
+    call.RestoreLastError();
+    return RealFunctions.CreateFileW(name, access, share, security, disposition, flags, templateFile);
+}
+
+HMODULE WINAPI HookedLoadLibraryA(LPCSTR name) {
+    if (name == nullptr || MustPassThrough()) return RealFunctions.LoadLibraryA(name);
+    const HookCall call;
+    const Answer answer = ResolveGbk(name);
+    if (Redirects(answer)) {
+        call.RestoreLastError();
+        if (answer->gbkExact) return RealFunctions.LoadLibraryA(answer->gbkPath.c_str());
+        return RealFunctions.LoadLibraryW(WidePath(*answer).c_str());
+    }
+    call.RestoreLastError();
+    return RealFunctions.LoadLibraryA(name);
+}
+
+HMODULE WINAPI HookedLoadLibraryW(LPCWSTR name) {
+    if (name == nullptr || MustPassThrough()) return RealFunctions.LoadLibraryW(name);
+    const HookCall call;
+    const Answer answer = ResolveWide(name);
+    if (Redirects(answer)) {
+        const std::wstring path = WidePath(*answer);
+        call.RestoreLastError();
+        return RealFunctions.LoadLibraryW(path.c_str());
+    }
+    call.RestoreLastError();
+    return RealFunctions.LoadLibraryW(name);
+}
+
+FILE* __cdecl HookedFopen(const char* name, const char* mode) {
+    if (name == nullptr || mode == nullptr || MustPassThrough()) return RealFunctions.fopen(name, mode);
+    const HookCall call;
+    const Answer answer = ResolveGbk(name);
+    call.RestoreLastError();
+    if (!Redirects(answer)) return RealFunctions.fopen(name, mode);
+    if (answer->gbkExact) return RealFunctions.fopen(answer->gbkPath.c_str(), mode);
+    return _wfopen(WidePath(*answer).c_str(), WideMode(mode).c_str());
+}
+
+int __cdecl HookedFopenS(FILE** stream, const char* name, const char* mode) {
+    if (stream == nullptr || name == nullptr || mode == nullptr || MustPassThrough()) {
+        return RealFunctions.fopen_s(stream, name, mode);
+    }
+    const HookCall call;
+    const Answer answer = ResolveGbk(name);
+    call.RestoreLastError();
+    if (!Redirects(answer)) return RealFunctions.fopen_s(stream, name, mode);
+    if (answer->gbkExact) return RealFunctions.fopen_s(stream, answer->gbkPath.c_str(), mode);
+    return _wfopen_s(stream, WidePath(*answer).c_str(), WideMode(mode).c_str());
+}
+
+int __cdecl HookedOpen(const char* name, int flags, int permission) {
+    if (name == nullptr || MustPassThrough()) return RealFunctions._open(name, flags, permission);
+    const HookCall call;
+    const Answer answer = ResolveGbk(name);
+    call.RestoreLastError();
+    if (!Redirects(answer)) return RealFunctions._open(name, flags, permission);
+    if (answer->gbkExact) return RealFunctions._open(answer->gbkPath.c_str(), flags, permission);
+    return _wopen(WidePath(*answer).c_str(), flags, permission);
+}
+
+}  // namespace modroute

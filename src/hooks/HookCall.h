@@ -1,0 +1,40 @@
+// What every file replacement does first. A call made while the thread does
+// the system's own work (SystemScope), or once the process has begun to exit,
+// passes straight to the real function. Any other call is a hook call: it
+// runs as the system's own work, so whatever it calls passes through the
+// other hooks, and it is counted, so that removing the hooks before the
+// library unloads can wait until no thread is left inside one.
+#pragma once
+
+#include <windows.h>
+
+#include "common/SystemScope.h"
+
+namespace modroute {
+
+bool MustPassThrough();
+// After this, every hook passes straight through: the process is exiting and
+// the system's tables may already be gone.
+void PassEverythingThrough();
+
+// Hook calls in progress on all threads.
+long HookCallsInProgress();
+
+class HookCall {
+public:
+    HookCall();
+    ~HookCall();
+    HookCall(const HookCall&) = delete;
+    HookCall& operator=(const HookCall&) = delete;
+
+    // Gives the caller back the last-error value it had when it called: the
+    // system's own probes must not show, neither before the real function
+    // runs nor in an answer served without it.
+    void RestoreLastError() const { SetLastError(m_lastError); }
+
+private:
+    DWORD m_lastError;
+    SystemScope m_scope;
+};
+
+}  // namespace modroute

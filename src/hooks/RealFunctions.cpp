@@ -1,0 +1,15 @@
+#include "hooks/RealFunctions.h"
+
+namespace modroute {
+
+// Filled from the library's imports while its statics are set up, before
+// DllMain runs and so before any hook exists.
+RealFunctionTable RealFunctions = {
+    &::CreateFileA,   &::CreateFileW,   &::ReadFile,       &::CloseHandle,
+    &::GetFileAttributesA, &::GetFileSize, &::GetFileSizeEx, &::SetFilePointer,
+    &::GetFileInformationByHandle, &::GetFileType, &::FindFirstFileA, &::FindNextFileA,
+    &::FindClose,     &::LoadLibraryA,  &::LoadLibraryW,   nullptr,
+    nullptr,          nullptr,
+};
+
+}  // namespace modroute

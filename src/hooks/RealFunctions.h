@@ -1,0 +1,41 @@
+// The slots through which every replacement reaches the function it replaces.
+// Before installation a slot holds the function's own address; the hook engine
+// rewrites it at commit to the trampoline that runs the original code. The
+// three run-time library slots are looked up at each installation.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdio>
+
+namespace modroute {
+
+using FopenFunction = FILE*(__cdecl*)(const char*, const char*);
+using FopenSFunction = int(__cdecl*)(FILE**, const char*, const char*);
+using OpenFunction = int(__cdecl*)(const char*, int, int);
+
+struct RealFunctionTable {
+    decltype(&::CreateFileA) CreateFileA;
+    decltype(&::CreateFileW) CreateFileW;
+    decltype(&::ReadFile) ReadFile;
+    decltype(&::CloseHandle) CloseHandle;
+    decltype(&::GetFileAttributesA) GetFileAttributesA;
+    decltype(&::GetFileSize) GetFileSize;
+    decltype(&::GetFileSizeEx) GetFileSizeEx;
+    decltype(&::SetFilePointer) SetFilePointer;
+    decltype(&::GetFileInformationByHandle) GetFileInformationByHandle;
+    decltype(&::GetFileType) GetFileType;
+    decltype(&::FindFirstFileA) FindFirstFileA;
+    decltype(&::FindNextFileA) FindNextFileA;
+    decltype(&::FindClose) FindClose;
+    decltype(&::LoadLibraryA) LoadLibraryA;
+    decltype(&::LoadLibraryW) LoadLibraryW;
+    FopenFunction fopen;
+    FopenSFunction fopen_s;
+    OpenFunction _open;
+};
+
+// The process-wide table; the kernel32 slots are filled when the library is loaded.
+extern RealFunctionTable RealFunctions;
+
+}  // namespace modroute
