@@ -40,6 +40,18 @@ std::size_t GbkFind(std::string_view text, std::string_view asciiNeedle, std::si
     return std::string_view::npos;
 }
 
+bool GbkContainsIgnoringCase(std::string_view text, std::string_view lowerAsciiNeedle) {
+    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    std::size_t i = 0;
+    while (i + lowerAsciiNeedle.size() <= text.size()) {
+        std::size_t j = 0;
+        while (j < lowerAsciiNeedle.size() && lower(text[i + j]) == lowerAsciiNeedle[j]) ++j;
+        if (j == lowerAsciiNeedle.size()) return true;
+        i += IsGbkLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+    }
+    return false;
+}
+
 std::string GbkToLowerAscii(std::string_view text) {
     std::string result(text);
     ForEachGbkCharacter(text, [&](std::size_t i, std::size_t length) {

@@ -34,6 +34,10 @@ std::size_t GbkFindFirstSeparator(std::string_view text);
 // character boundary, or npos. The needle must be plain ASCII.
 std::size_t GbkFind(std::string_view text, std::string_view asciiNeedle, std::size_t from = 0);
 
+// Whether the text holds the lower-case ASCII needle, ignoring the case of
+// single-byte letters, at a character boundary. No allocation.
+bool GbkContainsIgnoringCase(std::string_view text, std::string_view lowerAsciiNeedle);
+
 // A..Z lowered / a..z raised in single-byte characters only; trail bytes stay.
 std::string GbkToLowerAscii(std::string_view text);
 std::string GbkToUpperAscii(std::string_view text);

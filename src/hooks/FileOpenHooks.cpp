@@ -46,10 +46,6 @@ Answer ResolveWide(const wchar_t* name) noexcept {
 
 bool Redirects(const Answer& answer) { return answer && answer->Redirects(); }
 
-bool GbkContainsIgnoringCase(const char* text, std::string_view lowerNeedle) {
-    return GbkFind(GbkToLowerAscii(text), lowerNeedle) != std::string_view::npos;
-}
-
 std::wstring WidePath(const Resolution& answer) { return Utf8ToWide(answer.path); }
 
 std::wstring WideMode(const char* mode) {

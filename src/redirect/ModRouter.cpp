@@ -37,12 +37,18 @@ std::shared_ptr<const Resolution> MakeAnswer(ServedFrom from, std::string utf8Pa
     return answer;
 }
 
-std::shared_ptr<const Resolution> UnchangedAnswer(std::string_view utf8Request) {
-    auto answer = std::make_shared<Resolution>();
-    answer->from = ServedFrom::Unchanged;
-    answer->path.assign(utf8Request);
-    return answer;
+// One answer serves every request the redirector leaves alone.
+const std::shared_ptr<const Resolution>& UnchangedAnswer() {
+    static const std::shared_ptr<const Resolution> unchanged = [] {
+        auto answer = std::make_shared<Resolution>();
+        answer->from = ServedFrom::Unchanged;
+        return answer;
+    }();
+    return unchanged;
 }
+
+// Longest clean path normalised on the stack; longer ones use the heap.
+constexpr std::size_t kStackPath = 512;
 
 }  // namespace
 
@@ -53,27 +59,43 @@ ModRouter& ModRouter::Instance() {
 
 ModRouter::ModRouter() { StartGeneration(std::make_shared<const RouteContext>()); }
 
+ModRouter::~ModRouter() = default;
+
 void ModRouter::Configure(RouteContext context) {
     StartGeneration(std::make_shared<const RouteContext>(std::move(context)));
 }
 
 void ModRouter::StartGeneration(std::shared_ptr<const RouteContext> context) {
-    auto state = std::make_shared<State>();
+    auto state = std::make_unique<State>();
     // Read before the new state is published: files added meanwhile make the
     // generation differ, and the next resolution starts yet another one.
     if (context->virtualFiles != nullptr) state->virtualGeneration = context->virtualFiles->Generation();
     state->context = std::move(context);
-    m_state.Publish(std::move(state));
+    std::lock_guard lock(m_generationsLock);
+    const State* previous = m_current.exchange(state.get(), std::memory_order_acq_rel);
+    m_generations.push_back(std::move(state));
+    if (previous != nullptr) {
+        // Readers that still hold the old generation may go on with it; its
+        // answers are simply no longer kept.
+        std::unique_lock cacheLock(previous->cacheLock);
+        Cache().swap(previous->cache);
+    }
 }
 
-std::shared_ptr<const ModRouter::State> ModRouter::CurrentState() {
-    std::shared_ptr<const State> state = m_state.Get();
+const ModRouter::State& ModRouter::CurrentState() {
+    const State* state = m_current.load(std::memory_order_acquire);
     const VirtualFileLookup* virtualFiles = state->context->virtualFiles;
     if (virtualFiles != nullptr && virtualFiles->Generation() != state->virtualGeneration) {
-        StartGeneration(state->context);
-        state = m_state.Get();
+        std::shared_ptr<const RouteContext> context = state->context;
+        {
+            std::lock_guard lock(m_generationsLock);
+            // Another thread may have started the new generation meanwhile.
+            if (m_current.load(std::memory_order_acquire) != state) return *m_current.load(std::memory_order_acquire);
+        }
+        StartGeneration(std::move(context));
+        state = m_current.load(std::memory_order_acquire);
     }
-    return state;
+    return *state;
 }
 
 bool ModRouter::Probe(const std::string& utf8Path) {
@@ -85,16 +107,25 @@ std::shared_ptr<const Resolution> ModRouter::Resolve(std::string_view gbkPath) {
     if (IsAscii(gbkPath)) return ResolveUtf8(gbkPath);  // ASCII reads the same in both
     const std::optional<std::string> utf8 = GbkToUtf8Exact(gbkPath);
     // Bytes that are not GBK text are not a path the redirector can reason about.
-    if (!utf8) return UnchangedAnswer(GbkToUtf8(gbkPath));
+    if (!utf8) return UnchangedAnswer();
     return ResolveUtf8(*utf8);
 }
 
 std::shared_ptr<const Resolution> ModRouter::ResolveUtf8(std::string_view utf8Path) {
-    const std::shared_ptr<const State> state = CurrentState();
-    const RouteContext& context = *state->context;
-    if (IsAbsolutePath(ToBackslashes(utf8Path.substr(0, 2)))) return UnchangedAnswer(utf8Path);
+    const State& state = CurrentState();
+    const RouteContext& context = *state.context;
+    if (IsAbsolutePath(utf8Path)) return UnchangedAnswer();
 
-    std::string clean = NormalizePath(utf8Path);
+    // Every file access of the game comes through here: a path seen before is
+    // answered without a single allocation.
+    char stackBuffer[kStackPath];
+    std::string heapBuffer;
+    char* buffer = stackBuffer;
+    if (utf8Path.size() > sizeof stackBuffer) {
+        heapBuffer.resize(utf8Path.size());
+        buffer = heapBuffer.data();
+    }
+    std::string_view clean(buffer, NormalizePathInto(utf8Path, buffer));
     if (clean.empty()) return MakeAnswer(ServedFrom::Nowhere, {});
 
     const bool isRenderJson = ContainsIgnoringCase(clean, "render.json");
@@ -103,22 +134,27 @@ std::shared_ptr<const Resolution> ModRouter::ResolveUtf8(std::string_view utf8Pa
         const std::size_t position = FindMapId(clean);
         if (position != std::string::npos) mapId = ToLowerAscii(clean.substr(position, 4));
     }
+    std::string rewritten;
     if (context.MapRewriteActive()) {
         const auto lookUp = [&context](std::string_view key) { return context.mapTable->Find(key); };
-        if (std::optional<std::string> rewritten = RewriteMapPath(clean, lookUp)) clean = std::move(*rewritten);
+        if (std::optional<std::string> mapped = RewriteMapPath(std::string(clean), lookUp)) {
+            rewritten = std::move(*mapped);
+            clean = rewritten;
+        }
     }
 
     {
-        std::shared_lock lock(state->cacheLock);
-        const auto cached = state->cache.find(clean);
-        if (cached != state->cache.end()) return cached->second;
+        std::shared_lock lock(state.cacheLock);
+        const auto cached = state.cache.find(clean);
+        if (cached != state.cache.end()) return cached->second;
     }
-    std::shared_ptr<const Resolution> answer = ResolveUncached(*state, clean, isRenderJson, mapId);
-    // A render.json that nobody supplies gives the caller's own spelling
-    // back, which is not an answer for other spellings of the same path.
-    if (answer->from == ServedFrom::Unchanged) return UnchangedAnswer(utf8Path);
-    std::unique_lock lock(state->cacheLock);
-    return state->cache.emplace(std::move(clean), std::move(answer)).first->second;
+    const std::string key(clean);
+    std::shared_ptr<const Resolution> answer = ResolveUncached(state, key, isRenderJson, mapId);
+    // A render.json that nobody supplies is the caller's own business, and
+    // not an answer to keep for other spellings of the same path.
+    if (answer->from == ServedFrom::Unchanged) return answer;
+    std::unique_lock lock(state.cacheLock);
+    return state.cache.emplace(key, std::move(answer)).first->second;
 }
 
 std::shared_ptr<const Resolution> ModRouter::ResolveUncached(const State& state, const std::string& clean,
@@ -148,7 +184,7 @@ std::shared_ptr<const Resolution> ModRouter::ResolveRenderJson(const RouteContex
         std::string candidate = PathJoin(*root, relative);
         if (Probe(candidate)) return MakeAnswer(from, std::move(candidate));
     }
-    return UnchangedAnswer({});
+    return UnchangedAnswer();
 }
 
 std::shared_ptr<const Resolution> ModRouter::FindFile(const RouteContext& context, const std::string& clean) {

@@ -11,9 +11,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <mutex>
 #include <unordered_map>
+#include <vector>
 
-#include "common/Published.h"
 #include "common/SrwLock.h"
 #include "redirect/RouteContext.h"
 
@@ -24,9 +25,13 @@ public:
     static ModRouter& Instance();
     ModRouter();
 
+    ~ModRouter();
+    ModRouter(const ModRouter&) = delete;
+    ModRouter& operator=(const ModRouter&) = delete;
+
     // Publishes a new context and starts a new cache generation.
     void Configure(RouteContext context);
-    std::shared_ptr<const RouteContext> Context() const { return m_state.Get()->context; }
+    std::shared_ptr<const RouteContext> Context() const { return m_current.load(std::memory_order_acquire)->context; }
     SearchPathList GetSearchPaths() const { return Context()->searchPaths; }
 
     // Where a game path (code page 936) is served from.
@@ -61,7 +66,7 @@ private:
         mutable Cache cache;  // clean path (after the map rewrite) to its answer
     };
 
-    std::shared_ptr<const State> CurrentState();
+    const State& CurrentState();
     void StartGeneration(std::shared_ptr<const RouteContext> context);
     std::shared_ptr<const Resolution> ResolveUncached(const State& state, const std::string& clean,
                                                       bool isRenderJson, const std::string& mapId);
@@ -69,7 +74,13 @@ private:
     std::shared_ptr<const Resolution> FindFile(const RouteContext& context, const std::string& clean);
     bool Probe(const std::string& utf8Path);
 
-    Published<State> m_state;
+    // The current generation, read on every resolution without a lock. A
+    // replaced generation is kept (its cache emptied) until the router goes,
+    // since a reader may still be working with it; there are only a few per
+    // process, one per context and one per change of the packs.
+    std::atomic<const State*> m_current{nullptr};
+    std::mutex m_generationsLock;
+    std::vector<std::unique_ptr<State>> m_generations;
     std::atomic<std::uint64_t> m_probes{0};
 };
 

@@ -16,18 +16,25 @@ constexpr std::array<std::string_view, 17> kRootFiles = {
 
 }  // namespace
 
-std::string NormalizePath(std::string_view path) {
-    std::string slashed = ToBackslashes(path);
-    std::string_view rest = slashed;
-    if (rest.substr(0, 2) == ".\\") rest.remove_prefix(2);
-    if (!rest.empty() && rest.front() == '\\') rest.remove_prefix(1);
-    if (rest.size() > 2 && rest.substr(0, 2) == ".." && rest[2] != '\\') rest.remove_prefix(2);
-    std::string result;
-    result.reserve(rest.size());
-    for (const char c : rest) {
-        if (c == '\\' && !result.empty() && result.back() == '\\') continue;  // doubled separators collapse
-        result += c;
+std::size_t NormalizePathInto(std::string_view path, char* out) {
+    // The prefix rules look at the path with its slashes already turned.
+    auto at = [&path](std::size_t i) { return path[i] == '/' ? '\\' : path[i]; };
+    std::size_t start = 0;
+    if (path.size() >= 2 && at(0) == '.' && at(1) == '\\') start = 2;
+    if (start < path.size() && at(start) == '\\') ++start;
+    if (path.size() - start > 2 && at(start) == '.' && at(start + 1) == '.' && at(start + 2) != '\\') start += 2;
+    std::size_t length = 0;
+    for (std::size_t i = start; i < path.size(); ++i) {
+        const char c = at(i);
+        if (c == '\\' && length > 0 && out[length - 1] == '\\') continue;  // doubled separators collapse
+        out[length++] = c;
     }
+    return length;
+}
+
+std::string NormalizePath(std::string_view path) {
+    std::string result(path.size(), '\0');
+    result.resize(NormalizePathInto(path, result.data()));
     return result;
 }
 

@@ -13,6 +13,9 @@ namespace modroute {
 // dropped, a leading ".." not followed by '\' dropped, doubled backslashes
 // collapsed. Case stays. Absolute paths (IsAbsolutePath) are not given here.
 std::string NormalizePath(std::string_view path);
+// The same into out, which has room for path.size() bytes; gives the length.
+// Resolution runs on every file access of the game: no allocation here.
+std::size_t NormalizePathInto(std::string_view path, char* out);
 
 // The file name (after the last separator) is one of the game-root files
 // that are always used from the game folder.

@@ -63,7 +63,7 @@ struct Resolution {
     ServedFrom from = ServedFrom::Nowhere;
     // GameFolder, Mod, Base: the absolute file path. Virtual: the cleaned path
     // inside the virtual file system. Nowhere: the clean relative form of the
-    // request. Unchanged: the request itself. Always UTF-8.
+    // request. Unchanged: empty; the caller keeps its own request. UTF-8.
     std::string path;
     // path in code page 936 when every character has a GBK form; empty
     // otherwise, and then only the wide-character functions can open it.

@@ -8,6 +8,8 @@
 
 namespace {
 
+const std::string kBlade = "\xE5\x88\x80";  // 刀
+
 using gamerun::Game;
 using gamerun::GameRun;
 
@@ -31,6 +33,7 @@ protected:
         gamerun::CopyBinary(L"AVIFIL32_original.dll", game.PathOf("base\\lib\\baselib.dll"));
         gamerun::CopyBinary(L"AVIFIL32_original.dll", game.PathOf("lib\\bothlib.dll"));
         gamerun::CopyBinary(L"AVIFIL32_original.dll", game.PathOf("mods\\Blades\\lib\\bothlib.dll"));
+        gamerun::CopyBinary(L"AVIFIL32_original.dll", game.PathOf("mods\\Blades\\lib\\" + kBlade + ".dll"));
     }
 
     GameRun Play(std::vector<std::string> script) {
@@ -70,7 +73,10 @@ TEST_F(HookTest, EveryOpenEntryPointServesModBaseAndGameCopies) {
 
 TEST_F(HookTest, LibrariesAreLoadedFromTheModBaseOrGameFolder) {
     const GameRun run = Play({"loadlib lib\\modlib.dll", "loadlibw lib\\baselib.dll", "loadlib lib\\bothlib.dll",
-                              "loadlibw lib\\missing.dll"});
+                              "loadlibw lib\\missing.dll", "loadlibw lib\\" + kBlade + ".dll"});
+    // A wide name outside ASCII is resolved in full, not through a code page.
+    EXPECT_EQ(run.Result("loadlibw", "lib\\" + kBlade + ".dll"),
+              "ok\t" + game.PathOf("mods\\Blades\\lib\\" + kBlade + ".dll"));
     EXPECT_EQ(run.Result("loadlib", "lib\\modlib.dll"), "ok\t" + game.PathOf("mods\\Blades\\lib\\modlib.dll"));
     EXPECT_EQ(run.Result("loadlibw", "lib\\baselib.dll"), "ok\t" + game.PathOf("base\\lib\\baselib.dll"));
     EXPECT_EQ(run.Result("loadlib", "lib\\bothlib.dll"), "ok\t" + game.PathOf("lib\\bothlib.dll"));
@@ -155,6 +161,23 @@ TEST_F(HookTest, UnloadingTheLibraryRemovesTheHooksAndForgetsVirtualHandles) {
     // The former virtual handle now goes to the system, which rejects it.
     EXPECT_EQ(run.Result("readkept", ""), "ok\tread=0,6\tclose=0,6");
     EXPECT_EQ(run.outputLines.back(), "createa\ttexture\\modonly.dds\tfail\terror=2");  // no redirection any more
+}
+
+TEST(HookFolders, AGameFolderOutsideGbkIsOpenedThroughWideNames) {
+    gamerun::ManagerRegistry registry;
+    Game game("Zo\xC3\xAB");  // Zoë: code page 936 has no ë
+    game.InstallOriginalAvi();
+    game.Write("ModRoute.ini", "[Settings]\r\nSelectedMod=Blades\r\n");
+    game.Write("mods\\Blades\\texture\\hero.dds", "mod hero");
+    game.Write("mods\\Blades\\texture\\pic.jpg", "picture");
+    const GameRun run = game.Run({"call InitializeTavrenModSystem", "createa texture\\hero.dds", "fopen texture\\hero.dds",
+                                  "open texture\\hero.dds", "createa texture\\pic.jpg"});
+    ASSERT_FALSE(run.timedOut);
+    for (const char* op : {"createa", "fopen", "open"}) {
+        const std::string result = run.Result(op, "texture\\hero.dds");
+        EXPECT_NE(result.find("data=mod hero"), std::string::npos) << op << ": " << result;
+    }
+    EXPECT_NE(run.Result("createa", "texture\\pic.jpg").find("data=picture"), std::string::npos);
 }
 
 }  // namespace

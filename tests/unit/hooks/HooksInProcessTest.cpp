@@ -1,0 +1,193 @@
+// The hooks installed in this test process: the guard that lets the system's
+// own work through, the caller's last-error value, the attribute rewrite of
+// map ids, removal, and hooks removed and installed again under load.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "common/SystemScope.h"
+#include "common/TextEncoding.h"
+#include "hooks/HookManager.h"
+#include "redirect/ModRouter.h"
+#include "redirect/SearchPaths.h"
+#include "support/TempDir.h"
+
+using namespace modroute;
+using testsupport::TempDir;
+
+namespace {
+
+class HooksTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        game.Write("mods\\Blades\\texture\\a.dds", "mod a");
+        game.Write("mods\\Blades\\texture\\pic.jpg", "picture");
+        game.Write("base\\texture\\b.dds", "base b");
+        GetCurrentDirectoryW(MAX_PATH, previousDirectory);
+        SetCurrentDirectoryW(Utf8ToWide(game.Path()).c_str());  // the game runs in its folder
+        RouteContext full;
+        full.gameFolder = game.Path();
+        full.baseFolder = game / "base";
+        full.modFolder = game / "mods\\Blades";
+        full.searchPaths = BuildSearchPaths(full.modFolder, true, full.baseFolder, full.gameFolder);
+        Route(full);
+        ASSERT_TRUE(HookManager::Install());
+    }
+    void TearDown() override {
+        HookManager::Uninstall();
+        ModRouter::Instance().Configure(RouteContext{});
+        SetCurrentDirectoryW(previousDirectory);
+    }
+    void Route(const RouteContext& next) {
+        context = next;
+        ModRouter::Instance().Configure(next);
+    }
+    static std::string ReadThrough(const char* path) {
+        HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return "<error " + std::to_string(GetLastError()) + ">";
+        std::string data(64, '\0');
+        DWORD read = 0;
+        // A virtual handle whose hooks were removed meanwhile is the system's to reject.
+        const BOOL ok = ReadFile(file, data.data(), 64, &read, nullptr);
+        CloseHandle(file);
+        if (!ok) return "<error reading>";
+        data.resize(read);
+        return data;
+    }
+
+    TempDir game{"game"};
+    RouteContext context;
+    wchar_t previousDirectory[MAX_PATH] = {};
+};
+
+TEST_F(HooksTest, TheSystemsOwnWorkPassesThroughAndInstallingTwiceIsHarmless) {
+    EXPECT_TRUE(HookManager::Install());  // already installed: nothing attached again
+    EXPECT_EQ(ReadThrough("texture\\a.dds"), "mod a");
+    {
+        const SystemScope scope;  // the system's own open of a game-relative name is not redirected
+        EXPECT_EQ(ReadThrough("texture\\a.dds"), "<error 3>");
+    }
+    FILE* stream = fopen("texture\\b.dds", "rb");
+    ASSERT_NE(stream, nullptr);
+    char data[16] = {};
+    EXPECT_EQ(fread(data, 1, sizeof data, stream), 6u);
+    fclose(stream);
+    EXPECT_STREQ(data, "base b");
+}
+
+TEST_F(HooksTest, AnswersServedWithoutTheRealFunctionKeepTheCallersLastError) {
+    SetLastError(1234);
+    HANDLE picture = CreateFileA("texture\\pic.jpg", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(picture, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), 1234u);
+    char data[8] = {};
+    DWORD read = 0;
+    EXPECT_TRUE(ReadFile(picture, data, 7, &read, nullptr));
+    EXPECT_EQ(GetFileSize(picture, nullptr), 7u);
+    EXPECT_EQ(SetFilePointer(picture, 0, nullptr, FILE_BEGIN), 0u);
+    EXPECT_EQ(GetFileType(picture), static_cast<DWORD>(FILE_TYPE_DISK));
+    EXPECT_TRUE(CloseHandle(picture));
+    EXPECT_EQ(GetLastError(), 1234u);
+    EXPECT_STREQ(data, "picture");
+}
+
+TEST_F(HooksTest, AttributeQueriesFollowTheMapTable) {
+    game.Write("maps\\Dune.wp", "game folder's copy under the map's name");
+    game.Write("base\\maps\\sn08.wp", "the base folder's map file");
+    game.MakeFolder("mods\\Blades\\Forest");
+    game.Write("base\\sn07.wp", "base");
+    SnDirectoryMap map;
+    map.Set("SN07", "Dune");
+    map.Set("SN08", "Marsh");
+    map.Set("SN09", "Forest");
+    const RouteContext unmapped = context;
+    RouteContext mapped = context;
+    mapped.mapTable = std::make_shared<const SnDirectoryMap>(map);
+    Route(mapped);
+
+    const DWORD file = GetFileAttributesW(Utf8ToWide(game / "maps\\Dune.wp").c_str());
+    EXPECT_EQ(GetFileAttributesA("maps\\sn07.wp"), file);          // the map's own name
+    EXPECT_EQ(GetFileAttributesA("maps\\SN08.wp"), GetFileAttributesW(Utf8ToWide(game / "base\\maps\\sn08.wp").c_str()));
+    EXPECT_EQ(GetFileAttributesA("maps\\sn09"), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));  // the mod's map folder
+    EXPECT_EQ(GetFileAttributesA("maps\\sn07.pak"), INVALID_FILE_ATTRIBUTES);  // packs are never rewritten
+    EXPECT_EQ(GetFileAttributesA("maps\\sn10.wp"), INVALID_FILE_ATTRIBUTES);   // not in the table
+    // Inside the base folder names stay the game's own.
+    EXPECT_NE(GetFileAttributesA(Utf8ToGbk(game / "base\\sn07.wp").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesA(Utf8ToGbk(game / "base\\sn08.wp").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    Route(unmapped);  // AutoRes off: no map table, no rewrite
+    EXPECT_EQ(GetFileAttributesA("maps\\sn07.wp"), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(HooksTest, ScriptsOpenedByWideNameAreNeverRedirected) {
+    game.Write("mods\\Blades\\scripts\\main.AS", "mod script");
+    game.Write("mods\\Blades\\scripts\\main.txt", "mod text");
+    auto readWide = [](const wchar_t* path) {
+        HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return std::string("<fail>");
+        CloseHandle(file);
+        return std::string("opened");
+    };
+    EXPECT_EQ(readWide(L"scripts\\main.AS"), "<fail>");
+    EXPECT_EQ(readWide(L"scripts\\main.txt"), "opened");
+}
+
+TEST_F(HooksTest, RemovalForgetsVirtualHandlesAndStopsRedirecting) {
+    HANDLE picture = CreateFileA("texture\\pic.jpg", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(picture, INVALID_HANDLE_VALUE);
+    HookManager::Uninstall();
+    EXPECT_FALSE(HookManager::IsInstalled());
+    HookManager::Uninstall();  // twice: nothing happens
+    char data[8] = {};
+    DWORD read = 0;
+    EXPECT_FALSE(ReadFile(picture, data, 7, &read, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_FALSE(CloseHandle(picture));
+    EXPECT_EQ(ReadThrough("texture\\a.dds"), "<error 3>");
+    ASSERT_TRUE(HookManager::Install());
+    EXPECT_EQ(ReadThrough("texture\\a.dds"), "mod a");
+}
+
+TEST_F(HooksTest, ReadersNeverCrashWhileHooksComeAndGoAndTheContextChanges) {
+    std::atomic<bool> stop{false};
+    std::atomic<int> wrong{0};
+    std::atomic<int> served{0};
+    std::vector<std::thread> readers;
+    for (int t = 0; t < 8; ++t) {
+        readers.emplace_back([&, t] {
+            const char* paths[] = {"texture\\a.dds", "texture\\pic.jpg", "texture\\b.dds"};
+            const char* expected[] = {"mod a", "picture", "base b"};
+            for (int round = 0; !stop.load(); ++round) {
+                const int which = (round + t) % 3;
+                const std::string data = ReadThrough(paths[which]);
+                // Unhooked, a game-relative name is simply not found here.
+                if (data.rfind("<error", 0) == 0) continue;
+                if (data != expected[which]) ++wrong;
+                ++served;
+            }
+        });
+    }
+    const RouteContext full = context;
+    RouteContext early = context;
+    early.modFolder.clear();
+    early.searchPaths = BuildEarlySearchPaths(early.baseFolder, early.gameFolder);
+    for (int i = 0; i < 60; ++i) {
+        HookManager::Uninstall();
+        ModRouter::Instance().Configure(full);
+        ASSERT_TRUE(HookManager::Install());
+        Sleep(2);
+        ModRouter::Instance().Configure(early);  // texture\a.dds not found: fails, never wrong bytes
+        ModRouter::Instance().Configure(full);
+        Sleep(2);
+    }
+    stop = true;
+    for (std::thread& reader : readers) reader.join();
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_GT(served.load(), 0);
+}
+
+}  // namespace
