@@ -91,14 +91,20 @@ TEST(SystemScope, NestsPerThreadAndKeepsTheLastError) {
 
 TEST(Published, ReadersAlwaysSeeOneWholeObjectWhileItIsReplaced) {
     struct Pair {
-        int a;
-        int b;  // always 2 * a
+        Pair(int first, int second) : a(first), b(second) {}
+        // A reader still using a destroyed object sees it broken.
+        ~Pair() {
+            a = 1;
+            b = -1;
+        }
+        volatile int a;
+        volatile int b;  // always 2 * a
     };
-    Published<Pair> value(std::make_shared<const Pair>(Pair{0, 0}));
+    Published<Pair> value(std::make_shared<const Pair>(0, 0));
     std::atomic<bool> stop{false};
     std::atomic<int> torn{0};
     std::vector<std::thread> readers;
-    for (int t = 0; t < 3; ++t) {
+    for (int t = 0; t < 4; ++t) {
         readers.emplace_back([&] {
             while (!stop.load(std::memory_order_relaxed)) {
                 const std::shared_ptr<const Pair> seen = value.Get();
@@ -106,7 +112,7 @@ TEST(Published, ReadersAlwaysSeeOneWholeObjectWhileItIsReplaced) {
             }
         });
     }
-    for (int i = 1; i <= 200000; ++i) value.Publish(std::make_shared<const Pair>(Pair{i, 2 * i}));
+    for (int i = 1; i <= 300000; ++i) value.Publish(std::make_shared<const Pair>(i, 2 * i));
     stop = true;
     for (std::thread& reader : readers) reader.join();
     EXPECT_EQ(torn.load(), 0);

@@ -330,6 +330,32 @@ TEST_F(RouterTest, ConcurrentFirstResolutionsAndContextChangesGiveConsistentAnsw
     EXPECT_EQ(router.ResolveFilePath("texture\\m.dds"), modCopy);
 }
 
+TEST_F(RouterTest, EveryAnswerOfManyThreadsResolvingAtOnceIsKept) {
+    game.Write("base\\texture\\shared.dds", "base");
+    Start("");
+    constexpr int kThreads = 8;
+    constexpr int kPaths = 1500;
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> resolvers;
+    for (int t = 0; t < kThreads; ++t) {
+        resolvers.emplace_back([&, t] {
+            for (int i = 0; i < kPaths; ++i) {
+                const std::string miss = "x\\" + std::to_string(t) + "\\" + std::to_string(i);
+                if (router.ResolveFilePath(miss) != miss) ++wrong;
+                if (router.Resolve("texture\\shared.dds")->from != ServedFrom::Base) ++wrong;
+            }
+        });
+    }
+    for (std::thread& resolver : resolvers) resolver.join();
+    EXPECT_EQ(wrong.load(), 0);
+    // Every first answer was kept: asking again touches the disk no more.
+    const std::uint64_t probes = router.ProbeCount();
+    for (int t = 0; t < kThreads; ++t) {
+        for (int i = 0; i < kPaths; ++i) router.Resolve("x\\" + std::to_string(t) + "\\" + std::to_string(i));
+    }
+    EXPECT_EQ(router.ProbeCount(), probes);
+}
+
 TEST(ResolvePathExport, OneBufferPerThreadAndTheSamePointerEveryTime) {
     const char* first = ResolvePath("texture\\a.dds");
     const char* second = ResolvePath("texture\\b.dds");
