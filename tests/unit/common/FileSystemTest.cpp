@@ -112,9 +112,9 @@ TEST(Published, ReadersAlwaysSeeOneWholeObjectWhileItIsReplaced) {
             }
         });
     }
-    for (int i = 1; i <= 300000; ++i) value.Publish(std::make_shared<const Pair>(i, 2 * i));
+    for (int i = 1; i <= 100000; ++i) value.Publish(std::make_shared<const Pair>(i, 2 * i));
     stop = true;
     for (std::thread& reader : readers) reader.join();
     EXPECT_EQ(torn.load(), 0);
-    EXPECT_EQ(value.Get()->a, 200000);
+    EXPECT_EQ(value.Get()->a, 100000);
 }
