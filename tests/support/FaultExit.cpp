@@ -1,5 +1,6 @@
-// A fault in patched code must fail the run at once: under Wine an unhandled
-// exception otherwise starts winedbg, which waits for a debugger for ever.
+// A fault must fail a test run at once: under Wine an unhandled exception
+// otherwise starts winedbg, which waits for a debugger for ever. Linked into
+// every unit test executable.
 #include <windows.h>
 
 #include <cstdio>
