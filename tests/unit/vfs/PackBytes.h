@@ -1,12 +1,10 @@
-// Building test packs with the writer and damaging them on purpose.
+// Test packs made by the writer, and the bytes to damage them with.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <span>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "vfs/PvkFormat.h"
@@ -16,17 +14,10 @@ namespace packbytes {
 inline std::span<const std::uint8_t> Bytes(std::string_view text) {
     return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
-
-inline std::string Text(std::span<const std::uint8_t> bytes) {
-    return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-}
+inline std::string Text(std::span<const std::uint8_t> bytes) { return {bytes.begin(), bytes.end()}; }
 
 inline modroute::PvkPackEntry File(std::string name, std::string directory, std::string_view data) {
-    modroute::PvkPackEntry entry;
-    entry.name = std::move(name);
-    entry.directory = std::move(directory);
-    entry.data = Bytes(data);
-    return entry;
+    return {std::move(name), std::move(directory), Bytes(data)};
 }
 
 inline std::vector<std::uint8_t> MakePack(const std::vector<modroute::PvkPackEntry>& entries,
@@ -40,7 +31,7 @@ inline void PutU32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32
     for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
-// Offsets of the content fields for a pack without a variable block.
+// For packs without a variable block.
 constexpr std::size_t kContentOffsetField = 908 + 164;
 constexpr std::size_t kContentSizeField = 908 + 168;
 constexpr std::size_t kHeaderEnd = 908 + 208;

@@ -32,35 +32,18 @@ bool Reference(std::string_view name, std::string_view pattern) {
 
 TEST(Wildcard, MatchesAsTheSystemSearchDoes) {
     const Case cases[] = {
-        {"anything.x", "*", true},
-        {"ab", "a*", true},
-        {"a", "a*", true},             // a star may match nothing, even at the name's end
-        {"a.b.pak", "*.pak", true},    // the star runs past the first '.'
-        {"a.b.pak", "*.b", false},
-        {"readme", "*.*", true},       // "*.*" also finds names without extension
-        {"a", "a.*", true},
-        {"a.txt", "a.*", true},
-        {"ab", "a.*", false},
+        {"a", "a*", true},            // a star may match nothing, even at the name's end
+        {"a.b.pak", "*.pak", true},   // and runs past the first '.'
+        {"readme", "*.*", true},      // "*.*" finds names without extension too
         {"a", "a.**", true},
         {"a", "a.?", false},
-        {"a", "a.*x", false},
-        {"Map.WP", "map.wp", true},    // plain names compare as the file system does
-        {"map.wp", "MAP.WP", true},
+        {"Map.WP", "map.wp", true},   // plain names compare as the file system does
         {"map.wpx", "map.wp", false},
-        {"map.w", "map.wp", false},
-        {"x.wpx", "*.wp", false},
-        {"ab", "a?", true},
         {"a", "a?", false},
-        {"abc", "a?", false},
-        {"a.b", "a?b", true},
-        {"noext", "noext.", true},     // trailing dots and spaces are dropped
-        {"a", "a. ", true},
-        {"abxab", "*ab*ab", true},     // the second star has to give characters back
+        {"noext", "noext. ", true},   // trailing dots and spaces are dropped
+        {"abxab", "*ab*ab", true},    // the second star has to give characters back
         {"abxa", "*ab*ab", false},
-        {"abab", "*ab", true},
-        {"aaa", "*a*a*a*a", false},
-        {"Ab", "*B", true},
-        {"sub\\b.wp", "*.wp", true},   // a star crosses separators of the tested part
+        {"sub\\b.wp", "*.wp", true},  // a star crosses the separators of the tested part
         {"x", "", false},
     };
     for (const Case& c : cases) EXPECT_EQ(WildcardMatch(c.name, c.pattern), c.matches) << c.name << " ~ " << c.pattern;
@@ -68,14 +51,9 @@ TEST(Wildcard, MatchesAsTheSystemSearchDoes) {
 
 TEST(Wildcard, QuestionMarkTakesAWholeCharacterAndOnlyAsciiIsFolded) {
     const Case cases[] = {
-        {"中文.txt", "??.txt", true},
-        {"中文.txt", "?.txt", false},
-        {"中文.txt", "??????.txt", false},  // six bytes, but two characters
-        {"中a", "?A", true},
-        {"地图中文", "*?文", true},
-        {"中文", "中?", true},
-        {"\xC3\x89", "\xC3\xA9", false},  // É and é
-        {"\xE4\xB8", "??", true},         // a cut-off sequence counts byte by byte
+        {"中文.txt", "??.txt", true},     {"中文.txt", "?.txt", false},  {"中文.txt", "??????.txt", false},
+        {"中a", "?A", true},              {"地图中文", "*?文", true},      {"\xC3\x89", "\xC3\xA9", false},  // É, é
+        {"\xE4\xB8", "??", true},  // a cut-off sequence counts byte by byte
     };
     for (const Case& c : cases) EXPECT_EQ(WildcardMatch(c.name, c.pattern), c.matches) << c.name << " ~ " << c.pattern;
 }
