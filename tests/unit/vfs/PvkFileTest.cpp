@@ -37,11 +37,13 @@ std::string Range(const std::string& path, std::uint64_t offset, std::uint32_t s
 
 TEST(PvkFile, ParseReadsAPackWithChineseNames) {
     const TempDir dir("\xE6\xB8\xB8\xE6\x88\x8F");  // 游戏
+    PvkWriteOptions withVariableBlock;
+    withVariableBlock.variableBlock = Bytes("VARIABLE");
     const std::string path = Write(dir, "sn05.pvk", MakePack({
         File("\xB5\xB6.dds", "", "BLADE"),  // 刀 in code page 936, loose in the pack
         File("地图.wp", "Data/Maps", "MAP"),
         File("render.json", "", "{}"),
-    }));
+    }, withVariableBlock));
     PvkFileContents contents;
     ASSERT_EQ(ParsePvkFile(path, contents), PvkReadStatus::Ok);
     EXPECT_EQ(Listing(contents), "sn05\\刀.dds=BLADE Data\\Maps\\地图.wp=MAP render.json={} ");
