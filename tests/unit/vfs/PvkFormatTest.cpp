@@ -168,6 +168,7 @@ TEST(PvkFormat, KeysJoinDirectoryAndNameAndLooseFilesTakeThePacksStem) {
     const std::tuple<std::string, std::string, std::string> keys[] = {
         {"", "a.dds", "a.dds"},        {"Data//Maps/", "x.wp", "Data\\Maps\\x.wp"},
         {"dir\\", "a", "dir\\a"},      {"\xD6\xD0", "\xB5\xB6", "<\xD6\xD0>\\<\xB5\xB6>"},
+        {"", "/a//b", "\\a\\b"},
     };
     for (const auto& [directory, name, key] : keys) EXPECT_EQ(PvkEntryKey(directory, name, Mark), key) << name;
     const std::pair<const char*, const char*> stems[] = {
