@@ -1,0 +1,55 @@
+// Reading PVK packs from disk: a whole pack's entries with one read of its
+// content block, a byte range of a pack, and a pack's archive index. Paths
+// are UTF-8. A pack that declares more than the file holds is read as far as
+// the file goes; nothing is allocated beyond the real file size.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "vfs/PvkFormat.h"
+
+namespace modroute {
+
+enum class PvkReadStatus {
+    Ok,
+    CannotOpen,      // missing, locked, or no size
+    NotAPack,        // the first four bytes are not "PVK2"
+    ShortHeader,     // the file ends inside its header
+    ReadFailed,      // a read of the content block failed
+    OutOfMemory,     // no room for the content block
+};
+
+struct PvkFileContents {
+    // The content block as read, immutable and shared: an entry's data is
+    // the slice [dataOffset, dataOffset + size) of it.
+    std::shared_ptr<const std::vector<std::uint8_t>> content;
+    std::vector<PvkEntry> entries;  // named, in table order
+};
+
+// Reads the header, then the whole content block in one read, and parses and
+// names its entries. On any status but Ok, result is left empty.
+PvkReadStatus ParsePvkFile(std::string_view utf8Path, PvkFileContents& result);
+
+// Exactly size bytes from offset into out; false (and out empty) when the
+// file cannot be opened or holds fewer bytes there.
+bool ReadPvkRange(std::string_view utf8Path, std::uint64_t offset, std::uint32_t size,
+                  std::vector<std::uint8_t>& out);
+
+// A pack registered for reads on demand.
+struct PvkArchive {
+    std::string path;          // UTF-8
+    std::int64_t loadTime = 0;  // seconds since 1970
+    PvkIndex index;
+};
+
+// The pack's archive with the index of every entry whose data the file
+// holds; nothing when the file cannot be opened or its header is rejected.
+// Reads only the header and the entry table, not the data.
+std::optional<PvkArchive> LoadPvkArchiveIndex(std::string_view utf8Path);
+
+}  // namespace modroute
