@@ -13,8 +13,9 @@ using namespace std::string_literals;
 namespace {
 
 // UTF-16 little-endian byte pairs -> code page 936, whatever the system's
-// ANSI code page is.
+// ANSI code page is. Only whole pairs may be handed over.
 std::string Utf16LeToGbk(std::string_view bytes) {
+    if (bytes.size() % 2 != 0) return "<odd byte count>";
     std::wstring wide;
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
         wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) |

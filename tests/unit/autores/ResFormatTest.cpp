@@ -201,3 +201,16 @@ TEST(ResFormat, GamesOwnIndexListsOnlyItsBlocks) {
     EXPECT_EQ(FindFirstMapBlock(file), firstBlock);
     EXPECT_EQ(ReadStoredCount(file), 713);
 }
+
+TEST(ResFormat, ScanDoesNotSkipOverAFoundBlock) {
+    // Number 5 repeats the tag; with the name length byte after it and a
+    // name starting with a byte of 2..64 ('0' is 48), a second block starts
+    // 4 bytes in.
+    const std::string name = "0123456789" + std::string(50, 'n');
+    const Bytes file = Header(711) + GameBlock(5, name, Bytes(30, 0x77));
+    const std::vector<ResMapRecord> records = ScanMapBlocks(file);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].internalName, name);
+    EXPECT_EQ(records[1].number, static_cast<int>(name.size() + 1));  // the first block's name length byte
+    EXPECT_EQ(records[1].internalName.size(), std::size_t{'0' - 1});
+}
