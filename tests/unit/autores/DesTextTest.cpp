@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "autores/DesText.h"
 #include "common/TextEncoding.h"
@@ -26,9 +28,23 @@ std::string Utf16LeToGbk(std::string_view bytes) {
 
 std::string Decode(std::string_view bytes) { return DecodeDesText(bytes, Utf8ToAnsi, Utf16LeToGbk); }
 
-std::string NameFromFile(std::string_view bytes) { return MapNameFromDesFile(bytes, "Forest", Utf8ToAnsi, Utf16LeToGbk); }
+std::string NameFromFile(std::string_view bytes) {
+    return MapNameFromDesFile(bytes, "Forest", Utf8ToAnsi, Utf16LeToGbk);
+}
 
-std::string NameFromText(std::string_view gbk) { return MapNameFromDesText(gbk, "Forest"); }
+using NameCases = std::vector<std::pair<std::string, std::string>>;
+
+// Each text gives its map name, folder "Forest".
+void ExpectNamesFromText(const NameCases& cases) {
+    for (const auto& [text, name] : cases) EXPECT_EQ(MapNameFromDesText(text, "Forest"), name) << text;
+}
+
+// Each candidate, as the line above "SceneObjects", gives its map name.
+void ExpectNamesOfCandidates(const NameCases& cases) {
+    for (const auto& [candidate, name] : cases) {
+        EXPECT_EQ(MapNameFromDesText(candidate + "\nSceneObjects", "Forest"), name) << candidate;
+    }
+}
 
 std::string Utf16(std::string_view utf8, bool bigEndian) {
     std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
@@ -104,7 +120,7 @@ TEST(DesText, Utf8ScanAcceptsOneToFourByteSequencesOnly) {
 }
 
 TEST(DesText, NameIsTheLineAboveTheLastSceneObjectsLine) {
-    const std::pair<std::string, std::string> cases[] = {
+    ExpectNamesFromText({
         {"GModel Description File V1.0\nDark Forest\nSceneObjects 12\n", "Dark Forest"},
         {"Dark Forest\r\nSceneObjects 12\r\n", "Dark Forest"},
         {" \tDark Forest \t\nSceneObjects", "Dark Forest"},
@@ -116,12 +132,11 @@ TEST(DesText, NameIsTheLineAboveTheLastSceneObjectsLine) {
         {"\nSceneObjects", "Forest"},
         {"Real Name\n \t \nSceneObjects", "Forest"},  // a blank line above is not skipped
         {"", "Forest"},
-    };
-    for (const auto& [text, name] : cases) EXPECT_EQ(NameFromText(text), name) << text;
+    });
 }
 
 TEST(DesText, HeaderLineAboveSceneObjectsGivesWayToTheLineAboveIt) {
-    const std::pair<std::string, std::string> cases[] = {
+    ExpectNamesFromText({
         {"Old Harbour\nGModel Description File V1.0\nSceneObjects", "Old Harbour"},
         {"Old Harbour\nbuilt by Alden Voss\nSceneObjects", "Old Harbour"},
         {"Old Harbour\nOrbisoft\nSceneObjects", "Old Harbour"},
@@ -129,31 +144,28 @@ TEST(DesText, HeaderLineAboveSceneObjectsGivesWayToTheLineAboveIt) {
         {"  # Old Harbour  \nGModel Description File\nSceneObjects", "Old Harbour"},
         {"\nGModel Description File\nSceneObjects", "Forest"},
         {"GModel Description File\nSceneObjects", "Forest"},  // nothing above the header
-    };
-    for (const auto& [text, name] : cases) EXPECT_EQ(NameFromText(text), name) << text;
+    });
 }
 
 TEST(DesText, HashMarkAndBlanksBeforeTheNameAreDropped) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"# Harbour\nSceneObjects", "Harbour"},
-        {"#\t Harbour\nSceneObjects", "Harbour"},
-        {"##Harbour\nSceneObjects", "#Harbour"},
-        {"Harbour #2\nSceneObjects", "Harbour #2"},
-        {"#\nSceneObjects", "Forest"},
-        {"#  \nSceneObjects", "Forest"},
-        {"# X\nSceneObjects", "Forest"},
-    };
-    for (const auto& [text, name] : cases) EXPECT_EQ(NameFromText(text), name) << text;
+    ExpectNamesOfCandidates({
+        {"# Harbour", "Harbour"},
+        {"#\t Harbour", "Harbour"},
+        {"##Harbour", "#Harbour"},
+        {"Harbour #2", "Harbour #2"},
+        {"#", "Forest"},
+        {"#  ", "Forest"},
+        {"# X", "Forest"},
+    });
 }
 
 TEST(DesText, UnusableNamesFallBackToTheFolderName) {
     const std::string longest(63, 'm');
-    const std::pair<std::string, std::string> cases[] = {
+    ExpectNamesOfCandidates({
         {"Baby Room", "Forest"}, {"Profile", "Forest"},  {"BY THE SEA", "Forest"}, {"Winter 2005", "Forest"},
         {"Map v1.0", "Forest"},  {"Createria", "Forest"}, {"X", "Forest"},         {"XY", "XY"},
         {longest, longest},      {longest + "m", "Forest"},  // a map block holds at most 63 bytes
-    };
-    for (const auto& [candidate, name] : cases) EXPECT_EQ(NameFromText(candidate + "\nSceneObjects"), name) << candidate;
+    });
 }
 
 TEST(DesText, GbkTrailBytesAreNeitherLettersNorWordStarts) {
