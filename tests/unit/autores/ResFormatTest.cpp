@@ -1,0 +1,216 @@
+// The map index file over bytes: block recognition, the block list, the
+// stored count and the block AutoRes writes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "autores/ResFormat.h"
+
+using namespace modroute;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// "05 00 0c" -> bytes.
+Bytes Hex(std::string_view hex) {
+    Bytes bytes;
+    for (std::size_t i = 0; i + 1 < hex.size();) {
+        if (hex[i] == ' ') {
+            ++i;
+            continue;
+        }
+        bytes.push_back(static_cast<std::uint8_t>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
+        i += 2;
+    }
+    return bytes;
+}
+
+Bytes Text(std::string_view text) { return Bytes(text.begin(), text.end()); }
+
+Bytes operator+(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// A header of 52 game bytes and a stored count.
+Bytes Header(std::uint16_t count) {
+    Bytes header(52);
+    for (std::size_t i = 0; i < header.size(); ++i) header[i] = static_cast<std::uint8_t>(0x90 + i);
+    header.push_back(static_cast<std::uint8_t>(count & 0xFF));
+    header.push_back(static_cast<std::uint8_t>(count >> 8));
+    return header;
+}
+
+Bytes Block(int number, const std::string& name) {
+    return BuildMapBlock({number, name, FormatMapKey(number), false, 63, 5, 0});
+}
+
+// Leading fields of a block as the game's own RES has them, with a tail of
+// the game's own bytes after the key.
+Bytes GameBlock(std::uint8_t number, const std::string& name, const Bytes& tail) {
+    return Hex("05 00 00 00") + Bytes{number, 0, 0, 0, static_cast<std::uint8_t>(name.size() + 1), 0, 0, 0} +
+           Text(name) + Bytes{0} + Hex("05 00 00 00") + Text(FormatMapKey(number)) + Bytes{0} + tail;
+}
+
+}  // namespace
+
+TEST(ResFormat, BlockIsTheGamesLayoutByteForByte) {
+    const Bytes expected = Hex("05 00 00 00  07 00 00 00  0C 00 00 00") + Text("Dark Forest") + Hex("00") +
+                           Hex("05 00 00 00") + Text("SN07") + Hex("00  01  00 00 00 00  03 00 00 00  0B 00 00 00") +
+                           Hex("3F 00 00 00  00 00 00 00  0C 00 00 00  05 00 00 00  00 00 00 00  01 00 00 00") +
+                           Hex("00 00 00 00  00 00 00 00 00 00 00 00");
+    EXPECT_EQ(Block(7, "Dark Forest"), expected);
+    EXPECT_EQ(expected.size(), std::string("Dark Forest").size() + 71);
+
+    // Flag and the three values each land in their own field.
+    const Bytes flagged = BuildMapBlock({12, "Bay", "SN12", true, 0x11, 0x22, 0x33});
+    ASSERT_EQ(flagged.size(), 3u + 71);
+    const Bytes tail(flagged.begin() + 3 + 22, flagged.end());
+    EXPECT_EQ(tail, Hex("01  00 00 00 00  03 00 00 00  0A 00 00 00  11 00 00 00  00 00 00 00  0C 00 00 00") +
+                        Hex("22 00 00 00  00 00 00 00  01 00 00 00  33 00 00 00") + Bytes(8, 0));
+}
+
+TEST(ResFormat, ThreeDigitKeyCarriesItsOwnLengthAndKeepsTheBlockReadable) {
+    const Bytes block = Block(100, "Abyss");
+    const std::size_t key = 12 + 5 + 1;
+    ASSERT_EQ(block.size(), 5u + 71);
+    EXPECT_EQ(Bytes(block.begin() + key, block.begin() + key + 11), Hex("06 00 00 00") + Text("SN100") + Hex("00 01"));
+    // Every field after the key moves by one byte; the padding shrinks by one.
+    EXPECT_EQ(Bytes(block.begin() + key + 11, block.end()),
+              Hex("00 00 00 00  03 00 00 00  0B 00 00 00  3F 00 00 00  00 00 00 00  0C 00 00 00") +
+                  Hex("05 00 00 00  00 00 00 00  01 00 00 00  00 00 00 00") + Bytes(7, 0));
+
+    EXPECT_EQ(ScanMapBlocks(Header(711) + block), (std::vector<ResMapRecord>{{"Abyss", 100, "sn100"}}));
+}
+
+TEST(ResFormat, KeysHaveAtLeastTwoDigits) {
+    const std::tuple<int, const char*, const char*> cases[] = {
+        {1, "SN01", "sn01"}, {9, "SN09", "sn09"}, {10, "SN10", "sn10"}, {99, "SN99", "sn99"}, {255, "SN255", "sn255"}};
+    for (const auto& [number, mapKey, recordKey] : cases) {
+        EXPECT_EQ(FormatMapKey(number), mapKey);
+        EXPECT_EQ(FormatRecordKey(number), recordKey);
+    }
+}
+
+TEST(ResFormat, BuiltBlocksReadBackInFileOrder) {
+    // 誠 (D5 5C) and 乀 (81 5A) carry '\' and 'Z' as trail bytes.
+    const std::string longest(63, 'L');
+    const std::vector<ResMapRecord> expected = {
+        {"\xD5\x5C\x81\x5A", 1, "sn01"}, {"Q", 9, "sn09"},     {longest, 10, "sn10"},
+        {"Harbour", 99, "sn99"},         {"Keep", 100, "sn100"}, {"Last", 255, "sn255"},
+    };
+    Bytes file = Header(716);
+    for (const ResMapRecord& record : expected) file = file + Block(record.number, record.internalName);
+
+    EXPECT_EQ(ScanMapBlocks(file), expected);
+    EXPECT_EQ(FindFirstMapBlock(file), kResHeaderSize);
+}
+
+TEST(ResFormat, BlocksTheReaderCouldNotReadBackAreRefused) {
+    const std::pair<int, std::string> refused[] = {
+        {0, "Name"},  {256, "Name"},  {-1, "Name"},  {1, ""}, {1, std::string(64, 'x')},
+        {1, std::string("Na\0me", 5)},
+    };
+    for (const auto& [number, name] : refused) {
+        EXPECT_TRUE(BuildMapBlock({number, name, "SN01", false, 63, 5, 0}).empty()) << number << " " << name.size();
+    }
+}
+
+TEST(ResFormat, BlockStartRuleBounds) {
+    // A block with a name of (lengthByte - 1) bytes at offset 54, followed by
+    // `after` bytes that are not part of the name.
+    const auto file = [](std::uint8_t number, std::uint8_t lengthByte, std::size_t nameBytes) {
+        return Header(711) + Hex("05 00 00 00") + Bytes{number, 0, 0, 0, lengthByte, 0, 0, 0} + Bytes(nameBytes, 'n');
+    };
+    struct Case {
+        const char* what;
+        Bytes bytes;
+        bool isBlock;
+    };
+    const Case cases[] = {
+        {"length byte 0", file(1, 0, 20), false},
+        {"length byte 1", file(1, 1, 20), false},
+        {"length byte 2", file(1, 2, 5), true},
+        {"length byte 64, name fits", file(1, 64, 63), true},
+        {"length byte 64, name one byte short", file(1, 64, 62), false},
+        {"length byte 65", file(1, 65, 70), false},
+        {"number 0", file(0, 8, 20), false},
+        {"offset + 16 == size", file(1, 2, 4), false},
+        {"offset + 16 < size", file(1, 2, 5), true},
+        {"tag not 5", Header(711) + Hex("05 00 01 00  01 00 00 00  04 00 00 00") + Text("abcdef"), false},
+        {"tag high byte", Header(711) + Hex("05 00 00 01  01 00 00 00  04 00 00 00") + Text("abcdef"), false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsMapBlockStart(c.bytes, kResHeaderSize), c.isBlock) << c.what;
+        EXPECT_EQ(ScanMapBlocks(c.bytes).size(), c.isBlock ? 1u : 0u) << c.what;
+    }
+    EXPECT_FALSE(IsMapBlockStart(file(1, 2, 5), 1000));
+}
+
+TEST(ResFormat, FilesShorterThanTheHeaderHoldNothing) {
+    const Bytes header = Header(710);
+    const Bytes short53(header.begin(), header.end() - 1);
+    EXPECT_EQ(ReadStoredCount(short53), std::nullopt);
+    EXPECT_EQ(ReadStoredCount(header), 710);
+    EXPECT_TRUE(ScanMapBlocks(header).empty());
+    EXPECT_EQ(FindFirstMapBlock(header), std::nullopt);
+
+    Bytes writable = short53;
+    EXPECT_FALSE(WriteStoredCount(writable, 712));
+    EXPECT_EQ(writable, short53);
+}
+
+TEST(ResFormat, StoredCountIsLittleEndianAtBytes52And53) {
+    EXPECT_EQ(ReadStoredCount(Header(0x1234)), 0x1234);
+    Bytes file = Header(710) + Block(1, "Bay");
+    const Bytes before = file;
+    ASSERT_TRUE(WriteStoredCount(file, 712));
+    EXPECT_EQ(file[52], 0xC8);
+    EXPECT_EQ(file[53], 0x02);
+    file[52] = before[52];
+    file[53] = before[53];
+    EXPECT_EQ(file, before);  // nothing else moved
+}
+
+TEST(ResFormat, GamesOwnIndexListsOnlyItsBlocks) {
+    // The header may hold a block-like pattern; it is the game's and not a map.
+    Bytes file = Header(713);
+    const Bytes headerBlockLike = Hex("05 00 00 00  01 00 00 00  03 00 00 00") + Text("ab");
+    std::copy(headerBlockLike.begin(), headerBlockLike.end(), file.begin() + 10);
+
+    // Further game data before the first block: tags whose number byte is 0
+    // or whose length byte is out of range.
+    const Bytes further = Hex("05 00 00 00  00 00 00 00  08 00 00 00  05 00 00 00  07 00 00 00  41 00 00 00") +
+                          Bytes(70, 0x20);
+    file = file + further;
+    const std::size_t firstBlock = file.size();
+
+    // Tails of unknown layout, among them a u32 5 before a NUL length byte.
+    const std::string town = "\xB3\xC7\xD5\x5C";  // GBK, second character with a '\' trail byte
+    file = file + GameBlock(1, town, Hex("01 00 00 00 00 02 00 00 00 05 00 00 00 00 00 00 00 00 FF FF"));
+    file = file + GameBlock(2, "Snow Pass", Hex("01 05 00 00 00 01 00 00 00 00") + Bytes(40, 0x77));
+    file = file + GameBlock(12, "Citadel", Hex("00 00 00 00 05 00 00 00"));
+
+    EXPECT_EQ(ScanMapBlocks(file),
+              (std::vector<ResMapRecord>{{town, 1, "sn01"}, {"Snow Pass", 2, "sn02"}, {"Citadel", 12, "sn12"}}));
+    EXPECT_EQ(FindFirstMapBlock(file), firstBlock);
+    EXPECT_EQ(ReadStoredCount(file), 713);
+}
+
+TEST(ResFormat, ScanDoesNotSkipOverAFoundBlock) {
+    // Number 5 repeats the tag; with the name length byte after it and a
+    // name starting with a byte of 2..64 ('0' is 48), a second block starts
+    // 4 bytes in.
+    const std::string name = "0123456789" + std::string(50, 'n');
+    const Bytes file = Header(711) + GameBlock(5, name, Bytes(30, 0x77));
+    const std::vector<ResMapRecord> records = ScanMapBlocks(file);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].internalName, name);
+    EXPECT_EQ(records[1].number, static_cast<int>(name.size() + 1));  // the first block's name length byte
+    EXPECT_EQ(records[1].internalName.size(), std::size_t{'0' - 1});
+}
