@@ -6,6 +6,7 @@
 
 #include "common/DebugOutput.h"
 #include "config/ConfigManager.h"
+#include "memory/VfsHeap.h"
 #include "redirect/ModRouter.h"
 #include "startup/BackgroundThreads.h"
 #include "startup/ModSystem.h"
@@ -72,8 +73,8 @@ void OnProcessAttach(HMODULE self) {
     const bool coreSettingsRead = ConfigManager::Instance().EarlyInitialize();
     PrintStageResult(coreSettingsRead, "核心配置读取完成\n", "警告: 核心配置读取失败，使用默认值\n");
 
-    // The private heap for exported file data, limited by ConfigManager::MaxMemoryMB(),
-    // is created here once it is part of the build.
+    // The private heap for exported file data; nothing is printed either way.
+    VfsHeap::Instance().Initialize(0, ConfigManager::MaxMemoryMB());
 
     PrintDebugLine("第4步：初始化虚拟文件系统...\n");
     const bool vfsReady = false;  // the virtual file system is not part of this build yet
