@@ -127,10 +127,10 @@ void VfsHeap::GiveBack(std::uint32_t epoch, std::uint32_t size) {
     std::uint64_t account = m_account.load(std::memory_order_relaxed);
     std::uint64_t next = 0;
     do {
-        // Counted before a Clear: the bytes are no longer in the count.
+        // Counted before a Clear: the bytes are no longer in the count. Counted
+        // since: the count holds them, as only this block takes them out.
         if (EpochOf(account) != epoch) return;
-        const std::uint32_t current = CountOf(account);
-        next = MakeAccount(epoch, current >= size ? current - size : 0);
+        next = MakeAccount(epoch, CountOf(account) - size);
     } while (!m_account.compare_exchange_weak(account, next, std::memory_order_acq_rel, std::memory_order_relaxed));
 }
 

@@ -49,22 +49,29 @@ TEST(VfsHeap, RefusesWhatItCannotServeAndKeepsTheCount) {
     EXPECT_FALSE(heap.Free(&local));
 
     ASSERT_TRUE(heap.Initialize(0, 0));
+    // With nothing counted yet, only the block's bookkeeping would wrap.
+    EXPECT_EQ(heap.Allocate(0xFFFFFFFCu, "header wraps"), nullptr);
+    ExpectStats(heap, 0, 0);
     void* kept = heap.Allocate(100, "kept");
     ASSERT_NE(kept, nullptr);
     struct Refusal {
         const char* what;
         std::uint32_t size;
     };
-    // The last two would wrap the block size with its header, or the 32-bit
-    // count, if not refused; the one before cannot be had from the heap.
     for (const Refusal& refusal : {Refusal{"zero bytes", 0}, Refusal{"more than the address space", 0xF0000000u},
-                                   Refusal{"header wraps", 0xFFFFFFFCu}, Refusal{"count wraps", 0xFFFFFFF7u}}) {
+                                   Refusal{"count wraps", 0xFFFFFFF7u}}) {
         EXPECT_EQ(heap.Allocate(refusal.size, refusal.what), nullptr) << refusal.what;
         ExpectStats(heap, 100, 100);
     }
-    // Pointers it never handed out, or handed out and freed, are refused.
+    // Pointers it never handed out, or handed out and freed, are refused; the
+    // one at the start of a page after an inaccessible one must not be read.
     EXPECT_FALSE(heap.Free(nullptr));
     EXPECT_FALSE(heap.Free(&local));
+    auto* pages = static_cast<char*>(VirtualAlloc(nullptr, 2 * 4096, MEM_RESERVE, PAGE_NOACCESS));
+    ASSERT_NE(pages, nullptr);
+    ASSERT_NE(VirtualAlloc(pages + 4096, 4096, MEM_COMMIT, PAGE_READWRITE), nullptr);
+    EXPECT_FALSE(heap.Free(pages + 4096));
+    VirtualFree(pages, 0, MEM_RELEASE);
     EXPECT_FALSE(heap.Free(static_cast<char*>(kept) + 8));
     void* other = heap.Allocate(50, "other");
     ASSERT_TRUE(heap.Free(kept));
@@ -186,16 +193,19 @@ TEST(VfsHeap, CountStaysExactAndUnderTheCapWithEightThreads) {
     VfsHeap heap;
     ASSERT_TRUE(heap.Initialize(0, 1));
     constexpr int kThreads = 8;
-    constexpr int kRounds = 4000;
+    constexpr int kRounds = 20000;
     constexpr std::uint32_t kCap = kMiB;
     // Bytes the workers hold: counted after an Allocate succeeded and before
     // the Free, so it can never be above what the heap has counted.
     std::atomic<std::uint64_t> held{0};
     std::atomic<std::uint64_t> mostHeld{0};
     std::atomic<int> refusals{0};
+    std::atomic<int> ready{0};  // all threads start together
     std::vector<std::thread> workers;
     for (int t = 0; t < kThreads; ++t) {
         workers.emplace_back([&, t] {
+            ready.fetch_add(1);
+            while (ready.load() < kThreads) std::this_thread::yield();
             std::vector<std::pair<void*, std::uint32_t>> blocks;
             for (int i = 0; i < kRounds; ++i) {
                 // Four blocks of up to 256 KiB per thread: two threads running at

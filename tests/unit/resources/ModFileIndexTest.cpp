@@ -134,7 +134,9 @@ TEST(ModFileIndex, ProbesEachNameOnceInListOrderWithoutListingTheFolder) {
     EXPECT_TRUE(index->entries.empty());
 }
 
-enum class Change { None, Touch, Delete, AddFolder };
+// Touch sets a time after the build; TouchOlder one after the file's recorded
+// time but still before the build, as copying an older pack over it would.
+enum class Change { None, Touch, TouchOlder, Delete, AddFolder };
 
 struct CurrencyCase {
     const char* what;
@@ -170,6 +172,7 @@ TEST_P(ModFileIndexCurrency, OnlyTheSettingsFileAndImportantFilesCount) {
     switch (c.change) {
         case Change::None: break;
         case Change::Touch: SetWriteTime(mod / c.name, kLongAgo + 200); break;
+        case Change::TouchOlder: SetWriteTime(mod / c.name, kLongAgo + 50); break;
         case Change::Delete: ASSERT_TRUE(DeleteFileW(Utf8ToWide(mod / c.name).c_str())) << c.name; break;
         case Change::AddFolder: mod.MakeFolder(c.name); break;
     }
@@ -193,6 +196,8 @@ INSTANTIATE_TEST_SUITE_P(
                       CurrencyCase{"ctexture.pak", Change::Touch, "ctexture.pak", false},
                       CurrencyCase{"ETexture.pak", Change::Touch, "ETexture.pak", false},
                       CurrencyCase{"waves.pak", Change::Touch, "waves.pak", false},
+                      CurrencyCase{"waves.pak, older copy", Change::TouchOlder, "waves.pak", false},
+                      CurrencyCase{"settings file, older copy", Change::TouchOlder, "Blades.ini", true},
                       CurrencyCase{"music folder", Change::Touch, "music", true},
                       CurrencyCase{"other probed pack", Change::Touch, "ptexture.pak", true},
                       CurrencyCase{"map pack", Change::Touch, "sn01.pak", true},
