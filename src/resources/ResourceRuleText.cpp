@@ -45,10 +45,9 @@ std::vector<ResourceRule> ParseModConfigText(std::string_view fileBytes) {
         const std::string_view key = TrimBlanks(line.substr(0, equals));
         // A rule without a name could never name a resource.
         if (key.empty()) return;
-        std::string_view value = TrimBlanks(line.substr(equals + 1));
-        value = value.substr(0, value.find(';'));
-        value = TrimBlanks(value.substr(0, value.find('#')));
-        const std::optional<ResourceMode> mode = ParseMode(value);
+        // A comment after the value (';' or '#') ends the number like any
+        // other non-digit, so it needs no cutting of its own.
+        const std::optional<ResourceMode> mode = ParseMode(TrimBlanks(line.substr(equals + 1)));
         if (!mode) return;
         rules.push_back({std::string(key), *mode, key.find('.') != std::string_view::npos});
     });

@@ -145,6 +145,8 @@ struct CurrencyCase {
     bool current;
 };
 
+void PrintTo(const CurrencyCase& c, std::ostream* out) { *out << c.what; }
+
 class ModFileIndexCurrency : public ::testing::TestWithParam<CurrencyCase> {};
 
 // A mod whose settings file, four important files and a few others all exist,
