@@ -6,24 +6,15 @@
 #include <cstdio>
 #include <string>
 
+#include "BenchClock.h"
 #include "resources/ModFileIndex.h"
 #include "support/CountingProbes.h"
 #include "support/TempDir.h"
 
+using bench::Seconds;
 using namespace modroute;
 
 namespace {
-
-double Seconds() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 template <typename Operation>
 void Row(const char* label, int count, testsupport::CountingProbes& probes, Operation operation) {
