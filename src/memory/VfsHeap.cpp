@@ -1,5 +1,7 @@
 #include "memory/VfsHeap.h"
 
+#include <windows.h>
+
 #include <cstring>
 #include <vector>
 

@@ -3,8 +3,6 @@
 // passes it. Allocate and Free run on any thread without a lock.
 #pragma once
 
-#include <windows.h>
-
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -53,6 +51,7 @@ public:
     // Forgets the count of bytes handed out; the blocks stay valid, and freeing
     // them later no longer changes the count. The peak stays.
     void Clear();
+    // The heap's committed and allocated bytes and the machine's physical memory.
     VfsHeapReport Dump();
     bool Validate() const;
     VfsHeapStats Stats() const;
@@ -62,7 +61,7 @@ public:
 private:
     void GiveBack(std::uint32_t epoch, std::uint32_t size);
 
-    std::atomic<HANDLE> m_heap{nullptr};
+    std::atomic<void*> m_heap{nullptr};  // the Win32 heap handle
     std::uint64_t m_capBytes = 0;  // written before m_heap is published
     // The count of bytes handed out (low half) and the number of Clear calls
     // so far (high half), changed together so a block freed after a Clear

@@ -3,6 +3,8 @@
 // allows, caps given in MiB beyond 32 bits, and Clear.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <atomic>
 #include <cstring>
 #include <thread>
