@@ -8,27 +8,18 @@
 #include <thread>
 #include <vector>
 
+#include "BenchClock.h"
 #include "config/ConfigManager.h"
 #include "redirect/ModRouter.h"
 #include "startup/RouterSetup.h"
 #include "support/TempDir.h"
 
+using bench::Seconds;
 using namespace modroute;
 
 namespace {
 
 const char* g_hitPath = "texture\\hero.dds";
-
-double Seconds() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 double HitNanoseconds(ModRouter& router, int threads, int callsPerThread) {
     std::vector<std::thread> workers;

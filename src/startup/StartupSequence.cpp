@@ -9,6 +9,7 @@
 #include "config/ConfigManager.h"
 #include "hooks/HookCall.h"
 #include "hooks/HookManager.h"
+#include "memory/VfsHeap.h"
 #include "startup/BackgroundThreads.h"
 #include "startup/ModSystem.h"
 #include "startup/RouterSetup.h"
@@ -75,6 +76,9 @@ void OnProcessAttach(HMODULE self) {
     PrintDebugLine("第1步：读取核心配置...\n");
     const bool coreSettingsRead = ConfigManager::Instance().EarlyInitialize();
     PrintStageResult(coreSettingsRead, "核心配置读取完成\n", "警告: 核心配置读取失败，使用默认值\n");
+
+    // The private heap for exported file data; nothing is printed either way.
+    VfsHeap::Instance().Initialize(0, ConfigManager::Instance().Settings().MaxMemoryMB);
 
     PrintDebugLine("第4步：初始化虚拟文件系统...\n");
     const bool vfsReady = false;  // the virtual file system is not part of this build yet

@@ -1,0 +1,27 @@
+#include "resources/ResourceRules.h"
+
+#include "config/ConfigFiles.h"
+
+namespace modroute {
+
+void LoadResourceRulesFromIndex(std::vector<ResourceRule>& rules, const std::optional<ModFileIndex>& index) {
+    rules.clear();
+    if (!index) return;
+    for (const ModFileIndexEntry& entry : index->entries) rules.push_back({entry.name, entry.mode, entry.isFile});
+}
+
+bool ParseModConfigSection(const std::string& utf8Path, std::vector<ResourceRule>& out) {
+    out.clear();
+    const std::optional<std::string> bytes = ReadConfigFileUtf8Path(utf8Path);
+    if (!bytes) return false;
+    out = ParseModConfigText(*bytes);
+    return true;
+}
+
+void ApplyModConfigSection(std::vector<ResourceRule>& rules, const std::string& utf8Path) {
+    std::vector<ResourceRule> parsed;
+    if (!ParseModConfigSection(utf8Path, parsed)) return;
+    MergeModConfigRules(rules, parsed);
+}
+
+}  // namespace modroute

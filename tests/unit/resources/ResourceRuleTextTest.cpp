@@ -1,0 +1,98 @@
+// The [ModConfig] section over a file's bytes and its merge into the rules a
+// mod's index gave: which lines make a rule, which are skipped, and which
+// rule a repeated name changes.
+#include <gtest/gtest.h>
+
+#include "resources/ResourceRuleText.h"
+
+using namespace modroute;
+
+namespace {
+
+constexpr auto kBase = ResourceMode::BaseCompletion;
+constexpr auto kMod = ResourceMode::ModExclusive;
+constexpr auto kVfs = ResourceMode::Vfs;
+
+ResourceRule Folder(const char* name, ResourceMode mode) { return {name, mode, false}; }
+ResourceRule File(const char* name, ResourceMode mode) { return {name, mode, true}; }
+
+std::string Section(const std::string& line) { return "[ModConfig]\n" + line + "\n"; }
+
+TEST(ModConfigText, OneLineInTheSection) {
+    struct Case {
+        const char* line;
+        std::vector<ResourceRule> rules;
+    };
+    const Case cases[] = {
+        {"texture = 2 ; comment", {Folder("texture", kVfs)}},
+        {"waves.pak=0", {File("waves.pak", kBase)}},
+        {"\tmusic\t=\t1\t", {Folder("music", kMod)}},
+        {"music=1#comment", {Folder("music", kMod)}},
+        {"music=+2", {Folder("music", kVfs)}},
+        {"music=-0", {Folder("music", kBase)}},
+        {"music=2abc", {Folder("music", kVfs)}},  // reading stops at the first non-digit
+        {"music=1.5", {Folder("music", kMod)}},
+        {"Tavren.res=1=2", {File("Tavren.res", kMod)}},  // the first '=' splits
+        {".hidden=1", {File(".hidden", kMod)}},
+        {"music=3", {}},
+        {"music=-1", {}},
+        {"music=x", {}},
+        {"music=", {}},
+        {"music=+", {}},
+        {"music=--1", {}},
+        {"music=4294967296", {}},  // 2^32 and 2^32 + 1 must not wrap around to 0 and 1
+        {"music=4294967297", {}},
+        {"music=-4294967295", {}},
+        {"music=99999999999999999999999", {}},
+        {"music 1", {}},
+        {"; music=1", {}},
+        {"# music=1", {}},
+        {"=1", {}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ParseModConfigText(Section(c.line)), c.rules) << c.line;
+    }
+}
+
+TEST(ModConfigText, OnlyTheModConfigSectionCounts) {
+    struct Case {
+        const char* what;
+        const char* text;
+        std::vector<ResourceRule> rules;
+    };
+    const Case cases[] = {
+        {"key before any header", "music=1\n[ModConfig]\ntexture=2\n", {Folder("texture", kVfs)}},
+        {"other sections", "[ModInfo]\nmusic=1\n[ModConfig]\ntexture=2\n[Other]\nimage=0\n", {Folder("texture", kVfs)}},
+        {"header of exact case", "[modconfig]\nmusic=1\n[ MODCONFIG ]\nsfx=1\n", {}},
+        {"blanks inside the brackets", "[ ModConfig ]\nmusic=1\n", {}},
+        {"indented header, CR LF", "  [ModConfig]\t\r\nmusic=1\r\n", {Folder("music", kMod)}},
+        {"sections again", "[ModConfig]\nmusic=1\n[ModInfo]\nsfx=1\n[ModConfig]\nSFX=2\n",
+         {Folder("music", kMod), Folder("SFX", kVfs)}},
+        {"byte-order mark before the header", "\xEF\xBB\xBF[ModConfig]\nmusic=1\n", {}},
+        {"byte-order mark before a comment", "\xEF\xBB\xBF# settings\n[ModConfig]\nmusic=1\n", {Folder("music", kMod)}},
+        {"no line feed at the end", "[ModConfig]\nmusic=2", {Folder("music", kVfs)}},
+        {"empty file", "", {}},
+        {"duplicates in file order", "[ModConfig]\nmusic=0\ntexture=1\nmusic=2\n",
+         {Folder("music", kBase), Folder("texture", kMod), Folder("music", kVfs)}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ParseModConfigText(c.text), c.rules) << c.what;
+    }
+}
+
+TEST(ModConfigText, MergeChangesModesKeepsFileFlagsAndAppendsNewNames) {
+    std::vector<ResourceRule> rules = {Folder("texture", kMod), File("waves.pak", kMod), Folder("music", kMod)};
+    // A parsed "music.x" would be a file; "waves.pak" parsed as a folder cannot
+    // happen, but the flag the index found must win anyway.
+    MergeModConfigRules(rules, {Folder("waves.pak", kVfs), Folder("Texture", kBase), File("music.x", kBase),
+                                Folder("texture", kVfs), Folder("sfx", kBase), Folder("sfx", kVfs)});
+    const std::vector<ResourceRule> expected = {Folder("texture", kVfs), File("waves.pak", kVfs),
+                                                Folder("music", kMod),   Folder("Texture", kBase),
+                                                File("music.x", kBase),  Folder("sfx", kVfs)};
+    EXPECT_EQ(rules, expected);
+
+    MergeModConfigRules(rules, {});
+    EXPECT_EQ(rules, expected);
+}
+
+}  // namespace
