@@ -188,6 +188,8 @@ Game::Game(const std::string& folderName) : m_folder(m_temp.Path() + "\\" + fold
 
 void Game::InstallOriginalAvi() { CopyBinary(L"AVIFIL32_original.dll", PathOf("AVIFIL32_original.dll")); }
 
+void Game::InstallD3dxStandin() { CopyBinary(L"d3dx9_43.dll", PathOf("d3dx9_43.dll")); }
+
 GameRun Game::Run(const std::vector<std::string>& script, DWORD timeoutMs) {
     const std::string runFolder = m_temp.Path() + "\\run";
     MakeFolders(runFolder);

@@ -71,6 +71,8 @@ public:
     std::string PathOf(const std::string& relative) const { return m_folder + "\\" + relative; }
     void Write(const std::string& relative, const std::string& bytes) { WriteFile(PathOf(relative), bytes); }
     void InstallOriginalAvi();
+    // The stand-in d3dx9_43.dll, which records the arguments of its font functions.
+    void InstallD3dxStandin();
     // Runs Tavren.exe with the script lines under the debugger.
     GameRun Run(const std::vector<std::string>& script, DWORD timeoutMs = 60000);
 
