@@ -311,6 +311,16 @@ std::string CreateD3dxFont(const std::string& api, int height, int width, DWORD 
     return std::string("ok\t") + text;
 }
 
+template <typename LogFont>
+LogFont MakeLogFont(int height, int width, unsigned charSet) {
+    LogFont logFont = {};
+    logFont.lfHeight = height;
+    logFont.lfWidth = width;
+    logFont.lfWeight = FW_NORMAL;
+    logFont.lfCharSet = static_cast<BYTE>(charSet);
+    return logFont;
+}
+
 // ARGUMENT: API HEIGHT WIDTH CHARSET FACE (the face may hold spaces).
 std::string CreateFontWith(const std::string& argument) {
     std::istringstream stream(argument);
@@ -327,20 +337,12 @@ std::string CreateFontWith(const std::string& argument) {
                                         DEFAULT_PITCH | FF_DONTCARE, ToAnsi(face).c_str()));
     }
     if (api == "CreateFontIndirectA") {
-        LOGFONTA logFont = {};
-        logFont.lfHeight = height;
-        logFont.lfWidth = width;
-        logFont.lfWeight = FW_NORMAL;
-        logFont.lfCharSet = static_cast<BYTE>(charSet);
+        LOGFONTA logFont = MakeLogFont<LOGFONTA>(height, width, charSet);
         lstrcpynA(logFont.lfFaceName, ToAnsi(face).c_str(), LF_FACESIZE);
         return DescribeFont(CreateFontIndirectA(&logFont));
     }
     if (api == "CreateFontIndirectW") {
-        LOGFONTW logFont = {};
-        logFont.lfHeight = height;
-        logFont.lfWidth = width;
-        logFont.lfWeight = FW_NORMAL;
-        logFont.lfCharSet = static_cast<BYTE>(charSet);
+        LOGFONTW logFont = MakeLogFont<LOGFONTW>(height, width, charSet);
         lstrcpynW(logFont.lfFaceName, Widen(face).c_str(), LF_FACESIZE);
         return DescribeFont(CreateFontIndirectW(&logFont));
     }

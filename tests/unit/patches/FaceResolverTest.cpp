@@ -5,9 +5,9 @@
 #include <condition_variable>
 #include <mutex>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "patches/FaceResolver.h"
 
@@ -158,29 +158,6 @@ TEST(FaceResolver, CallFromAnotherThreadDuringTheResolutionGetsTheBusyFace) {
     EXPECT_EQ(FaceOf(meanwhile), "SimHei");
     EXPECT_EQ(FaceOf(first), "Tahoma");
     EXPECT_EQ(FaceOf(resolver.Resolve(FontKind::TimesNewRoman)), "Tahoma");
-}
-
-TEST(FaceResolver, ConcurrentCallsAndRefreshesSeeOnlyWholeFaces) {
-    FontTable fonts{{"Tahoma", "Microsoft YaHei"}};
-    FaceResolver resolver(fonts.Test());
-    const FontSettings a = Configured("Tahoma", "");
-    const FontSettings b = Configured("Missing Face With A Long Name", "");  // falls back to Microsoft YaHei
-    resolver.Refresh(a);
-    std::atomic<bool> stop{false};
-    std::atomic<int> unexpected{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([&] {
-            while (!stop) {
-                const std::string face = FaceOf(resolver.Resolve(FontKind::TimesNewRoman));
-                if (face != "Tahoma" && face != "Microsoft YaHei" && face != "SimHei") ++unexpected;
-            }
-        });
-    }
-    for (int i = 0; i < 2000; ++i) resolver.Refresh(i % 2 ? a : b);
-    stop = true;
-    for (std::thread& thread : threads) thread.join();
-    EXPECT_EQ(unexpected, 0);
 }
 
 TEST(FaceResolver, ThrowingInstallationTestResolvesToNothingAndFreesTheKind) {
