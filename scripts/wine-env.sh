@@ -10,6 +10,7 @@ unset LC_ALL
 unset DISPLAY WAYLAND_DISPLAY
 # Wine prefers its builtin avifil32 to the game folder's AVIFIL32.dll (which
 # is ModRoute.dll) unless told otherwise; on Windows the game folder comes
-# first by itself. Wine reads this when a process starts, from the Unix
+# first by itself. The same holds for the stand-in d3dx9_43.dll that tests
+# put into a game folder. Wine reads this when a process starts, from the Unix
 # environment, so it must be set here rather than by a Windows parent.
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}avifil32=n,b"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}avifil32=n,b;d3dx9_43=n,b"

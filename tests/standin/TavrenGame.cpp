@@ -19,6 +19,12 @@
 //   virtualbesidereal N PATH       N opens of PATH at once beside the kept real handles
 //   stress THREADS ROUNDS PATH...  threads opening and reading the paths at once
 //   keep PATH | readkept | unloadavi   open and keep a handle; read it; unload AVIFIL32.dll
+//   codebytes                      the patchable code as it is now, in hex: the hidden-command and
+//                                  loadsnp areas and the two page-divisor instructions
+//   codefind HEX                   how often the bytes occur in the loaded image, and the first offset
+//   font API HEIGHT WIDTH CHARSET FACE   create a font with API: CreateFontA, CreateFontIndirectA,
+//                                  CreateFontIndirectW (report the face a memory DC selects and the
+//                                  LOGFONT read back) or D3DXCreateFontA/W of d3dx9_43.dll (report the result)
 //
 // Built a second time as TavrenDynamic.exe, which loads AVIFIL32.dll with
 // LoadLibrary instead of importing it, so that it can unload it again.
@@ -29,12 +35,14 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iomanip>
 #include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "HandleOps.h"
+#include "TavrenCode.h"
 
 #ifdef TAVREN_DYNAMIC_AVI
 namespace {
@@ -228,6 +236,144 @@ std::string CallExport(const std::string& name, const std::string& argument) {
 
 HANDLE g_kept = INVALID_HANDLE_VALUE;
 
+const unsigned char* ImageBase() { return reinterpret_cast<const unsigned char*>(GetModuleHandleA(nullptr)); }
+
+std::size_t ImageSize() {
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(ImageBase());
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(ImageBase() + dos->e_lfanew);
+    return nt->OptionalHeader.SizeOfImage;
+}
+
+std::string Hex(const unsigned char* bytes, std::size_t length) {
+    std::string text;
+    for (std::size_t i = 0; i < length; ++i) {
+        char part[4];
+        std::snprintf(part, sizeof part, "%02X", bytes[i]);
+        text += part;
+    }
+    return text;
+}
+
+std::string OffsetText(std::size_t offset) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(offset));
+    return text;
+}
+
+// Each area as name@offset=bytes, read from the loaded image.
+std::string CodeBytes() {
+    const unsigned char* base = ImageBase();
+    auto area = [&](const char* name, const unsigned char* at, std::size_t length) {
+        return std::string("\t") + name + "@" + OffsetText(static_cast<std::size_t>(at - base)) + "=" + Hex(at, length);
+    };
+    return "ok" + area("hidden", tavren_hidden_command_code, kHiddenCommandCodeLength) +
+           area("loadsnp", tavren_loadsnp_code, kLoadsnpCodeLength) +
+           area("left", base + kLeftPageDivisorOffset, kPageDivisorLength) +
+           area("right", base + kRightPageDivisorOffset, kPageDivisorLength);
+}
+
+// The pattern comes from the script, so the image holds no copy of it.
+std::string CodeFind(const std::string& hex) {
+    std::vector<unsigned char> pattern;
+    std::istringstream stream(hex);
+    std::string pair;
+    while (stream >> std::setw(2) >> pair) pattern.push_back(static_cast<unsigned char>(std::stoul(pair, nullptr, 16)));
+    if (pattern.empty()) return "fail\tno bytes";
+    const unsigned char* base = ImageBase();
+    const std::size_t size = ImageSize();
+    std::size_t count = 0;
+    std::size_t first = 0;
+    for (std::size_t at = 0; at + pattern.size() <= size; ++at) {
+        if (std::memcmp(base + at, pattern.data(), pattern.size()) == 0 && count++ == 0) first = at;
+    }
+    return "ok\tcount=" + std::to_string(count) + (count ? "\tfirst=" + OffsetText(first) : "");
+}
+
+// The face a DC really uses for the font, and the LOGFONT the font keeps.
+std::string DescribeFont(HFONT font) {
+    if (font == nullptr) return Error(GetLastError());
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ previous = SelectObject(dc, font);
+    char selected[LF_FACESIZE] = {};
+    GetTextFaceA(dc, LF_FACESIZE, selected);
+    SelectObject(dc, previous);
+    DeleteDC(dc);
+    LOGFONTA logFont = {};
+    GetObjectA(font, sizeof logFont, &logFont);
+    DeleteObject(font);
+    return "ok\tselected=" + AnsiToUtf8(selected) + "\tface=" + AnsiToUtf8(logFont.lfFaceName) +
+           "\theight=" + std::to_string(logFont.lfHeight) + "\twidth=" + std::to_string(logFont.lfWidth) +
+           "\tcharset=" + std::to_string(logFont.lfCharSet);
+}
+
+using D3dxCreateFontA = HRESULT(WINAPI*)(void*, INT, UINT, UINT, UINT, BOOL, DWORD, DWORD, DWORD, DWORD,
+                                         const char*, void**);
+using D3dxCreateFontW = HRESULT(WINAPI*)(void*, INT, UINT, UINT, UINT, BOOL, DWORD, DWORD, DWORD, DWORD,
+                                         const wchar_t*, void**);
+
+// The game creates its D3DX fonts without a device here; the stand-in library
+// does not need one, and the system's refuses the call cleanly.
+std::string CreateD3dxFont(const std::string& api, int height, int width, DWORD charSet, const std::string& face) {
+    HMODULE library = LoadLibraryA("d3dx9_43.dll");
+    if (library == nullptr) return "fail\td3dx9_43.dll not loaded";
+    FARPROC address = GetProcAddress(library, api.c_str());
+    if (address == nullptr) return "fail\tno export " + api;
+    void* font = reinterpret_cast<void*>(1);
+    HRESULT result;
+    if (api == "D3DXCreateFontA") {
+        result = reinterpret_cast<D3dxCreateFontA>(reinterpret_cast<void*>(address))(
+            nullptr, height, static_cast<UINT>(width), FW_NORMAL, 1, FALSE, charSet, OUT_DEFAULT_PRECIS,
+            DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, ToAnsi(face).c_str(), &font);
+    } else {
+        result = reinterpret_cast<D3dxCreateFontW>(reinterpret_cast<void*>(address))(
+            nullptr, height, static_cast<UINT>(width), FW_NORMAL, 1, FALSE, charSet, OUT_DEFAULT_PRECIS,
+            DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, Widen(face).c_str(), &font);
+    }
+    char text[48];
+    std::snprintf(text, sizeof text, "hr=0x%08lX\tfont=%s", static_cast<unsigned long>(result),
+                  font == nullptr ? "null" : "set");
+    return std::string("ok\t") + text;
+}
+
+template <typename LogFont>
+LogFont MakeLogFont(int height, int width, unsigned charSet) {
+    LogFont logFont = {};
+    logFont.lfHeight = height;
+    logFont.lfWidth = width;
+    logFont.lfWeight = FW_NORMAL;
+    logFont.lfCharSet = static_cast<BYTE>(charSet);
+    return logFont;
+}
+
+// ARGUMENT: API HEIGHT WIDTH CHARSET FACE (the face may hold spaces).
+std::string CreateFontWith(const std::string& argument) {
+    std::istringstream stream(argument);
+    std::string api;
+    int height = 0;
+    int width = 0;
+    unsigned charSet = 0;
+    if (!(stream >> api >> height >> width >> charSet)) return "fail\tusage: font API HEIGHT WIDTH CHARSET FACE";
+    std::string face;
+    std::getline(stream >> std::ws, face);
+    if (api == "CreateFontA") {
+        return DescribeFont(CreateFontA(height, width, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, charSet,
+                                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                        DEFAULT_PITCH | FF_DONTCARE, ToAnsi(face).c_str()));
+    }
+    if (api == "CreateFontIndirectA") {
+        LOGFONTA logFont = MakeLogFont<LOGFONTA>(height, width, charSet);
+        lstrcpynA(logFont.lfFaceName, ToAnsi(face).c_str(), LF_FACESIZE);
+        return DescribeFont(CreateFontIndirectA(&logFont));
+    }
+    if (api == "CreateFontIndirectW") {
+        LOGFONTW logFont = MakeLogFont<LOGFONTW>(height, width, charSet);
+        lstrcpynW(logFont.lfFaceName, Widen(face).c_str(), LF_FACESIZE);
+        return DescribeFont(CreateFontIndirectW(&logFont));
+    }
+    if (api == "D3DXCreateFontA" || api == "D3DXCreateFontW") return CreateD3dxFont(api, height, width, charSet, face);
+    return "fail\tunknown font API " + api;
+}
+
 std::string Perform(const std::string& op, const std::string& argument) {
     if (op == "createa" || op == "createw") return OpenWithCreateFile(argument, op == "createw");
     if (op == "fopen" || op == "fopen_s" || op == "open") return OpenWithCrt(op, argument);
@@ -293,6 +439,10 @@ std::string Perform(const std::string& op, const std::string& argument) {
         return "ok";
     }
 #endif
+
+    if (op == "codebytes") return CodeBytes();
+    if (op == "codefind") return CodeFind(argument);
+    if (op == "font") return CreateFontWith(argument);
     if (op == "sleep") {
         Sleep(static_cast<DWORD>(std::stoul(argument)));
         return "ok";

@@ -190,6 +190,8 @@ void Game::InstallOriginalAvi() { CopyBinary(L"AVIFIL32_original.dll", PathOf("A
 
 void Game::InstallDynamicGame() { CopyBinary(L"TavrenDynamic.exe", PathOf("TavrenDynamic.exe")); }
 
+void Game::InstallD3dxStandin() { CopyBinary(L"d3dx9_43.dll", PathOf("d3dx9_43.dll")); }
+
 GameRun Game::Run(const std::vector<std::string>& script, DWORD timeoutMs, const std::string& executable) {
     const std::string runFolder = m_temp.Path() + "\\run";
     MakeFolders(runFolder);

@@ -74,6 +74,8 @@ public:
     void InstallOriginalAvi();
     // TavrenDynamic.exe: the game loading AVIFIL32.dll at run time.
     void InstallDynamicGame();
+    // The stand-in d3dx9_43.dll, which records the arguments of its font functions.
+    void InstallD3dxStandin();
     // Runs the game (Tavren.exe unless told otherwise) with the script lines under the debugger.
     GameRun Run(const std::vector<std::string>& script, DWORD timeoutMs = 60000,
                 const std::string& executable = "Tavren.exe");

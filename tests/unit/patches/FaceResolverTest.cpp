@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include "patches/FaceResolver.h"
+
+using namespace modroute;
+
+namespace {
+
+// Installed faces of a pretend system, with a count of the checks made.
+struct FontTable {
+    std::set<std::string> installed;
+    std::atomic<int> checks{0};
+
+    FaceResolver::FaceInstalled Test() {
+        return [this](std::string_view face) {
+            ++checks;
+            return installed.count(std::string(face)) > 0;
+        };
+    }
+};
+
+FontSettings Configured(const char* timesNewRoman, const char* mingLiU) {
+    return FontSettings(FontSubstitution{timesNewRoman, 120}, FontSubstitution{mingLiU, 150});
+}
+
+std::string FaceOf(const std::optional<ResolvedFace>& resolved) {
+    return resolved ? std::string(resolved->gbkFace) : "<none>";
+}
+
+}  // namespace
+
+TEST(FaceResolver, InstalledFaceIsResolvedOnceWithItsKindsScale) {
+    FontTable fonts{{"Tahoma", "SimSun"}};
+    FaceResolver resolver(fonts.Test());
+    resolver.Refresh(Configured("Tahoma", "SimSun"));
+    for (int i = 0; i < 3; ++i) {
+        const auto tnr = resolver.Resolve(FontKind::TimesNewRoman);
+        ASSERT_TRUE(tnr);
+        EXPECT_EQ(tnr->gbkFace, "Tahoma");
+        EXPECT_EQ(tnr->scale, 120);
+    }
+    const auto mingLiU = resolver.Resolve(FontKind::MingLiU);
+    ASSERT_TRUE(mingLiU);
+    EXPECT_EQ(mingLiU->gbkFace, "SimSun");
+    EXPECT_EQ(mingLiU->scale, 150);
+    EXPECT_EQ(fonts.checks, 2);  // one per kind
+}
+
+TEST(FaceResolver, MissingFaceFallsBackInOrder) {
+    struct Case {
+        std::set<std::string> installed;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {{"SimHei", "Arial"}, "SimHei"},
+        {{"Arial", "SimSun", "Microsoft YaHei"}, "Microsoft YaHei"},
+        {{"Arial", "SimSun", "Tahoma"}, "SimSun"},
+        {{"Arial", "Tahoma"}, "Tahoma"},
+        {{"Arial", "Courier"}, "Arial"},
+        {{"Courier"}, "<none>"},
+        {{}, "<none>"},
+    };
+    for (const Case& c : cases) {
+        FontTable fonts{c.installed};
+        FaceResolver resolver(fonts.Test());
+        resolver.Refresh(Configured("Missing Face", ""));
+        EXPECT_EQ(FaceOf(resolver.Resolve(FontKind::TimesNewRoman)), c.expected);
+        const int checksOfFirstCall = fonts.checks;
+        EXPECT_EQ(FaceOf(resolver.Resolve(FontKind::TimesNewRoman)), c.expected);
+        EXPECT_EQ(fonts.checks, checksOfFirstCall) << c.expected << ": checked again";
+    }
+}
+
+TEST(FaceResolver, KindThatIsOffResolvesToNothingWithoutChecks) {
+    FontTable fonts{{"SimHei", "Tahoma"}};
+    FaceResolver resolver(fonts.Test());
+    EXPECT_FALSE(resolver.Resolve(FontKind::TimesNewRoman));  // nothing configured yet
+    resolver.Refresh(Configured("Tahoma", ""));
+    EXPECT_FALSE(resolver.Resolve(FontKind::MingLiU));
+    EXPECT_EQ(fonts.checks, 0);
+    EXPECT_EQ(FaceOf(resolver.Resolve(FontKind::TimesNewRoman)), "Tahoma");
+}
+
+TEST(FaceResolver, RefreshResolvesAgainAndKeepsEarlierFacesReadable) {
+    FontTable fonts{{"Tahoma", "Arial"}};
+    FaceResolver resolver(fonts.Test());
+    resolver.Refresh(Configured("Tahoma", ""));
+    const auto before = resolver.Resolve(FontKind::TimesNewRoman);
+    ASSERT_TRUE(before);
+    resolver.Refresh(Configured("Arial", ""));
+    EXPECT_EQ(resolver.Settings().For(FontKind::TimesNewRoman).gbkFace, "Arial");
+    EXPECT_EQ(FaceOf(resolver.Resolve(FontKind::TimesNewRoman)), "Arial");
+    EXPECT_EQ(before->gbkFace, "Tahoma");  // still the whole, unchanged text
+    resolver.Refresh(Configured("", ""));
+    EXPECT_FALSE(resolver.Resolve(FontKind::TimesNewRoman));
+    EXPECT_EQ(fonts.checks, 2);
+}
+
+TEST(FaceResolver, CallMadeDuringTheResolutionOnTheSameThreadGetsTheBusyFace) {
+    // Enumerating fonts to test a face creates fonts, which come back here.
+    FontTable fonts{{"Tahoma", "SimSun"}};
+    std::optional<ResolvedFace> reentered;
+    std::optional<ResolvedFace> otherKind;
+    FaceResolver* self = nullptr;
+    FaceResolver resolver([&](std::string_view face) {
+        if (face == "Tahoma" && !reentered) {
+            reentered = self->Resolve(FontKind::TimesNewRoman);
+            otherKind = self->Resolve(FontKind::MingLiU);  // each kind has its own busy flag
+        }
+        return fonts.Test()(face);
+    });
+    self = &resolver;
+    resolver.Refresh(Configured("Tahoma", "SimSun"));
+    EXPECT_EQ(FaceOf(resolver.Resolve(FontKind::TimesNewRoman)), "Tahoma");
+    ASSERT_TRUE(reentered);
+    EXPECT_EQ(reentered->gbkFace, "SimHei");
+    EXPECT_EQ(reentered->scale, 120);
+    EXPECT_EQ(FaceOf(otherKind), "SimSun");
+    EXPECT_EQ(FaceOf(resolver.Resolve(FontKind::TimesNewRoman)), "Tahoma");  // busy flag cleared
+}
+
+TEST(FaceResolver, CallFromAnotherThreadDuringTheResolutionGetsTheBusyFace) {
+    std::mutex lock;
+    std::condition_variable changed;
+    bool checking = false;
+    bool release = false;
+    FaceResolver resolver([&](std::string_view) {
+        std::unique_lock held(lock);
+        checking = true;
+        changed.notify_all();
+        // Bounded, so a fault fails the test instead of hanging it.
+        changed.wait_for(held, std::chrono::seconds(10), [&] { return release; });
+        return true;
+    });
+    resolver.Refresh(Configured("Tahoma", ""));
+    std::optional<ResolvedFace> first;
+    std::thread resolving([&] { first = resolver.Resolve(FontKind::TimesNewRoman); });
+    {
+        std::unique_lock held(lock);
+        ASSERT_TRUE(changed.wait_for(held, std::chrono::seconds(10), [&] { return checking; }));
+    }
+    const auto meanwhile = resolver.Resolve(FontKind::TimesNewRoman);
+    {
+        std::lock_guard held(lock);
+        release = true;
+    }
+    changed.notify_all();
+    resolving.join();
+    EXPECT_EQ(FaceOf(meanwhile), "SimHei");
+    EXPECT_EQ(FaceOf(first), "Tahoma");
+    EXPECT_EQ(FaceOf(resolver.Resolve(FontKind::TimesNewRoman)), "Tahoma");
+}
+
+TEST(FaceResolver, ThrowingInstallationTestResolvesToNothingAndFreesTheKind) {
+    FaceResolver resolver([](std::string_view) -> bool { throw std::runtime_error("no device context"); });
+    resolver.Refresh(Configured("Tahoma", ""));
+    EXPECT_FALSE(resolver.Resolve(FontKind::TimesNewRoman));
+    EXPECT_FALSE(resolver.Resolve(FontKind::TimesNewRoman));  // not stuck on the busy face
+}

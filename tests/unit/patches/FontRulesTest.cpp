@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+
+#include "patches/FontRules.h"
+
+using namespace modroute;
+
+namespace {
+
+// GBK bytes of the names the game asks for.
+const std::string kXiMingTi = "\xCF\xB8\xC3\xF7\xCC\xE5";      // 细明体
+const std::string kXiMingTiTrad = "\xBC\x9A\xC3\xF7\xF3\x77";  // 細明體: its last trail byte is 'w'
+const std::string kHeiTi = "\xBA\xDA\xCC\xE5";                 // 黑体
+
+// The settings arrive in UTF-8; the game's faces are GBK.
+std::string TestUtf8ToGbk(std::string_view utf8) {
+    if (utf8 == "\xE9\xBB\x91\xE4\xBD\x93") return kHeiTi;  // 黑体
+    if (utf8 == "unconvertible") return "";
+    if (utf8 == "\xEF\xBC\x90") return "0";  // a full-width zero the code page maps to '0'
+    return std::string(utf8);
+}
+
+FontSettings Settings(const char* timesNewRoman, const char* mingLiU) {
+    return FontSettings::FromUtf8(timesNewRoman, 120, mingLiU, 150, TestUtf8ToGbk);
+}
+
+}  // namespace
+
+TEST(FontRules, NamesCompareWholeIgnoringAsciiCaseButNeverTrailBytes) {
+    const std::pair<std::string, bool> timesNewRoman[] = {
+        {"Times New Roman", true}, {"times new roman", true}, {"TIMES NEW ROMAN", true},
+        {"Times New Roman ", false}, {"Times", false}, {"", false}, {"Times New Roman\x81", false},
+    };
+    for (const auto& [name, expected] : timesNewRoman) EXPECT_EQ(IsTimesNewRoman(name), expected) << name;
+
+    const std::pair<std::string, bool> mingLiU[] = {
+        {"MingLiU", true}, {"mingliu", true}, {"MINGLIU_hkscs", true}, {kXiMingTi, true}, {kXiMingTiTrad, true},
+        {"\xBC\x9A\xC3\xF7\xF3\x57", false},  // 細明 + a different character whose trail byte is 'W'
+        {"\xE7\xBB\x86\xE6\x98\x8E\xE4\xBD\x93", false},  // 细明体 in UTF-8, not the game's code page
+        {"PMingLiU", false}, {"MingLiU_HKSCS-ExtB", false}, {"Times New Roman", false},
+    };
+    for (const auto& [name, expected] : mingLiU) EXPECT_EQ(IsMingLiUFamily(name), expected) << name;
+
+    EXPECT_FALSE(GbkEqualsIgnoringAsciiCase("\x81\x5A", "\x81\x7A"));  // trail 'Z' and 'z' are other characters
+    EXPECT_TRUE(GbkEqualsIgnoringAsciiCase("Ab\x81\x5A" "C", "aB\x81\x5A" "c"));
+    EXPECT_TRUE(GbkEqualsIgnoringAsciiCase("A\x81", "a\x81"));  // a lead byte cut off at the end
+}
+
+TEST(FontRules, KindChoiceFollowsTheNameAndWhatIsConfigured) {
+    struct Case {
+        const char* tnr;
+        const char* mingLiU;
+        std::string face;
+        std::optional<FontKind> indirect;
+        std::optional<FontKind> tnrOnly;
+    };
+    const auto kTnr = FontKind::TimesNewRoman;
+    const auto kMing = FontKind::MingLiU;
+    const Case cases[] = {
+        {"Tahoma", "SimSun", "mingliu", kMing, std::nullopt},
+        {"Tahoma", "SimSun", kXiMingTi, kMing, std::nullopt},
+        {"Tahoma", "SimSun", "times new roman", kTnr, kTnr},
+        {"Tahoma", "", "MingLiU", std::nullopt, std::nullopt},  // MingLiU off: not taken for TNR either
+        {"", "SimSun", "Times New Roman", std::nullopt, std::nullopt},
+        {"0", "0", "Times New Roman", std::nullopt, std::nullopt},
+        {"Tahoma", "SimSun", "Arial", std::nullopt, std::nullopt},
+        {"Tahoma", "SimSun", "", std::nullopt, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        const FontSettings settings = Settings(c.tnr, c.mingLiU);
+        EXPECT_EQ(IndirectFontKind(c.face, settings), c.indirect) << c.tnr << "/" << c.mingLiU << " " << c.face;
+        EXPECT_EQ(TimesNewRomanOnlyKind(c.face, settings), c.tnrOnly) << c.tnr << "/" << c.mingLiU << " " << c.face;
+    }
+}
+
+TEST(FontRules, SettingsFromUtf8SwitchKindsOffForEmptyOrZero) {
+    struct Case {
+        const char* utf8Face;
+        std::string gbkFace;  // empty: off
+    };
+    const Case cases[] = {
+        {"Tahoma", "Tahoma"},
+        {"\xE9\xBB\x91\xE4\xBD\x93", kHeiTi},
+        {"", ""},
+        {"0", ""},
+        {"unconvertible", ""},
+        {"\xEF\xBC\x90", ""},  // "0" only after the conversion
+        {"00", "00"},
+    };
+    for (const Case& c : cases) {
+        for (FontKind kind : {FontKind::TimesNewRoman, FontKind::MingLiU}) {
+            const bool tnr = kind == FontKind::TimesNewRoman;
+            const FontSettings settings = Settings(tnr ? c.utf8Face : "Arial", tnr ? "SimSun" : c.utf8Face);
+            const FontSubstitution& substitution = settings.For(kind);
+            EXPECT_EQ(substitution.gbkFace, c.gbkFace) << c.utf8Face;
+            EXPECT_EQ(substitution.IsOn(), !c.gbkFace.empty()) << c.utf8Face;
+            EXPECT_EQ(substitution.scale, c.gbkFace.empty() ? 100 : (tnr ? 120 : 150)) << c.utf8Face;
+            // The other kind keeps its own face.
+            EXPECT_EQ(settings.For(tnr ? FontKind::MingLiU : FontKind::TimesNewRoman).gbkFace, tnr ? "SimSun" : "Arial");
+        }
+    }
+    EXPECT_FALSE(FontSettings().For(FontKind::TimesNewRoman).IsOn());
+    EXPECT_FALSE(FontSettings().For(FontKind::MingLiU).IsOn());
+}
+
+TEST(FontRules, SizesScaleTruncatedTowardZero) {
+    const std::tuple<std::int32_t, std::int32_t, std::int32_t> cases[] = {
+        {-16, 120, -19}, {16, 120, 19}, {20, 150, 30}, {0, 150, 0}, {12, 100, 12},
+        {15, 50, 7}, {-15, 50, -7}, {-1, 99, 0}, {7, 200, 14},
+        {INT32_MAX, 200, INT32_MAX}, {INT32_MIN, 200, INT32_MIN},  // kept within 32 bits
+    };
+    for (const auto& [value, scale, expected] : cases) {
+        EXPECT_EQ(ScaleFontSize(value, scale), expected) << value << " at " << scale;
+    }
+}
+
+TEST(FontRules, OnlyAnsiAndDefaultCharSetsBecomeGb2312) {
+    const std::pair<std::uint32_t, std::uint32_t> cases[] = {
+        {0, 134}, {1, 134}, {134, 134}, {136, 136}, {2, 2}, {128, 128}, {255, 255},
+    };
+    for (const auto& [charSet, expected] : cases) EXPECT_EQ(SubstitutedCharSet(charSet), expected) << charSet;
+}
+
+TEST(FontRules, TruncationKeepsWholeCharacters) {
+    const std::string ascii31(31, 'a');
+    const std::tuple<std::string, std::size_t, std::string> cases[] = {
+        {"Arial", 31, "Arial"},
+        {ascii31 + "b", 31, ascii31},
+        {std::string(30, 'a') + kHeiTi, 31, std::string(30, 'a')},       // 黑 would straddle the limit
+        {std::string(29, 'a') + kHeiTi, 31, std::string(29, 'a') + "\xBA\xDA"},
+        {kHeiTi, 3, "\xBA\xDA"},
+        {"", 31, ""},
+    };
+    for (const auto& [text, limit, expected] : cases) EXPECT_EQ(GbkTruncate(text, limit), expected) << text;
+}
