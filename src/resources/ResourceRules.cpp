@@ -1,6 +1,6 @@
 #include "resources/ResourceRules.h"
 
-#include "config/ConfigFiles.h"
+#include "common/FileSystem.h"
 
 namespace modroute {
 
@@ -12,7 +12,8 @@ void LoadResourceRulesFromIndex(std::vector<ResourceRule>& rules, const std::opt
 
 bool ParseModConfigSection(const std::string& utf8Path, std::vector<ResourceRule>& out) {
     out.clear();
-    const std::optional<std::string> bytes = ReadConfigFileUtf8Path(utf8Path);
+    // Settings files are a few hundred bytes; anything larger is not one.
+    const std::optional<std::string> bytes = ReadWholeFile(utf8Path, 16u * 1024u * 1024u);
     if (!bytes) return false;
     out = ParseModConfigText(*bytes);
     return true;

@@ -115,7 +115,7 @@ PvkReadStatus ParsePvkFile(std::string_view utf8Path, PvkFileContents& result) {
         auto content = std::make_shared<std::vector<std::uint8_t>>(extent.size);
         if (!reader.ReadAt(extent.offset, *content)) return PvkReadStatus::ReadFailed;
         std::vector<PvkEntry> entries = ParsePvkEntryTable(*content, extent.size).entries;
-        NamePvkEntries(entries, utf8Path, AnsiToUtf8);
+        NamePvkEntries(entries, utf8Path, GbkToUtf8);
         result.content = std::move(content);
         result.entries = std::move(entries);
     } catch (const std::bad_alloc&) {
@@ -148,7 +148,7 @@ std::optional<PvkArchive> LoadPvkArchiveIndex(std::string_view utf8Path) {
     try {
         std::optional<std::vector<PvkEntry>> entries = ReadEntryTable(reader, extent);
         if (!entries) return std::nullopt;
-        NamePvkEntries(*entries, utf8Path, AnsiToUtf8);
+        NamePvkEntries(*entries, utf8Path, GbkToUtf8);
         PvkArchive archive;
         archive.path = std::string(utf8Path);
         archive.loadTime = SecondsSince1970();

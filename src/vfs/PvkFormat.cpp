@@ -179,7 +179,7 @@ PvkEntryTable ParsePvkEntryTable(std::span<const std::uint8_t> blockStart, std::
     return table;
 }
 
-std::string ToUtf8IfNeeded(std::string_view text, GbkToUtf8Converter gbkToUtf8) {
+std::string ToUtf8IfNeeded(std::string_view text, TextConverter gbkToUtf8) {
     if (IsShortUtf8(text)) return std::string(text);
     return gbkToUtf8(text);
 }
@@ -192,14 +192,14 @@ std::string PvkPackStem(std::string_view packPath) {
     return std::string(fileName.substr(0, dot));
 }
 
-std::string PvkEntryKey(std::string_view directory, std::string_view name, GbkToUtf8Converter gbkToUtf8) {
+std::string PvkEntryKey(std::string_view directory, std::string_view name, TextConverter gbkToUtf8) {
     const std::string utf8Directory = ToUtf8IfNeeded(directory, gbkToUtf8);
     const std::string utf8Name = ToUtf8IfNeeded(name, gbkToUtf8);
     if (utf8Directory.empty()) return CleanPath(utf8Name);
     return CleanPath(utf8Directory + '\\' + utf8Name);
 }
 
-void NamePvkEntries(std::vector<PvkEntry>& entries, std::string_view packPath, GbkToUtf8Converter gbkToUtf8) {
+void NamePvkEntries(std::vector<PvkEntry>& entries, std::string_view packPath, TextConverter gbkToUtf8) {
     const std::string stem = PvkPackStem(packPath);
     for (PvkEntry& entry : entries) {
         // A map's pack (sn05.pvk) puts its loose files into that map's folder;
@@ -219,7 +219,7 @@ PvkIndex BuildPvkIndex(const std::vector<PvkEntry>& entries, std::uint64_t conte
 }
 
 std::optional<PvkPackView> ParsePvkPack(std::span<const std::uint8_t> fileBytes, std::string_view packPath,
-                                        GbkToUtf8Converter gbkToUtf8) {
+                                        TextConverter gbkToUtf8) {
     const std::optional<PvkHeader> header = ParsePvkHeader(fileBytes);
     if (!header) return std::nullopt;
     PvkPackView pack;

@@ -14,10 +14,10 @@
 #include <string_view>
 #include <vector>
 
+#include "common/Utf8Text.h"
+
 namespace modroute {
 
-// Converts code page 936 text to UTF-8 (AnsiToUtf8 in the DLL).
-using GbkToUtf8Converter = std::string (*)(std::string_view);
 
 // Magic, version, 896 uninterpreted bytes and the variable block length L.
 inline constexpr std::size_t kPvkFixedHeadSize = 908;
@@ -87,7 +87,7 @@ PvkEntryTable ParsePvkEntryTable(std::span<const std::uint8_t> blockStart, std::
 
 // text unchanged when it is valid UTF-8 made of 1- to 3-byte characters,
 // otherwise converted from code page 936.
-std::string ToUtf8IfNeeded(std::string_view text, GbkToUtf8Converter gbkToUtf8);
+std::string ToUtf8IfNeeded(std::string_view text, TextConverter gbkToUtf8);
 
 // The pack file name between its last separator and its last '.'; empty when
 // that name has no '.'. The directory of a pack's loose files.
@@ -95,11 +95,11 @@ std::string PvkPackStem(std::string_view packPath);
 
 // CleanPath of UTF-8 directory + '\' + UTF-8 name; just the name when the
 // directory is empty.
-std::string PvkEntryKey(std::string_view directory, std::string_view name, GbkToUtf8Converter gbkToUtf8);
+std::string PvkEntryKey(std::string_view directory, std::string_view name, TextConverter gbkToUtf8);
 
 // Gives entries without a directory (except "render.json") the pack's stem
 // as directory, then keys every entry.
-void NamePvkEntries(std::vector<PvkEntry>& entries, std::string_view packPath, GbkToUtf8Converter gbkToUtf8);
+void NamePvkEntries(std::vector<PvkEntry>& entries, std::string_view packPath, TextConverter gbkToUtf8);
 
 // Where a file's data lies in its pack.
 struct PvkRange {
@@ -120,7 +120,7 @@ struct PvkPackView {
     std::vector<PvkEntry> entries;  // named
 };
 std::optional<PvkPackView> ParsePvkPack(std::span<const std::uint8_t> fileBytes, std::string_view packPath,
-                                        GbkToUtf8Converter gbkToUtf8);
+                                        TextConverter gbkToUtf8);
 
 // One file of a pack to be written; its data is viewed, not copied, until
 // the pack is written.

@@ -23,13 +23,13 @@ std::string Utf16LeToGbk(std::string_view bytes) {
         wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) |
                                             static_cast<unsigned char>(bytes[i + 1]) << 8));
     }
-    return Utf8ToAnsi(WideToUtf8(wide));
+    return Utf8ToGbk(WideToUtf8(wide));
 }
 
-std::string Decode(std::string_view bytes) { return DecodeDesText(bytes, Utf8ToAnsi, Utf16LeToGbk); }
+std::string Decode(std::string_view bytes) { return DecodeDesText(bytes, Utf8ToGbk, Utf16LeToGbk); }
 
 std::string NameFromFile(std::string_view bytes) {
-    return MapNameFromDesFile(bytes, "Forest", Utf8ToAnsi, Utf16LeToGbk);
+    return MapNameFromDesFile(bytes, "Forest", Utf8ToGbk, Utf16LeToGbk);
 }
 
 using NameCases = std::vector<std::pair<std::string, std::string>>;
@@ -70,9 +70,9 @@ TEST(DesText, EveryEncodingGivesTheSameGbkName) {
             {"UTF-16 LE", Utf16(utf8, false)},
             {"UTF-16 BE", Utf16(utf8, true)},
             {"UTF-8 without mark", utf8},
-            {"GBK", Utf8ToAnsi(utf8)},
+            {"GBK", Utf8ToGbk(utf8)},
         };
-        for (const auto& [what, bytes] : files) EXPECT_EQ(NameFromFile(bytes), Utf8ToAnsi(name)) << what << " " << name;
+        for (const auto& [what, bytes] : files) EXPECT_EQ(NameFromFile(bytes), Utf8ToGbk(name)) << what << " " << name;
     }
 }
 
@@ -93,7 +93,7 @@ TEST(DesText, DecodingEdges) {
 
     // Four-byte sequences make a file UTF-8; 936 has no such character.
     const std::string emoji = "Bay \xF0\x9F\x98\x80";
-    EXPECT_EQ(Decode(emoji), Utf8ToAnsi(emoji));
+    EXPECT_EQ(Decode(emoji), Utf8ToGbk(emoji));
     EXPECT_NE(Decode(emoji), emoji);
 }
 
@@ -181,7 +181,7 @@ TEST(DesText, GbkTrailBytesAreNeitherLettersNorWordStarts) {
 TEST(DesText, EmptyOrUnconvertibleFilesGiveTheFolderName) {
     EXPECT_EQ(NameFromFile(""), "Forest");
     EXPECT_EQ(NameFromFile("\xEF\xBB\xBF"), "Forest");
-    EXPECT_EQ(MapNameFromDesFile("\xEF\xBB\xBF" "Dark Forest\n\xFFSceneObjects", "Forest", Utf8ToAnsiStrict,
+    EXPECT_EQ(MapNameFromDesFile("\xEF\xBB\xBF" "Dark Forest\n\xFFSceneObjects", "Forest", Utf8ToGbkStrict,
                                  Utf16LeToGbk),
               "Forest");
 }
