@@ -8,6 +8,7 @@
 #include "hooks/HookCall.h"
 #include "hooks/RealFunctions.h"
 #include "redirect/ModRouter.h"
+#include "vfs/VirtualFileHandles.h"
 
 namespace modroute {
 namespace {
@@ -71,13 +72,19 @@ DWORD WINAPI HookedGetFileAttributesA(LPCSTR name) {
     if (name == nullptr || MustPassThrough()) return RealFunctions.GetFileAttributesA(name);
     const HookCall call;
     try {
-        const std::shared_ptr<const RouteContext> context = ModRouter::Instance().Context();
-        if (context->MapRewriteActive()) {
-            if (const std::optional<std::string> request = GbkToUtf8Exact(name)) {
+        if (const std::optional<std::string> request = GbkToUtf8Exact(name)) {
+            const std::shared_ptr<const RouteContext> context = ModRouter::Instance().Context();
+            if (context->MapRewriteActive()) {
                 if (const std::optional<DWORD> attributes = MappedAttributes(*context, *request)) {
                     call.RestoreLastError();
                     return *attributes;
                 }
+            }
+            // A packed file the game opened answers from its record, not from the disk.
+            WIN32_FILE_ATTRIBUTE_DATA record;
+            if (VirtualFileAttributeManager::Instance().GetAttributes(*request, record)) {
+                call.RestoreLastError();
+                return record.dwFileAttributes;
             }
         }
     } catch (...) {

@@ -21,11 +21,19 @@ FILE* __cdecl HookedFopen(const char* name, const char* mode);
 int __cdecl HookedFopenS(FILE** stream, const char* name, const char* mode);
 int __cdecl HookedOpen(const char* name, int flags, int permission);
 
+// Directory searches: virtual files through virtual find handles.
+HANDLE WINAPI HookedFindFirstFileA(LPCSTR name, LPWIN32_FIND_DATAA data);
+BOOL WINAPI HookedFindNextFileA(HANDLE search, LPWIN32_FIND_DATAA data);
+BOOL WINAPI HookedFindClose(HANDLE search);
+
 // Handle functions: virtual handles are answered from memory, every other
 // handle goes to the real function unchanged.
 BOOL WINAPI HookedReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read, LPOVERLAPPED overlapped);
 BOOL WINAPI HookedCloseHandle(HANDLE handle);
 DWORD WINAPI HookedSetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD method);
+// Not among the game's own calls, but the run-time library seeks with it when
+// fopen or _open read a packed file.
+BOOL WINAPI HookedSetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER newPosition, DWORD method);
 DWORD WINAPI HookedGetFileSize(HANDLE file, LPDWORD sizeHigh);
 BOOL WINAPI HookedGetFileSizeEx(HANDLE file, PLARGE_INTEGER size);
 BOOL WINAPI HookedGetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information);

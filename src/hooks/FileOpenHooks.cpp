@@ -16,8 +16,10 @@
 #include "common/TextEncoding.h"
 #include "hooks/FileHooks.h"
 #include "hooks/HookCall.h"
+#include "hooks/OfferedHandle.h"
 #include "hooks/RealFunctions.h"
 #include "redirect/ModRouter.h"
+#include "vfs/VirtualFileHandles.h"
 #include "vfs/VirtualHandleManager.h"
 
 namespace modroute {
@@ -45,6 +47,7 @@ Answer ResolveWide(const wchar_t* name) noexcept {
 }
 
 bool Redirects(const Answer& answer) { return answer && answer->Redirects(); }
+bool IsVirtual(const Answer& answer) { return answer && answer->from == ServedFrom::Virtual; }
 
 std::wstring WidePath(const Resolution& answer) { return Utf8ToWide(answer.path); }
 
@@ -99,6 +102,31 @@ HANDLE OpenWholeIntoMemory(const Resolution& answer) {
     }
 }
 
+// Packed files are read-only: a mode that writes goes to the disk as asked.
+bool IsReadOnlyMode(const char* mode) {
+    return mode[0] == 'r' && std::string_view(mode).find('+') == std::string_view::npos;
+}
+
+// Offers a packed file's virtual handle to the run-time library's open that
+// follows; an offer the library did not take is withdrawn and closed.
+class PackedOpen {
+public:
+    explicit PackedOpen(const Resolution& answer) : m_handle(CreateVirtualFileHandle(answer.path)) {
+        if (m_handle != INVALID_HANDLE_VALUE) OfferVirtualHandle(m_handle);
+    }
+    ~PackedOpen() {
+        if (m_handle == INVALID_HANDLE_VALUE) return;
+        HANDLE untaken = TakeOfferedVirtualHandle();
+        if (untaken != INVALID_HANDLE_VALUE) VirtualHandleManager::Instance().Close(untaken);
+    }
+    PackedOpen(const PackedOpen&) = delete;
+    PackedOpen& operator=(const PackedOpen&) = delete;
+    bool Offered() const { return m_handle != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE m_handle;
+};
+
 }  // namespace
 
 HANDLE WINAPI HookedCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
@@ -115,10 +143,25 @@ HANDLE WINAPI HookedCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURI
             call.RestoreLastError();
             return OpenAnswer(*answer, access, share, security, disposition, flags, templateFile);
         }
+        if (IsVirtual(answer)) {
+            HANDLE packed = CreateVirtualFileHandle(answer->path);
+            if (packed != INVALID_HANDLE_VALUE) {
+                call.RestoreLastError();
+                return packed;
+            }
+        }
     }
     // Only reads are redirected: whatever the game writes goes where it asked.
     if ((access & GENERIC_READ) != 0 && disposition == OPEN_EXISTING) {
         if (!answer) answer = ResolveGbk(name);
+        // A packed file the file system cannot supply after all is looked for on disk.
+        if (IsVirtual(answer)) {
+            HANDLE packed = CreateVirtualFileHandle(answer->path);
+            if (packed != INVALID_HANDLE_VALUE) {
+                call.RestoreLastError();
+                return packed;
+            }
+        }
         if (Redirects(answer)) {
             if (ContainsIgnoringCase(answer->path, ".jpg")) {
                 HANDLE whole = OpenWholeIntoMemory(*answer);
@@ -137,6 +180,8 @@ HANDLE WINAPI HookedCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURI
 
 HANDLE WINAPI HookedCreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                                 DWORD disposition, DWORD flags, HANDLE templateFile) {
+    // The run-time library opening a packed file for fopen or _open.
+    if (HANDLE offered = TakeOfferedVirtualHandle(); offered != INVALID_HANDLE_VALUE) return offered;
     if (name == nullptr || MustPassThrough()) {
         return RealFunctions.CreateFileW(name, access, share, security, disposition, flags, templateFile);
     }
@@ -147,6 +192,13 @@ HANDLE WINAPI HookedCreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECUR
                         (name[length - 1] | 0x20) == L's';
     if (!script && (access & GENERIC_READ) != 0 && disposition == OPEN_EXISTING) {
         const Answer answer = ResolveWide(name);
+        if (IsVirtual(answer)) {
+            HANDLE packed = CreateVirtualFileHandle(answer->path);
+            if (packed != INVALID_HANDLE_VALUE) {
+                call.RestoreLastError();
+                return packed;
+            }
+        }
         if (Redirects(answer)) {
             const std::wstring path = WidePath(*answer);
             call.RestoreLastError();
@@ -188,6 +240,11 @@ FILE* __cdecl HookedFopen(const char* name, const char* mode) {
     if (name == nullptr || mode == nullptr || MustPassThrough()) return RealFunctions.fopen(name, mode);
     const HookCall call;
     const Answer answer = ResolveGbk(name);
+    if (IsVirtual(answer) && IsReadOnlyMode(mode)) {
+        const PackedOpen packed(*answer);
+        call.RestoreLastError();
+        if (packed.Offered()) return RealFunctions.fopen(name, mode);
+    }
     call.RestoreLastError();
     if (!Redirects(answer)) return RealFunctions.fopen(name, mode);
     if (answer->gbkExact) return RealFunctions.fopen(answer->gbkPath.c_str(), mode);
@@ -200,6 +257,11 @@ int __cdecl HookedFopenS(FILE** stream, const char* name, const char* mode) {
     }
     const HookCall call;
     const Answer answer = ResolveGbk(name);
+    if (IsVirtual(answer) && IsReadOnlyMode(mode)) {
+        const PackedOpen packed(*answer);
+        call.RestoreLastError();
+        if (packed.Offered()) return RealFunctions.fopen_s(stream, name, mode);
+    }
     call.RestoreLastError();
     if (!Redirects(answer)) return RealFunctions.fopen_s(stream, name, mode);
     if (answer->gbkExact) return RealFunctions.fopen_s(stream, answer->gbkPath.c_str(), mode);
@@ -210,6 +272,11 @@ int __cdecl HookedOpen(const char* name, int flags, int permission) {
     if (name == nullptr || MustPassThrough()) return RealFunctions._open(name, flags, permission);
     const HookCall call;
     const Answer answer = ResolveGbk(name);
+    if (IsVirtual(answer) && (flags & (_O_WRONLY | _O_RDWR | _O_APPEND | _O_CREAT | _O_TRUNC)) == 0) {
+        const PackedOpen packed(*answer);
+        call.RestoreLastError();
+        if (packed.Offered()) return RealFunctions._open(name, flags, permission);
+    }
     call.RestoreLastError();
     if (!Redirects(answer)) return RealFunctions._open(name, flags, permission);
     if (answer->gbkExact) return RealFunctions._open(answer->gbkPath.c_str(), flags, permission);

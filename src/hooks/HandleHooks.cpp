@@ -44,6 +44,15 @@ DWORD WINAPI HookedSetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh
     return position;
 }
 
+BOOL WINAPI HookedSetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER newPosition, DWORD method) {
+    const std::shared_ptr<VirtualFile> virtualFile = VirtualFileOf(file);
+    if (!virtualFile) return RealFunctions.SetFilePointerEx(file, distance, newPosition, method);
+    // The same rule as SetFilePointer: the low part moves, modulo 2^32.
+    const std::uint32_t position = virtualFile->Seek(static_cast<std::uint32_t>(distance.QuadPart), method);
+    if (newPosition != nullptr) newPosition->QuadPart = position;
+    return TRUE;
+}
+
 DWORD WINAPI HookedGetFileSize(HANDLE file, LPDWORD sizeHigh) {
     const std::shared_ptr<VirtualFile> virtualFile = VirtualFileOf(file);
     if (!virtualFile) return RealFunctions.GetFileSize(file, sizeHigh);

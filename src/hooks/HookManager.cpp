@@ -9,6 +9,7 @@
 #include "hooks/FileHooks.h"
 #include "hooks/HookCall.h"
 #include "hooks/RealFunctions.h"
+#include "vfs/VirtualFileFinder.h"
 #include "vfs/VirtualHandleManager.h"
 
 namespace modroute {
@@ -35,8 +36,12 @@ const HookRow* KernelRows() {
         Row(RealFunctions.GetFileSize, &HookedGetFileSize),
         Row(RealFunctions.GetFileSizeEx, &HookedGetFileSizeEx),
         Row(RealFunctions.SetFilePointer, &HookedSetFilePointer),
+        Row(RealFunctions.SetFilePointerEx, &HookedSetFilePointerEx),
         Row(RealFunctions.GetFileInformationByHandle, &HookedGetFileInformationByHandle),
         Row(RealFunctions.GetFileType, &HookedGetFileType),
+        Row(RealFunctions.FindFirstFileA, &HookedFindFirstFileA),
+        Row(RealFunctions.FindNextFileA, &HookedFindNextFileA),
+        Row(RealFunctions.FindClose, &HookedFindClose),
         Row(RealFunctions.LoadLibraryA, &HookedLoadLibraryA),
         Row(RealFunctions.LoadLibraryW, &HookedLoadLibraryW),
         {nullptr, nullptr},
@@ -116,6 +121,7 @@ void HookManager::Uninstall(bool waitForCallersToLeave) {
         }
     }
     VirtualHandleManager::Instance().Clear();
+    VirtualFindTable::Instance().Clear();
     g_installed.store(false, std::memory_order_release);
     if (waitForCallersToLeave) {
         // A thread inside a replacement must be out of it before the code goes.

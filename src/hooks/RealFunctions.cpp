@@ -6,7 +6,7 @@ namespace modroute {
 // DllMain runs and so before any hook exists.
 RealFunctionTable RealFunctions = {
     &::CreateFileA,   &::CreateFileW,   &::ReadFile,       &::CloseHandle,
-    &::GetFileAttributesA, &::GetFileSize, &::GetFileSizeEx, &::SetFilePointer,
+    &::GetFileAttributesA, &::GetFileSize, &::GetFileSizeEx, &::SetFilePointer, &::SetFilePointerEx,
     &::GetFileInformationByHandle, &::GetFileType, &::FindFirstFileA, &::FindNextFileA,
     &::FindClose,     &::LoadLibraryA,  &::LoadLibraryW,   nullptr,
     nullptr,          nullptr,

@@ -23,6 +23,7 @@ struct RealFunctionTable {
     decltype(&::GetFileSize) GetFileSize;
     decltype(&::GetFileSizeEx) GetFileSizeEx;
     decltype(&::SetFilePointer) SetFilePointer;
+    decltype(&::SetFilePointerEx) SetFilePointerEx;
     decltype(&::GetFileInformationByHandle) GetFileInformationByHandle;
     decltype(&::GetFileType) GetFileType;
     decltype(&::FindFirstFileA) FindFirstFileA;

@@ -203,14 +203,17 @@ std::shared_ptr<const Resolution> ModRouter::FindFile(const RouteContext& contex
     candidates.push_back(clean);
 
     for (const std::string& candidate : candidates) {
-        if (context.virtualFiles != nullptr && context.virtualFiles->HasFile(candidate)) {
-            return MakeAnswer(ServedFrom::Virtual, CleanPath(candidate));
-        }
+        const VirtualRank rank =
+            context.virtualFiles != nullptr ? context.virtualFiles->RankOf(CleanPath(candidate)) : VirtualRank::None;
+        if (rank == VirtualRank::First) return MakeAnswer(ServedFrom::Virtual, CleanPath(candidate));
         // The game folder's own copy wins, except for map files, which the
         // mod and base folders may replace.
         std::string inGameFolder = PathJoin(context.gameFolder, candidate);
         if (!special && Probe(inGameFolder)) return MakeAnswer(ServedFrom::GameFolder, std::move(inGameFolder));
         for (const SearchPath& searchPath : context.searchPaths) {
+            if (searchPath.from == ServedFrom::Base && rank == VirtualRank::WithBaseFolder) {
+                return MakeAnswer(ServedFrom::Virtual, CleanPath(candidate));
+            }
             if (!special && searchPath.path == context.gameFolder) continue;  // probed just above
             std::string full = PathJoin(searchPath.path, candidate);
             if (HasSecondColon(full)) continue;

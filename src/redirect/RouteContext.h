@@ -32,11 +32,19 @@ struct SearchPath {
 };
 using SearchPathList = std::vector<SearchPath>;
 
+// Where a file of the virtual file system ranks among the search folders:
+// files of the packs preloaded at start-up (the selected mod's, or the base
+// folder's when no mod is selected) and of the selected mod's other packs
+// come first of all; files known only from the base folder's packs come
+// right before the base folder's own files.
+enum class VirtualRank { None, First, WithBaseFolder };
+
 // The virtual file system as the redirector sees it.
 class VirtualFileLookup {
 public:
-    // The file system holds the clean path (exactly, or ignoring ASCII case).
-    virtual bool HasFile(std::string_view cleanUtf8Path) const = 0;
+    // Whether and where the file system holds the clean path (exactly, or
+    // ignoring ASCII case).
+    virtual VirtualRank RankOf(std::string_view cleanUtf8Path) const = 0;
     // Changes whenever files are added, so answers given before are dropped.
     virtual std::uint64_t Generation() const = 0;
 

@@ -6,6 +6,7 @@
 #include "config/ConfigManager.h"
 #include "startup/ModSystem.h"
 #include "startup/RouterSetup.h"
+#include "vfs/VirtualFileSystem.h"
 
 namespace modroute {
 
@@ -41,9 +42,9 @@ DWORD WINAPI PvkIndexThread(LPVOID) {
     const SystemScope scope;
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_IDLE);
     const ConfigManager& config = ConfigManager::Instance();
-    const std::vector<std::string> packs = PvkIndexFiles(config.GetBaseFolder(), config.GetSelectedModFolder());
-    // Each pack's index is loaded into the virtual file system here once it is part of the build.
-    static_cast<void>(packs);
+    for (const std::string& pack : PvkIndexFiles(config.GetBaseFolder(), config.GetSelectedModFolder())) {
+        VirtualFileSystem::Instance().LoadPvkIndex(pack);
+    }
     return 0;
 }
 

@@ -5,6 +5,19 @@
 
 namespace modroute {
 
+VirtualFileSystem::Setup VirtualFileSetup(const ConfigManager& config) {
+    VirtualFileSystem::Setup setup;
+    setup.preloadLevel = config.Settings().EnablePreloadPVK;
+    setup.baseFolder = config.GetBaseFolder();
+    const std::string modFolder = config.GetSelectedModFolder();
+    if (modFolder.empty()) {
+        setup.preloadFolder = setup.baseFolder;
+    } else {
+        setup.preloadFolder = DirectoryExists(modFolder) ? modFolder : config.GetGameFolder();
+    }
+    return setup;
+}
+
 RouteContext EarlyRouteContext(const ConfigManager& config) {
     RouteContext context;
     context.gameFolder = config.GetGameFolder();
@@ -26,12 +39,16 @@ RouteContext FullRouteContext(const ConfigManager& config) {
 }
 
 bool InitializeRouterEarly() {
-    ModRouter::Instance().Configure(EarlyRouteContext(ConfigManager::Instance()));
+    RouteContext context = EarlyRouteContext(ConfigManager::Instance());
+    context.virtualFiles = &VirtualFileSystem::Instance();
+    ModRouter::Instance().Configure(std::move(context));
     return true;
 }
 
 bool InitializeRouter() {
-    ModRouter::Instance().Configure(FullRouteContext(ConfigManager::Instance()));
+    RouteContext context = FullRouteContext(ConfigManager::Instance());
+    context.virtualFiles = &VirtualFileSystem::Instance();
+    ModRouter::Instance().Configure(std::move(context));
     return true;
 }
 

@@ -1,8 +1,10 @@
-// Gives the redirector the context it works with, taken from the configuration.
+// Gives the redirector and the virtual file system what they work with,
+// taken from the configuration.
 #pragma once
 
 #include "config/ConfigManager.h"
 #include "redirect/ModRouter.h"
+#include "vfs/VirtualFileSystem.h"
 
 namespace modroute {
 
@@ -12,6 +14,11 @@ RouteContext EarlyRouteContext(const ConfigManager& config);
 // The full context: the selected mod's folder (when it exists), base, game,
 // and the map table when AutoRes is on.
 RouteContext FullRouteContext(const ConfigManager& config);
+
+// What the virtual file system preloads: the packs of the selected mod's
+// folder; of the base folder when no mod (or "base") is selected; of the game
+// folder when the selected mod's folder does not exist.
+VirtualFileSystem::Setup VirtualFileSetup(const ConfigManager& config);
 
 // The two steps of start-up that configure the process-wide redirector.
 bool InitializeRouterEarly();

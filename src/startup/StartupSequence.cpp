@@ -10,6 +10,7 @@
 #include "hooks/HookCall.h"
 #include "hooks/HookManager.h"
 #include "memory/VfsHeap.h"
+#include "vfs/VirtualFileSystem.h"
 #include "startup/BackgroundThreads.h"
 #include "startup/ModSystem.h"
 #include "startup/RouterSetup.h"
@@ -81,7 +82,7 @@ void OnProcessAttach(HMODULE self) {
     VfsHeap::Instance().Initialize(0, ConfigManager::Instance().Settings().MaxMemoryMB);
 
     PrintDebugLine("第4步：初始化虚拟文件系统...\n");
-    const bool vfsReady = false;  // the virtual file system is not part of this build yet
+    const bool vfsReady = VirtualFileSystem::Instance().Initialize(VirtualFileSetup(ConfigManager::Instance()));
     PrintStageResult(vfsReady, "虚拟文件系统初始化完成\n", "警告: 虚拟文件系统初始化失败\n");
 
     StartDetachedThread(PvkIndexThread);

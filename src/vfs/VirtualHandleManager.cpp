@@ -43,6 +43,11 @@ bool ReservedHandlePool::Refill() {
     return true;
 }
 
+ReservedHandlePool& ReservedHandlePool::Instance() {
+    static ReservedHandlePool* instance = new ReservedHandlePool;
+    return *instance;
+}
+
 HANDLE ReservedHandlePool::Acquire() {
     for (int attempt = 0; attempt < 2; ++attempt) {
         {
@@ -73,14 +78,14 @@ VirtualHandleManager& VirtualHandleManager::Instance() {
 }
 
 HANDLE VirtualHandleManager::Open(std::shared_ptr<VirtualFile> file) {
-    HANDLE value = m_values.Acquire();
+    HANDLE value = ReservedHandlePool::Instance().Acquire();
     if (value == nullptr) return INVALID_HANDLE_VALUE;
     try {
         std::unique_lock lock(m_lock);
         m_files.insert_or_assign(value, std::move(file));
         m_openCount.store(m_files.size(), std::memory_order_release);
     } catch (const std::bad_alloc&) {
-        m_values.Release(value);
+        ReservedHandlePool::Instance().Release(value);
         return INVALID_HANDLE_VALUE;
     }
     return value;
@@ -105,7 +110,7 @@ bool VirtualHandleManager::Close(HANDLE handle) {
         m_files.erase(found);
         m_openCount.store(m_files.size(), std::memory_order_release);
     }
-    m_values.Release(handle);
+    ReservedHandlePool::Instance().Release(handle);
     return true;  // the object goes when its last reader lets go of it
 }
 
@@ -116,7 +121,7 @@ void VirtualHandleManager::Clear() {
         cleared.swap(m_files);
         m_openCount.store(0, std::memory_order_release);
     }
-    for (const auto& [value, file] : cleared) m_values.Release(value);
+    for (const auto& [value, file] : cleared) ReservedHandlePool::Instance().Release(value);
 }
 
 }  // namespace modroute

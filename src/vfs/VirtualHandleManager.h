@@ -20,9 +20,12 @@
 
 namespace modroute {
 
-// Real handle values reserved to stand for virtual handles.
+// Real handle values reserved to stand for virtual file and find handles.
 class ReservedHandlePool {
 public:
+    // The process-wide pool; never destroyed.
+    static ReservedHandlePool& Instance();
+
     // A reserved value, or null when none can be made.
     HANDLE Acquire();
     void Release(HANDLE value);
@@ -55,7 +58,6 @@ private:
     mutable SrwLock m_lock;
     std::unordered_map<HANDLE, std::shared_ptr<VirtualFile>> m_files;
     std::atomic<std::size_t> m_openCount{0};
-    ReservedHandlePool m_values;
 };
 
 }  // namespace modroute

@@ -3,7 +3,7 @@
 
 #include <atomic>
 #include <memory>
-#include <set>
+#include <map>
 #include <thread>
 #include <vector>
 
@@ -26,20 +26,21 @@ const std::string kChineseMod = "\xE6\xB5\x8B\xE8\xAF\x95\xE6\xA8\xA1\xE7\xBB\x8
 // A virtual file system with a set of files, as the redirector sees it.
 class FakeVirtualFiles final : public VirtualFileLookup {
 public:
-    bool HasFile(std::string_view path) const override {
+    VirtualRank RankOf(std::string_view path) const override {
         std::lock_guard<std::mutex> lock(m_lock);
-        return m_files.count(std::string(path)) != 0;
+        const auto found = m_files.find(std::string(path));
+        return found == m_files.end() ? VirtualRank::None : found->second;
     }
     std::uint64_t Generation() const override { return m_generation.load(); }
-    void Add(const std::string& path) {
+    void Add(const std::string& path, VirtualRank rank = VirtualRank::First) {
         std::lock_guard<std::mutex> lock(m_lock);
-        m_files.insert(path);
+        m_files[path] = rank;
         ++m_generation;
     }
 
 private:
     mutable std::mutex m_lock;
-    std::set<std::string> m_files;
+    std::map<std::string, VirtualRank> m_files;
     std::atomic<std::uint64_t> m_generation{1};
 };
 
@@ -257,6 +258,29 @@ TEST_F(RouterTest, FilesAddedToTheVirtualFileSystemReplaceEarlierAnswers) {
     EXPECT_EQ(Resolve("texture/packed.dds"), "[VFS]texture\\packed.dds");
     EXPECT_EQ(From("texture\\late.dds"), ServedFrom::Virtual);
     EXPECT_TRUE(Redirects("texture\\late.dds"));
+}
+
+TEST_F(RouterTest, PacksOfTheBaseFolderRankWithItsFiles) {
+    game.Write("mods\\Blades\\texture\\modcopy.dds", "mod");
+    game.Write("base\\texture\\basecopy.dds", "base");
+    game.Write("texture\\gamecopy.dds", "game");
+    game.MakeFolder("mods\\Blades");
+    Configure(game, "Blades");
+    FakeVirtualFiles packs;
+    for (const char* path : {"texture\\modcopy.dds", "texture\\basecopy.dds", "texture\\gamecopy.dds",
+                             "texture\\packonly.dds"}) {
+        packs.Add(path, VirtualRank::WithBaseFolder);
+    }
+    packs.Add("texture\\modpack.dds", VirtualRank::First);
+    game.Write("texture\\modpack.dds", "game");
+    RouteContext context = FullRouteContext(*config);
+    context.virtualFiles = &packs;
+    router.Configure(context);
+    EXPECT_EQ(From("texture\\modcopy.dds"), ServedFrom::Mod);        // the mod's file beats a base pack
+    EXPECT_EQ(From("texture\\gamecopy.dds"), ServedFrom::GameFolder);
+    EXPECT_EQ(From("texture\\basecopy.dds"), ServedFrom::Virtual);   // a base pack beats base's loose file
+    EXPECT_EQ(From("texture\\packonly.dds"), ServedFrom::Virtual);
+    EXPECT_EQ(From("texture\\modpack.dds"), ServedFrom::Virtual);    // first of all, even before the game folder
 }
 
 TEST_F(RouterTest, GameFolderEndingInABackslashTrailByteStillFindsItsSettingsAndFolders) {

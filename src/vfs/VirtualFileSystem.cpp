@@ -1,0 +1,318 @@
+#include "vfs/VirtualFileSystem.h"
+
+#include <windows.h>
+
+#include <array>
+#include <mutex>
+#include <shared_mutex>
+
+#include "common/FileSystem.h"
+#include "common/PathText.h"
+#include "common/SystemScope.h"
+#include "common/TextEncoding.h"
+
+namespace modroute {
+namespace {
+
+constexpr std::uint64_t kMiB = 1024 * 1024;
+
+constexpr std::array<std::string_view, 22> kSystemPacks = {
+    "cmodel",  "Common",    "image",     "Level",    "mc",       "mmv",          "music",     "Patch",
+    "pmodel",  "PScriptLib", "SFX",      "texture",  "ctexture", "ETexture",     "ptexture",  "TexturePatch",
+    "UITexture", "waves",   "AsScripts", "ddfix_assets", "UserData", "Waves",
+};
+
+std::optional<std::uint64_t> FileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    const std::wstring wide = Utf8ToWide(path);
+    if (wide.empty() || !GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool ShouldPreload(const std::string& packPath, std::optional<std::uint64_t> limit) {
+    if (IsSystemPvk(GetFileName(packPath))) return true;
+    if (!limit) return false;
+    const std::optional<std::uint64_t> size = FileSize(packPath);
+    return size && *size <= *limit;
+}
+
+std::string FolderOf(std::string_view path) {
+    const std::size_t separator = FindLastSeparator(path);
+    return separator == std::string_view::npos ? std::string() : std::string(path.substr(0, separator));
+}
+
+bool SameFolder(std::string_view a, std::string_view b) {
+    while (!a.empty() && IsSeparator(a.back())) a.remove_suffix(1);
+    while (!b.empty() && IsSeparator(b.back())) b.remove_suffix(1);
+    return !a.empty() && EqualsIgnoringAsciiCase(a, b);
+}
+
+// A map's file named after its id (sn05.wp): its number, 1 to 255, else nothing.
+std::optional<int> MapIdNumber(std::string_view stem) {
+    if (stem.size() <= 2 || !EqualsIgnoringAsciiCase(stem.substr(0, 2), "sn")) return std::nullopt;
+    int number = 0;
+    std::size_t digits = 0;
+    for (std::size_t i = 2; i < stem.size() && stem[i] >= '0' && stem[i] <= '9' && number <= 255; ++i, ++digits) {
+        number = number * 10 + (stem[i] - '0');
+    }
+    if (digits == 0 || number < 1 || number > 255) return std::nullopt;
+    return number;
+}
+
+VirtualFileData Whole(std::vector<std::uint8_t> bytes) {
+    const std::size_t size = bytes.size();
+    return {std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes)), 0, size};
+}
+
+}  // namespace
+
+std::optional<std::uint64_t> PreloadLimit(std::int32_t level) {
+    switch (level) {
+        case 1: return 50 * kMiB;
+        case 2: return 100 * kMiB;
+        case 3: return 150 * kMiB;
+        default: return level <= 0 ? std::nullopt : std::optional<std::uint64_t>(300 * kMiB);
+    }
+}
+
+bool IsSystemPvk(std::string_view fileName) {
+    const std::size_t dot = fileName.rfind('.');
+    const std::string_view stem = dot == std::string_view::npos ? fileName : fileName.substr(0, dot);
+    for (std::string_view name : kSystemPacks) {
+        if (EqualsIgnoringAsciiCase(stem, name)) return true;
+    }
+    return false;
+}
+
+VirtualFileSystem& VirtualFileSystem::Instance() {
+    static VirtualFileSystem* instance = new VirtualFileSystem;
+    return *instance;
+}
+
+std::string VirtualFileSystem::CleanKey(std::string_view path) { return CleanPath(path); }
+
+bool VirtualFileSystem::Initialize(const Setup& setup) {
+    try {
+        {
+            std::unique_lock lock(m_lock);
+            if (m_initialized) return true;
+            m_setup = setup;
+        }
+        if (setup.preloadLevel >= 1) LoadPvkFilesInDirectory(setup.preloadFolder);
+        std::unique_lock lock(m_lock);
+        m_initialized = true;
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void VirtualFileSystem::LoadPvkFilesInDirectory(const std::string& folder) {
+    const SystemScope scope;
+    std::optional<std::uint64_t> limit;
+    {
+        std::shared_lock lock(m_lock);
+        limit = PreloadLimit(m_setup.preloadLevel);
+    }
+    if (!DirectoryExists(folder)) return;
+    for (const std::string& name : ListFiles(folder, ".pvk")) {
+        const std::string packPath = PathJoin(folder, name);
+        if (!ShouldPreload(packPath, limit)) continue;
+        PvkFileContents contents;
+        const PvkReadStatus status = ParsePvkFile(packPath, contents);
+        if (status == PvkReadStatus::Ok) {
+            AddEntries(packPath, std::move(contents));
+        } else if (status == PvkReadStatus::OutOfMemory) {
+            LoadPvkIndex(packPath);  // too large to hold: its files are read on demand
+        }
+    }
+}
+
+void VirtualFileSystem::AddEntries(const std::string& packPath, PvkFileContents contents) {
+    std::unique_lock lock(m_lock);
+    for (PvkEntry& record : contents.entries) {
+        if (record.key.empty()) continue;
+        record.name = ToUtf8IfNeeded(record.name, GbkToUtf8);
+        record.directory = ToUtf8IfNeeded(record.directory, GbkToUtf8);
+        Entry entry{record, packPath, record.hasData ? contents.content : nullptr, record.dataOffset, record.hasData};
+        if (entry.loaded) m_loadedBytes.fetch_add(record.size, std::memory_order_relaxed);
+        m_keyIgnoringCase.emplace(ToLowerAscii(record.key), record.key);
+        m_tree.AddFile(record.key, record.size);
+        m_files.insert_or_assign(record.key, std::move(entry));
+    }
+    m_generation.fetch_add(1, std::memory_order_acq_rel);
+}
+
+bool VirtualFileSystem::LoadPvkIndex(const std::string& packPath) {
+    const SystemScope scope;
+    std::optional<PvkArchive> pack = LoadPvkArchiveIndex(packPath);
+    if (!pack) return false;
+    Archive archive;
+    archive.pack = std::move(*pack);
+    for (const auto& [key, range] : archive.pack.index) archive.keyIgnoringCase.emplace(ToLowerAscii(key), key);
+
+    std::unique_lock lock(m_lock);
+    const std::string folder = FolderOf(packPath);
+    archive.rank = !SameFolder(folder, m_setup.preloadFolder) && SameFolder(folder, m_setup.baseFolder)
+                       ? VirtualRank::WithBaseFolder
+                       : VirtualRank::First;
+    // Answers change only when the pack brings a file, or a better rank for one.
+    bool changes = false;
+    for (const auto& [key, range] : archive.pack.index) {
+        const VirtualRank known = RankOfLocked(key);
+        if (known == VirtualRank::None || (known == VirtualRank::WithBaseFolder && archive.rank == VirtualRank::First)) {
+            changes = true;
+        }
+        m_tree.AddFile(key, range.size);
+    }
+    m_archives.insert_or_assign(packPath, std::move(archive));
+    if (changes) m_generation.fetch_add(1, std::memory_order_acq_rel);
+    return true;
+}
+
+const VirtualFileSystem::Entry* VirtualFileSystem::FindEntry(const std::string& key) const {
+    auto found = m_files.find(key);
+    if (found != m_files.end()) return &found->second;
+    const auto alias = m_keyIgnoringCase.find(ToLowerAscii(key));
+    if (alias == m_keyIgnoringCase.end()) return nullptr;
+    found = m_files.find(alias->second);
+    return found == m_files.end() ? nullptr : &found->second;
+}
+
+const PvkRange* VirtualFileSystem::FindInArchive(const Archive& archive, const std::string& key) const {
+    auto found = archive.pack.index.find(key);
+    if (found != archive.pack.index.end()) return &found->second;
+    const auto alias = archive.keyIgnoringCase.find(ToLowerAscii(key));
+    if (alias == archive.keyIgnoringCase.end()) return nullptr;
+    found = archive.pack.index.find(alias->second);
+    return found == archive.pack.index.end() ? nullptr : &found->second;
+}
+
+VirtualRank VirtualFileSystem::RankOfLocked(const std::string& key) const {
+    if (FindEntry(key) != nullptr) return VirtualRank::First;
+    VirtualRank best = VirtualRank::None;
+    for (const auto& [path, archive] : m_archives) {
+        if (FindInArchive(archive, key) == nullptr) continue;
+        if (archive.rank == VirtualRank::First) return VirtualRank::First;
+        best = VirtualRank::WithBaseFolder;
+    }
+    return best;
+}
+
+VirtualRank VirtualFileSystem::RankOf(std::string_view cleanPath) const {
+    std::shared_lock lock(m_lock);
+    return RankOfLocked(std::string(cleanPath));
+}
+
+std::string VirtualFileSystem::MakeVfsPath(std::string_view path) const {
+    const std::string key = CleanKey(path);
+    return HasFile(key) ? "[VFS]" + key : std::string();
+}
+
+std::optional<std::uint32_t> VirtualFileSystem::SizeOf(std::string_view path) const {
+    const std::string key = CleanKey(path);
+    std::shared_lock lock(m_lock);
+    if (const Entry* entry = FindEntry(key)) return entry->record.size;
+    for (const auto& [packPath, archive] : m_archives) {
+        if (const PvkRange* range = FindInArchive(archive, key)) return range->size;
+    }
+    return std::nullopt;
+}
+
+std::optional<VirtualFileData> VirtualFileSystem::LoadOnDemand(const std::string& key, const std::string& source) {
+    // The pack is read again outside the lock: other threads go on meanwhile.
+    PvkFileContents contents;
+    if (ParsePvkFile(source, contents) != PvkReadStatus::Ok) return std::nullopt;
+    for (const PvkEntry& record : contents.entries) {
+        if (record.key != key || !record.hasData) continue;
+        std::unique_lock lock(m_lock);
+        const auto found = m_files.find(key);
+        if (found == m_files.end()) return std::nullopt;
+        Entry& entry = found->second;
+        if (!entry.loaded) {
+            entry.block = contents.content;
+            entry.dataOffset = record.dataOffset;
+            entry.record.size = record.size;
+            entry.loaded = true;
+            m_loadedBytes.fetch_add(record.size, std::memory_order_relaxed);
+        }
+        return VirtualFileData{entry.block, entry.dataOffset, entry.record.size};
+    }
+    return std::nullopt;
+}
+
+std::optional<VirtualFileData> VirtualFileSystem::ReadFromArchives(const std::string& key) {
+    std::string packPath;
+    PvkRange range;
+    {
+        std::shared_lock lock(m_lock);
+        for (const VirtualRank rank : {VirtualRank::First, VirtualRank::WithBaseFolder}) {
+            for (const auto& [path, archive] : m_archives) {
+                if (archive.rank != rank) continue;
+                if (const PvkRange* found = FindInArchive(archive, key)) {
+                    packPath = path;
+                    range = *found;
+                    break;
+                }
+            }
+            if (!packPath.empty()) break;
+        }
+    }
+    if (packPath.empty()) return std::nullopt;
+    std::vector<std::uint8_t> bytes;
+    if (!ReadPvkRange(packPath, range.offset, range.size, bytes)) return std::nullopt;
+    return Whole(std::move(bytes));
+}
+
+std::optional<VirtualFileData> VirtualFileSystem::ReadOnce(const std::string& key) {
+    std::string source;
+    std::string storedKey;
+    {
+        std::shared_lock lock(m_lock);
+        if (const Entry* entry = FindEntry(key)) {
+            if (entry->loaded) return VirtualFileData{entry->block, entry->dataOffset, entry->record.size};
+            source = entry->source;
+            storedKey = entry->record.key;
+        }
+    }
+    if (!source.empty()) {
+        if (std::optional<VirtualFileData> data = LoadOnDemand(storedKey, source)) return data;
+    }
+    return ReadFromArchives(key);
+}
+
+std::optional<VirtualFileData> VirtualFileSystem::ReadVirtualFile(std::string_view path) {
+    const SystemScope scope;
+    const std::string key = CleanKey(path);
+    if (key.empty()) return std::nullopt;
+    if (std::optional<VirtualFileData> data = ReadOnce(key)) return data;
+    // A map's file named after its id may sit inside the map's folder.
+    const std::string name = GetFileName(key);
+    const std::string stem = GetStem(name);
+    if (ToLowerAscii(GetExtension(name)) == ".pak" || !MapIdNumber(stem)) return std::nullopt;
+    const std::string inMapFolder = CleanKey(stem + "\\" + name);
+    if (inMapFolder == key) return std::nullopt;  // already looked there
+    return ReadOnce(inMapFolder);
+}
+
+bool VirtualFileSystem::IsVirtualDirectory(std::string_view path) const {
+    std::shared_lock lock(m_lock);
+    return m_tree.IsDirectory(path);
+}
+
+std::vector<VirtualDirectoryTree::Listed> VirtualFileSystem::List(std::string_view folder) const {
+    std::shared_lock lock(m_lock);
+    return m_tree.List(folder);
+}
+
+std::vector<VirtualDirectoryTree::Listed> VirtualFileSystem::FilesBelow(std::string_view folder) const {
+    std::shared_lock lock(m_lock);
+    return m_tree.FilesBelow(folder);
+}
+
+std::size_t VirtualFileSystem::FileCount() const {
+    std::shared_lock lock(m_lock);
+    return m_files.size();
+}
+
+}  // namespace modroute
