@@ -13,6 +13,7 @@
 //                                  InitializeTavrenModSystem, ResolvePath PATH, ShouldRedirect PATH
 //   sleep MS
 //   waitfile MS PATH               poll GetFileAttributesA until PATH exists (at most MS)
+//   delete PATH                    DeleteFileA
 //   handles PATH                   every handle function on one read open, then a second close
 //   writea PATH                    CreateFileA for writing (CREATE_ALWAYS)
 //   realhandles N                  open N real handles and keep them
@@ -143,13 +144,17 @@ std::string OpenWithCreateFile(const std::string& path, bool wide) {
     return result;
 }
 
+// Learns the size by seeking to the end, as games do, then reads from the start.
 std::string ReadStream(FILE* stream) {
+    std::fseek(stream, 0, SEEK_END);
+    const long end = std::ftell(stream);
+    std::fseek(stream, 0, SEEK_SET);
     std::string data;
     char buffer[4096];
     std::size_t n;
     while ((n = std::fread(buffer, 1, sizeof buffer, stream)) > 0) data.append(buffer, n);
     std::fclose(stream);
-    return "ok\tsize=" + std::to_string(data.size()) + "\tdata=" + Escape(data);
+    return "ok\tsize=" + std::to_string(data.size()) + "\tdata=" + Escape(data) + "\ttell=" + std::to_string(end);
 }
 
 std::string OpenWithCrt(const std::string& kind, const std::string& path) {
@@ -165,12 +170,14 @@ std::string OpenWithCrt(const std::string& kind, const std::string& path) {
     }
     const int fd = _open(ansi.c_str(), _O_RDONLY | _O_BINARY);
     if (fd < 0) return "fail\terrno=" + std::to_string(errno);
+    const long end = _lseek(fd, 0, SEEK_END);
+    _lseek(fd, 0, SEEK_SET);
     std::string data;
     char buffer[4096];
     int n;
     while ((n = _read(fd, buffer, sizeof buffer)) > 0) data.append(buffer, static_cast<std::size_t>(n));
     _close(fd);
-    return "ok\tsize=" + std::to_string(data.size()) + "\tdata=" + Escape(data);
+    return "ok\tsize=" + std::to_string(data.size()) + "\tdata=" + Escape(data) + "\ttell=" + std::to_string(end);
 }
 
 std::string Attributes(const std::string& path) {
@@ -395,6 +402,7 @@ std::string Perform(const std::string& op, const std::string& argument) {
         }
         return "ok";
     }
+    if (op == "delete") return DeleteFileA(ToAnsi(argument).c_str()) ? "ok" : Error(GetLastError());
     if (op == "handles") return standin::HandleOperations(ToAnsi(argument));
     if (op == "writea") return standin::WriteOpen(ToAnsi(argument));
     if (op == "realhandles") return standin::KeepRealHandles(std::stoi(argument));

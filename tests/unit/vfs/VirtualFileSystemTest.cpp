@@ -1,0 +1,194 @@
+// The virtual file system on real pack files: the preload policy, lookups
+// exact and ignoring case, archives ranked with their folders, the map-folder
+// retry, the directory tree and searches, and readers while packs arrive.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <thread>
+
+#include "PackBytes.h"
+#include "common/TextEncoding.h"
+#include "support/TempDir.h"
+#include "vfs/VirtualFileFinder.h"
+#include "vfs/VirtualFileSystem.h"
+
+using namespace modroute;
+using packbytes::File;
+using packbytes::MakePack;
+using testsupport::TempDir;
+
+namespace {
+
+constexpr std::uint64_t kMiB = 1024 * 1024;
+
+void WritePack(const TempDir& dir, const std::string& name, const std::vector<PvkPackEntry>& entries,
+               std::uint64_t fileSize = 0) {
+    const std::vector<std::uint8_t> pack = MakePack(entries);
+    dir.Write(name, packbytes::Text(pack));
+    if (fileSize > pack.size()) {
+        // A larger file without more data: the tail is never read, so a sparse one will do.
+        HANDLE file = CreateFileW(Utf8ToWide(dir / name).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        LARGE_INTEGER end;
+        end.QuadPart = static_cast<LONGLONG>(fileSize);
+        SetFilePointerEx(file, end, nullptr, FILE_BEGIN);
+        SetEndOfFile(file);
+        CloseHandle(file);
+    }
+}
+
+std::string Read(VirtualFileSystem& files, const std::string& path) {
+    const std::optional<VirtualFileData> data = files.ReadVirtualFile(path);
+    if (!data) return "<none>";
+    return std::string(reinterpret_cast<const char*>(data->bytes->data()) + data->offset, data->size);
+}
+
+std::vector<std::string> Search(const VirtualFileSystem& files, const std::string& pattern) {
+    VirtualFileFinder finder(files, pattern);
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA data;
+    for (bool more = finder.FindFirst(data); more; more = finder.FindNext(data)) {
+        names.push_back(GbkToUtf8(data.cFileName) + ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? "/" : "") +
+                        ":" + std::to_string(data.nFileSizeLow));
+    }
+    return names;
+}
+
+TEST(VirtualFileSystem, PreloadFollowsTheLevelAndAlwaysTakesSystemPacks) {
+    TempDir mod("mod");
+    WritePack(mod, "small.pvk", {File("small.txt", "", "s")}, 80 * kMiB);
+    WritePack(mod, "large.pvk", {File("large.txt", "", "l")}, 120 * kMiB);
+    WritePack(mod, "Common.PVK", {File("common.txt", "", "c")}, 400 * kMiB);  // a system pack of any size
+    const struct {
+        std::int32_t level;
+        bool small, large, common;
+    } cases[] = {{0, false, false, false}, {-1, false, false, false}, {1, false, false, true},
+                 {2, true, false, true},   {3, true, true, true},     {7, true, true, true}};
+    for (const auto& c : cases) {
+        VirtualFileSystem files;
+        ASSERT_TRUE(files.Initialize({c.level, mod.Path(), ""}));
+        EXPECT_EQ(files.HasFile("small\\small.txt"), c.small) << c.level;
+        EXPECT_EQ(files.HasFile("large\\large.txt"), c.large) << c.level;
+        EXPECT_EQ(files.HasFile("Common\\common.txt"), c.common) << c.level;
+        EXPECT_TRUE(files.Initialize({4, mod.Path(), ""}));  // a second call loads nothing
+        EXPECT_EQ(files.HasFile("large\\large.txt"), c.large) << c.level;
+    }
+}
+
+TEST(VirtualFileSystem, LookupsTakeAnySpellingAndAMapsFileItsFolder) {
+    TempDir mod("mod");
+    WritePack(mod, "data.pvk", {File("a.wp", "Data\\Maps", "map a"), File("sn05.wp", "sn05", "in the map folder"),
+                                File("empty.txt", "x", ""), File("sn05.pak", "", "pack")});
+    VirtualFileSystem files;
+    ASSERT_TRUE(files.Initialize({1, mod.Path(), ""}));
+    EXPECT_EQ(files.MakeVfsPath("Data/Maps//a.wp"), "[VFS]Data\\Maps\\a.wp");
+    EXPECT_TRUE(files.HasFile("data\\maps\\A.WP"));
+    EXPECT_EQ(files.MakeVfsPath("data\\maps\\b.wp"), "");
+    EXPECT_EQ(Read(files, "DATA\\maps\\a.wp"), "map a");
+    EXPECT_EQ(Read(files, "sn05.wp"), "in the map folder");  // retried as sn05\sn05.wp
+    EXPECT_EQ(Read(files, "sn06.wp"), "<none>");             // no endless retry of sn06\sn06.wp
+    EXPECT_EQ(Read(files, "snow.wp"), "<none>");
+    EXPECT_EQ(Read(files, "x\\empty.txt"), "");              // an empty file is still a file
+    EXPECT_EQ(Read(files, "data\\sn05.pak"), "pack");         // directory from the pack's stem
+    EXPECT_EQ(Read(files, "sn05.pak"), "<none>");              // a map's pack is never looked for in its folder
+}
+
+TEST(VirtualFileSystem, ArchivesRankWithTheirFolderAndCountAsChangesOnlyWhenTheyAddSomething) {
+    TempDir game("game");
+    WritePack(game, "mods\\M\\preloaded.pvk", {File("a.txt", "t", "preloaded a")});
+    WritePack(game, "mods\\M\\big.pvk", {File("b.txt", "t", "mod b")}, 60 * kMiB);  // above the level 1 limit
+    WritePack(game, "base\\base.pvk", {File("b.txt", "t", "base b"), File("c.txt", "t", "base c")});
+    VirtualFileSystem files;
+    ASSERT_TRUE(files.Initialize({1, game / "mods\\M", game / "base"}));
+    const std::uint64_t before = files.Generation();
+    EXPECT_TRUE(files.LoadPvkIndex(game / "base\\base.pvk"));
+    EXPECT_GT(files.Generation(), before);
+    EXPECT_EQ(files.RankOf("t\\c.txt"), VirtualRank::WithBaseFolder);
+    EXPECT_EQ(Read(files, "t\\b.txt"), "base b");
+    const std::uint64_t withBase = files.Generation();
+    EXPECT_TRUE(files.LoadPvkIndex(game / "mods\\M\\big.pvk"));  // b.txt now ranks first
+    EXPECT_GT(files.Generation(), withBase);
+    EXPECT_EQ(files.RankOf("t\\b.txt"), VirtualRank::First);
+    EXPECT_EQ(Read(files, "T\\B.TXT"), "mod b");
+    const std::uint64_t settled = files.Generation();
+    EXPECT_TRUE(files.LoadPvkIndex(game / "mods\\M\\preloaded.pvk"));  // nothing new
+    EXPECT_EQ(files.Generation(), settled);
+    EXPECT_EQ(files.RankOf("t\\a.txt"), VirtualRank::First);
+    EXPECT_FALSE(files.LoadPvkIndex(game / "base\\missing.pvk"));
+}
+
+TEST(VirtualFileSystem, PreloadedFilesOutliveTheirPack) {
+    TempDir mod("mod");
+    WritePack(mod, "data.pvk", {File("a.txt", "d", "kept in memory")});
+    VirtualFileSystem files;
+    ASSERT_TRUE(files.Initialize({1, mod.Path(), ""}));
+    ASSERT_TRUE(DeleteFileW(Utf8ToWide(mod / "data.pvk").c_str()));
+    EXPECT_EQ(Read(files, "d\\a.txt"), "kept in memory");
+}
+
+TEST(VirtualFileSystem, SearchesListFilesBelowAFolderWithTheirSizesAndFoldersByName) {
+    TempDir mod("mod");
+    WritePack(mod, "maps.pvk", {File("a.wp", "maps", "1"), File("b.wp", "maps\\sub", "22"), File("c.txt", "maps", "333"),
+                                File("a", "", "4444"), File("ab", "", "55555")});
+    VirtualFileSystem files;
+    ASSERT_TRUE(files.Initialize({1, mod.Path(), ""}));
+    EXPECT_EQ(Search(files, "maps\\*.wp"), (std::vector<std::string>{"a.wp:1", "b.wp:2"}));  // sub-folders too
+    EXPECT_EQ(Search(files, "MAPS\\C.TXT"), (std::vector<std::string>{"c.txt:3"}));
+    EXPECT_EQ(Search(files, "maps\\sub"), (std::vector<std::string>{"sub/:0"}));
+    EXPECT_EQ(Search(files, "maps\\*.pak"), std::vector<std::string>{});
+    EXPECT_EQ(Search(files, "maps\\a.b.c\\*"), std::vector<std::string>{});
+    EXPECT_TRUE(files.IsVirtualDirectory("maps\\sub"));
+    EXPECT_FALSE(files.IsVirtualDirectory("maps\\a.wp"));
+    // Root entries of a pack without a directory take its stem, "maps".
+    EXPECT_EQ(Search(files, "maps\\a*"), (std::vector<std::string>{"a:4", "a.wp:1", "ab:5"}));
+}
+
+TEST(VirtualFileSystem, SearchesReportArchiveSizesWithoutReadingTheData) {
+    TempDir base("base");
+    // A large file in an archive: its size comes from the index, nothing is read.
+    std::string big(3 * kMiB, 'x');
+    WritePack(base, "big.pvk", {File("huge.bin", "d", big)});
+    VirtualFileSystem files;
+    ASSERT_TRUE(files.Initialize({0, base / "other", base.Path()}));
+    ASSERT_TRUE(files.LoadPvkIndex(base / "big.pvk"));
+    EXPECT_EQ(Search(files, "d\\*"), (std::vector<std::string>{"huge.bin:" + std::to_string(3 * kMiB)}));
+    EXPECT_EQ(files.LoadedBytes(), 0u);
+}
+
+TEST(VirtualFileSystem, ReadersNeverSeeHalfRegisteredPacks) {
+    TempDir base("base");
+    constexpr int kPacks = 40;
+    for (int p = 0; p < kPacks; ++p) {
+        WritePack(base, "p" + std::to_string(p) + ".pvk",
+                  {File("f.txt", "d" + std::to_string(p), "pack " + std::to_string(p))});
+    }
+    VirtualFileSystem files;
+    ASSERT_TRUE(files.Initialize({0, "", base.Path()}));
+    std::atomic<bool> done{false};
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> readers;
+    for (int t = 0; t < 8; ++t) {
+        readers.emplace_back([&, t] {
+            for (int round = 0; !done.load(); ++round) {
+                const int p = (round + t) % kPacks;
+                const std::string path = "d" + std::to_string(p) + "\\f.txt";
+                const bool known = files.HasFile(path);
+                const std::string data = Read(files, path);
+                if (data != "<none>" && data != "pack " + std::to_string(p)) ++wrong;
+                if (known && data == "<none>") ++wrong;
+                const std::vector<std::string> found = Search(files, "d" + std::to_string(p) + "\\*");
+                if (!found.empty() && found != std::vector<std::string>{"f.txt:" + std::to_string(data.size())}) {
+                    if (data != "<none>") ++wrong;
+                }
+            }
+        });
+    }
+    for (int p = 0; p < kPacks; ++p) ASSERT_TRUE(files.LoadPvkIndex(base / ("p" + std::to_string(p) + ".pvk")));
+    done = true;
+    for (std::thread& reader : readers) reader.join();
+    EXPECT_EQ(wrong.load(), 0);
+    for (int p = 0; p < kPacks; ++p) EXPECT_EQ(Read(files, "d" + std::to_string(p) + "\\f.txt"), "pack " + std::to_string(p));
+}
+
+}  // namespace
