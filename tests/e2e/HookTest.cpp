@@ -151,7 +151,8 @@ TEST_F(HookTest, EightThreadsReadRedirectedFilesWhileTheFullInitialisationRuns) 
 
 TEST_F(HookTest, UnloadingTheLibraryRemovesTheHooksAndForgetsVirtualHandles) {
     game.InstallDynamicGame();
-    const GameRun run = game.Run({"keep texture\\pic.jpg", "createa texture\\modonly.dds", "unloadavi",
+    const GameRun run = game.Run({"call InitializeTavrenModSystem", "keep texture\\pic.jpg",
+                                  "createa texture\\modonly.dds", "unloadavi",
                                   "readkept", "createa texture\\modonly.dds"},
                                  60000, "TavrenDynamic.exe");
     ASSERT_FALSE(run.timedOut);

@@ -130,9 +130,9 @@ TEST(StandInGame, PerformsEveryScriptOperationOnTheGameFolder) {
     EXPECT_EQ(run.Result("createa", "data\\a.txt"), "ok\tsize=5\tdata=alpha\thead=alph");
     EXPECT_EQ(run.Result("createw", "data\\\xE4\xB8\xAD.txt"), "ok\tsize=2\tdata=zh\thead=zh");
     EXPECT_EQ(run.Result("createa", "data\\missing.txt"), "fail\terror=2");
-    EXPECT_EQ(run.Result("fopen", "data\\a.txt"), "ok\tsize=5\tdata=alpha");
-    EXPECT_EQ(run.Result("fopen_s", "data\\b.txt"), "ok\tsize=0\tdata=");
-    EXPECT_EQ(run.Result("open", "data\\a.txt"), "ok\tsize=5\tdata=alpha");
+    EXPECT_EQ(run.Result("fopen", "data\\a.txt"), "ok\tsize=5\tdata=alpha\ttell=5");
+    EXPECT_EQ(run.Result("fopen_s", "data\\b.txt"), "ok\tsize=0\tdata=\ttell=0");
+    EXPECT_EQ(run.Result("open", "data\\a.txt"), "ok\tsize=5\tdata=alpha\ttell=5");
     EXPECT_EQ(run.Result("open", "data\\missing.txt"), "fail\terrno=2");
     EXPECT_EQ(run.Result("attr", "data"), "ok\t0x10\tdir");
     EXPECT_EQ(run.Result("attr", "data\\a.txt").substr(0, 3), "ok\t");
