@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchClock.h"
 #include "common/TextEncoding.h"
 #include "hooks/HookManager.h"
 #include "redirect/ModRouter.h"
@@ -20,21 +21,10 @@ using namespace modroute;
 
 namespace {
 
-double Seconds() {
-    static const LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 // Microseconds per open + read + close, over count rounds.
 double OpenReadClose(const std::string& gbkPath, int count) {
     static char buffer[4096];
-    const double start = Seconds();
+    const double start = bench::Seconds();
     for (int i = 0; i < count; ++i) {
         HANDLE file = CreateFileA(gbkPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -46,7 +36,7 @@ double OpenReadClose(const std::string& gbkPath, int count) {
         ReadFile(file, buffer, sizeof buffer, &read, nullptr);
         CloseHandle(file);
     }
-    return (Seconds() - start) * 1e6 / count;
+    return (bench::Seconds() - start) * 1e6 / count;
 }
 
 double Median(std::vector<double> values) {
