@@ -9,29 +9,12 @@
 #include "hooks/HookCall.h"
 #include "hooks/RealFunctions.h"
 #include "redirect/ModRouter.h"
+#include "redirect/PathRules.h"
 #include "vfs/VirtualFileFinder.h"
 #include "vfs/VirtualFileSystem.h"
 
 namespace modroute {
 namespace {
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// The pattern with its last "\snNN" folder (or "/snNN") replaced by the
-// folder the map table names for it; the pattern itself when none applies.
-std::string RewriteMapFolder(const RouteContext& context, const std::string& pattern) {
-    if (!context.MapRewriteActive()) return pattern;
-    const std::string lower = ToLowerAscii(pattern);
-    std::size_t position = lower.rfind("\\sn");
-    if (position == std::string::npos) position = lower.rfind("/sn");
-    if (position == std::string::npos || lower.size() < position + 5 || !IsDigit(lower[position + 3]) ||
-        !IsDigit(lower[position + 4])) {
-        return pattern;
-    }
-    const std::optional<std::string> directory = context.mapTable->Find(ToUpperAscii(pattern.substr(position + 1, 4)));
-    if (!directory) return pattern;
-    return pattern.substr(0, position + 1) + *directory + pattern.substr(position + 5);
-}
 
 void WideToAnsiFindData(const WIN32_FIND_DATAW& wide, WIN32_FIND_DATAA& ansi) {
     ansi = WIN32_FIND_DATAA{};
@@ -69,7 +52,12 @@ HANDLE WINAPI HookedFindFirstFileA(LPCSTR name, LPWIN32_FIND_DATAA data) {
             call.RestoreLastError();
             return RealFunctions.FindFirstFileA(name, data);
         }
-        pattern = RewriteMapFolder(*ModRouter::Instance().Context(), *utf8);
+        pattern = *utf8;
+        const std::shared_ptr<const RouteContext> context = ModRouter::Instance().Context();
+        if (context->MapRewriteActive()) {
+            const auto lookUp = [&context](std::string_view key) { return context->mapTable->Find(key); };
+            if (std::optional<std::string> rewritten = RewriteMapFolderInPattern(*utf8, lookUp)) pattern = *rewritten;
+        }
         VirtualFileSystem& files = VirtualFileSystem::Instance();
         auto finder = std::make_unique<VirtualFileFinder>(files, pattern);
         WIN32_FIND_DATAA first;

@@ -78,4 +78,18 @@ std::optional<std::string> RewriteMapPath(const std::string& clean, const MapDir
     return rewritten;
 }
 
+std::optional<std::string> RewriteMapFolderInPattern(const std::string& pattern, const MapDirectoryLookup& lookup) {
+    const std::string lower = ToLowerAscii(pattern);
+    std::size_t position = lower.rfind("\\sn");
+    if (position == std::string::npos) position = lower.rfind("/sn");
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    if (position == std::string::npos || lower.size() < position + 5 || !isDigit(lower[position + 3]) ||
+        !isDigit(lower[position + 4])) {
+        return std::nullopt;
+    }
+    const std::optional<std::string> directory = lookup(ToUpperAscii(pattern.substr(position + 1, 4)));
+    if (!directory) return std::nullopt;
+    return pattern.substr(0, position + 1) + *directory + pattern.substr(position + 5);
+}
+
 }  // namespace modroute

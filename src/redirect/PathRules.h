@@ -36,4 +36,8 @@ using MapDirectoryLookup = std::function<std::optional<std::string>(std::string_
 // takes the directory's name too. Gives nothing when no rewrite applies.
 std::optional<std::string> RewriteMapPath(const std::string& clean, const MapDirectoryLookup& lookup);
 
+// The directory search pattern with its last "\snNN" (or "/snNN") folder
+// replaced by the directory mapped for SNNN; nothing when none applies.
+std::optional<std::string> RewriteMapFolderInPattern(const std::string& pattern, const MapDirectoryLookup& lookup);
+
 }  // namespace modroute

@@ -66,3 +66,14 @@ TEST(RewriteMapPath, OnlyTheFirstIdCountsAndOtherFilesKeepTheirNames) {
     EXPECT_EQ(RewriteMapPath("sn01\\snow.dds", lookup), "Dune\\snow.dds");
     EXPECT_EQ(RewriteMapPath("sn01\\sub\\sn01", lookup), "Dune\\sub\\Dune");
 }
+
+TEST(RewriteMapFolderInPattern, TheLastMapFolderOfASearchTakesItsDirectory) {
+    const MapDirectoryLookup lookup = Lookup({{"SN03", "Dune"}, {"SN04", "Marsh"}});
+    EXPECT_EQ(RewriteMapFolderInPattern("maps\\sn03\\*.wp", lookup), "maps\\Dune\\*.wp");
+    EXPECT_EQ(RewriteMapFolderInPattern("maps/SN03/*", lookup), "maps/Dune/*");
+    EXPECT_EQ(RewriteMapFolderInPattern("sn03\\x\\sn04", lookup), "sn03\\x\\Marsh");  // the last one counts
+    EXPECT_EQ(RewriteMapFolderInPattern("maps\\sn3x\\*", lookup), std::nullopt);       // two digits needed
+    EXPECT_EQ(RewriteMapFolderInPattern("maps\\sn05\\*", lookup), std::nullopt);       // not mapped
+    EXPECT_EQ(RewriteMapFolderInPattern("sn03\\*", lookup), std::nullopt);               // needs a separator before
+    EXPECT_EQ(RewriteMapFolderInPattern("maps\\sn0", lookup), std::nullopt);
+}
