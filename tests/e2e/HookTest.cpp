@@ -102,7 +102,7 @@ TEST_F(HookTest, APictureIsServedFromMemoryThroughAVirtualHandle) {
     EXPECT_EQ(run.Result("handles", "texture\\pic.jpg"),
               "ok\ttype=1\tsize=10/0\tsizeex=10\tinfo=0x80,10,0,1\tread3=012"
               "\tbegin+1000=10/0\tcur-2=8\tread2=89\tend0=10\tatend=1,0\tend-3=7\tread9=789"
-              "\tbegin0=0\tcur-1=10\tclose=1\tclose2=0,6");
+              "\tbegin0=0\tcur-1=10\tbegin2=2\tend-4=6\tread1=6\tclose=1\tclose2=0,6");
 }
 
 TEST_F(HookTest, RenderJsonComesFromTheModsMapFolder) {

@@ -72,6 +72,9 @@ std::string HandleOperations(const std::string& ansiPath) {
     out << "\tread9=" << ReadAll(file, 9);
     out << "\tbegin0=" << SetFilePointer(file, 0, nullptr, FILE_BEGIN);
     out << "\tcur-1=" << SetFilePointer(file, -1, nullptr, FILE_CURRENT);
+    out << "\tbegin2=" << SetFilePointer(file, 2, nullptr, FILE_BEGIN);
+    out << "\tend-4=" << SetFilePointer(file, -4, nullptr, FILE_END);
+    out << "\tread1=" << ReadAll(file, 1);
     out << "\tclose=" << CloseHandle(file);
     SetLastError(0);
     const BOOL second = CloseHandle(file);
