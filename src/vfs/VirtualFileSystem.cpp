@@ -290,9 +290,8 @@ std::optional<VirtualFileData> VirtualFileSystem::ReadVirtualFile(std::string_vi
     const std::string name = GetFileName(key);
     const std::string stem = GetStem(name);
     if (ToLowerAscii(GetExtension(name)) == ".pak" || !MapIdNumber(stem)) return std::nullopt;
-    const std::string inMapFolder = CleanKey(stem + "\\" + name);
-    if (inMapFolder == key) return std::nullopt;  // already looked there
-    return ReadOnce(inMapFolder);
+    // Looked up once: sn05\sn05.wp is not retried as sn05\sn05\sn05.wp.
+    return ReadOnce(CleanKey(stem + "\\" + name));
 }
 
 bool VirtualFileSystem::IsVirtualDirectory(std::string_view path) const {
