@@ -16,8 +16,9 @@ std::string WithoutTrailingSeparators(std::string folder) {
 }  // namespace
 
 ConfigManager& ConfigManager::Instance() {
-    static ConfigManager instance;
-    return instance;
+    // Never destroyed: hooks read it until the very end of the process.
+    static ConfigManager* instance = new ConfigManager;
+    return *instance;
 }
 
 ConfigManager::ConfigManager(std::string gameFolder)

@@ -60,8 +60,10 @@ void WalkHeap(HANDLE heap, VfsHeapReport& report) {
 }  // namespace
 
 VfsHeap& VfsHeap::Instance() {
-    static VfsHeap heap;
-    return heap;
+    // Never destroyed: at process exit a thread killed inside an allocation may
+    // hold the heap's lock, and the system reclaims the memory anyway.
+    static VfsHeap* heap = new VfsHeap;
+    return *heap;
 }
 
 VfsHeap::~VfsHeap() {

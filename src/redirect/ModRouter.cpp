@@ -53,8 +53,9 @@ constexpr std::size_t kStackPath = 512;
 }  // namespace
 
 ModRouter& ModRouter::Instance() {
-    static ModRouter router;
-    return router;
+    // Never destroyed: hooks may still resolve while the process's statics go.
+    static ModRouter* router = new ModRouter;
+    return *router;
 }
 
 ModRouter::ModRouter() { StartGeneration(std::make_shared<const RouteContext>()); }

@@ -26,6 +26,15 @@ bool g_activationPending = true;
 bool g_fontThreadStarted = false;
 bool g_fullInitThreadStarted = false;
 
+// Lines printed when the library is unloaded or the process ends, prepared in
+// code page 936: nothing may be allocated then, since a thread killed by the
+// exit may hold the heap's lock.
+constexpr char kDetachStarts[] = "=== DLL\xD0\xB6\xD4\xD8\xA3\xAC\xBF\xAA\xCA\xBC\xC7\xE5\xC0\xED ===\n";  // 卸载，开始清理
+constexpr char kDetachDone[] = "=== DLL\xC7\xE5\xC0\xED\xCD\xEA\xB3\xC9 ===\n";                           // 清理完成
+constexpr char kHookRemovalFailed[] = "\xBE\xAF\xB8\xE6: IAT Hook\xD0\xB6\xD4\xD8\xCA\xA7\xB0\xDC\n";   // 警告: …卸载失败
+constexpr char kFatal[] =
+    "\xD6\xC2\xC3\xFC\xB4\xED\xCE\xF3: \xCE\xB4\xB4\xA6\xC0\xED\xB5\xC4\xD2\xEC\xB3\xA3\xD6\xD5\xD6\xB9\n";  // 致命错误: 未处理的异常终止
+
 void PrintStageResult(bool ok, const char* success, const char* failure) {
     PrintDebugLine(ok ? success : failure);
 }
@@ -122,7 +131,7 @@ void OnProcessAttach(HMODULE self) {
 
 void OnProcessDetach(bool processExiting) {
     const SystemScope scope;
-    PrintDebugLine("=== DLL卸载，开始清理 ===\n");
+    OutputDebugStringA(kDetachStarts);
     if (processExiting) {
         // The other threads are gone, possibly inside a lock of ours: touch
         // none. The hooks stay, passing every call straight through, since
@@ -132,11 +141,11 @@ void OnProcessDetach(bool processExiting) {
         try {
             HookManager::Uninstall(/*waitForCallersToLeave=*/true);
         } catch (...) {
-            PrintDebugLine("警告: IAT Hook卸载失败\n");
+            OutputDebugStringA(kHookRemovalFailed);
         }
         PassEverythingThrough();
     }
-    PrintDebugLine("=== DLL清理完成 ===\n");
+    OutputDebugStringA(kDetachDone);
 }
 
 DWORD AviFileInitEntry() {
@@ -153,8 +162,7 @@ DWORD AviFileInitEntry() {
 bool InitializeModSystemEntry() { return ModSystem::FullInitialize(); }
 
 void TerminateHandler() {
-    // Prepared in code page 936: no allocation may happen on the way out.
-    OutputDebugStringA("\xD6\xC2\xC3\xFC\xB4\xED\xCE\xF3: \xCE\xB4\xB4\xA6\xC0\xED\xB5\xC4\xD2\xEC\xB3\xA3\xD6\xD5\xD6\xB9\n");  // 致命错误: 未处理的异常终止
+    OutputDebugStringA(kFatal);
     std::abort();
 }
 
