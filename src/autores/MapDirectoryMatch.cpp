@@ -19,11 +19,6 @@ void MapByName(const std::vector<ResMapRecord>& records, const std::string& utf8
     if (record != records.end()) directories[FormatMapKey(record->number)] = utf8Name;
 }
 
-bool IsMappedDirectory(const SnDirectoryMap::Entries& directories, const std::string& name) {
-    return std::any_of(directories.begin(), directories.end(),
-                       [&name](const auto& entry) { return entry.second == name; });
-}
-
 }  // namespace
 
 SnDirectoryMap::Entries MatchMapDirectories(const std::vector<ResMapRecord>& records,
@@ -38,8 +33,8 @@ SnDirectoryMap::Entries MatchMapDirectories(const std::vector<ResMapRecord>& rec
         if (dot == std::string::npos) continue;
         const std::string baseName = pack.substr(0, dot);
         if (HasSnPrefix(baseName) || IsReservedFolderName(baseName)) continue;
-        // A folder of the same name, already mapped, is the one the game gets.
-        if (IsMappedDirectory(directories, baseName)) continue;
+        // A pack named like a mapped folder finds the folder's record again:
+        // the same key keeps the same name.
         MapByName(records, baseName, probes.gbkName, directories);
     }
     return directories;

@@ -13,10 +13,10 @@
 namespace modroute {
 
 // Folders that are not reserved, have no sn prefix and hold map files, then
-// packs that are not reserved, have no sn prefix and are not named like a
-// folder already mapped: each is looked up by its exact GBK name among the
-// records (the first equal one wins) and maps the record's key to its name
-// on disk. A later folder or pack of the same key replaces an earlier one.
+// packs that are not reserved and have no sn prefix: each is looked up by its
+// exact GBK name among the records (the first equal one wins) and maps the
+// record's key to its name on disk. A later folder or pack of the same key
+// replaces an earlier one.
 SnDirectoryMap::Entries MatchMapDirectories(const std::vector<ResMapRecord>& records,
                                             const ModFolderListing& listing, const MapDiscoveryProbes& probes);
 

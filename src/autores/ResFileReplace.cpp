@@ -35,6 +35,9 @@ bool ReplaceResFile(const std::string& resPath, std::span<const std::uint8_t> by
     const std::wstring target = Utf8ToWide(resPath);
     const std::wstring temporary = Utf8ToWide(TemporaryResPath(resPath));
     if (target.empty() || temporary.empty()) return false;
+    // Someone made the index read-only: it is not ours to replace.
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) return false;
     if (!WriteNewFile(temporary, bytes)) return false;
     if (!MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         DeleteFileW(temporary.c_str());
