@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace testsupport {
@@ -69,6 +70,27 @@ inline Bytes GameIndex(const std::vector<std::string>& names) {
         index = index + GameBlock(number, names[i], Hex("01 00 00 00 00 02 00 00 00") + Bytes(i + 3, 0x77));
     }
     return index;
+}
+
+// The stored count of index bytes; -1 when they are shorter than the header.
+inline int StoredCount(std::string_view res) {
+    if (res.size() < 54) return -1;
+    return static_cast<unsigned char>(res[52]) | (static_cast<unsigned char>(res[53]) << 8);
+}
+
+// The blocks of index bytes as the game's reader sees them: name and number,
+// in file order.
+using MapListing = std::vector<std::pair<std::string, int>>;
+inline MapListing ListedMaps(std::string_view res) {
+    MapListing listed;
+    const auto byte = [&res](std::size_t at) { return static_cast<unsigned char>(res[at]); };
+    for (std::size_t i = 54; i + 16 < res.size(); ++i) {
+        if (res.substr(i, 4) != std::string_view("\x05\0\0\0", 4) || byte(i + 4) < 1) continue;
+        const std::size_t length = byte(i + 8);
+        if (length < 2 || length > 64 || i + 12 + length - 1 > res.size()) continue;
+        listed.emplace_back(std::string(res.substr(i + 12, length - 1)), byte(i + 4));
+    }
+    return listed;
 }
 
 }  // namespace testsupport

@@ -14,7 +14,6 @@
 #include "autores/AutoRes.h"
 #include "autores/MapNameFile.h"
 #include "autores/ResFileReplace.h"
-#include "autores/ResFormat.h"
 #include "common/FileSystem.h"
 #include "common/TextEncoding.h"
 #include "config/ConfigManager.h"
@@ -47,23 +46,10 @@ std::string Utf16Le(const std::string& utf8) {
     return bytes;
 }
 
-using Listing = std::vector<std::pair<std::string, int>>;
+using Listing = testsupport::MapListing;
 
-// The blocks of an index file: name and number, in file order.
-Listing Listed(const std::string& resPath) {
-    Listing listed;
-    const std::string bytes = TempDir::ReadFile(resPath);
-    for (const ResMapRecord& record : ScanMapBlocks(testsupport::AsBytes(bytes))) {
-        listed.emplace_back(record.internalName, record.number);
-    }
-    return listed;
-}
-
-int StoredCount(const std::string& resPath) {
-    const std::string bytes = TempDir::ReadFile(resPath);
-    if (bytes.size() < 54) return -1;
-    return static_cast<unsigned char>(bytes[52]) | (static_cast<unsigned char>(bytes[53]) << 8);
-}
+Listing Listed(const std::string& resPath) { return testsupport::ListedMaps(TempDir::ReadFile(resPath)); }
+int StoredCount(const std::string& resPath) { return testsupport::StoredCount(TempDir::ReadFile(resPath)); }
 
 // A game with a base index of three game maps and a mod M.
 class AutoResTest : public ::testing::Test {

@@ -34,13 +34,9 @@ std::vector<MapEntry> Numbered(int count) {
     return maps;
 }
 
-int StoredCount(const Bytes& res) { return res[52] | (res[53] << 8); }
-
-// Each record's name and number, in file order.
+int StoredCount(const Bytes& res) { return testsupport::StoredCount(testsupport::AsString(res)); }
 std::vector<std::pair<std::string, int>> Listed(const Bytes& res) {
-    std::vector<std::pair<std::string, int>> listed;
-    for (const ResMapRecord& record : ScanMapBlocks(res)) listed.emplace_back(record.internalName, record.number);
-    return listed;
+    return testsupport::ListedMaps(testsupport::AsString(res));
 }
 
 const Bytes kBase = GameIndex({"Plains", "Snow Pass", "Citadel"});
