@@ -202,6 +202,12 @@ TEST_F(AutoResTest, AFailureAnywhereLeavesThePreviousIndexAsItWas) {
              EXPECT_EQ(TempDir::ReadFile(temporary), "someone else's");
              DeleteFileW(Utf8ToWide(temporary).c_str());
          }},
+        {"an index held open without leave to replace it",
+         [&] {
+             locked = CreateFileW(Utf8ToWide(ModRes()).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  0, nullptr);
+         },
+         [&] { CloseHandle(locked); }},
         {"a read-only index",
          [&] { SetFileAttributesW(Utf8ToWide(ModRes()).c_str(), FILE_ATTRIBUTE_READONLY); },
          [&] { SetFileAttributesW(Utf8ToWide(ModRes()).c_str(), FILE_ATTRIBUTE_NORMAL); }},
