@@ -156,12 +156,6 @@ TEST(MapDirectoryMatch, FreeNamedFoldersAndPacksAreFoundByTheirExactName) {
                                        {"SN100", "Keep"}}));
 }
 
-TEST(MapDirectoryMatch, NoRecordsNoTable) {
-    FakeMod mod;
-    mod.mapFolders = {"Town"};
-    EXPECT_TRUE(MatchMapDirectories({}, {{"Town"}, {"Castle.pvk"}}, mod.Probes()).empty());
-}
-
 TEST(MapChangeCheck, IndexNamesSnBlocksByExistingFoldersAndOthersByTheirName) {
     const std::vector<ResMapRecord> records = {{"Town", 3, "sn03"}, {"Second", 2, "sn02"}, {"Abbey", 4, "sn04"},
                                                {"First", 1, "sn01"}, {"Depths", 5, "sn05"}};

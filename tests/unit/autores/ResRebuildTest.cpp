@@ -158,15 +158,6 @@ TEST(ResRebuild, AMapWhoseNameNoBlockCanHoldTakesNoNumber) {
     EXPECT_EQ(rebuilt->directories, (SnDirectoryMap::Entries{{"SN01", "A"}, {"SN02", "E"}, {"SN03", "F"}}));
 }
 
-TEST(ResRebuild, TheTableLeadsKeysToNamesOnDiskInUtf8) {
-    MapEntry town = Map("Town", "Town");
-    town.name = "\xB3\xC7";             // 城 in GBK, as the block stores it
-    town.utf8Name = "\xE5\x9F\x8E";     // 城 as the disk spells it
-    town.mapName = town.name;
-    const MapBlocks blocks = EncodeMapBlocks({Map("sn01", "One", 1), town}, 1);
-    EXPECT_EQ(AssignMapDirectories(blocks.maps), (SnDirectoryMap::Entries{{"SN02", "\xE5\x9F\x8E"}}));
-}
-
 TEST(ResRebuild, CountUpdateStaysInSixteenBits) {
     struct Case {
         std::uint16_t before;
