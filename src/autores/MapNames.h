@@ -1,6 +1,7 @@
 // Names of map candidates in a mod folder: the sn numbering rule (sn07 is map
 // 7 of the game's own numbering) and the order in which AutoRes lists maps.
-// Pure code; names are GBK bytes and compare byte for byte.
+// Pure code; map names are GBK bytes, as the map index stores them, and
+// compare byte for byte.
 #pragma once
 
 #include <optional>
@@ -12,8 +13,9 @@ namespace modroute {
 
 // One map found in the mod folder: a folder, or a pack file without ".pvk".
 struct MapEntry {
-    std::string name;     // folder name or pack base name
-    std::string path;     // mod folder + \ + name
+    std::string name;     // folder name or pack base name, GBK
+    std::string utf8Name; // the same name as the disk spells it
+    std::string path;     // mod folder + \ + name, UTF-8
     std::string mapName;  // the name written into the map block
     bool isSn = false;    // ParseSnNumber(name) gave a number
     int number = 0;       // that number, 1..255

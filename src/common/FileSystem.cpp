@@ -79,6 +79,27 @@ std::vector<std::string> ListFolders(std::string_view utf8Folder) {
     return names;
 }
 
+bool HasEntryMatching(std::string_view utf8Folder, std::string_view pattern) {
+    const SystemScope scope;
+    const std::wstring wide = Utf8ToWide(PathJoin(utf8Folder, pattern));
+    if (wide.empty()) return false;
+    WIN32_FIND_DATAW data;
+    HANDLE search = FindFirstFileW(wide.c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    return true;
+}
+
+std::optional<std::uint64_t> FileSizeOf(std::string_view utf8Path) {
+    const SystemScope scope;
+    const std::wstring wide = Utf8ToWide(utf8Path);
+    if (wide.empty()) return std::nullopt;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return std::nullopt;
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 std::uint64_t GetFileTime(std::string_view utf8Path) {
     const SystemScope scope;
     const std::wstring wide = Utf8ToWide(utf8Path);

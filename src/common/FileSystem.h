@@ -24,6 +24,13 @@ std::vector<std::string> ListFiles(std::string_view utf8Folder, std::string_view
 // Names (UTF-8) of the sub-folders directly in the folder, without "." and "..".
 std::vector<std::string> ListFolders(std::string_view utf8Folder);
 
+// The folder holds at least one entry, file or folder, whose name matches
+// the wildcard pattern (for example "*.gmb"), by the file system's rules.
+bool HasEntryMatching(std::string_view utf8Folder, std::string_view pattern);
+
+// Size of a file in bytes; nothing when it cannot be read.
+std::optional<std::uint64_t> FileSizeOf(std::string_view utf8Path);
+
 // Last-write time in seconds since 1970-01-01 UTC; 0 when it cannot be read.
 std::uint64_t GetFileTime(std::string_view utf8Path);
 

@@ -63,6 +63,15 @@ std::wstring GbkToWide(std::string_view gbk) { return ToWide(kGameCodePage, gbk)
 
 std::string WideToGbk(std::wstring_view wide) { return FromWide(kGameCodePage, wide); }
 
+std::string Utf16LeBytesToGbk(std::string_view littleEndianBytes) {
+    std::wstring wide(littleEndianBytes.size() / 2, L'\0');
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        wide[i] = static_cast<wchar_t>(static_cast<unsigned char>(littleEndianBytes[2 * i]) |
+                                       (static_cast<unsigned char>(littleEndianBytes[2 * i + 1]) << 8));
+    }
+    return WideToGbk(wide);
+}
+
 std::string WideToSystemAnsi(std::wstring_view wide) {
     std::string ansi = FromWide(CP_ACP, wide);
     while (!ansi.empty() && ansi.back() == '\0') ansi.pop_back();

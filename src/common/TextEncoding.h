@@ -27,6 +27,9 @@ std::wstring Utf8ToWide(std::string_view utf8);
 std::string WideToUtf8(std::wstring_view wide);
 std::wstring GbkToWide(std::string_view gbk);
 std::string WideToGbk(std::wstring_view wide);
+// Little-endian UTF-16 given as bytes (two per unit; an odd last byte is
+// ignored) -> code page 936, whatever the system's ANSI code page is.
+std::string Utf16LeBytesToGbk(std::string_view littleEndianBytes);
 // The system's ANSI code page (CP_ACP), which need not be 936.
 std::string WideToSystemAnsi(std::wstring_view wide);
 std::string SystemAnsiToUtf8(std::string_view ansi);

@@ -1,5 +1,6 @@
 #include "config/ConfigManager.h"
 
+#include "autores/AutoRes.h"
 #include "common/PathText.h"
 #include "common/SystemScope.h"
 #include "config/CoreSettingsReader.h"
@@ -46,6 +47,8 @@ bool ConfigManager::FullInitialize() {
     if (!m_mods.ScanModFolders()) return false;
     m_mods.InitializeDefaultModConfigs();
     m_mods.EnsureBaseFolder();
+    // Published whole, once built: the router's next context takes it up.
+    PublishSnDirectoryMap(RunAutoRes(m_settings, m_gameFolder));
     m_fullyInitialized.store(true, std::memory_order_release);
     return true;
 }

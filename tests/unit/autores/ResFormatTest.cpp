@@ -9,52 +9,22 @@
 #include <vector>
 
 #include "autores/ResFormat.h"
+#include "support/ResBytes.h"
 
 using namespace modroute;
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using testsupport::Bytes;
+using testsupport::GameBlock;
+using testsupport::Hex;
+using testsupport::Text;
+using testsupport::operator+;
 
-// "05 00 0c" -> bytes.
-Bytes Hex(std::string_view hex) {
-    Bytes bytes;
-    for (std::size_t i = 0; i + 1 < hex.size();) {
-        if (hex[i] == ' ') {
-            ++i;
-            continue;
-        }
-        bytes.push_back(static_cast<std::uint8_t>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
-        i += 2;
-    }
-    return bytes;
-}
-
-Bytes Text(std::string_view text) { return Bytes(text.begin(), text.end()); }
-
-Bytes operator+(Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-// A header of 52 game bytes and a stored count.
-Bytes Header(std::uint16_t count) {
-    Bytes header(52);
-    for (std::size_t i = 0; i < header.size(); ++i) header[i] = static_cast<std::uint8_t>(0x90 + i);
-    header.push_back(static_cast<std::uint8_t>(count & 0xFF));
-    header.push_back(static_cast<std::uint8_t>(count >> 8));
-    return header;
-}
+Bytes Header(std::uint16_t count) { return testsupport::ResHeader(count); }
 
 Bytes Block(int number, const std::string& name) {
     return BuildMapBlock({number, name, FormatMapKey(number), false, 63, 5, 0});
-}
-
-// Leading fields of a block as the game's own RES has them, with a tail of
-// the game's own bytes after the key.
-Bytes GameBlock(std::uint8_t number, const std::string& name, const Bytes& tail) {
-    return Hex("05 00 00 00") + Bytes{number, 0, 0, 0, static_cast<std::uint8_t>(name.size() + 1), 0, 0, 0} +
-           Text(name) + Bytes{0} + Hex("05 00 00 00") + Text(FormatMapKey(number)) + Bytes{0} + tail;
 }
 
 }  // namespace

@@ -50,6 +50,15 @@ TEST(FileSystem, FoldersOfAnyScriptAreReachable) {
         EXPECT_EQ(folders, (std::vector<std::string>{"d.pvk", "sub"}));
         EXPECT_TRUE(ListFiles(dir / "missing", ".pvk").empty());
         EXPECT_TRUE(ListFiles(dir / "a.txt", "").empty());
+
+        EXPECT_EQ(FileSizeOf(dir / "b.PVK"), 1u);
+        EXPECT_FALSE(FileSizeOf(dir / "sub"));
+        EXPECT_FALSE(FileSizeOf(dir / "missing.txt"));
+        // A folder matches a pattern as a file does.
+        EXPECT_TRUE(HasEntryMatching(dir.Path(), "*.txt"));
+        EXPECT_TRUE(HasEntryMatching(dir.Path(), "su*"));
+        EXPECT_FALSE(HasEntryMatching(dir.Path(), "*.gmb"));
+        EXPECT_FALSE(HasEntryMatching(dir / "missing", "*"));
     }
 }
 

@@ -32,6 +32,14 @@ TEST(TextEncoding, GbkUtf8AndWideRoundTrip) {
     EXPECT_EQ(Utf8ToGbkExact(""), "");
 }
 
+TEST(TextEncoding, Utf16BytesReachCodePage936InWholePairs) {
+    const std::string littleEndian("\x4B\x6D\xD5\x8B\x41\x00", 6);  // 测试A
+    EXPECT_EQ(Utf16LeBytesToGbk(littleEndian), "\xB2\xE2\xCA\xD4" "A");
+    EXPECT_EQ(Utf16LeBytesToGbk(littleEndian + "\x42"), "\xB2\xE2\xCA\xD4" "A");  // an odd last byte is ignored
+    EXPECT_EQ(Utf16LeBytesToGbk(std::string("\x41\x00\x00\x00", 4)), std::string("A\0", 2));
+    EXPECT_EQ(Utf16LeBytesToGbk(""), "");
+}
+
 TEST(TextEncoding, ExactConversionsRefuseWhatTheOtherSideCannotHold) {
     for (const std::string& text : {kZoeUtf8, kHangulUtf8, std::string("\xFF\xFE")}) {
         EXPECT_FALSE(Utf8ToGbkExact(text)) << text;

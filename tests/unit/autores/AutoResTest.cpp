@@ -1,0 +1,310 @@
+// AutoRes on real mod folders: map names from description files, the
+// rebuild, the change check, the append mode, the index replaced in one step
+// or not at all, the base index never written, and the map table the full
+// initialisation publishes.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "autores/AutoRes.h"
+#include "autores/MapNameFile.h"
+#include "autores/ResFileReplace.h"
+#include "common/FileSystem.h"
+#include "common/TextEncoding.h"
+#include "config/ConfigManager.h"
+#include "support/RegistrySandbox.h"
+#include "support/ResBytes.h"
+#include "support/TempDir.h"
+
+using namespace modroute;
+using testsupport::AsString;
+using testsupport::TempDir;
+using testsupport::operator+;
+
+namespace {
+
+const std::string kTownUtf8 = "\xE5\x9F\x8E";  // 城
+const std::string kTownGbk = "\xB3\xC7";
+const std::string kHarbourUtf8 = "\xE6\xB8\xAF\xE5\x8F\xA3";  // 港口
+const std::string kHarbourGbk = "\xB8\xDB\xBF\xDA";
+
+std::string DesFile(const std::string& name) {
+    return "GModel Description File V1.0\r\n" + name + "\r\nSceneObjects 3\r\n";
+}
+
+std::string Utf16Le(const std::string& utf8) {
+    std::string bytes = "\xFF\xFE";
+    for (const wchar_t unit : Utf8ToWide(utf8)) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
+using Listing = testsupport::MapListing;
+
+Listing Listed(const std::string& resPath) { return testsupport::ListedMaps(TempDir::ReadFile(resPath)); }
+int StoredCount(const std::string& resPath) { return testsupport::StoredCount(TempDir::ReadFile(resPath)); }
+
+// A game with a base index of three game maps and a mod M.
+class AutoResTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        game.Write("base\\Tavren.res", kBaseIndex);
+        game.MakeFolder("mods\\M");
+    }
+    std::string Mod(const std::string& relative = "") const {
+        return relative.empty() ? game / "mods\\M" : game / ("mods\\M\\" + relative);
+    }
+    std::string ModRes() const { return Mod("Tavren.res"); }
+    std::string BaseRes() const { return game / "base\\Tavren.res"; }
+    // sn01 and sn02 with description files, a free-named folder, a pack, and
+    // folders that are no maps.
+    void WriteMaps() const {
+        game.Write("mods\\M\\sn01\\sn01.des", DesFile("Dark Forest"));
+        game.Write("mods\\M\\sn02\\any.des", Utf16Le(kHarbourUtf8 + "\r\nSceneObjects 1\r\n"));
+        game.Write("mods\\M\\Town\\town.gmb", "g");
+        game.Write("mods\\M\\" + kTownUtf8 + "\\a.des", DesFile("Another Name"));
+        game.Write("mods\\M\\Castle.pvk", "PVK2");
+        game.Write("mods\\M\\Notes\\readme.txt", "no map");
+        game.Write("mods\\M\\texture\\x.gmb", "a game folder");
+    }
+    CoreSettings Settings(std::uint32_t mode, const std::string& mod = "M") const {
+        CoreSettings settings;
+        settings.AutoRes = mode;
+        settings.AutoResEnabled = mode != 0;
+        settings.SelectedMod = mod;
+        return settings;
+    }
+
+    const std::string kBaseIndex = AsString(testsupport::GameIndex({"Plains", "Snow Pass", "Citadel"}));
+    TempDir game{"game"};
+};
+
+}  // namespace
+
+TEST_F(AutoResTest, MapNameComesFromTheFoldersOwnDescriptionFileFirst) {
+    game.Write("own\\own.des", DesFile("Own"));
+    game.Write("own\\a.des", DesFile("Other"));
+    game.Write("single\\x.des", DesFile("Single"));
+    game.Write("two\\a.des", DesFile("Alpha"));
+    game.Write("two\\b.des", DesFile("Bravo"));
+    game.Write("none\\map.gmb", "g");
+    game.Write("empty\\empty.des", "");
+    game.Write("wide\\wide.des", Utf16Le(kHarbourUtf8 + "\r\nSceneObjects 1\r\n"));
+    game.Write("withnul\\withnul.des", std::string("Na\0me\r\nSceneObjects 1\r\n", 23));
+    game.Write("locked\\locked.des", DesFile("Locked"));
+    const std::string firstListed = ListFiles(game / "two", ".des").front() == "a.des" ? "Alpha" : "Bravo";
+    const std::pair<const char*, std::string> cases[] = {
+        {"own", "Own"}, {"single", "Single"}, {"two", firstListed}, {"none", "fallback"}, {"empty", "fallback"},
+        {"wide", kHarbourGbk}, {"withnul", "fallback"}, {"missing", "fallback"}, {"locked", "fallback"},
+    };
+    HANDLE locked = CreateFileW(Utf8ToWide(game / "locked\\locked.des").c_str(), GENERIC_READ, 0, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+    for (const auto& [folder, name] : cases) EXPECT_EQ(ExtractMapName(game / folder, "fallback"), name) << folder;
+    CloseHandle(locked);
+}
+
+TEST_F(AutoResTest, RebuildListsTheModsMapsAndMapsTheFreeNamedOnes) {
+    WriteMaps();
+    const auto directories = RebuildRes(Mod(), ModRes(), BaseRes(), 3);
+    ASSERT_TRUE(directories);
+    // sn folders by number with their description names, then the others by
+    // GBK name, each under its own name.
+    EXPECT_EQ(Listed(ModRes()), (Listing{{"Dark Forest", 1}, {kHarbourGbk, 2}, {"Castle", 3}, {"Town", 4},
+                                         {kTownGbk, 5}}));
+    EXPECT_EQ(StoredCount(ModRes()), 715);
+    EXPECT_EQ(*directories, (SnDirectoryMap::Entries{{"SN03", "Castle"}, {"SN04", "Town"}, {"SN05", kTownUtf8}}));
+    EXPECT_EQ(TempDir::ReadFile(BaseRes()), kBaseIndex);
+    EXPECT_FALSE(FileExists(TemporaryResPath(ModRes())));
+    // Read back from the index, the table is the same.
+    EXPECT_EQ(BuildSnDirectoryMap(Mod()).AllEntries(), *directories);
+}
+
+TEST_F(AutoResTest, AModWithoutMapsGetsAnExactCopyOfTheBase) {
+    game.Write("mods\\M\\Notes\\readme.txt", "no map");
+    ASSERT_TRUE(RebuildRes(Mod(), ModRes(), BaseRes(), 3));
+    EXPECT_EQ(TempDir::ReadFile(ModRes()), kBaseIndex);
+}
+
+TEST_F(AutoResTest, ChangeCheckFollowsTheMapsOnDisk) {
+    game.Write("mods\\M\\sn01\\sn01.des", DesFile("Dark Forest"));
+    game.Write("mods\\M\\sn02\\sn02.des", DesFile("Harbour"));
+    game.Write("mods\\M\\Town\\town.gmb", "g");
+    EXPECT_TRUE(NeedsResRebuild(Mod()));  // no index yet
+    ASSERT_TRUE(RebuildRes(Mod(), ModRes(), BaseRes(), 3));
+    EXPECT_FALSE(NeedsResRebuild(Mod()));
+
+    ASSERT_TRUE(MoveFileW(Utf8ToWide(Mod("Town")).c_str(), Utf8ToWide(Mod("Town2")).c_str()));
+    EXPECT_TRUE(NeedsResRebuild(Mod()));
+    ASSERT_TRUE(RebuildRes(Mod(), ModRes(), BaseRes(), 3));
+    EXPECT_FALSE(NeedsResRebuild(Mod()));
+    game.Write("mods\\M\\sn03\\sn03.des", DesFile("Third"));
+    EXPECT_TRUE(NeedsResRebuild(Mod()));
+}
+
+TEST_F(AutoResTest, ChangeCheckCannotSettleOnRenumberedOrUpperCaseSnFolders) {
+    // sn03 is written as map 1 and no sn01 exists to name the block; SN01 is
+    // named sn01 by the index but SN01 by the disk.
+    for (const char* folder : {"sn03", "SN01"}) {
+        TempDir mod("mod");
+        mod.Write(std::string(folder) + "\\x.des", DesFile("Only"));
+        ASSERT_TRUE(RebuildRes(mod.Path(), mod / "Tavren.res", BaseRes(), 3)) << folder;
+        EXPECT_EQ(Listed(mod / "Tavren.res"), (Listing{{"Only", 1}})) << folder;
+        EXPECT_TRUE(NeedsResRebuild(mod.Path())) << folder;
+    }
+}
+
+TEST_F(AutoResTest, AppendModeAddsTheModsMapsAfterTheBaseMapsFromTheBaseEveryTime) {
+    WriteMaps();
+    for (int run = 0; run < 2; ++run) {
+        const auto directories = PerformAppendMode(Mod(), ModRes(), BaseRes());
+        ASSERT_TRUE(directories);
+        // A free-named folder keeps its folder name, whatever its description
+        // file calls the map, so the table finds it again.
+        EXPECT_EQ(Listed(ModRes()), (Listing{{"Plains", 1}, {"Snow Pass", 2}, {"Citadel", 3}, {"Dark Forest", 4},
+                                             {kHarbourGbk, 5}, {"Castle", 6}, {"Town", 7}, {kTownGbk, 8}}));
+        EXPECT_EQ(StoredCount(ModRes()), 718);
+        const std::string written = TempDir::ReadFile(ModRes());
+        EXPECT_EQ(written.substr(0, 52), kBaseIndex.substr(0, 52));
+        EXPECT_EQ(written.substr(54, kBaseIndex.size() - 54), kBaseIndex.substr(54));
+        EXPECT_EQ(*directories, (SnDirectoryMap::Entries{{"SN06", "Castle"}, {"SN07", "Town"}, {"SN08", kTownUtf8}}));
+        EXPECT_EQ(BuildSnDirectoryMap(Mod()).AllEntries(), *directories);
+    }
+}
+
+TEST_F(AutoResTest, AFailureAnywhereLeavesThePreviousIndexAsItWas) {
+    WriteMaps();
+    const std::string previous = AsString(testsupport::GameIndex({"Previous"})) + "kept";
+    const std::string temporary = TemporaryResPath(ModRes());
+    struct Case {
+        const char* what;
+        std::function<void()> arrange;
+        std::function<void()> undo;
+    };
+    HANDLE locked = INVALID_HANDLE_VALUE;
+    const Case cases[] = {
+        {"a folder where the new index would go", [&] { TempDir::MakeFolders(temporary); },
+         [&] { RemoveDirectoryW(Utf8ToWide(temporary).c_str()); }},
+        {"a locked file where the new index would go",
+         [&] {
+             TempDir::WriteFile(temporary, "someone else's");
+             locked = CreateFileW(Utf8ToWide(temporary).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+         },
+         [&] {
+             CloseHandle(locked);
+             EXPECT_EQ(TempDir::ReadFile(temporary), "someone else's");
+             DeleteFileW(Utf8ToWide(temporary).c_str());
+         }},
+        {"an index held open without leave to replace it",
+         [&] {
+             locked = CreateFileW(Utf8ToWide(ModRes()).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  0, nullptr);
+         },
+         [&] { CloseHandle(locked); }},
+        {"a read-only index",
+         [&] { SetFileAttributesW(Utf8ToWide(ModRes()).c_str(), FILE_ATTRIBUTE_READONLY); },
+         [&] { SetFileAttributesW(Utf8ToWide(ModRes()).c_str(), FILE_ATTRIBUTE_NORMAL); }},
+        {"a base shorter than the header", [&] { game.Write("base\\Tavren.res", kBaseIndex.substr(0, 53)); },
+         [&] { game.Write("base\\Tavren.res", kBaseIndex); }},
+        {"no base", [&] { DeleteFileW(Utf8ToWide(BaseRes()).c_str()); },
+         [&] { game.Write("base\\Tavren.res", kBaseIndex); }},
+    };
+    for (const Case& c : cases) {
+        game.Write("mods\\M\\Tavren.res", previous);
+        c.arrange();
+        EXPECT_FALSE(RebuildRes(Mod(), ModRes(), BaseRes(), 3)) << c.what;
+        EXPECT_EQ(TempDir::ReadFile(ModRes()), previous) << c.what;
+        EXPECT_FALSE(PerformAppendMode(Mod(), ModRes(), BaseRes())) << c.what;
+        EXPECT_EQ(TempDir::ReadFile(ModRes()), previous) << c.what;
+        c.undo();
+        EXPECT_FALSE(FileExists(temporary)) << c.what;
+    }
+
+    // Without a block the base tells nothing of where its game data ends:
+    // the rebuild refuses, the append mode keeps the base whole.
+    game.Write("mods\\M\\Tavren.res", previous);
+    game.Write("base\\Tavren.res", AsString(testsupport::ResHeader(710) + testsupport::GameData()));
+    EXPECT_FALSE(RebuildRes(Mod(), ModRes(), BaseRes(), 3));
+    EXPECT_EQ(TempDir::ReadFile(ModRes()), previous);
+    EXPECT_TRUE(PerformAppendMode(Mod(), ModRes(), BaseRes()));
+    EXPECT_EQ(StoredCount(ModRes()), 715);
+}
+
+TEST_F(AutoResTest, EachModeWritesTheModsIndexAndGivesItsTable) {
+    WriteMaps();
+    const SnDirectoryMap::Entries rebuilt = {{"SN03", "Castle"}, {"SN04", "Town"}, {"SN05", kTownUtf8}};
+    EXPECT_TRUE(RunAutoRes(Settings(0), game.Path()).Empty());
+    EXPECT_FALSE(FileExists(ModRes()));
+    EXPECT_TRUE(RunAutoRes(Settings(1, ""), game.Path()).Empty());
+    EXPECT_TRUE(RunAutoRes(Settings(1, "Missing"), game.Path()).Empty());
+    EXPECT_FALSE(FileExists(game / "mods\\Missing"));
+
+    EXPECT_EQ(RunAutoRes(Settings(1), game.Path()).AllEntries(), rebuilt);
+    EXPECT_EQ(StoredCount(ModRes()), 715);
+
+    // Unchanged: the index is left alone (the bytes after its end survive),
+    // and the table is read back from it.
+    game.Write("mods\\M\\Tavren.res", TempDir::ReadFile(ModRes()) + "end");
+    EXPECT_EQ(RunAutoRes(Settings(2), game.Path()).AllEntries(), rebuilt);
+    EXPECT_EQ(TempDir::ReadFile(ModRes()).substr(TempDir::ReadFile(ModRes()).size() - 3), "end");
+    game.Write("mods\\M\\Village\\v.cob", "c");
+    EXPECT_EQ(RunAutoRes(Settings(2), game.Path()).Find("SN05"), "Village");
+    EXPECT_EQ(StoredCount(ModRes()), 716);
+
+    EXPECT_EQ(RunAutoRes(Settings(3), game.Path()).Find("SN08"), "Village");
+    EXPECT_EQ(StoredCount(ModRes()), 719);
+}
+
+TEST_F(AutoResTest, WithoutABaseFolderIndexTheGameFoldersIsTheBase) {
+    DeleteFileW(Utf8ToWide(BaseRes()).c_str());
+    game.Write("Tavren.res", AsString(testsupport::GameIndex({"Only"})));
+    game.Write("mods\\M\\Town\\town.gmb", "g");
+    EXPECT_EQ(RunAutoRes(Settings(3), game.Path()).Find("SN02"), "Town");
+    EXPECT_EQ(Listed(ModRes()), (Listing{{"Only", 1}, {"Town", 2}}));
+}
+
+TEST_F(AutoResTest, TheBaseIndexIsNeverWrittenWhenBaseIsSelected) {
+    // The base folder's maps: its own sn folders, and Harbor, which its index lists.
+    const std::string baseIndex = AsString(testsupport::GameIndex({"Plains", "Harbor", "Citadel"}));
+    game.Write("base\\Tavren.res", baseIndex);
+    game.Write("base\\sn01\\sn01.des", DesFile("Plains"));
+    game.Write("base\\Harbor\\h.gmb", "g");
+    game.Write("base\\Fresh\\f.gmb", "a map the base index does not list");
+    for (std::uint32_t mode : {1u, 2u, 3u}) {
+        EXPECT_EQ(RunAutoRes(Settings(mode, "base"), game.Path()).AllEntries(),
+                  (SnDirectoryMap::Entries{{"SN02", "Harbor"}}))
+            << mode;
+        EXPECT_EQ(TempDir::ReadFile(game / "base\\Tavren.res"), baseIndex) << mode;
+        EXPECT_FALSE(FileExists(TemporaryResPath(game / "base\\Tavren.res"))) << mode;
+    }
+    // Nor is an index created in base when the base index is the game folder's.
+    DeleteFileW(Utf8ToWide(game / "base\\Tavren.res").c_str());
+    game.Write("Tavren.res", baseIndex);
+    EXPECT_TRUE(RunAutoRes(Settings(1, "base"), game.Path()).Empty());
+    EXPECT_FALSE(FileExists(game / "base\\Tavren.res"));
+}
+
+TEST_F(AutoResTest, FullInitialisationPublishesTheTableOfTheSelectedMod) {
+    testsupport::RegistrySandbox registry;
+    ASSERT_TRUE(registry.Active());
+    WriteMaps();
+    game.Write("ModRoute.ini", "[Settings]\r\nSelectedMod=M\r\n");
+    {
+        ConfigManager config(game.Path());
+        ASSERT_TRUE(config.FullInitialize());
+        EXPECT_TRUE(config.GetSnDirectoryMap()->Empty());  // AutoRes is off by default
+        EXPECT_FALSE(FileExists(ModRes()));
+    }
+    registry.SetDword(L"", L"AutoRes", 1);
+    ConfigManager config(game.Path());
+    ASSERT_TRUE(config.FullInitialize());
+    EXPECT_EQ(config.GetSnDirectoryMap()->Find("SN05"), kTownUtf8);
+    EXPECT_EQ(StoredCount(ModRes()), 715);
+}
