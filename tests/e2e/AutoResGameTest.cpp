@@ -81,6 +81,17 @@ TEST_F(AutoResGameTest, RebuildLeadsSnPathsToTheFreeNamedFolderAndPack) {
     EXPECT_EQ(ReadBytes(game.PathOf("base\\Tavren.res")), kBaseIndex);
 }
 
+TEST_F(AutoResGameTest, SearchesFollowTheRewriteToTheDisk) {
+    game.Write("mods\\Maps\\Abbey\\y.txt", "y");
+    game.Write("sn02\\z", "the game folder's own sn02");
+    const GameRun run = Play(1, {"find maps\\sn02\\*.gmb", "find mods\\Maps\\sn02\\*.txt", "find sn02\\*"});
+    // Searched under the map's folder, not found there: the disk answers for Abbey.
+    EXPECT_EQ(run.Result("find", "mods\\Maps\\sn02\\*.txt"), "ok\ty.txt");
+    EXPECT_EQ(run.Result("find", "maps\\sn02\\*.gmb"), "fail\terror=3");
+    // Without a separator before the id the pattern is the game's own.
+    EXPECT_EQ(run.Result("find", "sn02\\*"), "ok\t./,../,z");
+}
+
 TEST_F(AutoResGameTest, WithAutoResOffSnPathsAreTheGamesOwn) {
     const GameRun run = Play(0, {"createa sn02\\x", "attr sn02"});
     EXPECT_FALSE(gamerun::PathExists(game.PathOf("mods\\Maps\\Tavren.res")));
