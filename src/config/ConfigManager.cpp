@@ -20,9 +20,9 @@ ConfigManager& ConfigManager::Instance() {
     return instance;
 }
 
-ConfigManager::ConfigManager(std::string gameFolder)
+ConfigManager::ConfigManager(std::string gameFolder, ModFolderProbes& probes)
     : m_gameFolder(WithoutTrailingSeparators(gameFolder.empty() ? LocateGameFolder() : std::move(gameFolder))),
-      m_mods(m_gameFolder) {}
+      m_mods(m_gameFolder, probes) {}
 
 bool ConfigManager::EarlyInitialize() {
     if (m_coreSettingsRead.load(std::memory_order_acquire)) return true;
@@ -44,6 +44,9 @@ bool ConfigManager::FullInitialize() {
     EarlyInitialize();
     if (!m_mods.ScanModFolders()) return false;
     m_mods.InitializeDefaultModConfigs();
+    // The mod in play has its rules ready for whoever shows them; the others
+    // get theirs on request, since each costs a few hundred disk probes.
+    m_mods.LoadResourceRules(m_settings.SelectedMod);
     m_mods.EnsureBaseFolder();
     m_fullyInitialized.store(true, std::memory_order_release);
     return true;

@@ -25,12 +25,14 @@ public:
     // The process-wide configuration, of the game the process runs.
     static ConfigManager& Instance();
     // A configuration of the game in gameFolder (UTF-8); empty: the folder of
-    // the running executable.
-    explicit ConfigManager(std::string gameFolder = "");
+    // the running executable. probes: what the mod file indexes ask of the
+    // disk and the clock.
+    explicit ConfigManager(std::string gameFolder = "", ModFolderProbes& probes = DiskProbes());
 
     // Game folder, ModRoute.ini and registry; runs once, always true.
     bool EarlyInitialize();
-    // Mod scan, mod configurations, base folder, AutoRes; runs its body once
+    // Mod scan, mod configurations (the selected mod's with its resource
+    // rules), base folder, AutoRes; runs its body once
     // even when called from two threads at once, and a second caller returns
     // only after the first has finished. False only when the mod scan failed.
     bool FullInitialize();
@@ -50,7 +52,9 @@ public:
 
     ModCatalog& Mods() { return m_mods; }
     const ModCatalog& Mods() const { return m_mods; }
+    // A copy of the mod's configuration, its resource rules included.
     std::optional<ModConfig> GetModConfig(const std::string& modName) const { return m_mods.GetModConfig(modName); }
+    std::optional<ModFileIndex> GetModFileIndex(const std::string& modName) { return m_mods.GetModFileIndex(modName); }
 
     // The map table AutoRes built for the selected mod; empty until then.
     std::shared_ptr<const SnDirectoryMap> GetSnDirectoryMap() const { return m_snDirectoryMap.Get(); }
