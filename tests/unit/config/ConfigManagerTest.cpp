@@ -309,7 +309,6 @@ TEST_F(ConfigManagerTest, ModFileIndexProbesRunOnlyInTheFullInitialisation) {
     TempDir game("game");
     game.Write("ModRoute.ini", "[Settings]\nSelectedMod=Blades\n");
     game.MakeFolder("mods\\Blades\\texture");
-    game.MakeFolder("mods\\Locked");
     ThreadRecordingProbes probes;
     config = std::make_unique<ConfigManager>(game.Path(), probes);
     // The loader's thread: the early stage and the early route context.
