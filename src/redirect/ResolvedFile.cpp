@@ -62,15 +62,6 @@ bool ResolvedFile::Exists(const Resolution& answer, std::string_view gbkRequest)
 ResolvedFile::ResolvedFile(ResolvedFile&& other) noexcept
     : m_handle(std::exchange(other.m_handle, nullptr)), m_size(other.m_size) {}
 
-ResolvedFile& ResolvedFile::operator=(ResolvedFile&& other) noexcept {
-    if (this != &other) {
-        if (m_handle != nullptr) CloseHandle(m_handle);
-        m_handle = std::exchange(other.m_handle, nullptr);
-        m_size = other.m_size;
-    }
-    return *this;
-}
-
 ResolvedFile::~ResolvedFile() {
     if (m_handle != nullptr) CloseHandle(m_handle);
 }

@@ -24,7 +24,7 @@ public:
     static bool Exists(const Resolution& answer, std::string_view gbkRequest);
 
     ResolvedFile(ResolvedFile&& other) noexcept;
-    ResolvedFile& operator=(ResolvedFile&& other) noexcept;
+    ResolvedFile& operator=(ResolvedFile&& other) = delete;
     ~ResolvedFile();
 
     std::uint64_t Size() const { return m_size; }
