@@ -44,12 +44,14 @@ bool ConfigManager::FullInitialize() {
     EarlyInitialize();
     if (!m_mods.ScanModFolders()) return false;
     m_mods.InitializeDefaultModConfigs();
-    // The mod in play has its rules ready for whoever shows them; the others
-    // get theirs on request, since each costs a few hundred disk probes.
-    m_mods.LoadResourceRules(m_settings.SelectedMod);
     m_mods.EnsureBaseFolder();
     m_fullyInitialized.store(true, std::memory_order_release);
     return true;
+}
+
+bool ConfigManager::LoadSelectedModResourceRules() {
+    if (!IsFullyInitialized()) return false;
+    return m_mods.LoadResourceRules(m_settings.SelectedMod);
 }
 
 std::string ConfigManager::GetSelectedModFolder() const {

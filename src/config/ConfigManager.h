@@ -31,12 +31,16 @@ public:
 
     // Game folder, ModRoute.ini and registry; runs once, always true.
     bool EarlyInitialize();
-    // Mod scan, mod configurations (the selected mod's with its resource
-    // rules), base folder, AutoRes; runs its body once
+    // Mod scan, mod configurations, base folder, AutoRes; runs its body once
     // even when called from two threads at once, and a second caller returns
     // only after the first has finished. False only when the mod scan failed.
     bool FullInitialize();
     bool IsFullyInitialized() const { return m_fullyInitialized.load(std::memory_order_acquire); }
+    // Fills in the selected mod's resource rules once the full initialisation
+    // is done; false before it, or when no configured mod is selected. A few
+    // hundred disk probes on first use, so it runs after the redirector has
+    // its full context, and never on the loader's thread.
+    bool LoadSelectedModResourceRules();
     // How often the full initialisation's body has run (once, in a working system).
     int FullInitializationRuns() const { return m_fullInitRuns.load(std::memory_order_relaxed); }
 

@@ -247,8 +247,13 @@ TEST_F(ConfigManagerTest, SelectedChineseModHasItsRulesWhateverTheSettingsFileEn
         game.MakeFolder("mods\\刀锋\\texture");
         game.Write("mods\\刀锋\\waves.pak", "pack");
         game.MakeFolder("mods\\其他\\texture");
-        Start(game.Path());
+        config = std::make_unique<ConfigManager>(game.Path());
+        ASSERT_TRUE(config->EarlyInitialize());
+        EXPECT_FALSE(config->LoadSelectedModResourceRules()) << settings.saved;  // not before the full stage
+        ASSERT_TRUE(config->FullInitialize());
         EXPECT_EQ(config->GetSelectedMod(), "刀锋") << settings.saved;
+        EXPECT_EQ(RulesText(config->GetModConfig(config->GetSelectedMod())), "") << settings.saved;
+        ASSERT_TRUE(config->LoadSelectedModResourceRules()) << settings.saved;
         const std::optional<ModConfig> selected = config->GetModConfig(config->GetSelectedMod());
         ASSERT_TRUE(selected) << settings.saved;
         EXPECT_EQ(selected->title, "锋利的刀") << settings.saved;
@@ -320,6 +325,7 @@ TEST_F(ConfigManagerTest, ModFileIndexProbesRunOnlyInTheFullInitialisation) {
     std::thread([&] {
         fullInitThread = GetCurrentThreadId();
         config->FullInitialize();
+        config->LoadSelectedModResourceRules();
     }).join();
     EXPECT_EQ(probes.Threads(), std::set<DWORD>{fullInitThread});
     EXPECT_EQ(RulesText(config->GetModConfig("Blades")), "texture=1d ");
