@@ -49,10 +49,7 @@ bool ConfigManager::FullInitialize() {
     return true;
 }
 
-bool ConfigManager::LoadSelectedModResourceRules() {
-    if (!IsFullyInitialized()) return false;
-    return m_mods.LoadResourceRules(m_settings.SelectedMod);
-}
+bool ConfigManager::LoadSelectedModResourceRules() { return m_mods.LoadResourceRules(m_settings.SelectedMod); }
 
 std::string ConfigManager::GetSelectedModFolder() const {
     const std::string& mod = m_settings.SelectedMod;

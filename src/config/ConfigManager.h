@@ -36,10 +36,10 @@ public:
     // only after the first has finished. False only when the mod scan failed.
     bool FullInitialize();
     bool IsFullyInitialized() const { return m_fullyInitialized.load(std::memory_order_acquire); }
-    // Fills in the selected mod's resource rules once the full initialisation
-    // is done; false before it, or when no configured mod is selected. A few
-    // hundred disk probes on first use, so it runs after the redirector has
-    // its full context, and never on the loader's thread.
+    // Fills in the selected mod's resource rules; false while the selected mod
+    // has no configuration (before the full initialisation, or none selected).
+    // A few hundred disk probes on first use, so the start-up runs it after
+    // the redirector has its full context, and never on the loader's thread.
     bool LoadSelectedModResourceRules();
     // How often the full initialisation's body has run (once, in a working system).
     int FullInitializationRuns() const { return m_fullInitRuns.load(std::memory_order_relaxed); }

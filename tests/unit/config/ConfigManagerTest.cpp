@@ -249,7 +249,7 @@ TEST_F(ConfigManagerTest, SelectedChineseModHasItsRulesWhateverTheSettingsFileEn
         game.MakeFolder("mods\\其他\\texture");
         config = std::make_unique<ConfigManager>(game.Path());
         ASSERT_TRUE(config->EarlyInitialize());
-        EXPECT_FALSE(config->LoadSelectedModResourceRules()) << settings.saved;  // not before the full stage
+        EXPECT_FALSE(config->LoadSelectedModResourceRules()) << settings.saved;  // no configuration before the scan
         ASSERT_TRUE(config->FullInitialize());
         EXPECT_EQ(config->GetSelectedMod(), "刀锋") << settings.saved;
         EXPECT_EQ(RulesText(config->GetModConfig(config->GetSelectedMod())), "") << settings.saved;
