@@ -22,9 +22,9 @@ ConfigManager& ConfigManager::Instance() {
     return *instance;
 }
 
-ConfigManager::ConfigManager(std::string gameFolder)
+ConfigManager::ConfigManager(std::string gameFolder, ModFolderProbes& probes)
     : m_gameFolder(WithoutTrailingSeparators(gameFolder.empty() ? LocateGameFolder() : std::move(gameFolder))),
-      m_mods(m_gameFolder) {}
+      m_mods(m_gameFolder, probes) {}
 
 bool ConfigManager::EarlyInitialize() {
     if (m_coreSettingsRead.load(std::memory_order_acquire)) return true;
@@ -52,6 +52,8 @@ bool ConfigManager::FullInitialize() {
     m_fullyInitialized.store(true, std::memory_order_release);
     return true;
 }
+
+bool ConfigManager::LoadSelectedModResourceRules() { return m_mods.LoadResourceRules(m_settings.SelectedMod); }
 
 std::string ConfigManager::GetSelectedModFolder() const {
     const std::string& mod = m_settings.SelectedMod;

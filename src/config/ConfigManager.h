@@ -25,8 +25,9 @@ public:
     // The process-wide configuration, of the game the process runs.
     static ConfigManager& Instance();
     // A configuration of the game in gameFolder (UTF-8); empty: the folder of
-    // the running executable.
-    explicit ConfigManager(std::string gameFolder = "");
+    // the running executable. probes: what the mod file indexes ask of the
+    // disk and the clock.
+    explicit ConfigManager(std::string gameFolder = "", ModFolderProbes& probes = DiskProbes());
 
     // Game folder, ModRoute.ini and registry; runs once, always true.
     bool EarlyInitialize();
@@ -35,6 +36,11 @@ public:
     // only after the first has finished. False only when the mod scan failed.
     bool FullInitialize();
     bool IsFullyInitialized() const { return m_fullyInitialized.load(std::memory_order_acquire); }
+    // Fills in the selected mod's resource rules; false while the selected mod
+    // has no configuration (before the full initialisation, or none selected).
+    // A few hundred disk probes on first use, so the start-up runs it after
+    // the redirector has its full context, and never on the loader's thread.
+    bool LoadSelectedModResourceRules();
     // How often the full initialisation's body has run (once, in a working system).
     int FullInitializationRuns() const { return m_fullInitRuns.load(std::memory_order_relaxed); }
 
@@ -50,7 +56,9 @@ public:
 
     ModCatalog& Mods() { return m_mods; }
     const ModCatalog& Mods() const { return m_mods; }
+    // A copy of the mod's configuration, its resource rules included.
     std::optional<ModConfig> GetModConfig(const std::string& modName) const { return m_mods.GetModConfig(modName); }
+    std::optional<ModFileIndex> GetModFileIndex(const std::string& modName) { return m_mods.GetModFileIndex(modName); }
 
     // The map table AutoRes built for the selected mod; empty until then.
     std::shared_ptr<const SnDirectoryMap> GetSnDirectoryMap() const { return m_snDirectoryMap.Get(); }

@@ -11,6 +11,7 @@
 #include "common/SystemScope.h"
 #include "common/TextEncoding.h"
 #include "config/ModInfoText.h"
+#include "resources/ResourceRules.h"
 
 namespace modroute {
 namespace {
@@ -25,7 +26,13 @@ std::string OwnName(const std::string& folder) {
     return separator == std::string::npos ? folder : folder.substr(separator + 1);
 }
 
-ModConfig ConfigFrom(const ModInfo& info) { return ModConfig{info}; }
+// The scan's configurations: the description alone. Rules cost a disk probe
+// per known resource name, so they are loaded only for the mods that need them.
+ModConfig ConfigFrom(const ModInfo& info) {
+    ModConfig config;
+    static_cast<ModInfo&>(config) = info;
+    return config;
+}
 
 // CREATE_NEW: a file that appeared meanwhile is never overwritten.
 bool CreateNewFile(const std::string& path, const std::string& bytes) {
@@ -112,19 +119,16 @@ bool ModCatalog::ScanModFolders() {
     return true;
 }
 
+std::string ModCatalog::DescriptionFileOf(const std::string& modName) const {
+    if (modName == kBaseName) return PathJoin(PathJoin(m_gameFolder, kBaseName), "base.ini");
+    if (modName == OwnName(m_gameFolder)) return PathJoin(m_gameFolder, modName + ".ini");
+    return PathJoin(PathJoin(PathJoin(m_gameFolder, "mods"), modName), modName + ".ini");
+}
+
 bool ModCatalog::LoadModConfig(const std::string& modName) {
     const SystemScope scope;
-    const std::string gameOwnName = OwnName(m_gameFolder);
-    const bool isGameOwnName = modName == gameOwnName;
-
-    std::string description;
-    if (modName == kBaseName) {
-        description = PathJoin(PathJoin(m_gameFolder, kBaseName), "base.ini");
-    } else if (isGameOwnName) {
-        description = PathJoin(m_gameFolder, modName + ".ini");
-    } else {
-        description = PathJoin(PathJoin(PathJoin(m_gameFolder, "mods"), modName), modName + ".ini");
-    }
+    const bool isGameOwnName = modName == OwnName(m_gameFolder);
+    const std::string description = DescriptionFileOf(modName);
 
     ModConfig config;
     if (FileExists(description)) {
@@ -132,10 +136,37 @@ bool ModCatalog::LoadModConfig(const std::string& modName) {
     } else {
         SetMissingFileInfo(config, modName, isGameOwnName);
     }
+    config.rules = ResourceRulesOf(modName, description);
 
     std::unique_lock lock(m_lock);
     m_modConfigs.insert_or_assign(modName, std::move(config));
     return true;
+}
+
+bool ModCatalog::LoadResourceRules(const std::string& modName) {
+    const SystemScope scope;
+    {
+        std::shared_lock lock(m_lock);
+        if (m_modConfigs.find(modName) == m_modConfigs.end()) return false;
+    }
+    std::vector<ResourceRule> rules = ResourceRulesOf(modName, DescriptionFileOf(modName));
+    std::unique_lock lock(m_lock);
+    const auto found = m_modConfigs.find(modName);
+    if (found == m_modConfigs.end()) return false;
+    found->second.rules = std::move(rules);
+    return true;
+}
+
+std::optional<ModFileIndex> ModCatalog::GetModFileIndex(const std::string& modName) {
+    return m_indexes.GetModFileIndex(modName, PathJoin(PathJoin(m_gameFolder, "mods"), modName));
+}
+
+std::vector<ResourceRule> ModCatalog::ResourceRulesOf(const std::string& modName,
+                                                      const std::string& descriptionFile) {
+    std::vector<ResourceRule> rules;
+    LoadResourceRulesFromIndex(rules, GetModFileIndex(modName));
+    ApplyModConfigSection(rules, descriptionFile);
+    return rules;
 }
 
 void ModCatalog::InitializeDefaultModConfigs() {

@@ -3,7 +3,9 @@
 // folder with a default base.ini that a game with mods gets on its first
 // start. The tables are built aside and swapped in whole, so a reader on
 // another thread sees either the previous tables or the finished new ones.
-// Names and paths are UTF-8.
+// A mod's resource rules come from its file index (538 disk probes on first
+// use) and its description file; the scan leaves them out, LoadModConfig and
+// LoadResourceRules fill them in. Names and paths are UTF-8.
 #pragma once
 
 #include <map>
@@ -13,12 +15,15 @@
 
 #include "common/SrwLock.h"
 #include "config/ModTypes.h"
+#include "resources/ModFileIndex.h"
 
 namespace modroute {
 
 class ModCatalog {
 public:
-    explicit ModCatalog(std::string gameFolder) : m_gameFolder(std::move(gameFolder)) {}
+    // probes: what the mod file indexes ask of the disk and the clock.
+    explicit ModCatalog(std::string gameFolder, ModFolderProbes& probes = DiskProbes())
+        : m_gameFolder(std::move(gameFolder)), m_indexes(probes) {}
 
     // Rebuilds the folder list (base first when present, then each folder of
     // mods in listing order, or the game folder itself as the root entry when
@@ -29,9 +34,16 @@ public:
     // Creates base with a default base.ini when mods exists but base does not;
     // false when either cannot be created. Never overwrites a file.
     bool EnsureBaseFolder();
-    // Builds and stores the configuration of one mod; false when its
-    // description file exists but cannot be read.
+    // Builds and stores the configuration of one mod, rules included; false
+    // when its description file exists but cannot be read.
     bool LoadModConfig(const std::string& modName);
+    // Fills in the resource rules of a stored configuration; false when the
+    // mod has none.
+    bool LoadResourceRules(const std::string& modName);
+    // The index of what the folder mods\<modName> supplies, rebuilt first when
+    // the mod's settings file or a large pack changed; none for "base" or an
+    // empty name.
+    std::optional<ModFileIndex> GetModFileIndex(const std::string& modName);
 
     std::vector<ModFolder> GetModFolders() const;
     std::optional<ModConfig> GetModConfig(const std::string& modName) const;
@@ -39,7 +51,14 @@ public:
     std::string GetBaseFolder() const;
 
 private:
+    // base\base.ini for the base, <name>.ini in the game folder for the game
+    // folder's own name, mods\<name>\<name>.ini for any other mod.
+    std::string DescriptionFileOf(const std::string& modName) const;
+    // The index's rules merged with the [ModConfig] section of descriptionFile.
+    std::vector<ResourceRule> ResourceRulesOf(const std::string& modName, const std::string& descriptionFile);
+
     std::string m_gameFolder;
+    ModFileIndexTable m_indexes;  // has a lock of its own
     mutable SrwLock m_lock;  // guards the two tables
     std::vector<ModFolder> m_modFolders;
     std::map<std::string, ModConfig> m_modConfigs;

@@ -2,6 +2,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "resources/ResourceRuleText.h"
 
 namespace modroute {
 
@@ -25,7 +28,12 @@ struct ModFolder {
     ModInfo info;
 };
 
-// A mod's configuration.
-struct ModConfig : ModInfo {};
+// A mod's configuration: its description and its resource rules, seeded from
+// the mod's file index and merged with the [ModConfig] section of its
+// description file. Nothing in the system decides by the rules; they are
+// kept for tools that show them.
+struct ModConfig : ModInfo {
+    std::vector<ResourceRule> rules;
+};
 
 }  // namespace modroute

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/SystemScope.h"
+#include "redirect/ExportedFunctions.h"
 #include "redirect/ModRouter.h"
 
 namespace {

@@ -11,8 +11,12 @@ bool ModSystem::EarlyInitialize() { return HookManager::Install(); }
 
 bool ModSystem::FullInitialize() {
     const SystemScope scope;
-    if (!ConfigManager::Instance().FullInitialize()) return false;
-    return InitializeRouter();
+    ConfigManager& config = ConfigManager::Instance();
+    if (!config.FullInitialize()) return false;
+    const bool routerReady = InitializeRouter();
+    // For tools that show the mod's rules; the game never waits for them.
+    config.LoadSelectedModResourceRules();
+    return routerReady;
 }
 
 }  // namespace modroute

@@ -7,7 +7,8 @@ class ModSystem {
 public:
     // Installs the file hooks; true when they are in place.
     static bool EarlyInitialize();
-    // Full configuration, then the redirector's full context.
+    // Full configuration, then the redirector's full context, then the
+    // selected mod's resource rules.
     static bool FullInitialize();
 };
 

@@ -9,8 +9,8 @@
 //   find PATTERN                   FindFirstFileA / FindNextFileA / FindClose
 //   fopen PATH | fopen_s PATH | open PATH   run-time library opens, then read
 //   loadlib NAME | loadlibw NAME   LoadLibraryA / LoadLibraryW
-//   call EXPORT [ARG]              call an export of AVIFIL32.dll: AVIFileInit,
-//                                  InitializeTavrenModSystem, ResolvePath PATH, ShouldRedirect PATH
+//   call EXPORT [ARG]              call an export of AVIFIL32.dll (see ExportCalls.cpp)
+//   chdir PATH                     SetCurrentDirectoryA
 //   sleep MS
 //   waitfile MS PATH               poll GetFileAttributesA until PATH exists (at most MS)
 //   delete PATH                    DeleteFileA
@@ -42,6 +42,7 @@
 #include <string>
 #include <vector>
 
+#include "ExportCalls.h"
 #include "HandleOps.h"
 #include "TavrenCode.h"
 
@@ -215,32 +216,6 @@ std::string LoadLib(const std::string& name, bool wide) {
     return "ok\t" + ModulePath(module);
 }
 
-// Calls an export of the library loaded as AVIFIL32.dll.
-std::string CallExport(const std::string& name, const std::string& argument) {
-    HMODULE library = GetModuleHandleA("AVIFIL32.dll");
-    if (library == nullptr) return "fail\tAVIFIL32.dll not loaded";
-    FARPROC address = GetProcAddress(library, name.c_str());
-    if (address == nullptr) return "fail\tno export " + name;
-    auto raw = reinterpret_cast<void*>(address);
-    if (name == "AVIFileInit") {
-        const DWORD result = reinterpret_cast<DWORD(WINAPI*)()>(raw)();
-        return "ok\tresult=" + std::to_string(result);
-    }
-    if (name == "InitializeTavrenModSystem") {
-        const bool result = reinterpret_cast<bool (*)()>(raw)();
-        return std::string("ok\tresult=") + (result ? "true" : "false");
-    }
-    if (name == "ResolvePath") {
-        const char* result = reinterpret_cast<const char* (*)(const char*)>(raw)(ToAnsi(argument).c_str());
-        return result ? "ok\t" + AnsiToUtf8(result) : "ok\t(null)";
-    }
-    if (name == "ShouldRedirect") {
-        const bool result = reinterpret_cast<bool (*)(const char*)>(raw)(ToAnsi(argument).c_str());
-        return std::string("ok\t") + (result ? "true" : "false");
-    }
-    return "fail\tno calling convention known for " + name;
-}
-
 HANDLE g_kept = INVALID_HANDLE_VALUE;
 
 const unsigned char* ImageBase() { return reinterpret_cast<const unsigned char*>(GetModuleHandleA(nullptr)); }
@@ -389,8 +364,10 @@ std::string Perform(const std::string& op, const std::string& argument) {
     if (op == "loadlib" || op == "loadlibw") return LoadLib(argument, op == "loadlibw");
     if (op == "call") {
         const std::size_t space = argument.find(' ');
-        return CallExport(argument.substr(0, space), space == std::string::npos ? "" : argument.substr(space + 1));
+        return standin::CallExport(argument.substr(0, space),
+                                   space == std::string::npos ? "" : argument.substr(space + 1));
     }
+    if (op == "chdir") return SetCurrentDirectoryA(ToAnsi(argument).c_str()) ? "ok" : Error(GetLastError());
     if (op == "waitfile") {
         const std::size_t space = argument.find(' ');
         const DWORD limit = static_cast<DWORD>(std::stoul(argument.substr(0, space)));

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <thread>
 
 #include "common/FileSystem.h"
@@ -15,6 +17,7 @@
 #include "config/ConfigManager.h"
 #include "config/ModInfoText.h"
 #include "startup/BackgroundThreads.h"
+#include "startup/RouterSetup.h"
 #include "support/RegistrySandbox.h"
 #include "support/TempDir.h"
 
@@ -216,6 +219,118 @@ TEST_F(ConfigManagerTest, OverlappingFullInitializationsRunTheBodyOnce) {
     EXPECT_TRUE(completeAtReturn[1]);
     EXPECT_FALSE(partialSeen);
     EXPECT_EQ(config->FullInitializationRuns(), 1);
+}
+
+// A mod's rules: its file index in probe order, then its [ModConfig] lines.
+std::string RulesText(const std::optional<ModConfig>& config) {
+    if (!config) return "<no configuration>";
+    std::string text;
+    for (const ResourceRule& rule : config->rules) {
+        text += rule.name + "=" + std::to_string(static_cast<unsigned>(rule.mode)) + (rule.isFile ? "f " : "d ");
+    }
+    return text;
+}
+
+TEST_F(ConfigManagerTest, SelectedChineseModHasItsRulesWhateverTheSettingsFileEncoding) {
+    const struct {
+        const char* saved;
+        std::string selection;
+    } settingsFiles[] = {
+        {"UTF-8 with byte-order mark", "\xEF\xBB\xBF[Settings]\r\nSelectedMod=刀锋\r\n"},
+        {"UTF-8", "[Settings]\r\nSelectedMod=刀锋\r\n"},
+        {"code page 936", "[Settings]\r\nSelectedMod=" + Utf8ToGbk("刀锋") + "\r\n"},
+    };
+    for (const auto& settings : settingsFiles) {
+        TempDir game("游戏");
+        game.Write("ModRoute.ini", settings.selection);
+        game.Write("mods\\刀锋\\刀锋.ini", "[ModInfo]\ntitle=锋利的刀\n[ModConfig]\nmusic=0\nwaves.pak=2\n");
+        game.MakeFolder("mods\\刀锋\\texture");
+        game.Write("mods\\刀锋\\waves.pak", "pack");
+        game.MakeFolder("mods\\其他\\texture");
+        config = std::make_unique<ConfigManager>(game.Path());
+        ASSERT_TRUE(config->EarlyInitialize());
+        EXPECT_FALSE(config->LoadSelectedModResourceRules()) << settings.saved;  // no configuration before the scan
+        ASSERT_TRUE(config->FullInitialize());
+        EXPECT_EQ(config->GetSelectedMod(), "刀锋") << settings.saved;
+        EXPECT_EQ(RulesText(config->GetModConfig(config->GetSelectedMod())), "") << settings.saved;
+        ASSERT_TRUE(config->LoadSelectedModResourceRules()) << settings.saved;
+        const std::optional<ModConfig> selected = config->GetModConfig(config->GetSelectedMod());
+        ASSERT_TRUE(selected) << settings.saved;
+        EXPECT_EQ(selected->title, "锋利的刀") << settings.saved;
+        EXPECT_EQ(RulesText(selected), "texture=1d waves.pak=2f music=0d ") << settings.saved;
+        // Another mod gets its rules on request.
+        EXPECT_EQ(RulesText(config->GetModConfig("其他")), "") << settings.saved;
+        ASSERT_TRUE(config->Mods().LoadResourceRules("其他"));
+        EXPECT_EQ(RulesText(config->GetModConfig("其他")), "texture=1d ") << settings.saved;
+    }
+}
+
+TEST_F(ConfigManagerTest, LoadModConfigBuildsRulesFromTheIndexAndTheModConfigSection) {
+    TempDir game("Tavren");
+    game.Write("base\\base.ini", "[ModInfo]\ntitle=Base\n[ModConfig]\ntexture=0\nTavren.res=1\n");
+    game.MakeFolder("base\\music");  // the base has no index: only its section counts
+    game.MakeFolder("mods\\Plain\\sn01");
+    game.Write("mods\\Plain\\SN02.pak", "map");
+    game.Write("mods\\Blades\\Blades.ini", "[ModInfo]\ntitle=Blades\n[ModConfig]\nsn01=x\ntexture=2\n");
+    game.MakeFolder("mods\\Blades\\texture");
+    Start(game.Path());
+    ModCatalog& mods = config->Mods();
+    ASSERT_TRUE(mods.LoadModConfig("base") && mods.LoadModConfig("Plain") && mods.LoadModConfig("Blades"));
+    EXPECT_EQ(RulesText(config->GetModConfig("base")), "texture=0d Tavren.res=1f ");
+    EXPECT_EQ(RulesText(config->GetModConfig("Plain")), "sn01=1d sn02.pak=1f ");
+    EXPECT_EQ(RulesText(config->GetModConfig("Blades")), "texture=2d ");
+
+    // Loaded again after the description changed: the rules follow it.
+    game.Write("mods\\Blades\\Blades.ini", "[ModInfo]\ntitle=Blades\n[ModConfig]\ntexture=0\n");
+    ASSERT_TRUE(mods.LoadModConfig("Blades"));
+    EXPECT_EQ(RulesText(config->GetModConfig("Blades")), "texture=0d ");
+    EXPECT_FALSE(mods.LoadResourceRules("Missing"));
+    EXPECT_FALSE(config->GetModConfig("Missing"));
+}
+
+// Records the thread of every question a mod file index asks.
+class ThreadRecordingProbes final : public ModFolderProbes {
+public:
+    bool DirectoryExists(std::string_view path) override { return Record(), DiskProbes().DirectoryExists(path); }
+    bool FileExists(std::string_view path) override { return Record(), DiskProbes().FileExists(path); }
+    std::uint64_t FileTime(std::string_view path) override { return Record(), DiskProbes().FileTime(path); }
+    std::uint64_t Now() override { return Record(), DiskProbes().Now(); }
+
+    std::set<DWORD> Threads() {
+        std::lock_guard<std::mutex> lock(m_lock);
+        return m_threads;
+    }
+
+private:
+    void Record() {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_threads.insert(GetCurrentThreadId());
+    }
+    std::mutex m_lock;
+    std::set<DWORD> m_threads;
+};
+
+TEST_F(ConfigManagerTest, ModFileIndexProbesRunOnlyInTheFullInitialisation) {
+    TempDir game("game");
+    game.Write("ModRoute.ini", "[Settings]\nSelectedMod=Blades\n");
+    game.MakeFolder("mods\\Blades\\texture");
+    ThreadRecordingProbes probes;
+    config = std::make_unique<ConfigManager>(game.Path(), probes);
+    // The loader's thread: the early stage and the early route context.
+    ASSERT_TRUE(config->EarlyInitialize());
+    EarlyRouteContext(*config);
+    EXPECT_TRUE(probes.Threads().empty());
+
+    DWORD fullInitThread = 0;
+    std::thread([&] {
+        fullInitThread = GetCurrentThreadId();
+        config->FullInitialize();
+        config->LoadSelectedModResourceRules();
+    }).join();
+    EXPECT_EQ(probes.Threads(), std::set<DWORD>{fullInitThread});
+    EXPECT_EQ(RulesText(config->GetModConfig("Blades")), "texture=1d ");
+    EXPECT_FALSE(config->GetModFileIndex("base"));
+    EXPECT_FALSE(config->GetModFileIndex(""));
 }
 
 }  // namespace
