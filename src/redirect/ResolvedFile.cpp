@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 #include <utility>
 
@@ -32,9 +33,11 @@ std::string DiskPath(const Resolution& answer, std::string_view gbkRequest) {
 }  // namespace
 
 std::optional<ResolvedFile> ResolvedFile::Open(const Resolution& answer, std::string_view gbkRequest) {
-    // A file of the virtual file system lives in memory, not on disk; no
-    // reader of it is part of this build, so it cannot be read here.
-    if (answer.from == ServedFrom::Virtual) return std::nullopt;
+    if (answer.from == ServedFrom::Virtual) {
+        std::optional<VirtualFileData> packed = VirtualFileSystem::Instance().ReadVirtualFile(answer.path);
+        if (!packed) return std::nullopt;
+        return ResolvedFile(std::move(*packed));
+    }
     const std::string path = DiskPath(answer, gbkRequest);
     if (path.empty()) return std::nullopt;
     const std::wstring wide = Utf8ToWide(path);
@@ -60,13 +63,18 @@ bool ResolvedFile::Exists(const Resolution& answer, std::string_view gbkRequest)
 }
 
 ResolvedFile::ResolvedFile(ResolvedFile&& other) noexcept
-    : m_handle(std::exchange(other.m_handle, nullptr)), m_size(other.m_size) {}
+    : m_handle(std::exchange(other.m_handle, nullptr)), m_size(other.m_size), m_packed(std::move(other.m_packed)) {}
 
 ResolvedFile::~ResolvedFile() {
     if (m_handle != nullptr) CloseHandle(m_handle);
 }
 
 bool ResolvedFile::ReadInto(void* destination, std::uint32_t size) {
+    if (m_packed.bytes) {
+        if (size > m_packed.size) return false;
+        std::memcpy(destination, m_packed.bytes->data() + m_packed.offset, size);
+        return true;
+    }
     if (m_handle == nullptr) return false;
     auto* bytes = static_cast<std::uint8_t*>(destination);
     std::uint32_t done = 0;

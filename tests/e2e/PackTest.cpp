@@ -74,7 +74,12 @@ protected:
 TEST_F(PackTest, PackedFilesAreServedThroughEveryOpenAndBeatEvenTheGameFolder) {
     const GameRun run = Play({"createa texture\\hero.dds", "createw texture\\ui\\button.dds", "fopen texture\\hero.dds",
                               "fopen_s TEXTURE\\UI\\BUTTON.DDS", "open texture\\hero.dds",
-                              "call ResolvePath texture/hero.dds", "createa texture\\loose.dds"});
+                              "call ResolvePath texture/hero.dds", "createa texture\\loose.dds",
+                              "call GetModFileSize texture\\ui\\button.dds", "call ReadModFile maps\\sub\\deep.wp"});
+    EXPECT_EQ(run.Result("call", "GetModFileSize texture\\ui\\button.dds"), "ok\t13");
+    const std::string read = run.Result("call", "ReadModFile maps\\sub\\deep.wp");
+    EXPECT_EQ(read.substr(0, read.find("\tfnv=")), "ok\tresult=8\tbuffer=set");
+    EXPECT_EQ(read.substr(read.find("\thead=")), "\thead=deep map");
     EXPECT_EQ(run.Result("createa", "texture\\hero.dds"), "ok\tsize=11\tdata=packed hero\thead=pack");
     EXPECT_EQ(Data(run.Result("createw", "texture\\ui\\button.dds")), "packed button");
     EXPECT_EQ(run.Result("fopen", "texture\\hero.dds"), "ok\tsize=11\tdata=packed hero\ttell=11");

@@ -9,7 +9,10 @@
 
 #include "common/TextEncoding.h"
 #include "redirect/ExportedFunctions.h"
+#include "memory/VfsHeap.h"
 #include "redirect/ModRouter.h"
+#include "vfs/PvkFormat.h"
+#include "vfs/VirtualFileSystem.h"
 #include "support/TempDir.h"
 
 using namespace modroute;
@@ -39,33 +42,30 @@ TEST(FileExports, BeforeTheHeapExistsAReadLeavesANullBuffer) {
     ClearVFSMemory();
 }
 
-class VirtualFiles final : public VirtualFileLookup {
-public:
-    bool HasFile(std::string_view path) const override { return path == "texture\\hero.dds"; }
-    std::uint64_t Generation() const override { return 1; }
-};
-
-TEST(FileExports, VirtualFileIsNeverTakenFromTheDisk) {
+TEST(FileExports, PackedFilesAreReadFromThePackNotFromTheDisk) {
     TempDir game("game");
     game.Write("texture\\hero.dds", "disk copy");
-    wchar_t previous[MAX_PATH];
-    ASSERT_NE(GetCurrentDirectoryW(MAX_PATH, previous), 0u);
-    ASSERT_TRUE(SetCurrentDirectoryW(Utf8ToWide(game.Path()).c_str()));
-    static const VirtualFiles virtualFiles;
+    const std::string packed = "packed hero";
+    std::vector<std::uint8_t> pack;
+    const std::vector<PvkPackEntry> entries = {
+        {"hero.dds", "exports_test", {reinterpret_cast<const std::uint8_t*>(packed.data()), packed.size()}}};
+    ASSERT_EQ(WritePvk(entries, {}, pack), PvkWriteError::None);
+    game.Write("base\\exports.pvk", std::string(pack.begin(), pack.end()));
+    VirtualFileSystem& files = VirtualFileSystem::Instance();
+    ASSERT_TRUE(files.LoadPvkIndex(game / "base\\exports.pvk"));
     RouteContext context;
     context.gameFolder = game.Path();
-    context.virtualFiles = &virtualFiles;
+    context.virtualFiles = &files;
     ModRouter::Instance().Configure(context);
 
+    ASSERT_TRUE(VfsHeap::Instance().Initialize(0, 512));  // as at attach; after the test of no heap above
     void* buffer = &g_untouched;
-    EXPECT_EQ(ReadModFile("texture\\hero.dds", &buffer), 0u);
-    EXPECT_EQ(buffer, &g_untouched);
-    EXPECT_EQ(GetModFileSize("texture\\hero.dds"), 0u);
-    EXPECT_TRUE(ModFileExists("texture\\hero.dds"));
-    EXPECT_EQ(GetModFileSize("texture\\..\\texture\\hero.dds"), 9u);  // not the virtual path: the disk's
-
+    ASSERT_EQ(ReadModFile("exports_test\\hero.dds", &buffer), packed.size());
+    EXPECT_EQ(std::string(static_cast<const char*>(buffer), packed.size()), packed);
+    FreeFileBuffer(buffer);
+    EXPECT_EQ(GetModFileSize("EXPORTS_TEST/hero.dds"), packed.size());
+    EXPECT_TRUE(ModFileExists("exports_test\\hero.dds"));
     ModRouter::Instance().Configure(RouteContext{});
-    SetCurrentDirectoryW(previous);
 }
 
 }  // namespace
