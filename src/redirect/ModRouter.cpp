@@ -63,6 +63,8 @@ ModRouter::ModRouter() { StartGeneration(std::make_shared<const RouteContext>())
 ModRouter::~ModRouter() = default;
 
 void ModRouter::Configure(RouteContext context) {
+    // The same context again (the full initialisation may run twice) keeps its answers.
+    if (*m_current.load(std::memory_order_acquire)->context == context) return;
     StartGeneration(std::make_shared<const RouteContext>(std::move(context)));
 }
 

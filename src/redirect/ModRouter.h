@@ -29,7 +29,8 @@ public:
     ModRouter(const ModRouter&) = delete;
     ModRouter& operator=(const ModRouter&) = delete;
 
-    // Publishes a new context and starts a new cache generation.
+    // Publishes a new context and starts a new cache generation; a context
+    // equal to the current one changes nothing.
     void Configure(RouteContext context);
     std::shared_ptr<const RouteContext> Context() const { return m_current.load(std::memory_order_acquire)->context; }
     SearchPathList GetSearchPaths() const { return Context()->searchPaths; }

@@ -29,6 +29,7 @@ const char* ServedFromName(ServedFrom from);
 struct SearchPath {
     std::string path;  // absolute folder, UTF-8
     ServedFrom from = ServedFrom::GameFolder;
+    bool operator==(const SearchPath&) const = default;
 };
 using SearchPathList = std::vector<SearchPath>;
 
@@ -64,6 +65,8 @@ struct RouteContext {
     const VirtualFileLookup* virtualFiles = nullptr;
 
     bool MapRewriteActive() const { return mapTable && !mapTable->Empty(); }
+    // The same folders, the same map table object and the same file system.
+    bool operator==(const RouteContext&) const = default;
 };
 
 // One answer of the redirector.

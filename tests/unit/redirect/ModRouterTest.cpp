@@ -223,6 +223,7 @@ TEST_F(RouterTest, FirstAnswersStayWhenTheDiskChanges) {
     const std::uint64_t probes = router.ProbeCount();
     game.Write("texture\\a.dds", "game");
     game.Write("base\\texture\\new.dds", "base");
+    router.Configure(FullRouteContext(*config));  // the same context again keeps the answers
     EXPECT_EQ(Resolve("texture\\a.dds"), game / "base\\texture\\a.dds");
     EXPECT_EQ(Resolve("texture\\new.dds"), "texture\\new.dds");
     EXPECT_EQ(router.ProbeCount(), probes);  // answered from the cache, no disk access
