@@ -64,28 +64,32 @@ DWORD EnlistedThreads::EnlistAllOthers() {
 }
 
 DWORD EnlistedThreads::SuspendAll() {
+    // Every thread is asked to stop before any is waited for, so they come to
+    // a halt together rather than one scheduling slice after another.
     for (Entry& t : m_threads) {
-        if (SuspendThread(t.handle) == static_cast<DWORD>(-1)) {
-            const DWORD error = GetLastError();
-            if (HasExited(t.handle)) continue;
-            ResumeAll();
-            return error;
+        if (SuspendThread(t.handle) != static_cast<DWORD>(-1)) {
+            t.suspended = true;
+            continue;
         }
-        t.suspended = true;
-        // Suspension is asynchronous; reading the context waits until the
-        // thread has really stopped.
+        const DWORD error = GetLastError();
+        if (HasExited(t.handle)) continue;
+        ResumeAll();
+        return error;
+    }
+    // Reading the context waits until the thread has really stopped.
+    for (Entry& t : m_threads) {
+        if (!t.suspended) continue;
         t.context.ContextFlags = CONTEXT_CONTROL;
-        if (!GetThreadContext(t.handle, &t.context)) {
-            const DWORD error = GetLastError();
-            if (error == ERROR_ACCESS_DENIED || error == ERROR_GEN_FAILURE) {
-                // Stopped on its way out: it runs none of the code that changes.
-                ResumeThread(t.handle);
-                t.suspended = false;
-                continue;
-            }
-            ResumeAll();
-            return error;
+        if (GetThreadContext(t.handle, &t.context)) continue;
+        const DWORD error = GetLastError();
+        if (error == ERROR_ACCESS_DENIED || error == ERROR_GEN_FAILURE) {
+            // Stopped on its way out: it runs none of the code that changes.
+            ResumeThread(t.handle);
+            t.suspended = false;
+            continue;
         }
+        ResumeAll();
+        return error;
     }
     return NO_ERROR;
 }
