@@ -1,5 +1,7 @@
 // Cost of calling a hooked function whose detour only forwards through the
-// trampoline, against calling it directly. Run by hand under Wine or Windows.
+// trampoline, against calling it directly; and cost of one hook change in a
+// transaction that enlists only the calling thread or every other thread
+// too. Run by hand under Wine or Windows.
 #include <windows.h>
 
 #include <cstdint>
@@ -7,6 +9,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "detours/DetourAllThreads.h"
 #include "detours/detours.h"
 
 namespace {
@@ -52,14 +55,37 @@ double NanosecondsPerCall(Add function) {
     return best;
 }
 
-bool Hook(PVOID& pointer, PVOID detour) {
+bool Change(bool attach, PVOID& pointer, PVOID detour, bool everyThread = false) {
     DetourTransactionBegin();
-    DetourUpdateThread(GetCurrentThread());
-    if (DetourAttach(&pointer, detour) != NO_ERROR) {
+    if (everyThread) {
+        DetourUpdateAllOtherThreads();
+    } else {
+        DetourUpdateThread(GetCurrentThread());
+    }
+    if ((attach ? DetourAttach(&pointer, detour) : DetourDetach(&pointer, detour)) != NO_ERROR) {
         DetourTransactionAbort();
         return false;
     }
     return DetourTransactionCommit() == NO_ERROR;
+}
+
+constexpr int kIdleThreads = 8;
+constexpr int kTransactions = 200;
+
+DWORD WINAPI WaitForEvent(void* event) { return WaitForSingleObject(event, INFINITE); }
+
+// Microseconds per transaction that attaches or detaches the hot-patch hook,
+// averaged over attach/detach pairs; negative when a commit failed.
+double MicrosecondsPerTransaction(PVOID& pointer, PVOID detour, bool everyThread) {
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    for (int i = 0; i < kTransactions / 2; ++i) {
+        if (!Change(false, pointer, detour, everyThread) || !Change(true, pointer, detour, everyThread)) return -1;
+    }
+    QueryPerformanceCounter(&end);
+    return 1e6 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart) /
+           kTransactions;
 }
 
 }  // namespace
@@ -76,8 +102,8 @@ int main() {
     const double directHotPatch = NanosecondsPerCall(hotPatch);
     g_relocatedReal = reinterpret_cast<PVOID>(relocated);
     g_hotPatchReal = reinterpret_cast<PVOID>(hotPatch);
-    if (!Hook(g_relocatedReal, reinterpret_cast<PVOID>(&ForwardRelocated)) ||
-        !Hook(g_hotPatchReal, reinterpret_cast<PVOID>(&ForwardHotPatch))) {
+    if (!Change(true, g_relocatedReal, reinterpret_cast<PVOID>(&ForwardRelocated)) ||
+        !Change(true, g_hotPatchReal, reinterpret_cast<PVOID>(&ForwardHotPatch))) {
         std::puts("hooking failed");
         return 1;
     }
@@ -94,5 +120,18 @@ int main() {
                 hookedRelocated / directRelocated);
     std::printf("%-26s %10.2f %10.2f %8.2f\n", "hot patch (mov edi,edi)", directHotPatch, hookedHotPatch,
                 hookedHotPatch / directHotPatch);
-    return 0;
+
+    const PVOID detour = reinterpret_cast<PVOID>(&ForwardHotPatch);
+    const double alone = MicrosecondsPerTransaction(g_hotPatchReal, detour, false);
+    const HANDLE wake = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE idle[kIdleThreads];
+    for (HANDLE& thread : idle) thread = CreateThread(nullptr, 0, &WaitForEvent, wake, 0, nullptr);
+    const double everyThread = MicrosecondsPerTransaction(g_hotPatchReal, detour, true);
+    SetEvent(wake);
+    WaitForMultipleObjects(kIdleThreads, idle, TRUE, INFINITE);
+    for (HANDLE thread : idle) CloseHandle(thread);
+    std::printf("\none hook change per transaction, average of %d\n\n", kTransactions);
+    std::printf("%-46s %10.1f us\n", "calling thread enlisted", alone);
+    std::printf("%-46s %10.1f us\n", "every other thread enlisted (8 idle threads)", everyThread);
+    return alone < 0 || everyThread < 0 ? 1 : 0;
 }

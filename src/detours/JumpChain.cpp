@@ -1,10 +1,18 @@
 #include "detours/JumpChain.h"
 
 namespace modroute::detours {
+namespace {
+
+std::uint32_t Rel32At(const std::uint8_t* p) {
+    return p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t{p[3]} << 24;
+}
+
+}  // namespace
 
 JumpChain FollowJumps(std::uint32_t start, const MemoryReader& read) {
     JumpChain chain;
     std::uint32_t at = start;
+    bool rel32Follows = false;  // the hop before was a thunk or a short jump
     while (chain.hops.size() <= kMaxJumpHops) {
         chain.hops.push_back(at);
         std::uint8_t head[6] = {};
@@ -13,14 +21,16 @@ JumpChain FollowJumps(std::uint32_t start, const MemoryReader& read) {
         if (head[0] == 0xFF && head[1] == 0x25) {  // jmp [abs32]
             std::uint8_t cell[4];
             if (!read(at, std::span(head, 6))) return chain;
-            const std::uint32_t slot = head[2] | head[3] << 8 | head[4] << 16 | std::uint32_t{head[5]} << 24;
-            if (!read(slot, cell)) return chain;
-            next = cell[0] | cell[1] << 8 | cell[2] << 16 | std::uint32_t{cell[3]} << 24;
-        } else if (head[0] == 0xE9) {  // jmp rel32
-            if (!read(at, std::span(head, 5))) return chain;
-            next = at + 5 + (head[1] | head[2] << 8 | head[3] << 16 | std::uint32_t{head[4]} << 24);
+            if (!read(Rel32At(head + 2), cell)) return chain;
+            next = Rel32At(cell);
+            rel32Follows = true;
         } else if (head[0] == 0xEB) {  // jmp rel8
             next = at + 2 + static_cast<std::uint32_t>(static_cast<std::int8_t>(head[1]));
+            rel32Follows = true;
+        } else if (head[0] == 0xE9 && rel32Follows) {  // jmp rel32
+            if (!read(at, std::span(head, 5))) return chain;
+            next = at + 5 + Rel32At(head + 1);
+            rel32Follows = false;
         } else {
             chain.complete = true;
             return chain;

@@ -1,7 +1,9 @@
-// Finds the function a pointer really leads to: import thunks (jmp [abs32])
-// and jumps planted at function entries (jmp rel32 / rel8) are followed, so
-// the hook lands on the code that does the work. Pure code: memory is read
-// through a callback.
+// Finds the function a pointer really leads to, as Detours does: an import
+// thunk (jmp [abs32]) or a short jump (jmp rel8) at the pointer is followed,
+// and a jmp rel32 only right after one of those. A function that itself
+// starts with jmp rel32 is its own entry: the jump may be a tail call into a
+// body that other functions share, and hooking that body would catch their
+// calls too. Pure code: memory is read through a callback.
 #pragma once
 
 #include <cstdint>

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "detours/CodeMemory.h"
+#include "detours/DetourAllThreads.h"
 #include "detours/EnlistedThreads.h"
 #include "detours/Hook.h"
 #include "detours/TrampolinePool.h"
@@ -242,6 +243,13 @@ LONG WINAPI DetourUpdateThread(HANDLE hThread) {
     State* state = lock.Owned();
     if (state == nullptr) return ERROR_INVALID_OPERATION;
     return state->Record(static_cast<LONG>(state->threads.Enlist(hThread)));
+}
+
+LONG WINAPI DetourUpdateAllOtherThreads(VOID) {
+    Locked lock(Global());
+    State* state = lock.Owned();
+    if (state == nullptr) return ERROR_INVALID_OPERATION;
+    return state->Record(static_cast<LONG>(state->threads.EnlistAllOthers()));
 }
 
 LONG WINAPI DetourAttach(PVOID* ppPointer, PVOID pDetour) {

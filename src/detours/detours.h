@@ -20,24 +20,33 @@
 //                            or a detach whose pointer is no trampoline of this
 //                            engine or whose detour differs from the attach.
 //   ERROR_NOT_ENOUGH_MEMORY  no memory for trampolines or bookkeeping.
-//   Commit also returns the error of a VirtualProtect or SuspendThread that
-//   fails; nothing has been written then.
+//   Commit also returns the error of a VirtualProtect, SuspendThread or
+//   GetThreadContext that fails; nothing has been written then.
 //
 // A failing Attach, Detach or UpdateThread also marks the transaction failed:
 // Commit then changes nothing, closes the transaction and returns the first
 // error. A later Abort returns ERROR_INVALID_OPERATION and does nothing.
 //
 // Behaviour worth knowing:
-// - The pointer given to Attach may lead to the function through import
-//   thunks (jmp [abs32]) or planted jumps (jmp rel32/rel8); the function at
-//   the end of that chain is hooked. Detach gives the pointer back the value
-//   it held before the Attach.
+// - The pointer given to Attach may lead to the function through an import
+//   thunk (jmp [abs32]) or a short jump (jmp rel8), and a jmp rel32 right
+//   after one of those; the function at the end of that chain is hooked. A
+//   function that starts with jmp rel32 is hooked at its own entry, so a body
+//   it tail-calls, which other functions may share, stays untouched. Detach
+//   gives the pointer back the value it held before the Attach.
 // - A function starting with `mov edi,edi` under five bytes of nop or int3
-//   filler is switched with one atomic two-byte store, so threads that were
-//   not passed to DetourUpdateThread are safe; its trampoline is entry + 2.
+//   filler is switched with one atomic two-byte store, so an attach is safe
+//   for threads that were not enlisted. Its detach is not when the filler is
+//   int3: a thread that took the short jump but not yet the long one would
+//   meet the restored breakpoints. Its trampoline is entry + 2.
 //   Any other function gets a jmp rel32 over its first instructions, which
 //   run relocated in the trampoline; threads that may be executing it must be
-//   passed to DetourUpdateThread.
+//   enlisted, for attach and detach alike.
+// - A transaction that runs while other threads of the process run should
+//   enlist them all: DetourUpdateAllOtherThreads (DetourAllThreads.h). A handle given
+//   to DetourUpdateThread needs THREAD_SUSPEND_RESUME, THREAD_GET_CONTEXT and
+//   THREAD_SET_CONTEXT; a thread that exits before the commit stops it is
+//   left out, not an error.
 // - Hooks do not chain: attaching a function that this engine has already
 //   hooked (or its trampoline) is refused with ERROR_INVALID_OPERATION and
 //   leaves the existing hook as it is. Detach it first.

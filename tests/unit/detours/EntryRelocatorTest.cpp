@@ -84,19 +84,29 @@ TEST(EntryRelocator, RefusesWhatCannotRunElsewhere) {
     }
 }
 
-TEST(JumpChain, FollowsThunksAndPlantedJumpsUntilCode) {
-    std::map<std::uint32_t, Bytes> blocks = {
+// A jmp rel32 is followed only right after a thunk or a short jump: at an
+// entry it may be a tail call into a body other functions share.
+TEST(JumpChain, FollowsThunksShortJumpsAndTheLongJumpRightAfterThem) {
+    const std::map<std::uint32_t, Bytes> blocks = {
         {0x1000, Hex("FF 25 00 20 00 00")}, {0x2000, Hex("00 30 00 00")}, {0x3000, Hex("E9 FB 0F 00 00")},
-        {0x4000, Hex("EB 10")}, {0x4012, Hex("55 8B EC")}, {0x5000, Hex("FF 25 00 60 00 00")}, {0x7000, Hex("EB FE")}};
+        {0x4000, Hex("EB 10")}, {0x4012, Hex("55 8B EC")}, {0x5000, Hex("FF 25 00 60 00 00")}, {0x7000, Hex("EB FE")},
+        {0x8000, Hex("EB 03")}, {0x8005, Hex("E9 F6 AF FF FF")}};
     const MemoryReader read = [&](std::uint32_t at, std::span<std::uint8_t> out) {
         const auto it = blocks.find(at);
         if (it == blocks.end() || it->second.size() < out.size()) return false;
         std::copy_n(it->second.begin(), out.size(), out.begin());
         return true;
     };
-    const JumpChain chain = FollowJumps(0x1000, read);
-    EXPECT_TRUE(chain.complete);
-    EXPECT_EQ(chain.hops, (std::vector<std::uint32_t>{0x1000, 0x3000, 0x4000, 0x4012}));
+    const std::pair<std::uint32_t, std::vector<std::uint32_t>> complete[] = {
+        {0x1000, {0x1000, 0x3000, 0x4000, 0x4012}},  // thunk, its jmp rel32, a short jump, code
+        {0x3000, {0x3000}},                          // jmp rel32 at the start: the entry itself
+        {0x8000, {0x8000, 0x8005, 0x3000}},          // short jump, jmp rel32, then not a second one
+    };
+    for (const auto& [start, hops] : complete) {
+        const JumpChain chain = FollowJumps(start, read);
+        EXPECT_TRUE(chain.complete) << start;
+        EXPECT_EQ(chain.hops, hops) << start;
+    }
     EXPECT_FALSE(FollowJumps(0x5000, read).complete);  // unreadable import cell
     EXPECT_FALSE(FollowJumps(0x7000, read).complete);  // a jump to itself
 }

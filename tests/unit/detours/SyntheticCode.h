@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "detours/detours.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -67,6 +69,34 @@ inline DWORD ProtectionOf(const void* p) {
     MEMORY_BASIC_INFORMATION info{};
     VirtualQuery(p, &info, sizeof(info));
     return info.Protect;
+}
+
+using Add = int(__cdecl*)(int, int);
+inline void* Ptr(Add f) { return reinterpret_cast<void*>(f); }
+
+// Bodies returning a + b. gdi32 form: lea ecx,[esp+4]; and esp,-16;
+// push [ecx-4]; push ebp; mov ebp,esp; push ecx; mov eax,[ecx];
+// add eax,[ecx+4]; pop ecx; leave; lea esp,[ecx-4]; ret
+inline const Bytes kNops = Hex("90 90 90 90 90");
+inline const Bytes kHotPatch = Hex("8B FF 55 8B EC 8B 45 08 03 45 0C 5D C3");
+inline const Bytes kMsvcrt = Hex("55 89 E5 83 E4 F0 8B 45 08 03 45 0C C9 C3");
+inline const Bytes kGdi = Hex("8D 4C 24 04 83 E4 F0 FF 71 FC 55 89 E5 51 8B 01 03 41 04 59 C9 8D 61 FC C3");
+
+// Detours that append their digit N to what the original returns: 5 becomes
+// 51, and two detours in a row would show as 511, never as another one's 52.
+template <int N>
+struct Tag {
+    static inline PVOID real = nullptr;
+    static int __cdecl Detour(int a, int b) { return reinterpret_cast<Add>(real)(a, b) * 10 + N; }
+    static PVOID Self() { return reinterpret_cast<PVOID>(&Detour); }
+};
+
+// One attach or detach in a transaction of its own; the first error.
+inline LONG Change(bool attach, PVOID& pointer, PVOID detour) {
+    DetourTransactionBegin();
+    const LONG queued = attach ? DetourAttach(&pointer, detour) : DetourDetach(&pointer, detour);
+    const LONG committed = DetourTransactionCommit();
+    return queued != NO_ERROR ? queued : committed;
 }
 
 }  // namespace detourtest
