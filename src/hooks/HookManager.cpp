@@ -5,6 +5,7 @@
 #include <atomic>
 #include <mutex>
 
+#include "detours/DetourAllThreads.h"
 #include "detours/detours.h"
 #include "hooks/FileHooks.h"
 #include "hooks/HookCall.h"
@@ -82,7 +83,9 @@ bool HookManager::Install() {
     if (g_installed.load(std::memory_order_acquire)) return true;
     const SystemScope scope;
     if (DetourTransactionBegin() != NO_ERROR) return false;
-    if (DetourUpdateThread(GetCurrentThread()) != NO_ERROR) {
+    // Game threads may already run (the library can be loaded late): every
+    // one of them is stopped and moved out of the rewritten bytes.
+    if (DetourUpdateAllOtherThreads() != NO_ERROR) {
         DetourTransactionAbort();
         return false;
     }
@@ -106,7 +109,7 @@ void HookManager::Uninstall(bool waitForCallersToLeave) {
     if (!g_installed.load(std::memory_order_acquire)) return;
     const SystemScope scope;
     if (DetourTransactionBegin() == NO_ERROR) {
-        if (DetourUpdateThread(GetCurrentThread()) != NO_ERROR) {
+        if (DetourUpdateAllOtherThreads() != NO_ERROR) {
             DetourTransactionAbort();
         } else {
             for (const HookRow* row = KernelRows(); row->slot != nullptr; ++row) {
