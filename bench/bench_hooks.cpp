@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "BenchClock.h"
+#include "BenchFiles.h"
 #include "common/TextEncoding.h"
 #include "hooks/HookManager.h"
 #include "redirect/ModRouter.h"
@@ -21,45 +21,22 @@ using namespace modroute;
 
 namespace {
 
-// Microseconds per open + read + close, over count rounds.
-double OpenReadClose(const std::string& gbkPath, int count) {
-    static char buffer[4096];
-    const double start = bench::Seconds();
-    for (int i = 0; i < count; ++i) {
-        HANDLE file = CreateFileA(gbkPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
-            std::printf("cannot open %s\n", gbkPath.c_str());
-            return 0;
-        }
-        DWORD read = 0;
-        ReadFile(file, buffer, sizeof buffer, &read, nullptr);
-        CloseHandle(file);
-    }
-    return (bench::Seconds() - start) * 1e6 / count;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 void Compare(const char* label, const std::string& hookedPath, const std::string& plainPath) {
     constexpr int kBlocks = 15;
     constexpr int kRounds = 400;
     std::vector<double> hooked;
     std::vector<double> plain;
     HookManager::Install();
-    OpenReadClose(hookedPath, 50);  // warm the answer cache
+    bench::OpenReadClose(hookedPath, 50);  // warm the answer cache
     HookManager::Uninstall();
     for (int block = 0; block < kBlocks; ++block) {
         HookManager::Install();
-        hooked.push_back(OpenReadClose(hookedPath, kRounds));
+        hooked.push_back(bench::OpenReadClose(hookedPath, kRounds));
         HookManager::Uninstall();
-        plain.push_back(OpenReadClose(plainPath, kRounds));
+        plain.push_back(bench::OpenReadClose(plainPath, kRounds));
     }
-    const double h = Median(hooked);
-    const double p = Median(plain);
+    const double h = bench::Median(hooked);
+    const double p = bench::Median(plain);
     std::printf("  %-44s hooked %8.2f us   unhooked %8.2f us   ratio %.3f\n", label, h, p, h / p);
 }
 

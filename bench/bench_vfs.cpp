@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "BenchClock.h"
+#include "BenchFiles.h"
 #include "common/TextEncoding.h"
 #include "hooks/HookManager.h"
 #include "redirect/ModRouter.h"
@@ -42,27 +42,6 @@ void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& by
     CloseHandle(file);
 }
 
-double OpenReadClose(const std::string& gbkPath, int count) {
-    static char buffer[4096];
-    const double start = bench::Seconds();
-    for (int i = 0; i < count; ++i) {
-        HANDLE file = CreateFileA(gbkPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
-            std::printf("cannot open %s\n", gbkPath.c_str());
-            return 0;
-        }
-        DWORD read = 0;
-        ReadFile(file, buffer, sizeof buffer, &read, nullptr);
-        CloseHandle(file);
-    }
-    return (bench::Seconds() - start) * 1e6 / count;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 void SmallFiles(const testsupport::TempDir& game) {
     const std::string data(4096, 'v');
     std::vector<std::uint8_t> pack;
@@ -84,13 +63,13 @@ void SmallFiles(const testsupport::TempDir& game) {
     std::vector<double> disk;
     for (int block = 0; block < 11; ++block) {
         HookManager::Install();
-        packed.push_back(OpenReadClose("data\\packed.dat", 400));
+        packed.push_back(bench::OpenReadClose("data\\packed.dat", 400));
         HookManager::Uninstall();
-        disk.push_back(OpenReadClose("disk\\plain.dat", 400));
+        disk.push_back(bench::OpenReadClose("disk\\plain.dat", 400));
     }
     std::printf("open + read 4 KiB + close: packed through the hooks %.2f us, from disk without hooks %.2f us, "
                 "ratio %.3f (goal <= 0.25)\n",
-                Median(packed), Median(disk), Median(packed) / Median(disk));
+                bench::Median(packed), bench::Median(disk), bench::Median(packed) / bench::Median(disk));
 }
 
 void Preload(const testsupport::TempDir& game) {
@@ -126,7 +105,7 @@ void Preload(const testsupport::TempDir& game) {
     }
     const double size = 200.0;
     std::printf("preload of a 200 MiB pack: %.0f MiB/s, plain sequential read %.0f MiB/s, ratio %.2f (goal >= 0.9)\n",
-                size / Median(preload), size / Median(plain), Median(plain) / Median(preload));
+                size / bench::Median(preload), size / bench::Median(plain), bench::Median(plain) / bench::Median(preload));
 }
 
 void Searches(const testsupport::TempDir& game) {

@@ -49,6 +49,13 @@ Answer ResolveWide(const wchar_t* name) noexcept {
 bool Redirects(const Answer& answer) { return answer && answer->Redirects(); }
 bool IsVirtual(const Answer& answer) { return answer && answer->from == ServedFrom::Virtual; }
 
+// A virtual handle for a packed file; INVALID_HANDLE_VALUE when the answer is
+// no packed file or the file system cannot supply it after all (the caller
+// then looks on disk).
+HANDLE OpenPacked(const Answer& answer) {
+    return IsVirtual(answer) ? CreateVirtualFileHandle(answer->path) : INVALID_HANDLE_VALUE;
+}
+
 std::wstring WidePath(const Resolution& answer) { return Utf8ToWide(answer.path); }
 
 std::wstring WideMode(const char* mode) {
@@ -143,24 +150,17 @@ HANDLE WINAPI HookedCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURI
             call.RestoreLastError();
             return OpenAnswer(*answer, access, share, security, disposition, flags, templateFile);
         }
-        if (IsVirtual(answer)) {
-            HANDLE packed = CreateVirtualFileHandle(answer->path);
-            if (packed != INVALID_HANDLE_VALUE) {
-                call.RestoreLastError();
-                return packed;
-            }
+        if (HANDLE packed = OpenPacked(answer); packed != INVALID_HANDLE_VALUE) {
+            call.RestoreLastError();
+            return packed;
         }
     }
     // Only reads are redirected: whatever the game writes goes where it asked.
     if ((access & GENERIC_READ) != 0 && disposition == OPEN_EXISTING) {
         if (!answer) answer = ResolveGbk(name);
-        // A packed file the file system cannot supply after all is looked for on disk.
-        if (IsVirtual(answer)) {
-            HANDLE packed = CreateVirtualFileHandle(answer->path);
-            if (packed != INVALID_HANDLE_VALUE) {
-                call.RestoreLastError();
-                return packed;
-            }
+        if (HANDLE packed = OpenPacked(answer); packed != INVALID_HANDLE_VALUE) {
+            call.RestoreLastError();
+            return packed;
         }
         if (Redirects(answer)) {
             if (ContainsIgnoringCase(answer->path, ".jpg")) {
@@ -192,12 +192,9 @@ HANDLE WINAPI HookedCreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECUR
                         (name[length - 1] | 0x20) == L's';
     if (!script && (access & GENERIC_READ) != 0 && disposition == OPEN_EXISTING) {
         const Answer answer = ResolveWide(name);
-        if (IsVirtual(answer)) {
-            HANDLE packed = CreateVirtualFileHandle(answer->path);
-            if (packed != INVALID_HANDLE_VALUE) {
-                call.RestoreLastError();
-                return packed;
-            }
+        if (HANDLE packed = OpenPacked(answer); packed != INVALID_HANDLE_VALUE) {
+            call.RestoreLastError();
+            return packed;
         }
         if (Redirects(answer)) {
             const std::wstring path = WidePath(*answer);

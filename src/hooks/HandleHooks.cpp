@@ -1,5 +1,6 @@
 // Virtual handles answered from memory. None of these touches the caller's
 // last-error value when it answers a virtual handle itself.
+#include "common/SystemTime.h"
 #include "hooks/FileHooks.h"
 #include "hooks/RealFunctions.h"
 #include "vfs/VirtualHandleManager.h"
@@ -8,14 +9,6 @@ namespace modroute {
 namespace {
 
 std::shared_ptr<VirtualFile> VirtualFileOf(HANDLE handle) { return VirtualHandleManager::Instance().Find(handle); }
-
-FILETIME Now() {
-    SYSTEMTIME now;
-    GetSystemTime(&now);
-    FILETIME time = {};
-    SystemTimeToFileTime(&now, &time);
-    return time;
-}
 
 }  // namespace
 
@@ -72,7 +65,7 @@ BOOL WINAPI HookedGetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFOR
     if (!virtualFile || information == nullptr) return RealFunctions.GetFileInformationByHandle(file, information);
     *information = BY_HANDLE_FILE_INFORMATION{};
     information->dwFileAttributes = FILE_ATTRIBUTE_NORMAL;
-    information->ftCreationTime = information->ftLastAccessTime = information->ftLastWriteTime = Now();
+    information->ftCreationTime = information->ftLastAccessTime = information->ftLastWriteTime = CurrentFileTime();
     information->dwVolumeSerialNumber = 0x12345678;
     information->nFileSizeLow = virtualFile->Size();
     information->nNumberOfLinks = 1;

@@ -6,6 +6,7 @@
 
 #include "common/GbkText.h"
 #include "common/PathText.h"
+#include "common/SystemTime.h"
 #include "common/TextEncoding.h"
 #include "vfs/VirtualFileSystem.h"
 #include "vfs/VirtualHandleManager.h"
@@ -15,14 +16,6 @@ namespace modroute {
 namespace {
 
 bool HasWildcard(std::string_view pattern) { return pattern.find_first_of("*?") != std::string_view::npos; }
-
-FILETIME Now() {
-    SYSTEMTIME now;
-    GetSystemTime(&now);
-    FILETIME time = {};
-    SystemTimeToFileTime(&now, &time);
-    return time;
-}
 
 // The name in code page 936, cut to the 259 bytes the field holds without
 // splitting a character.
@@ -59,7 +52,7 @@ void VirtualFileFinder::Fill(const Match& match, WIN32_FIND_DATAA& data) const {
     CopyName(match.name, data);
     data.dwFileAttributes = match.isDirectory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
     data.nFileSizeLow = match.isDirectory ? 0 : match.size;
-    data.ftCreationTime = data.ftLastAccessTime = data.ftLastWriteTime = Now();
+    data.ftCreationTime = data.ftLastAccessTime = data.ftLastWriteTime = CurrentFileTime();
 }
 
 bool VirtualFileFinder::FindFirst(WIN32_FIND_DATAA& data) {

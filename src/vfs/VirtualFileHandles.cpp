@@ -4,6 +4,7 @@
 #include <new>
 #include <shared_mutex>
 
+#include "common/SystemTime.h"
 #include "vfs/VirtualFileSystem.h"
 #include "vfs/VirtualHandleManager.h"
 
@@ -33,10 +34,7 @@ VirtualFileAttributeManager& VirtualFileAttributeManager::Instance() {
 void VirtualFileAttributeManager::SetAttributes(const std::string& utf8Path, std::uint32_t size) {
     WIN32_FILE_ATTRIBUTE_DATA data = {};
     data.dwFileAttributes = FILE_ATTRIBUTE_NORMAL;
-    SYSTEMTIME now;
-    GetSystemTime(&now);
-    SystemTimeToFileTime(&now, &data.ftCreationTime);
-    data.ftLastAccessTime = data.ftLastWriteTime = data.ftCreationTime;
+    data.ftCreationTime = data.ftLastAccessTime = data.ftLastWriteTime = CurrentFileTime();
     data.nFileSizeLow = size;
     std::unique_lock lock(m_lock);
     m_records.insert_or_assign(utf8Path, data);
