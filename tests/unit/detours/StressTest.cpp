@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <functional>
 #include <vector>
 
 #include "detours/DetourAllThreads.h"
@@ -16,6 +18,8 @@ namespace {
 struct alignas(64) Record {
     volatile long calls = 0;
     volatile long detoured = 0;
+    long detouredBefore = 0;  // at the last attach
+    bool DetouredSince() const { return detoured != detouredBefore; }
 };
 
 PVOID g_real = nullptr;
@@ -47,14 +51,8 @@ void HookWhileCalled(const Bytes& body, const Bytes& filler, int cycles) {
     std::vector<HANDLE> callers;
     for (Record& r : records) callers.push_back(CreateThread(nullptr, 0, run, &r, 0, nullptr));
     for (int cycle = 0; cycle < cycles && !testing::Test::HasFailure(); ++cycle) {
-        long seen[3];
-        for (int i = 0; i < 3; ++i) seen[i] = records[i].detoured;
-        auto allDetoured = [&] {
-            for (int i = 0; i < 3; ++i) {
-                if (records[i].detoured == seen[i]) return false;
-            }
-            return true;
-        };
+        for (Record& r : records) r.detouredBefore = r.detoured;
+        auto allDetoured = [&] { return std::all_of(records, records + 3, std::mem_fn(&Record::DetouredSince)); };
         for (bool attach : {true, false}) {
             ASSERT_EQ(DetourTransactionBegin(), NO_ERROR);
             EXPECT_EQ(DetourUpdateAllOtherThreads(), NO_ERROR);

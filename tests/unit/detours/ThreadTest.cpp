@@ -23,51 +23,29 @@ int __fastcall SpinDetour(volatile LONG* flag) { return reinterpret_cast<Spin>(g
 
 std::uint32_t Address(const void* p) { return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(p)); }
 
-// A thread held suspended as if it had reached `at` inside a call of a Spin
-// function. Released, it ends with what the call returned.
-class ParkedThread {
-public:
-    ParkedThread(SyntheticCode& code, std::uint32_t at) {
-        static const auto exitThread = &ExitThread;
-        Bytes idle = Hex("EB FE 50 FF 15 00 00 00 00");  // jmp $; then: push eax; call [exitThread]
-        SyntheticCode::Put(idle, 5, nullptr, &exitThread);
-        const std::uint32_t start = Address(code.Place(idle));
-        handle = CreateThread(nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(start), nullptr, 0, nullptr);
-        CONTEXT context{};
-        for (int i = 0; i < 5000 && context.Eip != start; ++i) {
-            if (i > 0) ResumeThread(handle), Sleep(1);
-            SuspendThread(handle);
-            context.ContextFlags = CONTEXT_CONTROL | CONTEXT_INTEGER;
-            GetThreadContext(handle, &context);
-        }
-        context.Eip = at;
-        context.Ecx = reinterpret_cast<std::uintptr_t>(&m_flag);
-        context.Eax = 0;
-        context.Esp -= 4;
-        *reinterpret_cast<std::uint32_t*>(context.Esp) = start + 2;  // returns into ExitThread
-        SetThreadContext(handle, &context);
+// Starts a thread and holds it suspended exactly as if it had reached `at`
+// in a call of a Spin function on `flag`; resumed, it ends with the result.
+HANDLE ParkThread(SyntheticCode& code, std::uint32_t at, volatile LONG* flag) {
+    static const auto exitThread = &ExitThread;
+    Bytes idle = Hex("EB FE 50 FF 15 00 00 00 00");  // jmp $; then: push eax; call [exitThread]
+    SyntheticCode::Put(idle, 5, nullptr, &exitThread);
+    const std::uint32_t start = Address(code.Place(idle));
+    const HANDLE thread = CreateThread(nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(start), nullptr, 0, nullptr);
+    CONTEXT context{};
+    for (int i = 0; i < 5000 && context.Eip != start; ++i) {
+        if (i > 0) ResumeThread(thread), Sleep(1);
+        SuspendThread(thread);
+        context.ContextFlags = CONTEXT_CONTROL | CONTEXT_INTEGER;
+        GetThreadContext(thread, &context);
     }
-    std::uint32_t Eip() const {
-        CONTEXT context{};
-        context.ContextFlags = CONTEXT_CONTROL;
-        GetThreadContext(handle, &context);
-        return context.Eip;
-    }
-    DWORD Release() {  // 0 when the thread does not end
-        InterlockedExchange(&m_flag, 1);
-        ResumeThread(handle);
-        DWORD exitCode = 0;
-        if (WaitForSingleObject(handle, 5000) != WAIT_OBJECT_0) TerminateThread(handle, 0);
-        GetExitCodeThread(handle, &exitCode);
-        CloseHandle(handle);
-        return exitCode;
-    }
-
-    HANDLE handle = nullptr;
-
-private:
-    volatile LONG m_flag = 0;
-};
+    context.Eip = at;
+    context.Ecx = Address(const_cast<LONG*>(flag));
+    context.Eax = 0;
+    context.Esp -= 4;
+    *reinterpret_cast<std::uint32_t*>(context.Esp) = start + 2;  // returns into ExitThread
+    SetThreadContext(thread, &context);
+    return thread;
+}
 
 // This process's entries in the system's handle table.
 std::size_t OpenHandleCount() {
@@ -138,18 +116,28 @@ TEST(DetourThreads, EnlistedThreadsAreMovedOutOfRewrittenBytes) {
                 ASSERT_EQ(Change(true, g_spinReal, reinterpret_cast<PVOID>(&SpinDetour)), NO_ERROR);
             }
             // Three threads: each one must be found and moved.
+            volatile LONG released = 0;
             const std::uint32_t at = Address(c.parkedInTrampoline ? g_spinReal : function) + c.parkedAt;
-            ParkedThread parked[] = {{code, at}, {code, at}, {code, at}};
+            const HANDLE parked[] = {ParkThread(code, at, &released), ParkThread(code, at, &released),
+                                     ParkThread(code, at, &released)};
             ASSERT_EQ(DetourTransactionBegin(), NO_ERROR);
-            for (const ParkedThread& p : parked) {
-                EXPECT_EQ(byHandle ? DetourUpdateThread(p.handle) : DetourUpdateAllOtherThreads(), NO_ERROR);
+            for (const HANDLE thread : parked) {
+                EXPECT_EQ(byHandle ? DetourUpdateThread(thread) : DetourUpdateAllOtherThreads(), NO_ERROR);
             }
             const PVOID detour = reinterpret_cast<PVOID>(&SpinDetour);
             EXPECT_EQ(c.detach ? DetourDetach(&g_spinReal, detour) : DetourAttach(&g_spinReal, detour), NO_ERROR);
             ASSERT_EQ(DetourTransactionCommit(), NO_ERROR);
-            for (ParkedThread& p : parked) {
-                EXPECT_EQ(p.Eip(), Address(c.movedToTrampoline ? g_spinReal : function) + c.movedTo);
-                EXPECT_EQ(p.Release(), 42u);  // the original's result: no detour entered halfway
+            released = 1;
+            for (const HANDLE thread : parked) {
+                CONTEXT context{};
+                context.ContextFlags = CONTEXT_CONTROL;
+                GetThreadContext(thread, &context);
+                EXPECT_EQ(context.Eip, Address(c.movedToTrampoline ? g_spinReal : function) + c.movedTo);
+                ResumeThread(thread);
+                DWORD result = 0;  // the original's, unless a detour was entered halfway
+                EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+                EXPECT_TRUE(GetExitCodeThread(thread, &result) && result == 42) << result;
+                CloseHandle(thread);
             }
             if (!c.detach) {
                 EXPECT_EQ(Change(false, g_spinReal, reinterpret_cast<PVOID>(&SpinDetour)), NO_ERROR);
@@ -158,54 +146,35 @@ TEST(DetourThreads, EnlistedThreadsAreMovedOutOfRewrittenBytes) {
     }
 }
 
-// The handles opened for every other thread are closed however the
-// transaction ends; a handle the caller enlisted stays the caller's.
-TEST(DetourThreads, HandlesOpenedForEveryThreadAreClosedWhenTheTransactionEnds) {
-    const HANDLE wake = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HANDLE idle[4];
-    for (HANDLE& t : idle) t = CreateThread(nullptr, 0, &WaitForEvent, wake, 0, nullptr);
-    const DWORD callersId = GetThreadId(idle[0]);
-    SyntheticCode code;
-    const Add function = code.Place<Add>(kMsvcrt);
-    for (const bool commit : {false, true}) {
-        SCOPED_TRACE(commit ? "commit" : "abort");
-        const std::size_t before = OpenHandleCount();
-        Tag<1>::real = Ptr(function);
-        ASSERT_EQ(DetourTransactionBegin(), NO_ERROR);
-        EXPECT_EQ(DetourUpdateThread(idle[0]), NO_ERROR);
-        EXPECT_EQ(DetourUpdateAllOtherThreads(), NO_ERROR);
-        EXPECT_GE(OpenHandleCount(), before + 3);  // the other idle threads at least
-        EXPECT_EQ(DetourAttach(&Tag<1>::real, Tag<1>::Self()), NO_ERROR);
-        EXPECT_EQ(commit ? DetourTransactionCommit() : DetourTransactionAbort(), NO_ERROR);
-        EXPECT_EQ(OpenHandleCount(), before);
-        EXPECT_EQ(GetThreadId(idle[0]), callersId);
-        EXPECT_EQ(function(2, 3), commit ? 51 : 5);
-    }
-    EXPECT_EQ(Change(false, Tag<1>::real, Tag<1>::Self()), NO_ERROR);
-    SetEvent(wake);
-    WaitForMultipleObjects(4, idle, TRUE, 5000);
-    for (HANDLE t : idle) CloseHandle(t);
-    CloseHandle(wake);
-}
-
-// Threads ending while they are enlisted (gone before they are opened or
-// suspended, or stopped on their way out) are left out of the commit.
-TEST(DetourThreads, ThreadsEndingDuringTheTransactionAreLeftOut) {
-    g_stopEnding = 0;
-    const HANDLE ending = CreateThread(nullptr, 0, &EndThreadsInBatches, nullptr, 0, nullptr);
+// Every other thread is enlisted again and again while batches of threads
+// end: those gone before they are opened or suspended, or stopped on their
+// way out, are left out rather than failing the commit. The handles opened
+// are closed whether the transaction commits or aborts; a handle the caller
+// enlisted stays the caller's.
+TEST(DetourThreads, EndingThreadsAreLeftOutAndEveryHandleOpenedIsClosed) {
     SyntheticCode code;
     const Add function = code.Place<Add>(kHotPatch, kNops);
     Tag<1>::real = Ptr(function);
-    for (int round = 0; round < 60 && !testing::Test::HasFailure(); ++round) {
+    const std::size_t handles = OpenHandleCount();
+    g_stopEnding = 0;
+    const HANDLE ending = CreateThread(nullptr, 0, &EndThreadsInBatches, nullptr, 0, nullptr);
+    const DWORD endingId = GetThreadId(ending);
+    for (int round = 0; round < 40 && !testing::Test::HasFailure(); ++round) {
         ASSERT_EQ(DetourTransactionBegin(), NO_ERROR);
+        EXPECT_EQ(DetourUpdateThread(ending), NO_ERROR);
         EXPECT_EQ(DetourUpdateAllOtherThreads(), NO_ERROR);
-        EXPECT_EQ(round % 2 == 0 ? DetourAttach(&Tag<1>::real, Tag<1>::Self())
-                                 : DetourDetach(&Tag<1>::real, Tag<1>::Self()),
+        EXPECT_EQ(Tag<1>::real == Ptr(function) ? DetourAttach(&Tag<1>::real, Tag<1>::Self())
+                                                 : DetourDetach(&Tag<1>::real, Tag<1>::Self()),
                   NO_ERROR);
-        EXPECT_EQ(DetourTransactionCommit(), NO_ERROR) << "round " << round;
+        EXPECT_EQ(round % 3 == 2 ? DetourTransactionAbort() : DetourTransactionCommit(), NO_ERROR) << round;
+        EXPECT_EQ(GetThreadId(ending), endingId);
     }
     InterlockedExchange(&g_stopEnding, 1);
     WaitForSingleObject(ending, 5000);
     CloseHandle(ending);
+    EXPECT_EQ(OpenHandleCount(), handles);
+    if (Tag<1>::real != Ptr(function)) {
+        EXPECT_EQ(Change(false, Tag<1>::real, Tag<1>::Self()), NO_ERROR);
+    }
     EXPECT_EQ(function(2, 3), 5);
 }
