@@ -2,9 +2,11 @@
 
 #include <windows.h>
 
-#include <atomic>
+#include <algorithm>
+#include <functional>
 #include <vector>
 
+#include "detours/DetourAllThreads.h"
 #include "detours/detours.h"
 #include "unit/detours/SyntheticCode.h"
 
@@ -12,65 +14,74 @@ using namespace detourtest;
 
 namespace {
 
-using Add = int(__cdecl*)(int, int);
+// One caller's counts, on a cache line of its own; written by its thread only.
+struct alignas(64) Record {
+    volatile long calls = 0;
+    volatile long detoured = 0;
+    long detouredBefore = 0;  // at the last attach
+    bool DetouredSince() const { return detoured != detouredBefore; }
+};
 
 PVOID g_real = nullptr;
-std::atomic<long> g_detourCalls{0};
-int __cdecl Forward(int a, int b) {
-    ++g_detourCalls;
-    return reinterpret_cast<Add>(g_real)(a, b);
-}
+volatile char g_stop = 0;
 
-Add g_function = nullptr;
-std::atomic<bool> g_stop{false};
-std::atomic<long> g_wrong{0};
-DWORD WINAPI CallInALoop(void*) {
-    for (int i = 0; !g_stop; ++i) {
-        if (g_function(i, 7) != i + 7) ++g_wrong;
-    }
-    return 0;
-}
-
-// 200 times hooks and unhooks the function while three threads call it,
-// waiting each time until the detour has been used; enlisting the callers or not.
-void HookWhileCalled(const Bytes& body, const Bytes& filler, bool enlist) {
+// Hooks and unhooks `body` `cycles` times while three threads call it, every
+// other thread enlisted each time. Callers, function and detour are a few
+// instructions of machine code, so a suspended caller is often in the bytes
+// that change. The function takes its caller's Record in ecx, counts the call
+// and returns the Record; the detour counts and forwards.
+void HookWhileCalled(const Bytes& body, const Bytes& filler, int cycles) {
     SyntheticCode code;
-    g_function = code.Place<Add>(body, filler);
-    g_real = reinterpret_cast<PVOID>(g_function);
-    const Bytes before = Snapshot(g_real);
-    g_stop = false;
-    g_wrong = 0;
+    const PVOID function = code.Place(body, filler);
+    Bytes detour = Hex("FF 41 04 FF 25 00 00 00 00");  // inc [ecx+4]; jmp [g_real]
+    SyntheticCode::Put(detour, 5, nullptr, &g_real);
+    const PVOID detourEntry = code.Place(detour);
+    // mov ecx,[esp+4]; L: call function; cmp eax,ecx; jne Wrong; cmp byte [g_stop],0; je L;
+    // xor eax,eax; ret 4; Wrong: mov eax,1; ret 4
+    Bytes caller = Hex("8B 4C 24 04 E8 00 00 00 00 3B C1 75 0E 80 3D 00 00 00 00 00 74 EE 33 C0 C2 04 00 "
+                       "B8 01 00 00 00 C2 04 00");
+    SyntheticCode::Put(caller, 5, code.NextEntry(), function);
+    SyntheticCode::Put(caller, 15, nullptr, const_cast<char*>(&g_stop));
+    const auto run = reinterpret_cast<LPTHREAD_START_ROUTINE>(code.Place(caller));
+
+    g_real = function;
+    const Bytes before = Snapshot(function);
+    g_stop = 0;
+    Record records[3];
     std::vector<HANDLE> callers;
-    for (int i = 0; i < 3; ++i) callers.push_back(CreateThread(nullptr, 0, &CallInALoop, nullptr, 0, nullptr));
-    for (int cycle = 0; cycle < 200 && !testing::Test::HasFailure(); ++cycle) {
+    for (Record& r : records) callers.push_back(CreateThread(nullptr, 0, run, &r, 0, nullptr));
+    for (int cycle = 0; cycle < cycles && !testing::Test::HasFailure(); ++cycle) {
+        for (Record& r : records) r.detouredBefore = r.detoured;
+        auto allDetoured = [&] { return std::all_of(records, records + 3, std::mem_fn(&Record::DetouredSince)); };
         for (bool attach : {true, false}) {
             ASSERT_EQ(DetourTransactionBegin(), NO_ERROR);
-            for (HANDLE t : callers) EXPECT_EQ(enlist ? DetourUpdateThread(t) : NO_ERROR, NO_ERROR);
-            EXPECT_EQ(attach ? DetourAttach(&g_real, reinterpret_cast<PVOID>(&Forward))
-                             : DetourDetach(&g_real, reinterpret_cast<PVOID>(&Forward)),
-                      NO_ERROR);
-            EXPECT_EQ(DetourTransactionCommit(), NO_ERROR);
-            const long seen = g_detourCalls;
-            for (DWORD start = GetTickCount(); attach && g_detourCalls < seen + 3 && GetTickCount() - start < 5000;) Sleep(0);
-            EXPECT_GE(g_detourCalls, seen + (attach ? 3 : 0)) << "cycle " << cycle;
+            EXPECT_EQ(DetourUpdateAllOtherThreads(), NO_ERROR);
+            EXPECT_EQ(attach ? DetourAttach(&g_real, detourEntry) : DetourDetach(&g_real, detourEntry), NO_ERROR);
+            EXPECT_EQ(DetourTransactionCommit(), NO_ERROR) << "cycle " << cycle;
+            // Every caller goes through the detour before it is removed.
+            for (const DWORD start = GetTickCount(); attach && !allDetoured() && GetTickCount() - start < 5000;) Sleep(0);
         }
+        EXPECT_TRUE(allDetoured()) << "cycle " << cycle;
     }
-    g_stop = true;
+    g_stop = 1;
     WaitForMultipleObjects(static_cast<DWORD>(callers.size()), callers.data(), TRUE, INFINITE);
-    for (HANDLE t : callers) CloseHandle(t);
-    EXPECT_EQ(g_wrong, 0);
-    EXPECT_EQ(g_real, reinterpret_cast<PVOID>(g_function));
-    EXPECT_EQ(Snapshot(g_real), before);
+    for (HANDLE t : callers) {
+        DWORD exitCode = 1;
+        GetExitCodeThread(t, &exitCode);
+        EXPECT_EQ(exitCode, 0u) << "a caller got a wrong result";
+        CloseHandle(t);
+    }
+    EXPECT_EQ(g_real, function);
+    EXPECT_EQ(Snapshot(function), before);
 }
 
 }  // namespace
 
-// Not enlisted: the hot-patch switch alone must keep the callers safe.
-TEST(DetourStress, HotPatchEntryWithCallersNotEnlisted) {
-    HookWhileCalled(Hex("8B FF 55 8B EC 8B 45 08 03 45 0C 5D C3"), Hex("90 90 90 90 90"), false);
-}
+// push ebp; mov ebp,esp; and esp,-16 (all relocated); mov eax,ecx; inc [eax]; leave; ret
+TEST(DetourStress, RelocatedEntryUnderRunningCallers) { HookWhileCalled(Hex("55 8B EC 83 E4 F0 8B C1 FF 00 C9 C3"), {}, 40); }
 
-// The gdi32 form, which moves the stack, relocated with the callers enlisted.
-TEST(DetourStress, RelocatedEntryWithCallersEnlisted) {
-    HookWhileCalled(Hex("8D 4C 24 04 83 E4 F0 FF 71 FC 55 89 E5 51 8B 01 03 41 04 59 C9 8D 61 FC C3"), {}, true);
+// mov edi,edi; mov eax,ecx; inc [eax]; ret. A caller between the short and
+// the long jump when the hook goes would meet the int3 filler unless moved.
+TEST(DetourStress, HotPatchWithInt3FillerUnderRunningCallers) {
+    HookWhileCalled(Hex("8B FF 8B C1 FF 00 C3"), Hex("CC CC CC CC CC"), 40);
 }

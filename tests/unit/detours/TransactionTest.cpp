@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <thread>
 
 #include "detours/DetourAllThreads.h"
@@ -10,22 +11,31 @@
 
 using namespace detourtest;
 
+// Each form is hooked, runs the original through its trampoline and comes
+// back byte for byte. Hooking one leaves every other alone, also the one a
+// tail call leads to: an entry that is a jmp rel32 is hooked in place.
 TEST(DetourTransaction, EveryEntryFormIsInterceptedAndRestoredExactly) {
     SyntheticCode code;
     const void* helper = code.Place(Hex("B8 64 00 00 00 C3"));  // returns 100
     Bytes callsHelper = Hex("E8 00 00 00 00 03 44 24 04 03 44 24 08 C3");
     SyntheticCode::Put(callsHelper, 1, code.NextEntry(), helper);
     const Add callsHelperFunction = code.Place<Add>(callsHelper);
+    const Add msvcrt = code.Place<Add>(kMsvcrt);
+    Bytes tailCall = Hex("E9 00 00 00 00");
+    SyntheticCode::Put(tailCall, 1, code.NextEntry(), Ptr(msvcrt));
+    const Add tail = code.Place<Add>(tailCall);
     struct Form {
         const char* name;
         Add function;
         int expected;  // for (2, 3)
         bool hotPatch = false;
+        Add callsOn = nullptr;  // a hook on that one is seen here too
     } forms[] = {
         {"hot patch, nop filler", code.Place<Add>(kHotPatch, kNops), 5, true},
         {"hot patch, int3 filler", code.Place<Add>(kHotPatch, Hex("CC CC CC CC CC")), 5, true},
         {"mov edi,edi without filler", code.Place<Add>(kHotPatch, Hex("90 90 CC CC CC")), 5},
-        {"msvcrt", code.Place<Add>(kMsvcrt), 5},
+        {"msvcrt", msvcrt, 5},
+        {"jmp rel32 to msvcrt", tail, 5, false, msvcrt},
         {"gdi32", code.Place<Add>(kGdi), 5},
         {"call rel32", callsHelperFunction, 105},
         {"jmp short", code.Place<Add>(Hex("8B 44 24 04 EB 03 40 40 40 03 44 24 08 C3")), 5},
@@ -38,11 +48,13 @@ TEST(DetourTransaction, EveryEntryFormIsInterceptedAndRestoredExactly) {
         const auto* entry = static_cast<const std::uint8_t*>(Ptr(form.function));
         const Bytes before = Snapshot(entry);
         const DWORD protection = ProtectionOf(entry);
-        ASSERT_EQ(form.function(2, 3), form.expected);
 
         Tag<1>::real = Ptr(form.function);
         ASSERT_EQ(Change(true, Tag<1>::real, Tag<1>::Self()), NO_ERROR);
-        EXPECT_EQ(form.function(2, 3), form.expected * 10 + 1);
+        for (const Form& other : forms) {
+            const bool hooked = &other == &form || other.callsOn == form.function;
+            EXPECT_EQ(other.function(2, 3), hooked ? other.expected * 10 + 1 : other.expected) << other.name;
+        }
         EXPECT_EQ(reinterpret_cast<Add>(Tag<1>::real)(2, 3), form.expected);
         EXPECT_EQ(ProtectionOf(entry), protection);
         // Only a uniform filler may be written; the original then runs on from entry + 2.
@@ -56,6 +68,27 @@ TEST(DetourTransaction, EveryEntryFormIsInterceptedAndRestoredExactly) {
     }
 }
 
+// kernel32 as the program calls it: a hot-patch entry on an image page under Wine.
+TEST(DetourTransaction, RealKernel32Function) {
+    static PVOID real = nullptr;
+    struct Virtual {
+        static DWORD WINAPI Attributes(LPCSTR path) {
+            return std::strcmp(path, "virtual") == 0 ? 7u : reinterpret_cast<decltype(&GetFileAttributesA)>(real)(path);
+        }
+    };
+    void* const entry = reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFileAttributesA"));
+    const Bytes before = Snapshot(entry);
+    const DWORD protection = ProtectionOf(entry);
+    real = entry;
+    ASSERT_EQ(Change(true, real, reinterpret_cast<PVOID>(&Virtual::Attributes)), NO_ERROR);
+    EXPECT_EQ(GetFileAttributesA("virtual"), 7u);
+    EXPECT_EQ(ProtectionOf(entry), protection);
+    ASSERT_EQ(Change(false, real, reinterpret_cast<PVOID>(&Virtual::Attributes)), NO_ERROR);
+    EXPECT_EQ(GetFileAttributesA("virtual"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(Snapshot(entry), before);
+    EXPECT_EQ(ProtectionOf(entry), protection);
+}
+
 // Each page gets back exactly the protection it had, also when two patches
 // share a page (the second unlock sees the first one's protection) and when
 // the commit fails after some pages were unlocked.
@@ -66,118 +99,82 @@ TEST(DetourTransaction, ProtectionsComeBackExactlyPageByPage) {
     std::memcpy(hotPatch, kHotPatch.data(), kHotPatch.size());
     std::uint8_t* const relocated = page + 2 * 4096 - 3;  // jump on pages 1 and 2
     std::memcpy(relocated, kMsvcrt.data(), kMsvcrt.size());
-    std::uint8_t* const lost = page + 3 * 4096 + 0x100;
+    std::uint8_t* const lost = page + 3 * 4096 + 0x100;  // its page goes before the commit
     std::memcpy(lost, kMsvcrt.data(), kMsvcrt.size());
     const DWORD protections[] = {PAGE_EXECUTE_READWRITE, PAGE_EXECUTE_READ, PAGE_EXECUTE_READWRITE, PAGE_EXECUTE_READ};
     DWORD previous = 0;
     for (int i = 0; i < 4; ++i) VirtualProtect(page + i * 4096, 4096, protections[i], &previous);
     const Bytes before[] = {Snapshot(hotPatch), Snapshot(relocated)};
-    auto expectProtections = [&] {
-        for (int i = 0; i < 3; ++i) EXPECT_EQ(ProtectionOf(page + i * 4096), protections[i]) << "page " << i;
-    };
     Tag<1>::real = hotPatch;
     Tag<2>::real = relocated;
     Tag<3>::real = lost;
-
-    ASSERT_EQ(DetourTransactionBegin(), NO_ERROR);
-    ASSERT_EQ(DetourAttach(&Tag<1>::real, Tag<1>::Self()), NO_ERROR);
-    ASSERT_EQ(DetourAttach(&Tag<2>::real, Tag<2>::Self()), NO_ERROR);
-    ASSERT_EQ(DetourAttach(&Tag<3>::real, Tag<3>::Self()), NO_ERROR);
-    ASSERT_TRUE(VirtualFree(page + 3 * 4096, 4096, MEM_DECOMMIT));
-    EXPECT_EQ(DetourTransactionCommit(), ERROR_INVALID_ADDRESS);
-    expectProtections();
+    for (const LONG expected : {ERROR_INVALID_ADDRESS, NO_ERROR, NO_ERROR}) {
+        const bool attach = Tag<1>::real == hotPatch;
+        ASSERT_EQ(DetourTransactionBegin(), NO_ERROR);
+        EXPECT_EQ(attach ? DetourAttach(&Tag<1>::real, Tag<1>::Self()) : DetourDetach(&Tag<1>::real, Tag<1>::Self()), 0);
+        EXPECT_EQ(attach ? DetourAttach(&Tag<2>::real, Tag<2>::Self()) : DetourDetach(&Tag<2>::real, Tag<2>::Self()), 0);
+        if (expected != NO_ERROR) {
+            EXPECT_EQ(DetourAttach(&Tag<3>::real, Tag<3>::Self()), NO_ERROR);
+            ASSERT_TRUE(VirtualFree(page + 3 * 4096, 4096, MEM_DECOMMIT));
+        }
+        EXPECT_EQ(DetourTransactionCommit(), expected);
+        const bool hooked = attach && expected == NO_ERROR;
+        EXPECT_EQ(reinterpret_cast<Add>(hotPatch)(2, 3), hooked ? 51 : 5);
+        EXPECT_EQ(reinterpret_cast<Add>(relocated)(2, 3), hooked ? 52 : 5);
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(ProtectionOf(page + i * 4096), protections[i]) << "page " << i;
+    }
     EXPECT_EQ(Snapshot(hotPatch), before[0]);
     EXPECT_EQ(Snapshot(relocated), before[1]);
-    EXPECT_EQ(Tag<1>::real, hotPatch);
-
-    for (bool attach : {true, false}) {
-        SCOPED_TRACE(attach ? "attach" : "detach");
-        ASSERT_EQ(DetourTransactionBegin(), NO_ERROR);
-        ASSERT_EQ(attach ? DetourAttach(&Tag<1>::real, Tag<1>::Self()) : DetourDetach(&Tag<1>::real, Tag<1>::Self()),
-                  NO_ERROR);
-        ASSERT_EQ(attach ? DetourAttach(&Tag<2>::real, Tag<2>::Self()) : DetourDetach(&Tag<2>::real, Tag<2>::Self()),
-                  NO_ERROR);
-        ASSERT_EQ(DetourTransactionCommit(), NO_ERROR);
-        EXPECT_EQ(reinterpret_cast<Add>(hotPatch)(2, 3), attach ? 51 : 5);
-        EXPECT_EQ(reinterpret_cast<Add>(relocated)(2, 3), attach ? 52 : 5);
-        expectProtections();
-    }
     VirtualFree(page, 0, MEM_RELEASE);
 }
 
-// One function that cannot be relocated sinks the whole transaction, as an
-// abort does: nothing is written and every pointer keeps its value.
-TEST(DetourTransaction, AbortAndFailedCommitsChangeNothing) {
+// Calls out of turn or with bad arguments are refused; a transaction with a
+// refused call commits nothing, as an abort does, and reports the first error.
+TEST(DetourTransaction, MisuseIsRefusedAndChangesNothing) {
     SyntheticCode code;
-    const Add functions[] = {code.Place<Add>(kGdi), code.Place<Add>(kHotPatch, kNops), code.Place<Add>(Hex("33 C0 C3"))};
-    const Bytes before[] = {Snapshot(Ptr(functions[0])), Snapshot(Ptr(functions[1]))};
-    for (bool abort : {true, false}) {
-        SCOPED_TRACE(abort ? "abort" : "failed commit");
-        Tag<1>::real = Ptr(functions[0]);
-        Tag<2>::real = Ptr(functions[1]);
-        Tag<3>::real = Ptr(functions[2]);
-        ASSERT_EQ(DetourTransactionBegin(), NO_ERROR);
-        EXPECT_EQ(DetourAttach(&Tag<1>::real, Tag<1>::Self()), NO_ERROR);
-        if (!abort) {
-            EXPECT_EQ(DetourAttach(&Tag<3>::real, Tag<3>::Self()), ERROR_INVALID_BLOCK);  // ret at once
-        }
-        EXPECT_EQ(DetourAttach(&Tag<2>::real, Tag<2>::Self()), NO_ERROR);
-        if (abort) {
-            EXPECT_EQ(DetourTransactionAbort(), NO_ERROR);
-        } else {
-            EXPECT_EQ(DetourTransactionCommit(), ERROR_INVALID_BLOCK);
-            EXPECT_EQ(DetourTransactionAbort(), ERROR_INVALID_OPERATION);  // already closed: harmless
-        }
-        EXPECT_EQ(Snapshot(Ptr(functions[0])), before[0]);
-        EXPECT_EQ(Snapshot(Ptr(functions[1])), before[1]);
-        EXPECT_EQ(Tag<1>::real, Ptr(functions[0]));
-        EXPECT_EQ(Tag<2>::real, Ptr(functions[1]));
-        EXPECT_EQ(functions[0](2, 3), 5);
-    }
-}
-
-TEST(DetourTransaction, CallsOutOfTurnAreRefused) {
-    SyntheticCode code;
-    PVOID pointer = code.Place(kMsvcrt);
-    const PVOID original = pointer, detour = Tag<1>::Self();
-    EXPECT_EQ(DetourAttach(&pointer, detour), ERROR_INVALID_OPERATION);
-    EXPECT_EQ(DetourDetach(&pointer, detour), ERROR_INVALID_OPERATION);
-    EXPECT_EQ(DetourUpdateThread(GetCurrentThread()), ERROR_INVALID_OPERATION);
-    EXPECT_EQ(DetourUpdateAllOtherThreads(), ERROR_INVALID_OPERATION);
-    EXPECT_EQ(DetourTransactionCommit(), ERROR_INVALID_OPERATION);
-    EXPECT_EQ(DetourTransactionAbort(), ERROR_INVALID_OPERATION);
-
+    const Add function = code.Place<Add>(kGdi);
+    PVOID& pointer = Tag<1>::real;  // what the detour calls through
+    pointer = Ptr(function);
+    const PVOID detour = Tag<1>::Self(), null = nullptr;
+    auto refusedOutOfTurn = [&] {
+        return DetourAttach(&pointer, detour) == ERROR_INVALID_OPERATION &&
+               DetourUpdateThread(GetCurrentThread()) == ERROR_INVALID_OPERATION &&
+               DetourUpdateAllOtherThreads() == ERROR_INVALID_OPERATION &&
+               DetourTransactionCommit() == ERROR_INVALID_OPERATION && DetourTransactionAbort() == ERROR_INVALID_OPERATION;
+    };
+    EXPECT_TRUE(refusedOutOfTurn());
     ASSERT_EQ(DetourTransactionBegin(), NO_ERROR);
     EXPECT_EQ(DetourTransactionBegin(), ERROR_INVALID_OPERATION);
-    LONG other[3] = {};
-    std::thread([&] {
-        other[0] = DetourTransactionBegin();
-        other[1] = DetourAttach(&pointer, detour);
-        other[2] = DetourUpdateAllOtherThreads();
-    }).join();
-    EXPECT_EQ(other[0], ERROR_INVALID_OPERATION);
-    EXPECT_EQ(other[1], ERROR_INVALID_OPERATION);
-    EXPECT_EQ(other[2], ERROR_INVALID_OPERATION);
-    // Enlisting itself would suspend the committing thread: it is skipped.
-    EXPECT_EQ(DetourUpdateThread(GetCurrentThread()), NO_ERROR);
-    EXPECT_EQ(DetourTransactionCommit(), NO_ERROR);
+    bool otherThreadRefused = false;
+    std::thread([&] { otherThreadRefused = DetourTransactionBegin() == ERROR_INVALID_OPERATION && refusedOutOfTurn(); })
+        .join();
+    EXPECT_TRUE(otherThreadRefused);
+    EXPECT_EQ(DetourUpdateThread(GetCurrentThread()), NO_ERROR);  // skipped: it would suspend the committer
+    EXPECT_EQ(DetourAttach(&pointer, detour), NO_ERROR);
+    EXPECT_EQ(DetourTransactionAbort(), NO_ERROR);
+    EXPECT_EQ(function(2, 3), 5);
 
-    PVOID null = nullptr;  // bad arguments; the commit reports the first error
     ASSERT_EQ(DetourTransactionBegin(), NO_ERROR);
-    EXPECT_EQ(DetourDetach(&pointer, detour), ERROR_INVALID_BLOCK);  // not hooked
+    EXPECT_EQ(DetourAttach(&pointer, detour), NO_ERROR);
     EXPECT_EQ(DetourAttach(nullptr, detour), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(DetourAttach(&null, detour), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(DetourAttach(const_cast<PVOID*>(&null), detour), ERROR_INVALID_HANDLE);
     EXPECT_EQ(DetourAttach(&pointer, nullptr), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(DetourUpdateThread(nullptr), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(DetourTransactionCommit(), ERROR_INVALID_BLOCK);
-    EXPECT_EQ(pointer, original);
+    Tag<3>::real = code.Place(Hex("33 C0 C3"));  // ret within the first five bytes
+    EXPECT_EQ(DetourAttach(&Tag<3>::real, Tag<3>::Self()), ERROR_INVALID_BLOCK);
+    EXPECT_EQ(DetourTransactionCommit(), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(DetourTransactionAbort(), ERROR_INVALID_OPERATION);  // already closed
+    EXPECT_EQ(function(2, 3), 5);
+    EXPECT_EQ(pointer, Ptr(function));
 
+    EXPECT_EQ(Change(false, pointer, detour), ERROR_INVALID_BLOCK);  // not hooked
     ASSERT_EQ(Change(true, pointer, detour), NO_ERROR);
     EXPECT_EQ(Change(false, pointer, Tag<2>::Self()), ERROR_INVALID_BLOCK);  // another detour
     ASSERT_EQ(DetourTransactionBegin(), NO_ERROR);
     EXPECT_EQ(DetourDetach(&pointer, detour), NO_ERROR);
     EXPECT_EQ(DetourDetach(&pointer, detour), ERROR_INVALID_OPERATION);  // queued twice
     EXPECT_EQ(DetourTransactionAbort(), NO_ERROR);
+    EXPECT_EQ(function(2, 3), 51);
     EXPECT_EQ(Change(false, pointer, detour), NO_ERROR);
 }
 
@@ -218,26 +215,4 @@ TEST(DetourTransaction, ThunksAreFollowedAndHooksDoNotChain) {
         EXPECT_EQ(function(2, 3), 52);
         ASSERT_EQ(Change(false, Tag<2>::real, Tag<2>::Self()), NO_ERROR);
     }
-}
-
-// An entry that is a jmp rel32 (a tail call) is hooked in place: the body it
-// jumps to, which another function shares, keeps serving that one unhooked.
-TEST(DetourTransaction, EntryJumpIsHookedInPlaceNotItsSharedBody) {
-    SyntheticCode code;
-    const Add shared = code.Place<Add>(kMsvcrt);
-    Bytes tailCall = Hex("E9 00 00 00 00");
-    SyntheticCode::Put(tailCall, 1, code.NextEntry(), Ptr(shared));
-    const Add tail = code.Place<Add>(tailCall);
-    const Bytes sharedBefore = Snapshot(Ptr(shared));
-
-    Tag<1>::real = Ptr(tail);
-    ASSERT_EQ(Change(true, Tag<1>::real, Tag<1>::Self()), NO_ERROR);
-    EXPECT_EQ(tail(2, 3), 51);
-    EXPECT_EQ(shared(2, 3), 5);
-    EXPECT_EQ(Snapshot(Ptr(shared)), sharedBefore);
-    EXPECT_EQ(reinterpret_cast<Add>(Tag<1>::real)(2, 3), 5);
-    Tag<2>::real = Ptr(tail);  // now starting with this engine's jump: still claimed
-    EXPECT_EQ(Change(true, Tag<2>::real, Tag<2>::Self()), ERROR_INVALID_OPERATION);
-    ASSERT_EQ(Change(false, Tag<1>::real, Tag<1>::Self()), NO_ERROR);
-    EXPECT_EQ(tail(2, 3), 5);
 }
