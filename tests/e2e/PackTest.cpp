@@ -6,7 +6,7 @@
 #include <windows.h>
 
 #include "GameHarness.h"
-#include "vfs/PvkFormat.h"
+#include "GamePacks.h"
 
 namespace {
 
@@ -15,30 +15,7 @@ using gamerun::GameRun;
 
 constexpr std::uint64_t kMiB = 1024 * 1024;
 
-std::span<const std::uint8_t> Bytes(std::string_view text) {
-    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
-
-// A pack of (directory, name, data) files at a path of the game; a larger
-// file size pads it with a tail that is never read.
-void WritePack(Game& game, const std::string& relative,
-               const std::vector<std::tuple<std::string, std::string, std::string>>& files,
-               std::uint64_t fileSize = 0) {
-    std::vector<modroute::PvkPackEntry> entries;
-    for (const auto& [directory, name, data] : files) entries.push_back({name, directory, Bytes(data)});
-    std::vector<std::uint8_t> pack;
-    ASSERT_EQ(modroute::WritePvk(entries, {}, pack), modroute::PvkWriteError::None);
-    game.Write(relative, std::string(pack.begin(), pack.end()));
-    if (fileSize > pack.size()) {
-        HANDLE file = CreateFileW(gamerun::Widen(game.PathOf(relative)).c_str(), GENERIC_WRITE, 0, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-        LARGE_INTEGER end;
-        end.QuadPart = static_cast<LONGLONG>(fileSize);
-        SetFilePointerEx(file, end, nullptr, FILE_BEGIN);
-        SetEndOfFile(file);
-        CloseHandle(file);
-    }
-}
+using e2e::WritePack;
 
 std::string Data(const std::string& result) {
     const std::size_t start = result.find("data=");
