@@ -68,14 +68,18 @@ void ModRouter::Configure(RouteContext context) {
     StartGeneration(std::make_shared<const RouteContext>(std::move(context)));
 }
 
-void ModRouter::StartGeneration(std::shared_ptr<const RouteContext> context) {
+void ModRouter::StartGeneration(std::shared_ptr<const RouteContext> context, const State* replaced) {
     auto state = std::make_unique<State>();
     // Read before the new state is published: files added meanwhile make the
     // generation differ, and the next resolution starts yet another one.
     if (context->virtualFiles != nullptr) state->virtualGeneration = context->virtualFiles->Generation();
     state->context = std::move(context);
     std::lock_guard lock(m_generationsLock);
-    const State* previous = m_current.exchange(state.get(), std::memory_order_acq_rel);
+    const State* previous = m_current.load(std::memory_order_acquire);
+    // A reader starting over with the context it saw must not put back an
+    // older context that was published meanwhile: the newer one stands.
+    if (replaced != nullptr && previous != replaced) return;
+    m_current.store(state.get(), std::memory_order_release);
     m_generations.push_back(std::move(state));
     if (previous != nullptr) {
         // Readers that still hold the old generation may go on with it; its
@@ -89,13 +93,7 @@ const ModRouter::State& ModRouter::CurrentState() {
     const State* state = m_current.load(std::memory_order_acquire);
     const VirtualFileLookup* virtualFiles = state->context->virtualFiles;
     if (virtualFiles != nullptr && virtualFiles->Generation() != state->virtualGeneration) {
-        std::shared_ptr<const RouteContext> context = state->context;
-        {
-            std::lock_guard lock(m_generationsLock);
-            // Another thread may have started the new generation meanwhile.
-            if (m_current.load(std::memory_order_acquire) != state) return *m_current.load(std::memory_order_acquire);
-        }
-        StartGeneration(std::move(context));
+        StartGeneration(state->context, state);
         state = m_current.load(std::memory_order_acquire);
     }
     return *state;
@@ -114,9 +112,21 @@ std::shared_ptr<const Resolution> ModRouter::Resolve(std::string_view gbkPath) {
     return ResolveUtf8(*utf8);
 }
 
-std::shared_ptr<const Resolution> ModRouter::ResolveUtf8(std::string_view utf8Path) {
-    const State& state = CurrentState();
-    const RouteContext& context = *state.context;
+std::shared_ptr<const Resolution> ModRouter::ResolveOnDisk(std::string_view gbkPath) {
+    if (IsAscii(gbkPath)) return ResolveOnDiskUtf8(gbkPath);
+    const std::optional<std::string> utf8 = GbkToUtf8Exact(gbkPath);
+    if (!utf8) return UnchangedAnswer();
+    return ResolveOnDiskUtf8(*utf8);
+}
+
+namespace {
+
+// Normalises a request on the stack and applies the AutoRes rewrite of its
+// map id, then gives answer the clean path, whether it names a render.json,
+// and the map id of one that does.
+template <typename Answer>
+std::shared_ptr<const Resolution> WithCleanRequest(const RouteContext& context, std::string_view utf8Path,
+                                                   Answer&& answer) {
     if (IsAbsolutePath(utf8Path)) return UnchangedAnswer();
 
     // Every file access of the game comes through here: a path seen before is
@@ -145,24 +155,41 @@ std::shared_ptr<const Resolution> ModRouter::ResolveUtf8(std::string_view utf8Pa
             clean = rewritten;
         }
     }
-
-    {
-        std::shared_lock lock(state.cacheLock);
-        const auto cached = state.cache.find(clean);
-        if (cached != state.cache.end()) return cached->second;
-    }
-    const std::string key(clean);
-    std::shared_ptr<const Resolution> answer = ResolveUncached(state, key, isRenderJson, mapId);
-    // A render.json that nobody supplies is the caller's own business, and
-    // not an answer to keep for other spellings of the same path.
-    if (answer->from == ServedFrom::Unchanged) return answer;
-    std::unique_lock lock(state.cacheLock);
-    return state.cache.emplace(key, std::move(answer)).first->second;
+    return answer(clean, isRenderJson, mapId);
 }
 
-std::shared_ptr<const Resolution> ModRouter::ResolveUncached(const State& state, const std::string& clean,
+}  // namespace
+
+std::shared_ptr<const Resolution> ModRouter::ResolveUtf8(std::string_view utf8Path) {
+    const State& state = CurrentState();
+    return WithCleanRequest(*state.context, utf8Path,
+                            [&](std::string_view clean, bool isRenderJson, const std::string& mapId) {
+                                {
+                                    std::shared_lock lock(state.cacheLock);
+                                    const auto cached = state.cache.find(clean);
+                                    if (cached != state.cache.end()) return cached->second;
+                                }
+                                const std::string key(clean);
+                                std::shared_ptr<const Resolution> answer =
+                                    ResolveUncached(*state.context, key, isRenderJson, mapId);
+                                // A render.json that nobody supplies is the caller's own business, and
+                                // not an answer to keep for other spellings of the same path.
+                                if (answer->from == ServedFrom::Unchanged) return answer;
+                                std::unique_lock lock(state.cacheLock);
+                                return state.cache.emplace(key, std::move(answer)).first->second;
+                            });
+}
+
+std::shared_ptr<const Resolution> ModRouter::ResolveOnDiskUtf8(std::string_view utf8Path) {
+    RouteContext diskOnly = *CurrentState().context;
+    diskOnly.virtualFiles = nullptr;
+    return WithCleanRequest(diskOnly, utf8Path, [&](std::string_view clean, bool isRenderJson, const std::string& mapId) {
+        return ResolveUncached(diskOnly, std::string(clean), isRenderJson, mapId);
+    });
+}
+
+std::shared_ptr<const Resolution> ModRouter::ResolveUncached(const RouteContext& context, const std::string& clean,
                                                              bool isRenderJson, const std::string& mapId) {
-    const RouteContext& context = *state.context;
     if (isRenderJson) return ResolveRenderJson(context, mapId);
     if (IsRootFile(clean)) {
         std::string inGameFolder = PathJoin(context.gameFolder, clean);

@@ -40,6 +40,13 @@ public:
     // The same for a path in UTF-8 (the wide-character functions' requests).
     std::shared_ptr<const Resolution> ResolveUtf8(std::string_view utf8Path);
 
+    // Where the disk serves a game path from now, asked afresh past the cache
+    // and the virtual file system: for a request whose answer cannot be
+    // opened any more (a pack that no longer supplies its file, a mod folder
+    // gone from the disk). Never cached.
+    std::shared_ptr<const Resolution> ResolveOnDisk(std::string_view gbkPath);
+    std::shared_ptr<const Resolution> ResolveOnDiskUtf8(std::string_view utf8Path);
+
     // The answer in the form the exported ResolvePath gives: empty for an
     // empty path, "[VFS]" and the virtual path, the file to open, the clean
     // relative form when nothing was found, or the request itself when it is
@@ -68,8 +75,10 @@ private:
     };
 
     const State& CurrentState();
-    void StartGeneration(std::shared_ptr<const RouteContext> context);
-    std::shared_ptr<const Resolution> ResolveUncached(const State& state, const std::string& clean,
+    // Publishes a generation of the context; with replaced, only while that
+    // generation is still the current one.
+    void StartGeneration(std::shared_ptr<const RouteContext> context, const State* replaced = nullptr);
+    std::shared_ptr<const Resolution> ResolveUncached(const RouteContext& context, const std::string& clean,
                                                       bool isRenderJson, const std::string& mapId);
     std::shared_ptr<const Resolution> ResolveRenderJson(const RouteContext& context, const std::string& mapId);
     std::shared_ptr<const Resolution> FindFile(const RouteContext& context, const std::string& clean);

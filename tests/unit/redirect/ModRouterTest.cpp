@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <map>
 #include <thread>
@@ -31,7 +32,15 @@ public:
         const auto found = m_files.find(std::string(path));
         return found == m_files.end() ? VirtualRank::None : found->second;
     }
-    std::uint64_t Generation() const override { return m_generation.load(); }
+    std::uint64_t Generation() const override {
+        if (m_readsUntilHook > 0 && --m_readsUntilHook == 0) m_hook();
+        return m_generation.load();
+    }
+    // Runs hook inside the count-th read of the generation from now on.
+    void OnRead(int count, std::function<void()> hook) {
+        m_hook = std::move(hook);
+        m_readsUntilHook = count;
+    }
     void Add(const std::string& path, VirtualRank rank = VirtualRank::First) {
         std::lock_guard<std::mutex> lock(m_lock);
         m_files[path] = rank;
@@ -42,6 +51,8 @@ private:
     mutable std::mutex m_lock;
     std::map<std::string, VirtualRank> m_files;
     std::atomic<std::uint64_t> m_generation{1};
+    mutable std::atomic<int> m_readsUntilHook{0};
+    std::function<void()> m_hook;
 };
 
 class RouterTest : public ::testing::Test {
@@ -259,6 +270,60 @@ TEST_F(RouterTest, FilesAddedToTheVirtualFileSystemReplaceEarlierAnswers) {
     EXPECT_EQ(Resolve("texture/packed.dds"), "[VFS]texture\\packed.dds");
     EXPECT_EQ(From("texture\\late.dds"), ServedFrom::Virtual);
     EXPECT_TRUE(Redirects("texture\\late.dds"));
+}
+
+TEST_F(RouterTest, AContextPublishedWhileAReaderStartsOverForNewPacksStands) {
+    game.Write("mods\\Blades\\texture\\hero.dds", "mod");
+    game.Write("base\\texture\\hero.dds", "base");
+    Configure(game, "Blades");
+    FakeVirtualFiles packs;
+    RouteContext early = EarlyRouteContext(*config);
+    RouteContext full = FullRouteContext(*config);
+    early.virtualFiles = full.virtualFiles = &packs;
+    router.Configure(early);
+    EXPECT_EQ(From("texture\\hero.dds"), ServedFrom::Base);
+    // A pack arrives: the next reader starts over with the context it saw,
+    // and the full initialisation publishes its own just then.
+    packs.Add("ui\\button.dds");
+    packs.OnRead(2, [&] { router.Configure(full); });
+    EXPECT_EQ(From("texture\\hero.dds"), ServedFrom::Mod);
+    EXPECT_EQ(router.Context()->modFolder, full.modFolder);
+}
+
+TEST_F(RouterTest, TheDisksAnswerNowLooksPastTheCacheAndThePacks) {
+    game.Write("mods\\Blades\\texture\\hero.dds", "mod");
+    game.Write("base\\texture\\hero.dds", "base");
+    game.Write("base\\texture\\packed.dds", "base");
+    game.Write("texture\\packedtoo.dds", "game");
+    Configure(game, "Blades");
+    FakeVirtualFiles packs;
+    packs.Add("texture\\packed.dds");
+    packs.Add("texture\\packedtoo.dds");
+    packs.Add("texture\\packedonly.dds");
+    RouteContext context = FullRouteContext(*config);
+    context.virtualFiles = &packs;
+    router.Configure(context);
+    EXPECT_EQ(From("texture\\hero.dds"), ServedFrom::Mod);
+    ASSERT_TRUE(DeleteFileW(Utf8ToWide(game / "mods\\Blades\\texture\\hero.dds").c_str()));
+    const struct {
+        std::string request;
+        ServedFrom now;
+        std::string path;
+    } cases[] = {
+        {"texture\\hero.dds", ServedFrom::Base, game / "base\\texture\\hero.dds"},
+        {"texture/packed.dds", ServedFrom::Base, game / "base\\texture\\packed.dds"},
+        {"texture\\packedtoo.dds", ServedFrom::GameFolder, game / "texture\\packedtoo.dds"},
+        {"texture\\packedonly.dds", ServedFrom::Nowhere, "texture\\packedonly.dds"},
+        {game / "base\\texture\\hero.dds", ServedFrom::Unchanged, ""},
+    };
+    for (const auto& c : cases) {
+        const auto answer = router.ResolveOnDisk(Utf8ToGbk(c.request));
+        EXPECT_EQ(answer->from, c.now) << c.request;
+        EXPECT_EQ(answer->path, c.path) << c.request;
+    }
+    // Asking the disk changes no answer given before.
+    EXPECT_EQ(From("texture\\hero.dds"), ServedFrom::Mod);
+    EXPECT_EQ(From("texture\\packed.dds"), ServedFrom::Virtual);
 }
 
 TEST_F(RouterTest, PacksOfTheBaseFolderRankWithItsFiles) {
