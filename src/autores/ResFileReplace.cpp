@@ -26,6 +26,11 @@ bool WriteNewFile(const std::wstring& path, std::span<const std::uint8_t> bytes)
     return ok;
 }
 
+bool IsReadOnly(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
 }  // namespace
 
 std::string TemporaryResPath(const std::string& resPath) { return resPath + ".new"; }
@@ -35,9 +40,9 @@ bool ReplaceResFile(const std::string& resPath, std::span<const std::uint8_t> by
     const std::wstring target = Utf8ToWide(resPath);
     const std::wstring temporary = Utf8ToWide(TemporaryResPath(resPath));
     if (target.empty() || temporary.empty()) return false;
-    // Someone made the index read-only: it is not ours to replace.
-    const DWORD attributes = GetFileAttributesW(target.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) return false;
+    // Someone made the index, or a file where the new one goes, read-only:
+    // not ours to replace (the system may not stop us: Wine as root does not).
+    if (IsReadOnly(target) || IsReadOnly(temporary)) return false;
     if (!WriteNewFile(temporary, bytes)) return false;
     if (!MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         DeleteFileW(temporary.c_str());

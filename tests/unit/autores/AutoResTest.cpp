@@ -202,6 +202,16 @@ TEST_F(AutoResTest, AFailureAnywhereLeavesThePreviousIndexAsItWas) {
              EXPECT_EQ(TempDir::ReadFile(temporary), "someone else's");
              DeleteFileW(Utf8ToWide(temporary).c_str());
          }},
+        {"a read-only file where the new index would go",
+         [&] {
+             TempDir::WriteFile(temporary, "someone else's");
+             SetFileAttributesW(Utf8ToWide(temporary).c_str(), FILE_ATTRIBUTE_READONLY);
+         },
+         [&] {
+             EXPECT_EQ(TempDir::ReadFile(temporary), "someone else's");
+             SetFileAttributesW(Utf8ToWide(temporary).c_str(), FILE_ATTRIBUTE_NORMAL);
+             DeleteFileW(Utf8ToWide(temporary).c_str());
+         }},
         {"an index held open without leave to replace it",
          [&] {
              locked = CreateFileW(Utf8ToWide(ModRes()).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
