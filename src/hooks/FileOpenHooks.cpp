@@ -1,11 +1,14 @@
 // The replacements that open, probe or load by name. Each asks the redirector
 // where the request is served from and opens that instead; a request found
 // nowhere, or not the redirector's to change, is passed on with the caller's
-// own arguments, byte for byte. A path that code page 936 cannot hold is
-// opened through the wide-character function, so nothing is lost.
+// own arguments, byte for byte. A read whose answer cannot be opened because
+// the file is no longer there is tried once more where the disk serves it
+// now. A path that code page 936 cannot hold is opened through the
+// wide-character function, so nothing is lost.
 #include <fcntl.h>
 #include <io.h>
 
+#include <cerrno>
 #include <memory>
 #include <new>
 #include <string>
@@ -114,6 +117,45 @@ bool IsReadOnlyMode(const char* mode) {
     return mode[0] == 'r' && std::string_view(mode).find('+') == std::string_view::npos;
 }
 
+bool IsReadOnlyFlags(int flags) { return (flags & (_O_WRONLY | _O_RDWR | _O_APPEND | _O_CREAT | _O_TRUNC)) == 0; }
+
+// What to open instead of an answer whose file is not there (a pack that no
+// longer supplies it, a mod folder renamed away while the game runs): where
+// the disk serves the request now, or, found nowhere now, the caller's own
+// request as the game would open it. Null when that is what just failed; the
+// caller then keeps its failure. Only reads fall back: a write must never
+// land in another folder than the one it was sent to.
+Answer Elsewhere(const Answer& failed, Answer (*onDisk)(const void*), const void* request) noexcept {
+    if (!IsVirtual(failed) && !Redirects(failed)) return nullptr;
+    const DWORD error = GetLastError();
+    Answer fallback = onDisk(request);
+    SetLastError(error);
+    if (!fallback) return nullptr;
+    if (Redirects(fallback)) return Redirects(failed) && fallback->path == failed->path ? nullptr : fallback;
+    // A packed file that failed was already tried as the caller's own request.
+    return Redirects(failed) ? fallback : nullptr;
+}
+
+Answer GbkOnDisk(const void* name) noexcept {
+    try {
+        return ModRouter::Instance().ResolveOnDisk(static_cast<const char*>(name));
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+Answer WideOnDisk(const void* name) noexcept {
+    try {
+        const std::string utf8 = WideToUtf8(static_cast<const wchar_t*>(name));
+        if (utf8.empty()) return nullptr;
+        return ModRouter::Instance().ResolveOnDiskUtf8(utf8);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+bool NotFound(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
 // Offers a packed file's virtual handle to the run-time library's open that
 // follows; an offer the library did not take is withdrawn and closed.
 class PackedOpen {
@@ -142,28 +184,20 @@ HANDLE WINAPI HookedCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURI
         return RealFunctions.CreateFileA(name, access, share, security, disposition, flags, templateFile);
     }
     const HookCall call;
-    Answer answer;
-    // A map's render.json is served from the mod for every kind of access.
-    if (GbkContainsIgnoringCase(name, "render.json")) {
-        answer = ResolveGbk(name);
-        if (Redirects(answer)) {
-            call.RestoreLastError();
-            return OpenAnswer(*answer, access, share, security, disposition, flags, templateFile);
-        }
-        if (HANDLE packed = OpenPacked(answer); packed != INVALID_HANDLE_VALUE) {
-            call.RestoreLastError();
-            return packed;
-        }
+    // A map's render.json is served from the mod for every kind of access;
+    // anything else only for reading: whatever the game writes goes where it asked.
+    const bool reads = (access & GENERIC_READ) != 0 && disposition == OPEN_EXISTING;
+    if (!reads && !GbkContainsIgnoringCase(name, "render.json")) {
+        call.RestoreLastError();
+        return RealFunctions.CreateFileA(name, access, share, security, disposition, flags, templateFile);
     }
-    // Only reads are redirected: whatever the game writes goes where it asked.
-    if ((access & GENERIC_READ) != 0 && disposition == OPEN_EXISTING) {
-        if (!answer) answer = ResolveGbk(name);
+    const auto open = [&](const Answer& answer) {
         if (HANDLE packed = OpenPacked(answer); packed != INVALID_HANDLE_VALUE) {
             call.RestoreLastError();
             return packed;
         }
         if (Redirects(answer)) {
-            if (ContainsIgnoringCase(answer->path, ".jpg")) {
+            if (reads && ContainsIgnoringCase(answer->path, ".jpg")) {
                 HANDLE whole = OpenWholeIntoMemory(*answer);
                 if (whole != INVALID_HANDLE_VALUE) {
                     call.RestoreLastError();
@@ -171,11 +205,16 @@ HANDLE WINAPI HookedCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURI
                 }
             }
             call.RestoreLastError();
-            return OpenAnswer(*answer, access, share, security, OPEN_EXISTING, flags, templateFile);
+            return OpenAnswer(*answer, access, share, security, disposition, flags, templateFile);
         }
-    }
-    call.RestoreLastError();
-    return RealFunctions.CreateFileA(name, access, share, security, disposition, flags, templateFile);
+        call.RestoreLastError();
+        return RealFunctions.CreateFileA(name, access, share, security, disposition, flags, templateFile);
+    };
+    const Answer answer = ResolveGbk(name);
+    const HANDLE handle = open(answer);
+    if (handle != INVALID_HANDLE_VALUE || !reads || !NotFound(GetLastError())) return handle;
+    const Answer fallback = Elsewhere(answer, GbkOnDisk, name);
+    return fallback ? open(fallback) : handle;
 }
 
 HANDLE WINAPI HookedCreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
@@ -190,62 +229,84 @@ HANDLE WINAPI HookedCreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECUR
     const std::size_t length = wcslen(name);
     const bool script = length >= 3 && name[length - 3] == L'.' && (name[length - 2] | 0x20) == L'a' &&
                         (name[length - 1] | 0x20) == L's';
-    if (!script && (access & GENERIC_READ) != 0 && disposition == OPEN_EXISTING) {
-        const Answer answer = ResolveWide(name);
+    if (script || (access & GENERIC_READ) == 0 || disposition != OPEN_EXISTING) {
+        call.RestoreLastError();
+        return RealFunctions.CreateFileW(name, access, share, security, disposition, flags, templateFile);
+    }
+    const auto open = [&](const Answer& answer) {
         if (HANDLE packed = OpenPacked(answer); packed != INVALID_HANDLE_VALUE) {
             call.RestoreLastError();
             return packed;
         }
-        if (Redirects(answer)) {
-            const std::wstring path = WidePath(*answer);
-            call.RestoreLastError();
-            return RealFunctions.CreateFileW(path.c_str(), access, share, security, OPEN_EXISTING, flags,
-                                             templateFile);
+        call.RestoreLastError();
+        if (!Redirects(answer)) {
+            return RealFunctions.CreateFileW(name, access, share, security, disposition, flags, templateFile);
         }
-    }
-    call.RestoreLastError();
-    return RealFunctions.CreateFileW(name, access, share, security, disposition, flags, templateFile);
+        const std::wstring path = WidePath(*answer);
+        call.RestoreLastError();
+        return RealFunctions.CreateFileW(path.c_str(), access, share, security, OPEN_EXISTING, flags, templateFile);
+    };
+    const Answer answer = ResolveWide(name);
+    const HANDLE handle = open(answer);
+    if (handle != INVALID_HANDLE_VALUE || !NotFound(GetLastError())) return handle;
+    const Answer fallback = Elsewhere(answer, WideOnDisk, name);
+    return fallback ? open(fallback) : handle;
 }
 
 HMODULE WINAPI HookedLoadLibraryA(LPCSTR name) {
     if (name == nullptr || MustPassThrough()) return RealFunctions.LoadLibraryA(name);
     const HookCall call;
-    const Answer answer = ResolveGbk(name);
-    if (Redirects(answer)) {
+    const auto load = [&](const Answer& answer) {
         call.RestoreLastError();
+        if (!Redirects(answer)) return RealFunctions.LoadLibraryA(name);
         if (answer->gbkExact) return RealFunctions.LoadLibraryA(answer->gbkPath.c_str());
         return RealFunctions.LoadLibraryW(WidePath(*answer).c_str());
-    }
-    call.RestoreLastError();
-    return RealFunctions.LoadLibraryA(name);
+    };
+    const Answer answer = ResolveGbk(name);
+    const HMODULE module = load(answer);
+    if (module != nullptr || GetLastError() != ERROR_MOD_NOT_FOUND) return module;
+    const Answer fallback = Elsewhere(answer, GbkOnDisk, name);
+    return fallback ? load(fallback) : module;
 }
 
 HMODULE WINAPI HookedLoadLibraryW(LPCWSTR name) {
     if (name == nullptr || MustPassThrough()) return RealFunctions.LoadLibraryW(name);
     const HookCall call;
-    const Answer answer = ResolveWide(name);
-    if (Redirects(answer)) {
+    const auto load = [&](const Answer& answer) {
+        if (!Redirects(answer)) {
+            call.RestoreLastError();
+            return RealFunctions.LoadLibraryW(name);
+        }
         const std::wstring path = WidePath(*answer);
         call.RestoreLastError();
         return RealFunctions.LoadLibraryW(path.c_str());
-    }
-    call.RestoreLastError();
-    return RealFunctions.LoadLibraryW(name);
+    };
+    const Answer answer = ResolveWide(name);
+    const HMODULE module = load(answer);
+    if (module != nullptr || GetLastError() != ERROR_MOD_NOT_FOUND) return module;
+    const Answer fallback = Elsewhere(answer, WideOnDisk, name);
+    return fallback ? load(fallback) : module;
 }
 
 FILE* __cdecl HookedFopen(const char* name, const char* mode) {
     if (name == nullptr || mode == nullptr || MustPassThrough()) return RealFunctions.fopen(name, mode);
     const HookCall call;
-    const Answer answer = ResolveGbk(name);
-    if (IsVirtual(answer) && IsReadOnlyMode(mode)) {
-        const PackedOpen packed(*answer);
+    const auto open = [&](const Answer& answer) {
+        if (IsVirtual(answer) && IsReadOnlyMode(mode)) {
+            const PackedOpen packed(*answer);
+            call.RestoreLastError();
+            if (packed.Offered()) return RealFunctions.fopen(name, mode);
+        }
         call.RestoreLastError();
-        if (packed.Offered()) return RealFunctions.fopen(name, mode);
-    }
-    call.RestoreLastError();
-    if (!Redirects(answer)) return RealFunctions.fopen(name, mode);
-    if (answer->gbkExact) return RealFunctions.fopen(answer->gbkPath.c_str(), mode);
-    return _wfopen(WidePath(*answer).c_str(), WideMode(mode).c_str());
+        if (!Redirects(answer)) return RealFunctions.fopen(name, mode);
+        if (answer->gbkExact) return RealFunctions.fopen(answer->gbkPath.c_str(), mode);
+        return _wfopen(WidePath(*answer).c_str(), WideMode(mode).c_str());
+    };
+    const Answer answer = ResolveGbk(name);
+    FILE* const stream = open(answer);
+    if (stream != nullptr || !IsReadOnlyMode(mode) || errno != ENOENT) return stream;
+    const Answer fallback = Elsewhere(answer, GbkOnDisk, name);
+    return fallback ? open(fallback) : stream;
 }
 
 int __cdecl HookedFopenS(FILE** stream, const char* name, const char* mode) {
@@ -253,31 +314,43 @@ int __cdecl HookedFopenS(FILE** stream, const char* name, const char* mode) {
         return RealFunctions.fopen_s(stream, name, mode);
     }
     const HookCall call;
-    const Answer answer = ResolveGbk(name);
-    if (IsVirtual(answer) && IsReadOnlyMode(mode)) {
-        const PackedOpen packed(*answer);
+    const auto open = [&](const Answer& answer) {
+        if (IsVirtual(answer) && IsReadOnlyMode(mode)) {
+            const PackedOpen packed(*answer);
+            call.RestoreLastError();
+            if (packed.Offered()) return RealFunctions.fopen_s(stream, name, mode);
+        }
         call.RestoreLastError();
-        if (packed.Offered()) return RealFunctions.fopen_s(stream, name, mode);
-    }
-    call.RestoreLastError();
-    if (!Redirects(answer)) return RealFunctions.fopen_s(stream, name, mode);
-    if (answer->gbkExact) return RealFunctions.fopen_s(stream, answer->gbkPath.c_str(), mode);
-    return _wfopen_s(stream, WidePath(*answer).c_str(), WideMode(mode).c_str());
+        if (!Redirects(answer)) return RealFunctions.fopen_s(stream, name, mode);
+        if (answer->gbkExact) return RealFunctions.fopen_s(stream, answer->gbkPath.c_str(), mode);
+        return _wfopen_s(stream, WidePath(*answer).c_str(), WideMode(mode).c_str());
+    };
+    const Answer answer = ResolveGbk(name);
+    const int result = open(answer);
+    if (result != ENOENT || !IsReadOnlyMode(mode)) return result;
+    const Answer fallback = Elsewhere(answer, GbkOnDisk, name);
+    return fallback ? open(fallback) : result;
 }
 
 int __cdecl HookedOpen(const char* name, int flags, int permission) {
     if (name == nullptr || MustPassThrough()) return RealFunctions._open(name, flags, permission);
     const HookCall call;
-    const Answer answer = ResolveGbk(name);
-    if (IsVirtual(answer) && (flags & (_O_WRONLY | _O_RDWR | _O_APPEND | _O_CREAT | _O_TRUNC)) == 0) {
-        const PackedOpen packed(*answer);
+    const auto open = [&](const Answer& answer) {
+        if (IsVirtual(answer) && IsReadOnlyFlags(flags)) {
+            const PackedOpen packed(*answer);
+            call.RestoreLastError();
+            if (packed.Offered()) return RealFunctions._open(name, flags, permission);
+        }
         call.RestoreLastError();
-        if (packed.Offered()) return RealFunctions._open(name, flags, permission);
-    }
-    call.RestoreLastError();
-    if (!Redirects(answer)) return RealFunctions._open(name, flags, permission);
-    if (answer->gbkExact) return RealFunctions._open(answer->gbkPath.c_str(), flags, permission);
-    return _wopen(WidePath(*answer).c_str(), flags, permission);
+        if (!Redirects(answer)) return RealFunctions._open(name, flags, permission);
+        if (answer->gbkExact) return RealFunctions._open(answer->gbkPath.c_str(), flags, permission);
+        return _wopen(WidePath(*answer).c_str(), flags, permission);
+    };
+    const Answer answer = ResolveGbk(name);
+    const int descriptor = open(answer);
+    if (descriptor >= 0 || !IsReadOnlyFlags(flags) || errno != ENOENT) return descriptor;
+    const Answer fallback = Elsewhere(answer, GbkOnDisk, name);
+    return fallback ? open(fallback) : descriptor;
 }
 
 }  // namespace modroute

@@ -15,9 +15,16 @@ namespace {
 constexpr std::size_t kMaxReadPathBytes = 1024;
 constexpr std::uint64_t kMaxReportableSize = 0xFFFFFFFFu;
 
+// The file as the game's own open finds it, falling back like the game's
+// opens do when the answer's file is no longer there.
 std::optional<modroute::ResolvedFile> OpenAsTheGameSeesIt(const char* path) {
-    const auto answer = modroute::ModRouter::Instance().Resolve(path);
-    return modroute::ResolvedFile::Open(*answer, path);
+    modroute::ModRouter& router = modroute::ModRouter::Instance();
+    const auto answer = router.Resolve(path);
+    std::optional<modroute::ResolvedFile> file = modroute::ResolvedFile::Open(*answer, path);
+    if (file || (answer->from != modroute::ServedFrom::Virtual && !answer->Redirects())) return file;
+    const auto onDisk = router.ResolveOnDisk(path);
+    if (onDisk->Redirects() && onDisk->path == answer->path) return file;
+    return modroute::ResolvedFile::Open(*onDisk, path);
 }
 
 }  // namespace

@@ -121,21 +121,23 @@ void VirtualFileSystem::LoadPvkFilesInDirectory(const std::string& folder) {
         PvkFileContents contents;
         const PvkReadStatus status = ParsePvkFile(packPath, contents);
         if (status == PvkReadStatus::Ok) {
-            AddEntries(packPath, std::move(contents));
+            AddEntries(std::move(contents));
         } else if (status == PvkReadStatus::OutOfMemory) {
             LoadPvkIndex(packPath);  // too large to hold: its files are read on demand
         }
     }
 }
 
-void VirtualFileSystem::AddEntries(const std::string& packPath, PvkFileContents contents) {
+void VirtualFileSystem::AddEntries(PvkFileContents contents) {
     std::unique_lock lock(m_lock);
     for (PvkEntry& record : contents.entries) {
-        if (record.key.empty()) continue;
+        // A file whose data the pack does not hold (a pack cut short) is not
+        // the pack's to serve: the disk's copy stays in reach.
+        if (record.key.empty() || !record.hasData) continue;
         record.name = ToUtf8IfNeeded(record.name, GbkToUtf8);
         record.directory = ToUtf8IfNeeded(record.directory, GbkToUtf8);
-        Entry entry{record, packPath, record.hasData ? contents.content : nullptr, record.dataOffset, record.hasData};
-        if (entry.loaded) m_loadedBytes.fetch_add(record.size, std::memory_order_relaxed);
+        Entry entry{record, contents.content, record.dataOffset};
+        m_loadedBytes.fetch_add(record.size, std::memory_order_relaxed);
         m_keyIgnoringCase.emplace(ToLowerAscii(record.key), record.key);
         m_tree.AddFile(record.key, record.size);
         m_files.insert_or_assign(record.key, std::move(entry));
@@ -219,28 +221,6 @@ std::optional<std::uint32_t> VirtualFileSystem::SizeOf(std::string_view path) co
     return std::nullopt;
 }
 
-std::optional<VirtualFileData> VirtualFileSystem::LoadOnDemand(const std::string& key, const std::string& source) {
-    // The pack is read again outside the lock: other threads go on meanwhile.
-    PvkFileContents contents;
-    if (ParsePvkFile(source, contents) != PvkReadStatus::Ok) return std::nullopt;
-    for (const PvkEntry& record : contents.entries) {
-        if (record.key != key || !record.hasData) continue;
-        std::unique_lock lock(m_lock);
-        const auto found = m_files.find(key);
-        if (found == m_files.end()) return std::nullopt;
-        Entry& entry = found->second;
-        if (!entry.loaded) {
-            entry.block = contents.content;
-            entry.dataOffset = record.dataOffset;
-            entry.record.size = record.size;
-            entry.loaded = true;
-            m_loadedBytes.fetch_add(record.size, std::memory_order_relaxed);
-        }
-        return VirtualFileData{entry.block, entry.dataOffset, entry.record.size};
-    }
-    return std::nullopt;
-}
-
 std::optional<VirtualFileData> VirtualFileSystem::ReadFromArchives(const std::string& key) {
     std::string packPath;
     PvkRange range;
@@ -265,18 +245,9 @@ std::optional<VirtualFileData> VirtualFileSystem::ReadFromArchives(const std::st
 }
 
 std::optional<VirtualFileData> VirtualFileSystem::ReadOnce(const std::string& key) {
-    std::string source;
-    std::string storedKey;
     {
         std::shared_lock lock(m_lock);
-        if (const Entry* entry = FindEntry(key)) {
-            if (entry->loaded) return VirtualFileData{entry->block, entry->dataOffset, entry->record.size};
-            source = entry->source;
-            storedKey = entry->record.key;
-        }
-    }
-    if (!source.empty()) {
-        if (std::optional<VirtualFileData> data = LoadOnDemand(storedKey, source)) return data;
+        if (const Entry* entry = FindEntry(key)) return VirtualFileData{entry->block, entry->dataOffset, entry->record.size};
     }
     return ReadFromArchives(key);
 }

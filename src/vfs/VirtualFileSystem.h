@@ -65,8 +65,7 @@ public:
     std::string MakeVfsPath(std::string_view path) const;
 
     // The file's bytes: from the preloaded table (exactly, then ignoring
-    // ASCII case), loaded on demand when an entry lacks its data, from the
-    // registered archives, and finally a map's file named after its id looked
+    // ASCII case), from the registered archives, and finally a map's file named after its id looked
     // up inside the map's folder (sn05.wp as sn05\sn05.wp).
     std::optional<VirtualFileData> ReadVirtualFile(std::string_view path);
     // The size the tables know, without reading anything.
@@ -81,12 +80,11 @@ public:
     std::uint64_t LoadedBytes() const { return m_loadedBytes.load(std::memory_order_relaxed); }
 
 private:
+    // A preloaded file; its data is the slice of the pack's content block.
     struct Entry {
-        PvkEntry record;        // name and directory in UTF-8
-        std::string source;     // the pack it came from
-        SharedBytes block;      // the pack's content block, or the entry's own bytes
+        PvkEntry record;  // name and directory in UTF-8
+        SharedBytes block;
         std::uint32_t dataOffset = 0;
-        bool loaded = false;
     };
     struct Archive {
         PvkArchive pack;
@@ -95,11 +93,10 @@ private:
     };
 
     static std::string CleanKey(std::string_view path);
-    void AddEntries(const std::string& packPath, PvkFileContents contents);
+    void AddEntries(PvkFileContents contents);
     const Entry* FindEntry(const std::string& key) const;
     const PvkRange* FindInArchive(const Archive& archive, const std::string& key) const;
     VirtualRank RankOfLocked(const std::string& key) const;
-    std::optional<VirtualFileData> LoadOnDemand(const std::string& key, const std::string& source);
     std::optional<VirtualFileData> ReadFromArchives(const std::string& key);
     std::optional<VirtualFileData> ReadOnce(const std::string& key);
 

@@ -14,6 +14,7 @@
 //   sleep MS
 //   waitfile MS PATH               poll GetFileAttributesA until PATH exists (at most MS)
 //   delete PATH                    DeleteFileA
+//   move FROM TO                   MoveFileA (the paths hold no spaces)
 //   handles PATH                   every handle function on one read open, then a second close
 //   writea PATH                    CreateFileA for writing (CREATE_ALWAYS)
 //   realhandles N                  open N real handles and keep them
@@ -380,6 +381,13 @@ std::string Perform(const std::string& op, const std::string& argument) {
         return "ok";
     }
     if (op == "delete") return DeleteFileA(ToAnsi(argument).c_str()) ? "ok" : Error(GetLastError());
+    if (op == "move") {
+        const std::size_t space = argument.find(' ');
+        if (space == std::string::npos) return "fail\tmove FROM TO";
+        return MoveFileA(ToAnsi(argument.substr(0, space)).c_str(), ToAnsi(argument.substr(space + 1)).c_str())
+                   ? "ok"
+                   : Error(GetLastError());
+    }
     if (op == "handles") return standin::HandleOperations(ToAnsi(argument));
     if (op == "writea") return standin::WriteOpen(ToAnsi(argument));
     if (op == "realhandles") return standin::KeepRealHandles(std::stoi(argument));
