@@ -20,6 +20,8 @@
 //   realhandles N                  open N real handles and keep them
 //   virtualbesidereal N PATH       N opens of PATH at once beside the kept real handles
 //   stress THREADS ROUNDS PATH...  threads opening and reading the paths at once
+//   mixedstress THREADS ROUNDS MS FINAL PLAN   threads playing a plan of mixed operations
+//                                  from the start, then once everything is up (StressOps.cpp)
 //   keep PATH | readkept | unloadavi   open and keep a handle; read it; unload AVIFIL32.dll
 //   codebytes                      the patchable code as it is now, in hex: the hidden-command and
 //                                  loadsnp areas and the two page-divisor instructions
@@ -45,6 +47,7 @@
 
 #include "ExportCalls.h"
 #include "HandleOps.h"
+#include "StressOps.h"
 #include "TavrenCode.h"
 
 #ifdef TAVREN_DYNAMIC_AVI
@@ -403,6 +406,13 @@ std::string Perform(const std::string& op, const std::string& argument) {
         std::vector<std::string> paths;
         for (std::string path; words >> path;) paths.push_back(ToAnsi(path));
         return standin::Stress(threads, rounds, paths);
+    }
+    if (op == "mixedstress") {
+        std::istringstream words(argument);
+        int threads = 0, rounds = 0, minimumMs = 0, finalRounds = 0;
+        std::string plan;
+        words >> threads >> rounds >> minimumMs >> finalRounds >> plan;
+        return standin::MixedStress(threads, rounds, minimumMs, finalRounds, plan);
     }
     if (op == "keep") {
         g_kept = CreateFileA(ToAnsi(argument).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
