@@ -159,16 +159,29 @@ TEST_F(FaultTest, APackDeletedAfterPreloadIsServedFromMemoryAndOneReadOnDemandFa
 TEST_F(FaultTest, TheModFolderRenamedAwayWhileTheGameRunsFallsBackToBaseAndMemory) {
     e2e::WritePack(game, "mods\\Blades\\texture.pvk", {{"ui", "button.dds", "packed button"}});
     game.Write("mods\\Blades\\texture\\modonly.dds", "mod only");
+    for (const char* folder : {"mods\\Blades\\lib", "base\\lib"}) {
+        gamerun::MakeFolders(game.PathOf(folder));
+        for (const char* library : {"a.dll", "w.dll"}) {
+            gamerun::CopyBinary(L"AVIFIL32_original.dll", game.PathOf(std::string(folder) + "\\" + library));
+        }
+    }
+    // Every path is answered once before the folder goes: the answers name the mod.
     const GameRun run = Play({"call InitializeTavrenModSystem", "createa texture\\hero.dds", "createa texture\\modonly.dds",
+                              "call ResolvePath lib\\a.dll", "call ResolvePath lib\\w.dll",
                               "move mods\\Blades mods\\Gone", "createw texture\\hero.dds", "fopen texture\\hero.dds",
-                              "open texture\\hero.dds", "createw texture\\modonly.dds", "createa ui\\button.dds",
-                              "createa texture\\game.dds", "call ReadModFile texture\\hero.dds"});
+                              "open texture\\hero.dds", "fopen_s texture\\hero.dds", "call ReadModFile texture\\hero.dds",
+                              "createw texture\\modonly.dds", "loadlib lib\\a.dll", "loadlibw lib\\w.dll",
+                              "createa ui\\button.dds", "createa texture\\game.dds"});
     ASSERT_EQ(Data(run.Result("createa", "texture\\hero.dds")), "mod hero");
+    ASSERT_EQ(run.Result("call", "ResolvePath lib\\a.dll"), "ok\t" + game.PathOf("mods\\Blades\\lib\\a.dll"));
     ASSERT_EQ(run.Result("move", "mods\\Blades mods\\Gone"), "ok");
-    for (const char* op : {"createw", "fopen", "open"}) {
+    for (const char* op : {"createw", "fopen", "open", "fopen_s"}) {
         EXPECT_EQ(Data(run.Result(op, "texture\\hero.dds")), "base hero") << op;
     }
     EXPECT_EQ(ExportedHead(run.Result("call", "ReadModFile texture\\hero.dds")), "base hero");
+    EXPECT_EQ(run.Result("loadlib", "lib\\a.dll"), "ok\t" + game.PathOf("base\\lib\\a.dll"));
+    EXPECT_EQ(run.Result("loadlibw", "lib\\w.dll"), "ok\t" + game.PathOf("base\\lib\\w.dll"));
+    // Found nowhere now: the game's own failure for its own path.
     EXPECT_EQ(run.Result("createw", "texture\\modonly.dds"), "fail\terror=2");
     EXPECT_EQ(Data(run.Result("createa", "ui\\button.dds")), "packed button");
     EXPECT_EQ(Data(run.Result("createa", "texture\\game.dds")), "game copy");

@@ -127,6 +127,19 @@ TEST(VirtualFileSystem, PreloadedFilesOutliveTheirPack) {
     EXPECT_EQ(Read(files, "d\\a.txt"), "kept in memory");
 }
 
+TEST(VirtualFileSystem, APackCutShortServesWhatItHoldsWholeAndClaimsNothingElse) {
+    TempDir mod("mod");
+    const std::string pack = packbytes::Text(MakePack({File("kept.txt", "d", "kept whole"), File("cut.txt", "d", std::string(3000, 'c'))}));
+    mod.Write("cut.pvk", pack.substr(0, pack.size() - 1000));
+    VirtualFileSystem files;
+    ASSERT_TRUE(files.Initialize({1, mod.Path(), ""}));
+    EXPECT_EQ(Read(files, "d\\kept.txt"), "kept whole");
+    // The disk's copy of the cut file stays in reach: the packs know nothing of it.
+    EXPECT_EQ(files.RankOf("d\\cut.txt"), VirtualRank::None);
+    EXPECT_EQ(Read(files, "d\\cut.txt"), "<none>");
+    EXPECT_EQ(Search(files, "d\\*"), (std::vector<std::string>{"kept.txt:10"}));
+}
+
 TEST(VirtualFileSystem, SearchesListFilesBelowAFolderWithTheirSizesAndFoldersByName) {
     TempDir mod("mod");
     WritePack(mod, "maps.pvk", {File("a.wp", "maps", "1"), File("b.wp", "maps\\sub", "22"), File("c.txt", "maps", "333"),
