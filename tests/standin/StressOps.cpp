@@ -29,6 +29,7 @@
 #include <thread>
 #include <vector>
 
+#include "HandleCensus.h"
 #include "StressPlan.h"
 
 namespace standin {
@@ -377,28 +378,6 @@ private:
     std::mutex m_detailLock;
     std::vector<std::string> m_details;
 };
-
-// The process's handles, and those protected from closing: the values the
-// library reserves for its virtual handles. Wine does not count handles for
-// GetProcessHandleCount, so every value is probed, up to a long run of
-// values that name nothing.
-struct HandleCensus {
-    int total = 0;
-    int reserved = 0;
-};
-
-HandleCensus CountHandles() {
-    HandleCensus census;
-    std::uintptr_t lastSeen = 0;
-    for (std::uintptr_t value = 4; value < lastSeen + 0x10000; value += 4) {
-        DWORD flags = 0;
-        if (!GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) continue;
-        lastSeen = value;
-        ++census.total;
-        if ((flags & HANDLE_FLAG_PROTECT_FROM_CLOSE) != 0) ++census.reserved;
-    }
-    return census;
-}
 
 // The library's full initialisation, on this thread; it returns once the
 // library's own run of it has finished.

@@ -22,6 +22,7 @@
 //   stress THREADS ROUNDS PATH...  threads opening and reading the paths at once
 //   mixedstress THREADS ROUNDS MS FINAL PLAN   threads playing a plan of mixed operations
 //                                  from the start, then once everything is up (StressOps.cpp)
+//   replay PLAN                    a recorded start, timed by category (ReplayOps.cpp)
 //   keep PATH | readkept | unloadavi   open and keep a handle; read it; unload AVIFIL32.dll
 //   codebytes                      the patchable code as it is now, in hex: the hidden-command and
 //                                  loadsnp areas and the two page-divisor instructions
@@ -47,6 +48,7 @@
 
 #include "ExportCalls.h"
 #include "HandleOps.h"
+#include "ReplayOps.h"
 #include "StressOps.h"
 #include "TavrenCode.h"
 
@@ -414,6 +416,7 @@ std::string Perform(const std::string& op, const std::string& argument) {
         words >> threads >> rounds >> minimumMs >> finalRounds >> plan;
         return standin::MixedStress(threads, rounds, minimumMs, finalRounds, plan);
     }
+    if (op == "replay") return standin::Replay(argument);
     if (op == "keep") {
         g_kept = CreateFileA(ToAnsi(argument).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
