@@ -171,6 +171,7 @@ TEST_F(FaultTest, TheModFolderRenamedAwayWhileTheGameRunsFallsBackToBaseAndMemor
                               "move mods\\Blades mods\\Gone", "createw texture\\hero.dds", "fopen texture\\hero.dds",
                               "open texture\\hero.dds", "fopen_s texture\\hero.dds", "call ReadModFile texture\\hero.dds",
                               "createw texture\\modonly.dds", "loadlib lib\\a.dll", "loadlibw lib\\w.dll",
+                              "fwrite texture\\hero.dds",
                               "createa ui\\button.dds", "createa texture\\game.dds"});
     ASSERT_EQ(Data(run.Result("createa", "texture\\hero.dds")), "mod hero");
     ASSERT_EQ(run.Result("call", "ResolvePath lib\\a.dll"), "ok\t" + game.PathOf("mods\\Blades\\lib\\a.dll"));
@@ -183,6 +184,8 @@ TEST_F(FaultTest, TheModFolderRenamedAwayWhileTheGameRunsFallsBackToBaseAndMemor
     EXPECT_EQ(run.Result("loadlibw", "lib\\w.dll"), "ok\t" + game.PathOf("base\\lib\\w.dll"));
     // Found nowhere now: the game's own failure for its own path.
     EXPECT_EQ(run.Result("createw", "texture\\modonly.dds"), "fail\terror=2");
+    // A write sent to the mod's folder never lands anywhere else.
+    EXPECT_EQ(run.Result("fwrite", "texture\\hero.dds"), "fail\terrno=2");
     EXPECT_EQ(Data(run.Result("createa", "ui\\button.dds")), "packed button");
     EXPECT_EQ(Data(run.Result("createa", "texture\\game.dds")), "game copy");
 }

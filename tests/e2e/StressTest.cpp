@@ -98,6 +98,8 @@ public:
         Read("sn01\\x.txt", {Loose("base", "sn01\\x.txt", 100), Loose("mods\\Blades", "sn01\\x.txt", 200)});
         Read("sn02\\x.txt", {Loose("base", "sn02\\x.txt", 300), Loose("mods\\Blades", "Abbey\\x.txt", 400)});
         Read("Tavren.res", {"@base\\Tavren.res", "@mods\\Blades\\Tavren.res"});
+        // A path never asked before at every turn: first lookups all the time.
+        Read("texture\\{n}.dds", {"missing"});
 
         Line("attr", "texture\\game.dds", {"file"});
         Line("attr", "texture", {"dir"});

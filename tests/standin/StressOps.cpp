@@ -79,6 +79,8 @@ enum class Kind { Read, Attr, Find, LoadLib, Font };
 struct Operation {
     Kind kind = Kind::Read;
     std::string line;  // as in the plan, for reports
+    std::string argument;
+    bool numbered = false;  // "{n}" in the argument: a path never asked before, each time
     std::string ansi;
     std::wstring wide;
     std::vector<std::string> answers;
@@ -109,6 +111,8 @@ bool LoadPlan(const std::string& path, std::vector<Operation>& plan) {
         Operation operation;
         operation.kind = *known;
         operation.line = kind + " " + argument;
+        operation.argument = argument;
+        operation.numbered = argument.find("{n}") != std::string::npos;
         operation.wide = Widen(argument);
         operation.ansi = Narrow(operation.wide, CP_ACP);
         std::istringstream list(answers);
@@ -271,6 +275,16 @@ public:
     StressRun(std::vector<Operation> plan, std::string gameFolder)
         : m_plan(std::move(plan)), m_gameFolder(std::move(gameFolder)), m_references(m_gameFolder) {}
 
+    // A numbered line's path with the thread's next number in it.
+    static Operation Numbered(const Operation& operation, int thread, long long number) {
+        Operation fresh = operation;
+        std::string argument = operation.argument;
+        argument.replace(argument.find("{n}"), 3, std::to_string(thread) + "_" + std::to_string(number));
+        fresh.wide = Widen(argument);
+        fresh.ansi = Narrow(fresh.wide, CP_ACP);
+        return fresh;
+    }
+
     Seen Perform(const Operation& operation, int api) {
         Seen seen;
         switch (operation.kind) {
@@ -315,7 +329,8 @@ public:
             }
             for (const std::size_t index : order) {
                 const Operation& operation = m_plan[index];
-                const Seen seen = Perform(operation, api++);
+                const Seen seen = operation.numbered ? Perform(Numbered(operation, thread, api), api) : Perform(operation, api);
+                ++api;
                 m_operations.fetch_add(1, std::memory_order_relaxed);
                 const int stage = Match(operation, seen);
                 const int last = static_cast<int>(operation.answers.size()) - 1;

@@ -11,7 +11,8 @@
 // through them; a thread may skip answers but never go back to an earlier one,
 // and once everything is up only the last is right. Kinds and their answers:
 //   read PATH        a tag, "missing" (the open fails) or "@PATH" (the bytes of
-//                    that file of the game folder, read when compared)
+//                    that file of the game folder, read when compared); "{n}"
+//                    in the path makes it a new path at every turn
 //   attr PATH        missing | file | dir
 //   find PATTERN     missing, or the names found (without . and ..), sorted, comma-joined
 //   loadlib PATH     missing, or the path of the module loaded, relative to the game folder

@@ -17,6 +17,7 @@
 //   move FROM TO                   MoveFileA (the paths hold no spaces)
 //   handles PATH                   every handle function on one read open, then a second close
 //   writea PATH                    CreateFileA for writing (CREATE_ALWAYS)
+//   fwrite PATH                    fopen for writing ("wb")
 //   realhandles N                  open N real handles and keep them
 //   virtualbesidereal N PATH       N opens of PATH at once beside the kept real handles
 //   stress THREADS ROUNDS PATH...  threads opening and reading the paths at once
@@ -395,6 +396,13 @@ std::string Perform(const std::string& op, const std::string& argument) {
     }
     if (op == "handles") return standin::HandleOperations(ToAnsi(argument));
     if (op == "writea") return standin::WriteOpen(ToAnsi(argument));
+    if (op == "fwrite") {
+        FILE* stream = std::fopen(ToAnsi(argument).c_str(), "wb");
+        if (stream == nullptr) return "fail\terrno=" + std::to_string(errno);
+        std::fputs("written by the game", stream);
+        std::fclose(stream);
+        return "ok";
+    }
     if (op == "realhandles") return standin::KeepRealHandles(std::stoi(argument));
     if (op == "virtualbesidereal") {
         const std::size_t space = argument.find(' ');
