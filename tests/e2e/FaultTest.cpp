@@ -139,12 +139,13 @@ TEST_F(FaultTest, APackDeletedAfterPreloadIsServedFromMemoryAndOneReadOnDemandFa
                    {{"texture", "late.dds", "packed late"}, {"texture", "lateonly.dds", "only packed"}}, 60 * kMiB);
     game.Write("base\\texture\\early.dds", "base early");
     game.Write("base\\texture\\late.dds", "base late");
-    const GameRun run = Play({"call InitializeTavrenModSystem", "sleep 500", "createa texture\\late.dds",
+    const GameRun run = Play({"call InitializeTavrenModSystem", "waitopen 30000 texture\\lateonly.dds", "createa texture\\late.dds",
                               "delete mods\\Blades\\early.pvk", "delete mods\\Blades\\late.pvk",
                               "createw texture\\early.dds", "open texture\\early.dds", "createw texture\\late.dds",
                               "fopen texture\\late.dds", "open texture\\late.dds", "call ReadModFile texture\\late.dds",
                               "createa texture\\lateonly.dds", "fopen texture\\lateonly.dds"});
-    ASSERT_EQ(Data(run.Result("createa", "texture\\late.dds")), "packed late") << "the pack was never registered";
+    ASSERT_EQ(run.Result("waitopen", "30000 texture\\lateonly.dds"), "ok") << "the pack was never registered";
+    ASSERT_EQ(Data(run.Result("createa", "texture\\late.dds")), "packed late");
     EXPECT_EQ(Data(run.Result("createw", "texture\\early.dds")), "packed early");
     EXPECT_EQ(Data(run.Result("open", "texture\\early.dds")), "packed early");
     for (const char* op : {"createw", "fopen", "open"}) {

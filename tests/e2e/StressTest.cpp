@@ -158,7 +158,8 @@ TEST(Stress, EightThreadsFromAttachRaceEveryBackgroundStageAndLoseNothing) {
     const int rounds = (operations + stress.PlanLines() - 1) / stress.PlanLines();
     // Beyond the font thread's 3 s, whatever the machine's speed.
     const std::string line = "mixedstress " + std::to_string(kThreads) + " " + std::to_string(rounds) + " 4000 20 stress-plan.txt";
-    const GameRun run = stress.game.Run({line}, 600000);
+    // A thread that hangs shows as a run that never ends: bounded here.
+    const GameRun run = stress.game.Run({line}, 60000 + static_cast<DWORD>(operations) * 5);
     ASSERT_FALSE(run.timedOut);
     EXPECT_TRUE(run.exceptions.empty()) << run.DebugText();
     EXPECT_EQ(run.exitCode, 0u);

@@ -13,6 +13,7 @@
 //   chdir PATH                     SetCurrentDirectoryA
 //   sleep MS
 //   waitfile MS PATH               poll GetFileAttributesA until PATH exists (at most MS)
+//   waitopen MS PATH               poll CreateFileA until PATH opens for reading (at most MS)
 //   delete PATH                    DeleteFileA
 //   move FROM TO                   MoveFileA (the paths hold no spaces)
 //   handles PATH                   every handle function on one read open, then a second close
@@ -375,12 +376,20 @@ std::string Perform(const std::string& op, const std::string& argument) {
                                    space == std::string::npos ? "" : argument.substr(space + 1));
     }
     if (op == "chdir") return SetCurrentDirectoryA(ToAnsi(argument).c_str()) ? "ok" : Error(GetLastError());
-    if (op == "waitfile") {
+    if (op == "waitfile" || op == "waitopen") {
         const std::size_t space = argument.find(' ');
         const DWORD limit = static_cast<DWORD>(std::stoul(argument.substr(0, space)));
         const std::string path = ToAnsi(space == std::string::npos ? "" : argument.substr(space + 1));
+        const auto there = [&] {
+            if (op == "waitfile") return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+            HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (file == INVALID_HANDLE_VALUE) return false;
+            CloseHandle(file);
+            return true;
+        };
         const ULONGLONG deadline = GetTickCount64() + limit;
-        while (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        while (!there()) {
             if (GetTickCount64() >= deadline) return "fail\ttimed out";
             Sleep(10);
         }
