@@ -17,7 +17,6 @@ RealFontFunctionTable RealFontFunctions = {};
 
 namespace {
 
-constexpr HRESULT kFailed = static_cast<HRESULT>(0x80004005);  // E_FAIL
 // A face name longer than this matches none of the names the game asks for.
 constexpr std::size_t kFaceBytesExamined = 2 * LF_FACESIZE;
 
@@ -29,13 +28,19 @@ struct Replacement {
 
     int Scaled(int size) const { return ScaleFontSize(size, scale); }
     UINT Scaled(UINT size) const { return static_cast<UINT>(ScaleFontSize(static_cast<std::int32_t>(size), scale)); }
+    // The face in the encoding of the function it is handed to.
+    const char* Face(const char*) const { return gbkFace; }
+    const wchar_t* Face(const wchar_t*) const { return wideFace; }
 };
 
-std::string_view NarrowFace(const char* face, std::size_t maxBytes) { return {face, strnlen(face, maxBytes)}; }
-
-// A wide face name in code page 936; empty when it does not convert into the buffer.
-std::string_view GbkFace(const wchar_t* face, std::size_t maxUnits, char (&buffer)[kFaceBytesExamined]) {
-    const int units = static_cast<int>(wcsnlen(face, maxUnits));
+// A requested face name as GBK bytes, of at most maxLength characters; a
+// wide name is converted into the buffer (empty when it does not fit).
+using FaceBuffer = char[kFaceBytesExamined];
+std::string_view GbkFace(const char* face, std::size_t maxLength, FaceBuffer&) {
+    return {face, strnlen(face, maxLength)};
+}
+std::string_view GbkFace(const wchar_t* face, std::size_t maxLength, FaceBuffer& buffer) {
+    const int units = static_cast<int>(wcsnlen(face, maxLength));
     const int bytes = WideCharToMultiByte(kGameCodePage, 0, face, units, buffer, static_cast<int>(sizeof buffer),
                                           nullptr, nullptr);
     return {buffer, static_cast<std::size_t>(std::max(bytes, 0))};
@@ -64,10 +69,66 @@ std::optional<Replacement> ReplacementFor(ChooseKind chooseKind) noexcept {
 }
 
 template <typename LogFont>
-void ResizeAndRecharset(LogFont& logFont, const Replacement& replacement) {
+void Substitute(LogFont& logFont, const Replacement& replacement) {
     logFont.lfHeight = replacement.Scaled(static_cast<int>(logFont.lfHeight));
     logFont.lfWidth = replacement.Scaled(static_cast<int>(logFont.lfWidth));
     logFont.lfCharSet = static_cast<BYTE>(SubstitutedCharSet(logFont.lfCharSet));
+    std::memcpy(logFont.lfFaceName, replacement.Face(logFont.lfFaceName), sizeof logFont.lfFaceName);
+}
+
+// CreateFontIndirectA and W: the MingLiU family or Times New Roman, on a copy.
+template <typename LogFont>
+HFONT CreateFontIndirect(HFONT(WINAPI* real)(const LogFont*), const LogFont* logFont) {
+    if (real == nullptr) return nullptr;
+    if (logFont == nullptr || MustPassThrough()) return real(logFont);
+    const HookCall call;
+    const auto replacement = ReplacementFor([&](const FontSettings& settings) {
+        FaceBuffer buffer;
+        return IndirectFontKind(GbkFace(logFont->lfFaceName, LF_FACESIZE, buffer), settings);
+    });
+    call.RestoreLastError();
+    if (!replacement) return real(logFont);
+    LogFont substituted = *logFont;
+    Substitute(substituted, *replacement);
+    return real(&substituted);
+}
+
+// D3DXCreateFontA and W: Times New Roman only.
+template <typename Char>
+HRESULT CreateD3dxFont(HRESULT(WINAPI* real)(void*, INT, UINT, UINT, UINT, BOOL, DWORD, DWORD, DWORD, DWORD,
+                                             const Char*, void**),
+                       void* device, INT height, UINT width, UINT weight, UINT mipLevels, BOOL italic, DWORD charSet,
+                       DWORD outputPrecision, DWORD quality, DWORD pitchAndFamily, const Char* faceName, void** font) {
+    if (real == nullptr) return E_FAIL;
+    if (MustPassThrough()) {
+        return real(device, height, width, weight, mipLevels, italic, charSet, outputPrecision, quality,
+                    pitchAndFamily, faceName, font);
+    }
+    const HookCall call;
+    std::optional<Replacement> replacement;
+    if (faceName != nullptr) {
+        replacement = ReplacementFor([&](const FontSettings& settings) {
+            FaceBuffer buffer;
+            return TimesNewRomanOnlyKind(GbkFace(faceName, kFaceBytesExamined, buffer), settings);
+        });
+    }
+    call.RestoreLastError();
+    if (!replacement) {
+        return real(device, height, width, weight, mipLevels, italic, charSet, outputPrecision, quality,
+                    pitchAndFamily, faceName, font);
+    }
+    return real(device, replacement->Scaled(height), replacement->Scaled(width), weight, mipLevels, italic,
+                SubstitutedCharSet(charSet), outputPrecision, quality, pitchAndFamily, replacement->Face(faceName),
+                font);
+}
+
+// The four drawing functions are hooked only to be passed through.
+template <typename Result, typename... Parameters>
+Result PassThrough(Result(WINAPI* real)(Parameters...), Parameters... arguments) {
+    if (real == nullptr) return Result{};
+    if (MustPassThrough()) return real(arguments...);
+    const HookCall call;
+    return real(arguments...);
 }
 
 }  // namespace
@@ -85,7 +146,8 @@ HFONT WINAPI HookedCreateFontA(int height, int width, int escapement, int orient
     std::optional<Replacement> replacement;
     if (faceName != nullptr) {
         replacement = ReplacementFor([&](const FontSettings& settings) {
-            return TimesNewRomanOnlyKind(NarrowFace(faceName, kFaceBytesExamined), settings);
+            FaceBuffer unused;
+            return TimesNewRomanOnlyKind(GbkFace(faceName, kFaceBytesExamined, unused), settings);
         });
     }
     call.RestoreLastError();
@@ -99,121 +161,39 @@ HFONT WINAPI HookedCreateFontA(int height, int width, int escapement, int orient
 }
 
 HFONT WINAPI HookedCreateFontIndirectA(const LOGFONTA* logFont) {
-    const auto real = RealFontFunctions.CreateFontIndirectA;
-    if (real == nullptr) return nullptr;
-    if (logFont == nullptr || MustPassThrough()) return real(logFont);
-    const HookCall call;
-    const auto replacement = ReplacementFor([&](const FontSettings& settings) {
-        return IndirectFontKind(NarrowFace(logFont->lfFaceName, LF_FACESIZE), settings);
-    });
-    call.RestoreLastError();
-    if (!replacement) return real(logFont);
-    LOGFONTA substituted = *logFont;
-    ResizeAndRecharset(substituted, *replacement);
-    std::memcpy(substituted.lfFaceName, replacement->gbkFace, sizeof substituted.lfFaceName);
-    return real(&substituted);
+    return CreateFontIndirect(RealFontFunctions.CreateFontIndirectA, logFont);
 }
 
 HFONT WINAPI HookedCreateFontIndirectW(const LOGFONTW* logFont) {
-    const auto real = RealFontFunctions.CreateFontIndirectW;
-    if (real == nullptr) return nullptr;
-    if (logFont == nullptr || MustPassThrough()) return real(logFont);
-    const HookCall call;
-    const auto replacement = ReplacementFor([&](const FontSettings& settings) {
-        char buffer[kFaceBytesExamined];
-        return IndirectFontKind(GbkFace(logFont->lfFaceName, LF_FACESIZE, buffer), settings);
-    });
-    call.RestoreLastError();
-    if (!replacement) return real(logFont);
-    LOGFONTW substituted = *logFont;
-    ResizeAndRecharset(substituted, *replacement);
-    std::memcpy(substituted.lfFaceName, replacement->wideFace, sizeof substituted.lfFaceName);
-    return real(&substituted);
+    return CreateFontIndirect(RealFontFunctions.CreateFontIndirectW, logFont);
 }
 
 HRESULT WINAPI HookedD3DXCreateFontA(void* device, INT height, UINT width, UINT weight, UINT mipLevels,
                                      BOOL italic, DWORD charSet, DWORD outputPrecision, DWORD quality,
                                      DWORD pitchAndFamily, LPCSTR faceName, void** font) {
-    const auto real = RealFontFunctions.D3DXCreateFontA;
-    if (real == nullptr) return kFailed;
-    if (MustPassThrough()) {
-        return real(device, height, width, weight, mipLevels, italic, charSet, outputPrecision, quality,
-                    pitchAndFamily, faceName, font);
-    }
-    const HookCall call;
-    std::optional<Replacement> replacement;
-    if (faceName != nullptr) {
-        replacement = ReplacementFor([&](const FontSettings& settings) {
-            return TimesNewRomanOnlyKind(NarrowFace(faceName, kFaceBytesExamined), settings);
-        });
-    }
-    call.RestoreLastError();
-    if (!replacement) {
-        return real(device, height, width, weight, mipLevels, italic, charSet, outputPrecision, quality,
-                    pitchAndFamily, faceName, font);
-    }
-    return real(device, replacement->Scaled(height), replacement->Scaled(width), weight, mipLevels, italic,
-                SubstitutedCharSet(charSet), outputPrecision, quality, pitchAndFamily, replacement->gbkFace, font);
+    return CreateD3dxFont(RealFontFunctions.D3DXCreateFontA, device, height, width, weight, mipLevels, italic,
+                          charSet, outputPrecision, quality, pitchAndFamily, faceName, font);
 }
 
 HRESULT WINAPI HookedD3DXCreateFontW(void* device, INT height, UINT width, UINT weight, UINT mipLevels,
                                      BOOL italic, DWORD charSet, DWORD outputPrecision, DWORD quality,
                                      DWORD pitchAndFamily, LPCWSTR faceName, void** font) {
-    const auto real = RealFontFunctions.D3DXCreateFontW;
-    if (real == nullptr) return kFailed;
-    if (MustPassThrough()) {
-        return real(device, height, width, weight, mipLevels, italic, charSet, outputPrecision, quality,
-                    pitchAndFamily, faceName, font);
-    }
-    const HookCall call;
-    std::optional<Replacement> replacement;
-    if (faceName != nullptr) {
-        replacement = ReplacementFor([&](const FontSettings& settings) {
-            char buffer[kFaceBytesExamined];
-            return TimesNewRomanOnlyKind(GbkFace(faceName, kFaceBytesExamined, buffer), settings);
-        });
-    }
-    call.RestoreLastError();
-    if (!replacement) {
-        return real(device, height, width, weight, mipLevels, italic, charSet, outputPrecision, quality,
-                    pitchAndFamily, faceName, font);
-    }
-    return real(device, replacement->Scaled(height), replacement->Scaled(width), weight, mipLevels, italic,
-                SubstitutedCharSet(charSet), outputPrecision, quality, pitchAndFamily, replacement->wideFace, font);
+    return CreateD3dxFont(RealFontFunctions.D3DXCreateFontW, device, height, width, weight, mipLevels, italic,
+                          charSet, outputPrecision, quality, pitchAndFamily, faceName, font);
 }
 
-// The four drawing functions are hooked only to be passed through.
-
-HGDIOBJ WINAPI HookedGetStockObject(int object) {
-    const auto real = RealFontFunctions.GetStockObject;
-    if (real == nullptr) return nullptr;
-    if (MustPassThrough()) return real(object);
-    const HookCall call;
-    return real(object);
-}
+HGDIOBJ WINAPI HookedGetStockObject(int object) { return PassThrough(RealFontFunctions.GetStockObject, object); }
 
 BOOL WINAPI HookedTextOutA(HDC dc, int x, int y, LPCSTR text, int length) {
-    const auto real = RealFontFunctions.TextOutA;
-    if (real == nullptr) return FALSE;
-    if (MustPassThrough()) return real(dc, x, y, text, length);
-    const HookCall call;
-    return real(dc, x, y, text, length);
+    return PassThrough(RealFontFunctions.TextOutA, dc, x, y, text, length);
 }
 
 int WINAPI HookedDrawTextA(HDC dc, LPCSTR text, int length, LPRECT rect, UINT format) {
-    const auto real = RealFontFunctions.DrawTextA;
-    if (real == nullptr) return 0;
-    if (MustPassThrough()) return real(dc, text, length, rect, format);
-    const HookCall call;
-    return real(dc, text, length, rect, format);
+    return PassThrough(RealFontFunctions.DrawTextA, dc, text, length, rect, format);
 }
 
 int WINAPI HookedDrawTextW(HDC dc, LPCWSTR text, int length, LPRECT rect, UINT format) {
-    const auto real = RealFontFunctions.DrawTextW;
-    if (real == nullptr) return 0;
-    if (MustPassThrough()) return real(dc, text, length, rect, format);
-    const HookCall call;
-    return real(dc, text, length, rect, format);
+    return PassThrough(RealFontFunctions.DrawTextW, dc, text, length, rect, format);
 }
 
 }  // namespace modroute

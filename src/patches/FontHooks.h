@@ -4,10 +4,9 @@
 // replacement whose slot is empty returns a null handle (E_FAIL for D3DX)
 // without calling anything. Every replacement passes straight through once
 // the process is exiting or when the thread is doing the system's own work,
-// which includes being inside another font replacement: the font the real
+// which includes being inside another font replacement: a font the real
 // function creates on the way (GDI's CreateFontA goes through
-// CreateFontIndirectA, D3DX through CreateFontIndirectW) is not substituted
-// a second time.
+// CreateFontIndirectA, for one) is not substituted a second time.
 #pragma once
 
 #include <windows.h>
