@@ -10,7 +10,7 @@ namespace modroute {
 namespace {
 
 bool IsReadable(const MEMORY_BASIC_INFORMATION& region) {
-    if (region.State != MEM_COMMIT || (region.Protect & (PAGE_GUARD | PAGE_NOACCESS)) != 0) return false;
+    if (region.State != MEM_COMMIT || (region.Protect & PAGE_GUARD) != 0) return false;
     constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
                                 PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
     return (region.Protect & kReadable) != 0;
