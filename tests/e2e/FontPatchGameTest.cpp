@@ -80,8 +80,6 @@ TEST(FontsAndPatches, DefaultPatchesAndTheConfiguredFacesScalesAndCharacterSets)
         "sleep 3500",
         "font CreateFontA -16 0 0 Times New Roman",
         "font CreateFontA 20 10 136 Times New Roman",
-        "font CreateFontA -16 0 0 mingliu",
-        "font CreateFontA -16 0 0 Times New Roman Bold",
         "font CreateFontIndirectA 20 0 0 mingliu",
         "font CreateFontIndirectW -16 0 1 " + kXiMingTiTraditional,
         "font CreateFontIndirectW -16 0 0 times new roman",
@@ -105,9 +103,6 @@ TEST(FontsAndPatches, DefaultPatchesAndTheConfiguredFacesScalesAndCharacterSets)
     const Case cases[] = {
         {"CreateFontA -16 0 0 Times New Roman", LogFont("Tahoma", -19, 0, 134)},
         {"CreateFontA 20 10 136 Times New Roman", LogFont("Tahoma", 24, 12, 136)},
-        // CreateFontA substitutes Times New Roman only, also where GDI passes the font on.
-        {"CreateFontA -16 0 0 mingliu", LogFont("mingliu", -16, 0, 0)},
-        {"CreateFontA -16 0 0 Times New Roman Bold", LogFont("Times New Roman Bold", -16, 0, 0)},
         // The configured MingLiU face is missing: the first installed fallback face, at MingLiU's scale.
         {"CreateFontIndirectA 20 0 0 mingliu", LogFont("Tahoma", 30, 0, 134)},
         {"CreateFontIndirectW -16 0 1 " + kXiMingTiTraditional, LogFont("Tahoma", -24, 0, 134)},

@@ -146,9 +146,3 @@ TEST(CharacterPatch, DivisorByteGoesIntoBothMovInstructionsOfTheImage) {
         EXPECT_EQ(image.ProtectionOf(kLeft / Pages::kPage), static_cast<DWORD>(PAGE_EXECUTE_READ));
     }
 }
-
-TEST(CharacterPatch, NothingIsAppliedWithoutTheGameModule) {
-    // This process is no tavren.exe: the flag stays clear for a later try.
-    ApplyCharacterPatch(13);
-    EXPECT_FALSE(IsCharacterPatchApplied());
-}
