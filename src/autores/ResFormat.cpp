@@ -53,16 +53,27 @@ bool IsMapBlockStart(ResBytes file, std::size_t offset) {
     return kNameOffset + (nameLength - 1) <= at.size();
 }
 
-std::vector<ResMapRecord> ScanMapBlocks(ResBytes file) {
-    std::vector<ResMapRecord> records;
+std::optional<ResMapRecord> ReadMapBlock(ResBytes file, std::size_t offset) {
+    if (offset < kResHeaderSize || !IsMapBlockStart(file, offset)) return std::nullopt;
+    const ResBytes at = file.subspan(offset);
+    const std::size_t nameLength = at[kNameLengthOffset] - 1u;
+    const auto name = at.subspan(kNameOffset, nameLength);
+    const int number = at[kNumberOffset];
+    return ResMapRecord{std::string(name.begin(), name.end()), number, FormatRecordKey(number)};
+}
+
+std::vector<std::size_t> MapBlockOffsets(ResBytes file) {
+    std::vector<std::size_t> offsets;
     ForEachBlockStart(file, [&](std::size_t offset) {
-        const ResBytes at = file.subspan(offset);
-        const std::size_t nameLength = at[kNameLengthOffset] - 1u;
-        const auto name = at.subspan(kNameOffset, nameLength);
-        const int number = at[kNumberOffset];
-        records.push_back({std::string(name.begin(), name.end()), number, FormatRecordKey(number)});
+        offsets.push_back(offset);
         return true;
     });
+    return offsets;
+}
+
+std::vector<ResMapRecord> ScanMapBlocks(ResBytes file) {
+    std::vector<ResMapRecord> records;
+    for (const std::size_t offset : MapBlockOffsets(file)) records.push_back(*ReadMapBlock(file, offset));
     return records;
 }
 

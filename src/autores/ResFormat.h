@@ -45,8 +45,16 @@ std::string FormatRecordKey(int number);
 // of 2..64, and the name inside the file.
 bool IsMapBlockStart(ResBytes file, std::size_t offset);
 
-// Every block after the header, in file order. The scan steps one byte at a
-// time, also through a found block. Empty for a file shorter than the header.
+// The block at offset as the reader takes it; nothing when no block starts
+// there, or the offset lies inside the header.
+std::optional<ResMapRecord> ReadMapBlock(ResBytes file, std::size_t offset);
+
+// Where the blocks start, after the header, in file order. The scan steps
+// one byte at a time, also through a found block. Empty for a file shorter
+// than the header.
+std::vector<std::size_t> MapBlockOffsets(ResBytes file);
+
+// Every block at MapBlockOffsets, in file order.
 std::vector<ResMapRecord> ScanMapBlocks(ResBytes file);
 
 // Offset of the first block after the header, or nothing.

@@ -116,6 +116,12 @@ TEST(VirtualFileSystem, ArchivesRankWithTheirFolderAndCountAsChangesOnlyWhenThey
     EXPECT_EQ(files.Generation(), settled);
     EXPECT_EQ(files.RankOf("t\\a.txt"), VirtualRank::First);
     EXPECT_FALSE(files.LoadPvkIndex(game / "base\\missing.pvk"));
+
+    // The pack each read comes from: a preloaded file's own, else the best-ranked archive.
+    const std::pair<const char*, std::string> served[] = {
+        {"t\\a.txt", game / "mods\\M\\preloaded.pvk"}, {"T\\B.TXT", game / "mods\\M\\big.pvk"},
+        {"t\\c.txt", game / "base\\base.pvk"},           {"t\\none.txt", ""}};
+    for (const auto& [path, pack] : served) EXPECT_EQ(files.PackOf(path).value_or(""), pack) << path;
 }
 
 TEST(VirtualFileSystem, PreloadedFilesOutliveTheirPack) {
