@@ -151,6 +151,99 @@ void CopyBinary(const std::wstring& name, const std::string& utf8Target) {
     }
 }
 
+void CopyFolder(const std::string& utf8Source, const std::string& utf8Target) {
+    MakeFolders(utf8Target);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(Widen(utf8Source + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot list " + utf8Source);
+    do {
+        const std::string name = Utf8(found.cFileName);
+        if (name == "." || name == "..") continue;
+        const std::string from = utf8Source + "\\" + name;
+        const std::string to = utf8Target + "\\" + name;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            CopyFolder(from, to);
+        } else if (!CopyFileW(Widen(from).c_str(), Widen(to).c_str(), FALSE)) {
+            FindClose(search);
+            throw std::runtime_error("cannot copy " + from);
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+std::string SampleFolder() { return Utf8(BinaryFolder()) + "\\samples"; }
+
+namespace {
+
+// Quoted so that CommandLineToArgvW gives the argument back unchanged.
+std::wstring QuoteArgument(const std::wstring& argument) {
+    if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) return argument;
+    std::wstring quoted = L"\"";
+    for (std::size_t i = 0;; ++i) {
+        std::size_t backslashes = 0;
+        while (i < argument.size() && argument[i] == L'\\') {
+            ++i;
+            ++backslashes;
+        }
+        if (i == argument.size()) {
+            quoted.append(backslashes * 2, L'\\');
+            break;
+        }
+        if (argument[i] == L'"') {
+            quoted.append(backslashes * 2 + 1, L'\\');
+        } else {
+            quoted.append(backslashes, L'\\');
+        }
+        quoted += argument[i];
+    }
+    return quoted + L"\"";
+}
+
+HANDLE InheritableOutput(const std::string& path) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    return CreateFileW(Widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+ProgramRun RunProgram(const std::wstring& name, const std::vector<std::string>& arguments, DWORD timeoutMs) {
+    const TempFolder streams;
+    const std::string outPath = streams.Path() + "\\out.txt";
+    const std::string errPath = streams.Path() + "\\err.txt";
+    HANDLE out = InheritableOutput(outPath);
+    HANDLE err = InheritableOutput(errPath);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    startup.hStdInput = nullptr;
+
+    const std::wstring exe = BinaryFolder() + L"\\" + name;
+    std::wstring commandLine = QuoteArgument(exe);
+    for (const std::string& argument : arguments) commandLine += L" " + QuoteArgument(Widen(argument));
+    PROCESS_INFORMATION process = {};
+    const BOOL started = CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                        &startup, &process);
+    CloseHandle(out);
+    CloseHandle(err);
+    if (!started) throw std::runtime_error("cannot start " + Utf8(exe) + ": error " + std::to_string(GetLastError()));
+
+    ProgramRun run;
+    if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) {
+        run.timedOut = true;
+        TerminateProcess(process.hProcess, 99);
+        WaitForSingleObject(process.hProcess, 5000);
+    }
+    GetExitCodeProcess(process.hProcess, &run.exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    ReadFile(outPath, run.out);
+    ReadFile(errPath, run.err);
+    return run;
+}
+
 ManagerRegistry::ManagerRegistry() { RegDeleteTreeW(HKEY_CURRENT_USER, kManagerKey); }
 
 ManagerRegistry::~ManagerRegistry() { RegDeleteTreeW(HKEY_CURRENT_USER, kManagerKey); }

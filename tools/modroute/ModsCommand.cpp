@@ -126,7 +126,7 @@ int RunMods(const Arguments& arguments) {
     OutLine("  preloaded at start-up  *.pvk of " + setup.preloadFolder);
     OutLine("                         " + PreloadPolicy(setup.preloadLevel));
     const std::vector<std::string> packs = PvkIndexFiles(config->GetBaseFolder(), modFolder);
-    OutLine("  registered by the pack index thread  " + (packs.empty() ? std::string("none") : ""));
+    OutLine("  registered by the pack index thread" + std::string(packs.empty() ? ": none" : ""));
     for (const std::string& pack : packs) OutLine("    " + Relative(game, pack));
     return problems ? kProblems : kOk;
 }
