@@ -60,27 +60,16 @@ inline std::string RuleOf(const std::string& report, const std::string& path) {
     return rule.substr(0, rule.find(':'));
 }
 
-// Every file below a folder with its bytes.
-inline void Snapshot(const std::string& folder, const std::string& prefix, std::map<std::string, std::string>& files) {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(gamerun::Widen(folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::string name = gamerun::Utf8(found.cFileName);
-        if (name == "." || name == "..") continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            files[prefix + name + "\\"] = "";
-            Snapshot(folder + "\\" + name, prefix + name + "\\", files);
-        } else {
-            gamerun::ReadFile(folder + "\\" + name, files[prefix + name]);
-        }
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-}
-
+// Every file and folder below a folder, with the files' bytes.
 inline std::map<std::string, std::string> Snapshot(const std::string& folder) {
     std::map<std::string, std::string> files;
-    Snapshot(folder, "", files);
+    for (const gamerun::TreeEntry& entry : gamerun::ListTree(folder)) {
+        if (entry.isFolder) {
+            files[entry.relative + "\\"] = "";
+        } else {
+            gamerun::ReadFile(folder + "\\" + entry.relative, files[entry.relative]);
+        }
+    }
     return files;
 }
 

@@ -20,23 +20,6 @@ void Show(const std::string& text) {
     if (!text.empty() && text.back() != '\n') std::fputc('\n', stdout);
 }
 
-// Every file below the folder, relative to it.
-void ListFiles(const std::string& folder, const std::string& prefix, std::vector<std::string>& files) {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(gamerun::Widen(folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::string name = gamerun::Utf8(found.cFileName);
-        if (name == "." || name == "..") continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            ListFiles(folder + "\\" + name, prefix + name + "\\", files);
-        } else {
-            files.push_back(prefix + name);
-        }
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-}
-
 gamerun::ProgramRun Modroute(const std::vector<std::string>& arguments) {
     std::string line = "modroute";
     for (const std::string& argument : arguments) line += " " + argument;
@@ -80,9 +63,9 @@ int main() {
     std::printf("with the stand-in Tavren.exe, ModRoute.dll installed as AVIFIL32.dll, and the\n"
                 "system AVI library renamed AVIFIL32_original.dll. Registry: AutoRes = 1.\n");
     Title("Files");
-    std::vector<std::string> files;
-    ListFiles(game.Folder(), "", files);
-    for (const std::string& file : files) std::printf("  %s\n", file.c_str());
+    for (const gamerun::TreeEntry& entry : gamerun::ListTree(game.Folder())) {
+        if (!entry.isFolder) std::printf("  %s\n", entry.relative.c_str());
+    }
 
     const std::vector<std::string> paths = {
         "texture\\hero.dds", "music\\theme.ogg", "config.ini",         "texture\\sky.dds",

@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <sstream>
 #include <stdexcept>
@@ -81,6 +82,23 @@ void SplitLines(const std::string& text, std::vector<std::string>& lines) {
     }
 }
 
+// A file a child process inherits as its output.
+HANDLE InheritableOutput(const std::wstring& path) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+}
+
+STARTUPINFOW StartupWithOutput(HANDLE out, HANDLE err) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    startup.hStdInput = nullptr;
+    return startup;
+}
+
 }  // namespace
 
 std::wstring Widen(const std::string& utf8) { return ToWide(utf8, CP_UTF8); }
@@ -151,24 +169,40 @@ void CopyBinary(const std::wstring& name, const std::string& utf8Target) {
     }
 }
 
+std::vector<TreeEntry> ListTree(const std::string& utf8Folder) {
+    std::vector<TreeEntry> entries;
+    std::vector<std::string> pending = {""};
+    while (!pending.empty()) {
+        const std::string relative = pending.back();
+        pending.pop_back();
+        const std::string folder = relative.empty() ? utf8Folder : utf8Folder + "\\" + relative;
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW(Widen(folder + "\\*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) continue;
+        do {
+            const std::string name = Utf8(found.cFileName);
+            if (name == "." || name == "..") continue;
+            const bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            entries.push_back({relative.empty() ? name : relative + "\\" + name, isFolder});
+            if (isFolder) pending.push_back(entries.back().relative);
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const TreeEntry& a, const TreeEntry& b) { return a.relative < b.relative; });
+    return entries;
+}
+
 void CopyFolder(const std::string& utf8Source, const std::string& utf8Target) {
     MakeFolders(utf8Target);
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(Widen(utf8Source + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot list " + utf8Source);
-    do {
-        const std::string name = Utf8(found.cFileName);
-        if (name == "." || name == "..") continue;
-        const std::string from = utf8Source + "\\" + name;
-        const std::string to = utf8Target + "\\" + name;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            CopyFolder(from, to);
-        } else if (!CopyFileW(Widen(from).c_str(), Widen(to).c_str(), FALSE)) {
-            FindClose(search);
-            throw std::runtime_error("cannot copy " + from);
+    for (const TreeEntry& entry : ListTree(utf8Source)) {
+        const std::string target = utf8Target + "\\" + entry.relative;
+        if (entry.isFolder) {
+            MakeFolders(target);
+        } else if (!CopyFileW(Widen(utf8Source + "\\" + entry.relative).c_str(), Widen(target).c_str(), FALSE)) {
+            throw std::runtime_error("cannot copy " + entry.relative);
         }
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    }
 }
 
 std::string SampleFolder() { return Utf8(BinaryFolder()) + "\\samples"; }
@@ -199,26 +233,15 @@ std::wstring QuoteArgument(const std::wstring& argument) {
     return quoted + L"\"";
 }
 
-HANDLE InheritableOutput(const std::string& path) {
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    return CreateFileW(Widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
 }  // namespace
 
 ProgramRun RunProgram(const std::wstring& name, const std::vector<std::string>& arguments, DWORD timeoutMs) {
     const TempFolder streams;
     const std::string outPath = streams.Path() + "\\out.txt";
     const std::string errPath = streams.Path() + "\\err.txt";
-    HANDLE out = InheritableOutput(outPath);
-    HANDLE err = InheritableOutput(errPath);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = out;
-    startup.hStdError = err;
-    startup.hStdInput = nullptr;
+    HANDLE out = InheritableOutput(Widen(outPath));
+    HANDLE err = InheritableOutput(Widen(errPath));
+    STARTUPINFOW startup = StartupWithOutput(out, err);
 
     const std::wstring exe = BinaryFolder() + L"\\" + name;
     std::wstring commandLine = QuoteArgument(exe);
@@ -292,16 +315,8 @@ GameRun Game::Run(const std::vector<std::string>& script, DWORD timeoutMs, const
     for (const std::string& line : script) scriptText += line + "\n";
     WriteFile(runFolder + "\\script.txt", scriptText);
 
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    const std::wstring outputPath = Widen(runFolder + "\\stdout.txt");
-    HANDLE output = CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = output;
-    startup.hStdError = output;
-    startup.hStdInput = nullptr;
+    HANDLE output = InheritableOutput(Widen(runFolder + "\\stdout.txt"));
+    STARTUPINFOW startup = StartupWithOutput(output, output);
 
     const std::wstring exe = Widen(PathOf(executable));
     std::wstring commandLine = L"\"" + exe + L"\" \"" + Widen(runFolder + "\\script.txt") + L"\"";

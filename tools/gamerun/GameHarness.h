@@ -38,6 +38,12 @@ bool ReadFile(const std::string& utf8Path, std::string& bytes);
 bool PathExists(const std::string& utf8Path);
 void MakeFolders(const std::string& utf8Path);
 void CopyBinary(const std::wstring& name, const std::string& utf8Target);
+// Everything below a folder, paths relative to it, sorted by path.
+struct TreeEntry {
+    std::string relative;  // UTF-8, parts joined by backslashes
+    bool isFolder = false;
+};
+std::vector<TreeEntry> ListTree(const std::string& utf8Folder);
 // Copies a folder with everything below it into target (created as needed).
 void CopyFolder(const std::string& utf8Source, const std::string& utf8Target);
 
