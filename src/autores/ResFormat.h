@@ -23,6 +23,11 @@ constexpr std::uint16_t kResBaseCount = 710;
 // accepts from 2 to 64, so a name holds 1 to 63 bytes.
 constexpr std::size_t kMaxMapNameLength = 63;
 constexpr int kMaxMapNumber = 255;
+// Where a block's leading fields lie from its start: the tag (u32 5), the
+// number, the name length with its NUL, the name.
+constexpr std::size_t kMapBlockNumberOffset = 4;
+constexpr std::size_t kMapBlockNameLengthOffset = 8;
+constexpr std::size_t kMapBlockNameOffset = 12;
 
 using ResBytes = std::span<const std::uint8_t>;
 

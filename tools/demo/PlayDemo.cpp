@@ -92,8 +92,8 @@ int main() {
 
     Modroute({"res", "dump", game.PathOf("mods\\Blades\\Tavren.res")});
     std::printf("\nAutoRes wrote mods\\Blades\\Tavren.res at the game's start: the base index's header,\n"
-                "then the mod's maps. sn02 is the free-named folder \xE9\xBB\x91\xE6\xA3\xAE\xE6\x9E\x97, so the game's path "
-                "sn02\\sn02.wp was served from there.\n");
+                "then the mod's maps. Map 2 is the free-named folder \xE9\xBB\x91\xE6\xA3\xAE\xE6\x9E\x97, so the "
+                "game's path sn02\\sn02.wp was served from there.\n");
     std::printf("\nThe game exited with code %lu%s.\n", run.exitCode, run.timedOut ? " after a time-out" : "");
     return run.timedOut || run.exitCode != 0 ? 1 : 0;
 }

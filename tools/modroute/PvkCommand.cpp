@@ -204,7 +204,8 @@ int Pack(const Arguments& arguments) {
     for (const FolderFile& file : files) {
         // The reader takes a name that is not UTF-8 of 1- to 3-byte characters for code page 936.
         if (Shown(file.relative) != file.relative) {
-            OutLine("problem: " + file.relative + " has characters a pack cannot name in UTF-8 (outside U+0000..U+FFFF)");
+            OutLine("problem: " + file.relative +
+                    " has characters a pack cannot name in UTF-8 (outside U+0000..U+FFFF)");
             ++problems;
         }
         total += FileSizeOf(file.path).value_or(0);

@@ -8,8 +8,6 @@
 namespace modroute::tool {
 namespace {
 
-constexpr std::size_t kNameLengthAt = 8;
-constexpr std::size_t kNameAt = 12;
 // Bounds of what is taken for a block's layout, wider than the reader's own:
 // a name up to 4 KiB, a key length field of 3 to 16 with "SN" after it.
 constexpr std::uint32_t kLongestLaidOutName = 4096;
@@ -27,10 +25,10 @@ bool IsTag(ResBytes file, std::size_t at) { return at + 4 <= file.size() && U32(
 // (NUL included), the name, then a key length field and "SN...". Found by
 // the layout alone, whatever the reader's limits are.
 std::optional<std::string> LaidOutKey(ResBytes file, std::size_t offset) {
-    if (offset + kNameAt > file.size() || !IsTag(file, offset)) return std::nullopt;
-    const std::uint32_t nameLength = U32(file, offset + kNameLengthAt);
+    if (offset + kMapBlockNameOffset > file.size() || !IsTag(file, offset)) return std::nullopt;
+    const std::uint32_t nameLength = U32(file, offset + kMapBlockNameLengthOffset);
     if (nameLength < 1 || nameLength > kLongestLaidOutName) return std::nullopt;
-    const std::size_t keyAt = offset + kNameAt + nameLength;
+    const std::size_t keyAt = offset + kMapBlockNameOffset + nameLength;
     if (keyAt + 6 > file.size()) return std::nullopt;
     const std::uint32_t keyLength = U32(file, keyAt);
     if (keyLength < kShortestKeyField || keyLength > kLongestKeyField) return std::nullopt;
@@ -57,9 +55,12 @@ std::string Shown(const std::string& gbk, ExactConverter gbkToUtf8Exact) {
 
 // Why the reader passes over a block laid out at offset.
 std::string WhyNotRead(ResBytes file, std::size_t offset) {
-    const std::size_t nameLength = file[offset + kNameLengthAt];  // the reader looks at the low byte only
-    if (file[offset + 4] == 0) return "its number's low byte is 0";
-    if (U32(file, offset + kNameLengthAt) > 0xFF) return "its name length does not fit in the byte the reader reads";
+    // The reader looks at the low bytes only.
+    const std::size_t nameLength = file[offset + kMapBlockNameLengthOffset];
+    if (file[offset + kMapBlockNumberOffset] == 0) return "its number's low byte is 0";
+    if (U32(file, offset + kMapBlockNameLengthOffset) > 0xFF) {
+        return "its name length does not fit in the byte the reader reads";
+    }
     if (nameLength < 2) return "its name is empty";
     if (nameLength - 1 > kMaxMapNameLength) {
         return "its name is " + std::to_string(nameLength - 1) + " bytes long; the reader takes at most " +
@@ -79,7 +80,7 @@ ResReport CheckRes(ResBytes file, ExactConverter gbkToUtf8Exact) {
         return report;
     }
 
-    for (std::size_t offset = kResHeaderSize; offset + kNameAt <= file.size(); ++offset) {
+    for (std::size_t offset = kResHeaderSize; offset + kMapBlockNameOffset <= file.size(); ++offset) {
         const std::optional<ResMapRecord> record = ReadMapBlock(file, offset);
         const std::optional<std::string> key = LaidOutKey(file, offset);
         if (record) {
@@ -95,17 +96,18 @@ ResReport CheckRes(ResBytes file, ExactConverter gbkToUtf8Exact) {
                                           std::to_string(record->number) + " makes it " +
                                           ToUpperAscii(record->key) + " to the system");
             }
-            if (U32(file, offset + 4) > 0xFF) {
-                report.problems.push_back(at + " stores the number " + std::to_string(U32(file, offset + 4)) +
+            const std::uint32_t storedNumber = U32(file, offset + kMapBlockNumberOffset);
+            if (storedNumber > 0xFF) {
+                report.problems.push_back(at + " stores the number " + std::to_string(storedNumber) +
                                           "; only its low byte (" + std::to_string(record->number) + ") is read");
             }
             if (!gbkToUtf8Exact(record->internalName)) {
                 report.problems.push_back(at + ": its name is not code page 936 text");
             }
         } else if (key) {
-            const std::uint32_t nameLength = U32(file, offset + kNameLengthAt);
+            const std::uint32_t nameLength = U32(file, offset + kMapBlockNameLengthOffset);
             report.problems.push_back("the block at offset " + std::to_string(offset) + " (key " + *key + ", name " +
-                                      Shown(Text(file, offset + kNameAt, nameLength), gbkToUtf8Exact) +
+                                      Shown(Text(file, offset + kMapBlockNameOffset, nameLength), gbkToUtf8Exact) +
                                       ") cannot be read back: " + WhyNotRead(file, offset));
         }
     }

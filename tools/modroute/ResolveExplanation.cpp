@@ -44,8 +44,9 @@ std::optional<std::string> MapFileCandidate(const RouteContext& context, const s
 }
 
 bool EndsWithPath(const std::string& path, const std::string& relative) {
-    return path.size() > relative.size() && path.compare(path.size() - relative.size(), relative.size(), relative) == 0 &&
-           IsSeparator(path[path.size() - relative.size() - 1]);
+    if (path.size() <= relative.size()) return false;
+    const std::size_t start = path.size() - relative.size();
+    return path.compare(start, relative.size(), relative) == 0 && IsSeparator(path[start - 1]);
 }
 
 }  // namespace
@@ -112,7 +113,8 @@ Explanation ExplainResolution(GameView& view, const std::string& request) {
         case ServedFrom::GameFolder:
             if (IsRootFile(clean)) {
                 out.rule = "root-file";
-                out.why = "a game-root file (config.ini, Tavren.exe, menu.res, ...) is always used from the game folder";
+                out.why = "a game-root file (config.ini, Tavren.exe, menu.res, ...) is always used from the game "
+                          "folder";
             } else if (special) {
                 out.rule = "map-file";
                 out.why = "a map file (*.wp, *_.pst) is looked for in the mod and base folders first; "
