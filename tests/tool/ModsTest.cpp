@@ -76,9 +76,11 @@ TEST_F(ToolModsTest, EachSettingSaysWhetherTheRegistryOrTheDefaultGaveIt) {
     EXPECT_TRUE(Contains(out, "EnablePreloadPVK 1: packs up to 50.0 MiB")) << out;
 
     registry.SetDword(L"", L"AutoRes", 7);
+    registry.SetDword(L"", L"EnablePreloadPVK", 0);
     const gamerun::ProgramRun outOfRange = Modroute({"mods", SampleGame()});
     EXPECT_TRUE(HasLine(outOfRange.out, Setting("AutoRes", "0", "registry holds 7, read as the default")))
         << outOfRange.out;
+    EXPECT_TRUE(Contains(outOfRange.out, "EnablePreloadPVK 0: nothing is preloaded")) << outOfRange.out;
 }
 
 TEST_F(ToolModsTest, ChineseFoldersAndAMissingSelectionInALaidOutGame) {

@@ -68,7 +68,10 @@ bool ReportMod(const ConfigManager& config, const ModFolder& folder) {
 
 std::string PreloadPolicy(std::int32_t level) {
     const std::optional<std::uint64_t> limit = PreloadLimit(level);
-    if (!limit) return "EnablePreloadPVK " + std::to_string(level) + ": only the game's system packs";
+    if (!limit) {
+        return "EnablePreloadPVK " + std::to_string(level) +
+               ": nothing is preloaded; every pack is read on demand through its index";
+    }
     return "EnablePreloadPVK " + std::to_string(level) + ": packs up to " + MiB(*limit) +
            ", the game's system packs whatever their size";
 }
