@@ -299,6 +299,21 @@ TEST_F(AutoResTest, ThePlanWritesNothingAndIsWhatTheStepCarriesOut) {
                             {"Dark Forest", 1}, {kHarbourGbk, 2}, {"Castle", 3}, {"Town", 4}, {kTownGbk, 5}}));
 }
 
+TEST_F(AutoResTest, AnIndexThatCannotBeReplacedKeepsItsOwnTable) {
+    game.Write("mods\\M\\Tavren.res", AsString(testsupport::GameIndex({"Town"})));
+    game.Write("mods\\M\\Abbey\\abbey.gmb", "g");
+    game.Write("mods\\M\\Town\\town.gmb", "g");
+    const AutoResPlan plan = PlanAutoRes(Settings(1), game.Path());
+    EXPECT_EQ(plan.table.AllEntries(), (SnDirectoryMap::Entries{{"SN01", "Abbey"}, {"SN02", "Town"}}));
+    HANDLE held = CreateFileW(Utf8ToWide(ModRes()).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    // The game still reads the old index: its table is the one to publish.
+    EXPECT_EQ(RunAutoRes(Settings(1), game.Path()).AllEntries(), (SnDirectoryMap::Entries{{"SN01", "Town"}}));
+    CloseHandle(held);
+    EXPECT_EQ(Listed(ModRes()), (Listing{{"Town", 1}}));
+}
+
 TEST_F(AutoResTest, AMapTableOfOnlySnMapsIsReadBackFromTheNewIndex) {
     // Only sn folders are written, so the new index maps nothing by itself;
     // a pack the rebuild leaves out is found among its blocks by its name.
