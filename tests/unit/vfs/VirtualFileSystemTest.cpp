@@ -101,6 +101,7 @@ TEST(VirtualFileSystem, ArchivesRankWithTheirFolderAndCountAsChangesOnlyWhenThey
     WritePack(game, "base\\base.pvk", {File("b.txt", "t", "base b"), File("c.txt", "t", "base c")});
     VirtualFileSystem files;
     ASSERT_TRUE(files.Initialize({1, game / "mods\\M", game / "base"}));
+    EXPECT_EQ(files.PackOf("T\\A.TXT"), game / "mods\\M\\preloaded.pvk");  // preloaded, not registered
     const std::uint64_t before = files.Generation();
     EXPECT_TRUE(files.LoadPvkIndex(game / "base\\base.pvk"));
     EXPECT_GT(files.Generation(), before);
