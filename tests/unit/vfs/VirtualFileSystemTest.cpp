@@ -184,6 +184,8 @@ TEST(VirtualFileSystem, ReadersNeverSeeHalfRegisteredPacks) {
                 const std::string data = Read(files, path);
                 if (data != "<none>" && data != "pack " + std::to_string(p)) ++wrong;
                 if (known && data == "<none>") ++wrong;
+                const std::optional<std::string> pack = files.PackOf(path);
+                if (known && pack != base / ("p" + std::to_string(p) + ".pvk")) ++wrong;
                 const std::vector<std::string> found = Search(files, "d" + std::to_string(p) + "\\*");
                 if (!found.empty() && found != std::vector<std::string>{"f.txt:" + std::to_string(data.size())}) {
                     if (data != "<none>") ++wrong;
