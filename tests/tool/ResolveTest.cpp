@@ -81,11 +81,12 @@ TEST_F(ToolResolveTest, EachRuleNamesWhereAPathIsServedFrom) {
         {"sn07\\render.json", "render-json-missing", "the game's own path (unchanged)", "sn07\\render.json"},
         {"C:\\elsewhere\\a.txt", "absolute", "the game's own path (unchanged)", "C:\\elsewhere\\a.txt"},
         {"texture\\none.dds", "not-found", "nowhere", "texture\\none.dds"},
+        {".\\", "empty", "nowhere", ""},
     };
     std::vector<std::string> arguments = {"resolve", g};
     for (const Case& c : cases) arguments.push_back(c.path);
     const gamerun::ProgramRun run = Modroute(arguments);
-    EXPECT_EQ(run.exitCode, 1u) << "two paths are found nowhere";
+    EXPECT_EQ(run.exitCode, 1u) << "three paths are found nowhere";
     for (const Case& c : cases) {
         EXPECT_EQ(RuleOf(run.out, c.path), c.rule) << c.path << "\n" << run.out;
         EXPECT_EQ(ResolveField(run.out, c.path, "served from"), c.servedFrom) << c.path;

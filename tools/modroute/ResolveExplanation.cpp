@@ -155,9 +155,7 @@ Explanation ExplainResolution(GameView& view, const std::string& request) {
             out.why = "no pack and no search folder holds it: the game opens its own relative path";
             break;
         case ServedFrom::Unchanged:
-            out.rule = "not-gbk";
-            out.why = "the path is not text the game could have passed: left to the caller";
-            break;
+            break;  // only absolute paths and render.json, both explained above
     }
     return out;
 }
