@@ -219,6 +219,14 @@ std::optional<std::uint32_t> VirtualFileSystem::SizeOf(std::string_view path) co
     return std::nullopt;
 }
 
+std::optional<std::string> VirtualFileSystem::PackOf(std::string_view path) const {
+    const std::string key = CleanKey(path);
+    std::shared_lock lock(m_lock);
+    if (const Entry* entry = FindEntry(key)) return entry->source;
+    if (std::optional<std::pair<std::string, PvkRange>> found = FindInArchivesLocked(key)) return found->first;
+    return std::nullopt;
+}
+
 std::optional<VirtualFileData> VirtualFileSystem::LoadOnDemand(const std::string& key, const std::string& source) {
     // The pack is read again outside the lock: other threads go on meanwhile.
     PvkFileContents contents;
@@ -241,26 +249,25 @@ std::optional<VirtualFileData> VirtualFileSystem::LoadOnDemand(const std::string
     return std::nullopt;
 }
 
-std::optional<VirtualFileData> VirtualFileSystem::ReadFromArchives(const std::string& key) {
-    std::string packPath;
-    PvkRange range;
-    {
-        std::shared_lock lock(m_lock);
-        for (const VirtualRank rank : {VirtualRank::First, VirtualRank::WithBaseFolder}) {
-            for (const auto& [path, archive] : m_archives) {
-                if (archive.rank != rank) continue;
-                if (const PvkRange* found = FindInArchive(archive, key)) {
-                    packPath = path;
-                    range = *found;
-                    break;
-                }
-            }
-            if (!packPath.empty()) break;
+std::optional<std::pair<std::string, PvkRange>> VirtualFileSystem::FindInArchivesLocked(const std::string& key) const {
+    for (const VirtualRank rank : {VirtualRank::First, VirtualRank::WithBaseFolder}) {
+        for (const auto& [path, archive] : m_archives) {
+            if (archive.rank != rank) continue;
+            if (const PvkRange* found = FindInArchive(archive, key)) return std::make_pair(path, *found);
         }
     }
-    if (packPath.empty()) return std::nullopt;
+    return std::nullopt;
+}
+
+std::optional<VirtualFileData> VirtualFileSystem::ReadFromArchives(const std::string& key) {
+    std::optional<std::pair<std::string, PvkRange>> found;
+    {
+        std::shared_lock lock(m_lock);
+        found = FindInArchivesLocked(key);
+    }
+    if (!found) return std::nullopt;
     std::vector<std::uint8_t> bytes;
-    if (!ReadPvkRange(packPath, range.offset, range.size, bytes)) return std::nullopt;
+    if (!ReadPvkRange(found->first, found->second.offset, found->second.size, bytes)) return std::nullopt;
     return Whole(std::move(bytes));
 }
 

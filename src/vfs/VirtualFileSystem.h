@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "common/SrwLock.h"
@@ -71,6 +72,10 @@ public:
     std::optional<VirtualFileData> ReadVirtualFile(std::string_view path);
     // The size the tables know, without reading anything.
     std::optional<std::uint32_t> SizeOf(std::string_view path) const;
+    // The pack a read of the file is served from, as ReadVirtualFile looks:
+    // the preloaded entry's pack, else the first registered archive of the
+    // best rank that holds it. Nothing when no table knows the file.
+    std::optional<std::string> PackOf(std::string_view path) const;
 
     // Directory searches.
     bool IsVirtualDirectory(std::string_view path) const;
@@ -98,6 +103,8 @@ private:
     void AddEntries(const std::string& packPath, PvkFileContents contents);
     const Entry* FindEntry(const std::string& key) const;
     const PvkRange* FindInArchive(const Archive& archive, const std::string& key) const;
+    // The archive a read on demand takes the file from, with the file's range.
+    std::optional<std::pair<std::string, PvkRange>> FindInArchivesLocked(const std::string& key) const;
     VirtualRank RankOfLocked(const std::string& key) const;
     std::optional<VirtualFileData> LoadOnDemand(const std::string& key, const std::string& source);
     std::optional<VirtualFileData> ReadFromArchives(const std::string& key);
