@@ -37,14 +37,16 @@ std::vector<MapEntry> NamedMaps(const DiscoveredMaps& maps) {
 
 using ResUpdater = std::optional<ResUpdate> (*)(ResBytes base, const std::vector<MapEntry>& maps);
 
-std::optional<SnDirectoryMap::Entries> WriteModRes(const std::string& modFolder, const std::string& outputRes,
-                                                   const std::string& baseRes, const MapDiscoveryRules& rules,
-                                                   ResUpdater update) {
+std::optional<ResUpdate> ComputeModRes(const std::string& modFolder, const std::string& baseRes,
+                                       const MapDiscoveryRules& rules, ResUpdater update) {
     const std::optional<std::string> base = ReadWholeFile(baseRes, kMaxResBytes);
     if (!base) return std::nullopt;
-    const std::optional<ResUpdate> next = update(AsBytes(*base), NamedMaps(DiscoverModMaps(modFolder, rules)));
+    return update(AsBytes(*base), NamedMaps(DiscoverModMaps(modFolder, rules)));
+}
+
+std::optional<SnDirectoryMap::Entries> WriteModRes(const std::string& outputRes, std::optional<ResUpdate> next) {
     if (!next || !ReplaceResFile(outputRes, next->bytes)) return std::nullopt;
-    return next->directories;
+    return std::move(next->directories);
 }
 
 std::vector<ResMapRecord> RecordsOf(const std::string& resPath) {
@@ -53,37 +55,45 @@ std::vector<ResMapRecord> RecordsOf(const std::string& resPath) {
     return ScanMapBlocks(AsBytes(*bytes));
 }
 
-SnDirectoryMap RunAutoResMode(const CoreSettings& settings, const std::string& gameFolder) {
-    if (settings.AutoRes == kOff || settings.SelectedMod.empty()) return {};
+// The table of an index whose blocks are given: its own directories when it
+// names free-named maps, else what the folder's listing finds among them.
+SnDirectoryMap TableOf(const std::string& modFolder, const ResUpdate& update) {
+    if (!update.directories.empty()) return SnDirectoryMap(update.directories);
+    return SnDirectoryMap(MatchMapDirectories(ScanMapBlocks(update.bytes), ListModFolder(modFolder),
+                                              ModFolderProbes(modFolder)));
+}
+
+AutoResPlan PlanFor(const CoreSettings& settings, const std::string& gameFolder) {
+    AutoResPlan plan;
+    if (settings.AutoRes == kOff || settings.SelectedMod.empty()) return plan;
     const bool baseSelected = settings.SelectedMod == kBaseName;
-    const std::string modFolder =
+    plan.modFolder =
         baseSelected ? PathJoin(gameFolder, kBaseName) : PathJoin(PathJoin(gameFolder, "mods"), settings.SelectedMod);
-    if (!DirectoryExists(modFolder)) return {};
-    const std::string outputRes = PathJoin(modFolder, kResName);
+    plan.outputRes = PathJoin(plan.modFolder, kResName);
     const std::string baseFolderRes = PathJoin(PathJoin(gameFolder, kBaseName), kResName);
-    const std::string baseRes = FileExists(baseFolderRes) ? baseFolderRes : PathJoin(gameFolder, kResName);
+    plan.baseRes = FileExists(baseFolderRes) ? baseFolderRes : PathJoin(gameFolder, kResName);
+    if (!DirectoryExists(plan.modFolder)) {
+        plan.step = AutoResStep::NoModFolder;
+        return plan;
+    }
 
     // The base index is every other mod's starting point: read, never written.
-    std::optional<SnDirectoryMap::Entries> written;
-    if (!baseSelected) {
-        switch (settings.AutoRes) {
-            case kRebuild:
-                written = RebuildRes(modFolder, outputRes, baseRes, settings.EnablePreloadPVK);
-                break;
-            case kRebuildOnChange:
-                if (NeedsResRebuild(modFolder)) {
-                    written = RebuildRes(modFolder, outputRes, baseRes, settings.EnablePreloadPVK);
-                }
-                break;
-            case kAppend:
-                written = PerformAppendMode(modFolder, outputRes, baseRes);
-                break;
-            default:
-                break;
-        }
+    if (baseSelected) {
+        plan.step = AutoResStep::BaseSelected;
+    } else if (settings.AutoRes == kAppend) {
+        plan.step = AutoResStep::Append;
+        plan.update = ComputeModRes(plan.modFolder, plan.baseRes, AppendDiscovery(), AppendResBytes);
+    } else if (settings.AutoRes == kRebuildOnChange && !NeedsResRebuild(plan.modFolder)) {
+        plan.step = AutoResStep::UpToDate;
+    } else if (settings.AutoRes == kRebuild || settings.AutoRes == kRebuildOnChange) {
+        plan.step = AutoResStep::Rebuild;
+        plan.update =
+            ComputeModRes(plan.modFolder, plan.baseRes, RebuildDiscovery(settings.EnablePreloadPVK), RebuildResBytes);
+    } else {
+        return AutoResPlan{};  // not a mode: off
     }
-    if (written && !written->empty()) return SnDirectoryMap(std::move(*written));
-    return BuildSnDirectoryMap(modFolder);
+    plan.table = plan.update ? TableOf(plan.modFolder, *plan.update) : BuildSnDirectoryMap(plan.modFolder);
+    return plan;
 }
 
 }  // namespace
@@ -99,12 +109,12 @@ bool NeedsResRebuild(const std::string& modFolder) {
 
 std::optional<SnDirectoryMap::Entries> RebuildRes(const std::string& modFolder, const std::string& outputRes,
                                                   const std::string& baseRes, std::int32_t preloadLevel) {
-    return WriteModRes(modFolder, outputRes, baseRes, RebuildDiscovery(preloadLevel), RebuildResBytes);
+    return WriteModRes(outputRes, ComputeModRes(modFolder, baseRes, RebuildDiscovery(preloadLevel), RebuildResBytes));
 }
 
 std::optional<SnDirectoryMap::Entries> PerformAppendMode(const std::string& modFolder, const std::string& outputRes,
                                                          const std::string& baseRes) {
-    return WriteModRes(modFolder, outputRes, baseRes, AppendDiscovery(), AppendResBytes);
+    return WriteModRes(outputRes, ComputeModRes(modFolder, baseRes, AppendDiscovery(), AppendResBytes));
 }
 
 SnDirectoryMap BuildSnDirectoryMap(const std::string& modFolder) {
@@ -114,10 +124,20 @@ SnDirectoryMap BuildSnDirectoryMap(const std::string& modFolder) {
         MatchMapDirectories(RecordsOf(resPath), ListModFolder(modFolder), ModFolderProbes(modFolder)));
 }
 
+AutoResPlan PlanAutoRes(const CoreSettings& settings, const std::string& gameFolder) {
+    const SystemScope scope;
+    return PlanFor(settings, gameFolder);
+}
+
 SnDirectoryMap RunAutoRes(const CoreSettings& settings, const std::string& gameFolder) {
     const SystemScope scope;
     try {
-        return RunAutoResMode(settings, gameFolder);
+        AutoResPlan plan = PlanFor(settings, gameFolder);
+        // A new index that cannot be put in place leaves the old one, and its table.
+        if (plan.update && !ReplaceResFile(plan.outputRes, plan.update->bytes)) {
+            return BuildSnDirectoryMap(plan.modFolder);
+        }
+        return std::move(plan.table);
     } catch (...) {
         // AutoRes is an extra: without it the game runs with the index it has.
         return {};

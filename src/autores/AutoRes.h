@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 
+#include "autores/ResRebuild.h"
 #include "autores/SnDirectoryMap.h"
 #include "config/CoreSettings.h"
 
@@ -40,9 +41,38 @@ std::optional<SnDirectoryMap::Entries> PerformAppendMode(const std::string& modF
 // map folders and packs found among the blocks by name.
 SnDirectoryMap BuildSnDirectoryMap(const std::string& modFolder);
 
-// The AutoRes step for the selected mod of the game folder (UTF-8). Never
-// throws; gives an empty table when AutoRes is off, no mod is selected or
-// its folder is missing.
+// What the AutoRes step does with the selected mod.
+enum class AutoResStep {
+    Off,           // AutoRes is 0, or no mod is selected
+    NoModFolder,   // the selected mod's folder does not exist
+    BaseSelected,  // "base" is selected: its index is only read
+    UpToDate,      // mode 2, and the index lists the maps the folder holds
+    Rebuild,       // mode 1, or mode 2 with changed maps
+    Append,        // mode 3
+};
+
+// The AutoRes step worked out whole, before anything is written: the new
+// index and the map table that goes with it.
+struct AutoResPlan {
+    AutoResStep step = AutoResStep::Off;
+    std::string modFolder;  // empty when Off
+    std::string outputRes;  // the mod's index
+    std::string baseRes;    // the index a rebuild or an append starts from
+    // The new contents of outputRes; nothing when no index is to be written,
+    // also when the base index cannot be read or gives no place to start.
+    std::optional<ResUpdate> update;
+    // The table published once the update is in place; without an update,
+    // the table read back from the index the mod folder holds now.
+    SnDirectoryMap table;
+};
+
+// Reads the folders and indexes the step would read; writes nothing.
+AutoResPlan PlanAutoRes(const CoreSettings& settings, const std::string& gameFolder);
+
+// The AutoRes step for the selected mod of the game folder (UTF-8): the plan,
+// carried out. Never throws; gives an empty table when AutoRes is off, no mod
+// is selected or its folder is missing, and the table of the index the mod
+// keeps when the new one cannot be put in place.
 SnDirectoryMap RunAutoRes(const CoreSettings& settings, const std::string& gameFolder);
 
 }  // namespace modroute

@@ -15,7 +15,9 @@ namespace {
 // Description files are a few kilobytes; a larger one is not one.
 constexpr std::uint64_t kMaxDesBytes = 64u * 1024u * 1024u;
 
-std::optional<std::string> DescriptionFile(const std::string& folderPath) {
+}  // namespace
+
+std::optional<std::string> MapDescriptionFile(const std::string& folderPath) {
     const std::string own = PathJoin(folderPath, GetFileName(folderPath) + ".des");
     if (FileExists(own)) return own;
     const std::vector<std::string> others = ListFiles(folderPath, ".des");
@@ -23,10 +25,8 @@ std::optional<std::string> DescriptionFile(const std::string& folderPath) {
     return PathJoin(folderPath, others.front());
 }
 
-}  // namespace
-
 std::string ExtractMapName(const std::string& folderPath, const std::string& fallbackName) {
-    const std::optional<std::string> file = DescriptionFile(folderPath);
+    const std::optional<std::string> file = MapDescriptionFile(folderPath);
     if (!file) return fallbackName;
     const std::optional<std::string> bytes = ReadWholeFile(*file, kMaxDesBytes);
     if (!bytes || bytes->empty()) return fallbackName;

@@ -4,9 +4,6 @@ namespace modroute {
 namespace {
 
 constexpr std::uint8_t kBlockTag = 5;
-constexpr std::size_t kNumberOffset = 4;
-constexpr std::size_t kNameLengthOffset = 8;
-constexpr std::size_t kNameOffset = 12;
 constexpr std::size_t kMinNameLengthByte = 2;
 constexpr std::size_t kMaxNameLengthByte = kMaxMapNameLength + 1;
 // A block written here is never shorter than its name plus this.
@@ -47,22 +44,33 @@ bool IsMapBlockStart(ResBytes file, std::size_t offset) {
     if (offset >= file.size() || file.size() - offset <= 16) return false;
     const ResBytes at = file.subspan(offset);
     if (at[0] != kBlockTag || at[1] != 0 || at[2] != 0 || at[3] != 0) return false;
-    if (at[kNumberOffset] < 1) return false;
-    const std::size_t nameLength = at[kNameLengthOffset];
+    if (at[kMapBlockNumberOffset] < 1) return false;
+    const std::size_t nameLength = at[kMapBlockNameLengthOffset];
     if (nameLength < kMinNameLengthByte || nameLength > kMaxNameLengthByte) return false;
-    return kNameOffset + (nameLength - 1) <= at.size();
+    return kMapBlockNameOffset + (nameLength - 1) <= at.size();
+}
+
+std::optional<ResMapRecord> ReadMapBlock(ResBytes file, std::size_t offset) {
+    if (offset < kResHeaderSize || !IsMapBlockStart(file, offset)) return std::nullopt;
+    const ResBytes at = file.subspan(offset);
+    const std::size_t nameLength = at[kMapBlockNameLengthOffset] - 1u;
+    const auto name = at.subspan(kMapBlockNameOffset, nameLength);
+    const int number = at[kMapBlockNumberOffset];
+    return ResMapRecord{std::string(name.begin(), name.end()), number, FormatRecordKey(number)};
+}
+
+std::vector<std::size_t> MapBlockOffsets(ResBytes file) {
+    std::vector<std::size_t> offsets;
+    ForEachBlockStart(file, [&](std::size_t offset) {
+        offsets.push_back(offset);
+        return true;
+    });
+    return offsets;
 }
 
 std::vector<ResMapRecord> ScanMapBlocks(ResBytes file) {
     std::vector<ResMapRecord> records;
-    ForEachBlockStart(file, [&](std::size_t offset) {
-        const ResBytes at = file.subspan(offset);
-        const std::size_t nameLength = at[kNameLengthOffset] - 1u;
-        const auto name = at.subspan(kNameOffset, nameLength);
-        const int number = at[kNumberOffset];
-        records.push_back({std::string(name.begin(), name.end()), number, FormatRecordKey(number)});
-        return true;
-    });
+    for (const std::size_t offset : MapBlockOffsets(file)) records.push_back(*ReadMapBlock(file, offset));
     return records;
 }
 

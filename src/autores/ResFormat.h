@@ -23,6 +23,11 @@ constexpr std::uint16_t kResBaseCount = 710;
 // accepts from 2 to 64, so a name holds 1 to 63 bytes.
 constexpr std::size_t kMaxMapNameLength = 63;
 constexpr int kMaxMapNumber = 255;
+// Where a block's leading fields lie from its start: the tag (u32 5), the
+// number, the name length with its NUL, the name.
+constexpr std::size_t kMapBlockNumberOffset = 4;
+constexpr std::size_t kMapBlockNameLengthOffset = 8;
+constexpr std::size_t kMapBlockNameOffset = 12;
 
 using ResBytes = std::span<const std::uint8_t>;
 
@@ -45,8 +50,16 @@ std::string FormatRecordKey(int number);
 // of 2..64, and the name inside the file.
 bool IsMapBlockStart(ResBytes file, std::size_t offset);
 
-// Every block after the header, in file order. The scan steps one byte at a
-// time, also through a found block. Empty for a file shorter than the header.
+// The block at offset as the reader takes it; nothing when no block starts
+// there, or the offset lies inside the header.
+std::optional<ResMapRecord> ReadMapBlock(ResBytes file, std::size_t offset);
+
+// Where the blocks start, after the header, in file order. The scan steps
+// one byte at a time, also through a found block. Empty for a file shorter
+// than the header.
+std::vector<std::size_t> MapBlockOffsets(ResBytes file);
+
+// Every block at MapBlockOffsets, in file order.
 std::vector<ResMapRecord> ScanMapBlocks(ResBytes file);
 
 // Offset of the first block after the header, or nothing.

@@ -12,7 +12,7 @@ constexpr std::uint8_t kBlockValueC = 0;
 std::optional<ResUpdate> WithBlocks(std::vector<std::uint8_t> kept, const MapBlocks& blocks) {
     if (!UpdateMapCountDirect(kept, static_cast<int>(blocks.maps.size()))) return std::nullopt;
     kept.insert(kept.end(), blocks.bytes.begin(), blocks.bytes.end());
-    return ResUpdate{std::move(kept), AssignMapDirectories(blocks.maps)};
+    return ResUpdate{std::move(kept), AssignMapDirectories(blocks.maps), blocks.maps};
 }
 
 }  // namespace
@@ -42,7 +42,7 @@ SnDirectoryMap::Entries AssignMapDirectories(const std::vector<NumberedMap>& map
 
 std::optional<ResUpdate> RebuildResBytes(ResBytes base, const std::vector<MapEntry>& maps) {
     if (base.size() < kResHeaderSize) return std::nullopt;
-    if (maps.empty()) return ResUpdate{std::vector<std::uint8_t>(base.begin(), base.end()), {}};
+    if (maps.empty()) return ResUpdate{std::vector<std::uint8_t>(base.begin(), base.end()), {}, {}};
     const std::optional<std::size_t> firstBlock = FindFirstMapBlock(base);
     if (!firstBlock) return std::nullopt;
     std::vector<std::uint8_t> kept(base.begin(), base.begin() + static_cast<std::ptrdiff_t>(*firstBlock));

@@ -41,6 +41,7 @@ SnDirectoryMap::Entries AssignMapDirectories(const std::vector<NumberedMap>& map
 struct ResUpdate {
     std::vector<std::uint8_t> bytes;  // the whole new index
     SnDirectoryMap::Entries directories;
+    std::vector<NumberedMap> maps;    // the maps given blocks, in block order
 };
 
 // The base index cut before its first block, count 710, then one block per

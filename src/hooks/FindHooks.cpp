@@ -59,7 +59,7 @@ HANDLE WINAPI HookedFindFirstFileA(LPCSTR name, LPWIN32_FIND_DATAA data) {
             if (std::optional<std::string> rewritten = RewriteMapFolderInPattern(*utf8, lookUp)) pattern = *rewritten;
         }
         VirtualFileSystem& files = VirtualFileSystem::Instance();
-        auto finder = std::make_unique<VirtualFileFinder>(files, pattern);
+        auto finder = std::make_shared<VirtualFileFinder>(files, pattern);
         WIN32_FIND_DATAA first;
         if (finder->FindFirst(first)) {
             HANDLE search = VirtualFindTable::Instance().Open(std::move(finder));
@@ -70,7 +70,7 @@ HANDLE WINAPI HookedFindFirstFileA(LPCSTR name, LPWIN32_FIND_DATAA data) {
             }
         } else if (!CleanPath(pattern).empty() && files.IsVirtualDirectory(pattern)) {
             // The folder itself is the one result, as when the system finds a folder by its name.
-            HANDLE search = VirtualFindTable::Instance().Open(std::make_unique<VirtualFileFinder>());
+            HANDLE search = VirtualFindTable::Instance().Open(std::make_shared<VirtualFileFinder>());
             if (search != INVALID_HANDLE_VALUE) {
                 FillDirectoryEntry(pattern, *data);
                 call.RestoreLastError();

@@ -10,6 +10,7 @@
 #include "hooks/FileHooks.h"
 #include "hooks/HookCall.h"
 #include "hooks/RealFunctions.h"
+#include "patches/CharacterPatch.h"
 #include "vfs/VirtualFileFinder.h"
 #include "vfs/VirtualHandleManager.h"
 
@@ -101,6 +102,8 @@ bool HookManager::Install() {
         return false;
     }
     g_installed.store(true, std::memory_order_release);
+    // The character step belongs to the first installation that succeeds.
+    RunCharacterStep();
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include "common/PathText.h"
 #include "common/SystemScope.h"
 #include "config/ConfigManager.h"
+#include "patches/FontHook.h"
 #include "startup/ModSystem.h"
 #include "startup/RouterSetup.h"
 #include "vfs/VirtualFileSystem.h"
@@ -20,6 +21,7 @@ DWORD WINAPI FullInitializeThread(LPVOID) {
 DWORD WINAPI FontHookThread(LPVOID) {
     const SystemScope scope;
     Sleep(3000);
+    if (FontHook::Initialize()) FontHook::SetEnabled(true);
     return 0;
 }
 

@@ -10,6 +10,8 @@
 #include "hooks/HookCall.h"
 #include "hooks/HookManager.h"
 #include "memory/VfsHeap.h"
+#include "patches/FontHook.h"
+#include "patches/GameCode.h"
 #include "vfs/VirtualFileSystem.h"
 #include "startup/BackgroundThreads.h"
 #include "startup/ModSystem.h"
@@ -31,6 +33,8 @@ bool g_fullInitThreadStarted = false;
 // exit may hold the heap's lock.
 constexpr char kDetachStarts[] = "=== DLL\xD0\xB6\xD4\xD8\xA3\xAC\xBF\xAA\xCA\xBC\xC7\xE5\xC0\xED ===\n";  // 卸载，开始清理
 constexpr char kDetachDone[] = "=== DLL\xC7\xE5\xC0\xED\xCD\xEA\xB3\xC9 ===\n";                           // 清理完成
+constexpr char kFontHookRemovalFailed[] =
+    "\xBE\xAF\xB8\xE6: \xD7\xD6\xCC\xE5 Hook \xD0\xB6\xD4\xD8\xCA\xA7\xB0\xDC\n";  // 警告: 字体 Hook 卸载失败
 constexpr char kHookRemovalFailed[] = "\xBE\xAF\xB8\xE6: IAT Hook\xD0\xB6\xD4\xD8\xCA\xA7\xB0\xDC\n";   // 警告: …卸载失败
 constexpr char kFatal[] =
     "\xD6\xC2\xC3\xFC\xB4\xED\xCE\xF3: \xCE\xB4\xB4\xA6\xC0\xED\xB5\xC4\xD2\xEC\xB3\xA3\xD6\xD5\xD6\xB9\n";  // 致命错误: 未处理的异常终止
@@ -122,8 +126,7 @@ void OnProcessAttach(HMODULE self) {
         }
     }
 
-    // The hidden-command and loadsnp code patches are applied here once they
-    // are part of the build.
+    ApplySwitchablePatches(ConfigManager::Instance().Settings());
 
     g_attachDone = true;
     PrintDebugLine("=== DLL初始化序列完成 ===\n");
@@ -139,6 +142,11 @@ void OnProcessDetach(bool processExiting) {
         PassEverythingThrough();
     } else {
         try {
+            FontHook::Remove();
+        } catch (...) {
+            OutputDebugStringA(kFontHookRemovalFailed);
+        }
+        try {
             HookManager::Uninstall(/*waitForCallersToLeave=*/true);
         } catch (...) {
             OutputDebugStringA(kHookRemovalFailed);
@@ -153,7 +161,8 @@ DWORD AviFileInitEntry() {
     if (g_activationPending) {
         g_activationPending = false;
         if (!g_attachDone && ModSystem::EarlyInitialize()) StartDetachedThread(ActivationThread);
-        // The two code patches are applied here too once they are part of the build.
+        // Again: code that the game unpacks after loading the library is in place only now.
+        ApplySwitchablePatches(ConfigManager::Instance().Settings());
         PrintDebugLine("AVIFileInit: MOD 系统激活流程完成\n");
     }
     return ForwardAviFileInit();

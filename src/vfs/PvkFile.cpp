@@ -83,7 +83,7 @@ PvkReadStatus OpenPack(const PackReader& reader, PvkHeader& header) {
 
 // Reads as much of the block's start as its entry table needs, growing the
 // read while the table runs on, so an index costs no read of the data.
-std::optional<std::vector<PvkEntry>> ReadEntryTable(const PackReader& reader, const PvkContentExtent& content) {
+std::optional<PvkEntryTable> ReadEntryTable(const PackReader& reader, const PvkContentExtent& content) {
     std::vector<std::uint8_t> bytes;
     std::size_t wanted = std::min(kFirstTableRead, content.size);
     while (true) {
@@ -91,7 +91,7 @@ std::optional<std::vector<PvkEntry>> ReadEntryTable(const PackReader& reader, co
         bytes.resize(wanted);
         if (!reader.ReadAt(content.offset + had, std::span(bytes).subspan(had))) return std::nullopt;
         PvkEntryTable table = ParsePvkEntryTable(bytes, content.size);
-        if (!table.needsMoreBytes) return std::move(table.entries);
+        if (!table.needsMoreBytes) return table;
         wanted = static_cast<std::size_t>(std::min<std::uint64_t>(std::uint64_t{wanted} * 2, content.size));
     }
 }
@@ -140,19 +140,33 @@ bool ReadPvkRange(std::string_view utf8Path, std::uint64_t offset, std::uint32_t
     return false;
 }
 
-std::optional<PvkArchive> LoadPvkArchiveIndex(std::string_view utf8Path) {
+PvkReadStatus ReadPvkTable(std::string_view utf8Path, PvkTable& result) {
+    result = {};
     const PackReader reader(utf8Path);
-    PvkHeader header;
-    if (OpenPack(reader, header) != PvkReadStatus::Ok) return std::nullopt;
-    const PvkContentExtent extent = PvkContentInFile(header, reader.Size());
+    PvkTable read;
+    if (const PvkReadStatus status = OpenPack(reader, read.header); status != PvkReadStatus::Ok) return status;
+    read.fileSize = reader.Size();
+    read.content = PvkContentInFile(read.header, reader.Size());
     try {
-        std::optional<std::vector<PvkEntry>> entries = ReadEntryTable(reader, extent);
-        if (!entries) return std::nullopt;
-        NamePvkEntries(*entries, utf8Path, GbkToUtf8);
+        std::optional<PvkEntryTable> table = ReadEntryTable(reader, read.content);
+        if (!table) return PvkReadStatus::ReadFailed;
+        NamePvkEntries(table->entries, utf8Path, GbkToUtf8);
+        read.table = std::move(*table);
+    } catch (const std::bad_alloc&) {
+        return PvkReadStatus::OutOfMemory;
+    }
+    result = std::move(read);
+    return PvkReadStatus::Ok;
+}
+
+std::optional<PvkArchive> LoadPvkArchiveIndex(std::string_view utf8Path) {
+    PvkTable table;
+    if (ReadPvkTable(utf8Path, table) != PvkReadStatus::Ok) return std::nullopt;
+    try {
         PvkArchive archive;
         archive.path = std::string(utf8Path);
         archive.loadTime = SecondsSince1970();
-        archive.index = BuildPvkIndex(*entries, extent.offset);
+        archive.index = BuildPvkIndex(table.table.entries, table.content.offset);
         return archive;
     } catch (const std::bad_alloc&) {
         return std::nullopt;

@@ -40,6 +40,18 @@ PvkReadStatus ParsePvkFile(std::string_view utf8Path, PvkFileContents& result);
 bool ReadPvkRange(std::string_view utf8Path, std::uint64_t offset, std::uint32_t size,
                   std::vector<std::uint8_t>& out);
 
+// A pack's header and entry table, read without the entries' data.
+struct PvkTable {
+    PvkHeader header;
+    std::uint64_t fileSize = 0;
+    PvkContentExtent content;  // the part of the declared content block the file holds
+    PvkEntryTable table;       // entries named as the reader names them
+};
+
+// Reads the header and as much of the content block as its entry table
+// takes. On any status but Ok, result is left empty.
+PvkReadStatus ReadPvkTable(std::string_view utf8Path, PvkTable& result);
+
 // A pack registered for reads on demand.
 struct PvkArchive {
     std::string path;          // UTF-8

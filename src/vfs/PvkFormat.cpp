@@ -162,6 +162,7 @@ PvkEntryTable ParsePvkEntryTable(std::span<const std::uint8_t> blockStart, std::
     if (blockStart.size() > blockSize) blockStart = blockStart.first(blockSize);
     PvkEntryTable table;
     std::optional<std::size_t> dataStart = ParseTableRecords(blockStart, table.entries);
+    table.terminated = dataStart.has_value();
     if (!dataStart) {
         if (blockStart.size() < blockSize) {
             table.needsMoreBytes = true;
@@ -169,6 +170,7 @@ PvkEntryTable ParsePvkEntryTable(std::span<const std::uint8_t> blockStart, std::
         }
         dataStart = blockStart.size();  // no terminator: the table took the whole block
     }
+    table.dataStart = static_cast<std::uint32_t>(*dataStart);
     std::uint64_t position = *dataStart;
     for (PvkEntry& entry : table.entries) {
         if (position + entry.size > blockSize) continue;

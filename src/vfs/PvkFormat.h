@@ -76,6 +76,10 @@ struct PvkEntryTable {
     // The table runs on past the bytes given, which are fewer than the block:
     // the caller reads more of the block and parses again.
     bool needsMoreBytes = false;
+    // The table ended with its 16-bit zero inside the block; the data region
+    // starts at dataStart. Without a terminator it starts at the block's end.
+    bool terminated = false;
+    std::uint32_t dataStart = 0;
 };
 
 // Parses the table from blockStart, the leading bytes (or all) of a content

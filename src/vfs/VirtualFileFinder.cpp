@@ -1,15 +1,13 @@
 #include "vfs/VirtualFileFinder.h"
 
 #include <cstring>
-#include <new>
-#include <shared_mutex>
+#include <mutex>
 
 #include "common/GbkText.h"
 #include "common/PathText.h"
 #include "common/SystemTime.h"
 #include "common/TextEncoding.h"
 #include "vfs/VirtualFileSystem.h"
-#include "vfs/VirtualHandleManager.h"
 #include "vfs/Wildcard.h"
 
 namespace modroute {
@@ -56,11 +54,15 @@ void VirtualFileFinder::Fill(const Match& match, WIN32_FIND_DATAA& data) const {
 }
 
 bool VirtualFileFinder::FindFirst(WIN32_FIND_DATAA& data) {
-    m_index = 0;
+    {
+        std::lock_guard lock(m_lock);
+        m_index = 0;
+    }
     return FindNext(data);
 }
 
 bool VirtualFileFinder::FindNext(WIN32_FIND_DATAA& data) {
+    std::lock_guard lock(m_lock);
     if (m_index >= m_matches.size()) return false;
     Fill(m_matches[m_index++], data);
     return true;
@@ -77,52 +79,10 @@ VirtualFindTable& VirtualFindTable::Instance() {
     return *instance;
 }
 
-HANDLE VirtualFindTable::Open(std::unique_ptr<VirtualFileFinder> finder) {
-    HANDLE value = ReservedHandlePool::Instance().Acquire();
-    if (value == nullptr) return INVALID_HANDLE_VALUE;
-    try {
-        std::unique_lock lock(m_lock);
-        m_finders.insert_or_assign(value, std::move(finder));
-        m_openCount.store(m_finders.size(), std::memory_order_release);
-    } catch (const std::bad_alloc&) {
-        ReservedHandlePool::Instance().Release(value);
-        return INVALID_HANDLE_VALUE;
-    }
-    return value;
-}
-
 std::optional<bool> VirtualFindTable::FindNext(HANDLE handle, WIN32_FIND_DATAA& data) {
-    if (m_openCount.load(std::memory_order_acquire) == 0) return std::nullopt;
-    // A step of a search is a few copies: the table stays locked for it.
-    std::unique_lock lock(m_lock);
-    const auto found = m_finders.find(handle);
-    if (found == m_finders.end()) return std::nullopt;
-    return found->second->FindNext(data);
-}
-
-bool VirtualFindTable::Close(HANDLE handle) {
-    if (m_openCount.load(std::memory_order_acquire) == 0) return false;
-    std::unique_ptr<VirtualFileFinder> closed;
-    {
-        std::unique_lock lock(m_lock);
-        const auto found = m_finders.find(handle);
-        if (found == m_finders.end()) return false;
-        closed = std::move(found->second);
-        m_finders.erase(found);
-        m_openCount.store(m_finders.size(), std::memory_order_release);
-    }
-    ReservedHandlePool::Instance().Release(handle);
-    return true;
-}
-
-void VirtualFindTable::Clear() {
-    std::unordered_map<HANDLE, std::unique_ptr<VirtualFileFinder>> cleared;
-    {
-        std::unique_lock lock(m_lock);
-        cleared.swap(m_finders);
-        m_openCount.store(0, std::memory_order_release);
-    }
-    for (const auto& [value, finder] : cleared) ReservedHandlePool::Instance().Release(value);
+    const std::shared_ptr<VirtualFileFinder> finder = Find(handle);
+    if (!finder) return std::nullopt;
+    return finder->FindNext(data);
 }
 
 }  // namespace modroute

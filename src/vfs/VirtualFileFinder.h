@@ -11,17 +11,16 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "common/SrwLock.h"
+#include "vfs/VirtualHandleTable.h"
 
 namespace modroute {
 
@@ -48,25 +47,17 @@ private:
     void Fill(const Match& match, WIN32_FIND_DATAA& data) const;
 
     std::vector<Match> m_matches;
+    SrwLock m_lock;  // a game may step one search from two threads
     std::size_t m_index = 0;
 };
 
 // Find handles of virtual searches: reserved handle values, like virtual
 // file handles, so they never equal a search handle of the system.
-class VirtualFindTable {
+class VirtualFindTable : public VirtualHandleTable<VirtualFileFinder> {
 public:
     static VirtualFindTable& Instance();
-    // INVALID_HANDLE_VALUE when no value can be reserved.
-    HANDLE Open(std::unique_ptr<VirtualFileFinder> finder);
     // Runs FindNext of the handle's search; nothing when the handle is not one.
     std::optional<bool> FindNext(HANDLE handle, WIN32_FIND_DATAA& data);
-    bool Close(HANDLE handle);
-    void Clear();
-
-private:
-    mutable SrwLock m_lock;
-    std::unordered_map<HANDLE, std::unique_ptr<VirtualFileFinder>> m_finders;
-    std::atomic<std::size_t> m_openCount{0};
 };
 
 // Fills find data for a virtual directory named by a whole pattern, as the

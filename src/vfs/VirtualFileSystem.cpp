@@ -121,14 +121,14 @@ void VirtualFileSystem::LoadPvkFilesInDirectory(const std::string& folder) {
         PvkFileContents contents;
         const PvkReadStatus status = ParsePvkFile(packPath, contents);
         if (status == PvkReadStatus::Ok) {
-            AddEntries(std::move(contents));
+            AddEntries(packPath, std::move(contents));
         } else if (status == PvkReadStatus::OutOfMemory) {
             LoadPvkIndex(packPath);  // too large to hold: its files are read on demand
         }
     }
 }
 
-void VirtualFileSystem::AddEntries(PvkFileContents contents) {
+void VirtualFileSystem::AddEntries(const std::string& packPath, PvkFileContents contents) {
     std::unique_lock lock(m_lock);
     for (PvkEntry& record : contents.entries) {
         // A file whose data the pack does not hold (a pack cut short) is not
@@ -136,7 +136,7 @@ void VirtualFileSystem::AddEntries(PvkFileContents contents) {
         if (record.key.empty() || !record.hasData) continue;
         record.name = ToUtf8IfNeeded(record.name, GbkToUtf8);
         record.directory = ToUtf8IfNeeded(record.directory, GbkToUtf8);
-        Entry entry{record, contents.content, record.dataOffset};
+        Entry entry{record, packPath, contents.content, record.dataOffset};
         m_loadedBytes.fetch_add(record.size, std::memory_order_relaxed);
         m_keyIgnoringCase.emplace(ToLowerAscii(record.key), record.key);
         m_tree.AddFile(record.key, record.size);
@@ -221,26 +221,33 @@ std::optional<std::uint32_t> VirtualFileSystem::SizeOf(std::string_view path) co
     return std::nullopt;
 }
 
-std::optional<VirtualFileData> VirtualFileSystem::ReadFromArchives(const std::string& key) {
-    std::string packPath;
-    PvkRange range;
-    {
-        std::shared_lock lock(m_lock);
-        for (const VirtualRank rank : {VirtualRank::First, VirtualRank::WithBaseFolder}) {
-            for (const auto& [path, archive] : m_archives) {
-                if (archive.rank != rank) continue;
-                if (const PvkRange* found = FindInArchive(archive, key)) {
-                    packPath = path;
-                    range = *found;
-                    break;
-                }
-            }
-            if (!packPath.empty()) break;
+std::optional<std::string> VirtualFileSystem::PackOf(std::string_view path) const {
+    const std::string key = CleanKey(path);
+    std::shared_lock lock(m_lock);
+    if (const Entry* entry = FindEntry(key)) return entry->source;
+    if (std::optional<std::pair<std::string, PvkRange>> found = FindInArchivesLocked(key)) return found->first;
+    return std::nullopt;
+}
+
+std::optional<std::pair<std::string, PvkRange>> VirtualFileSystem::FindInArchivesLocked(const std::string& key) const {
+    for (const VirtualRank rank : {VirtualRank::First, VirtualRank::WithBaseFolder}) {
+        for (const auto& [path, archive] : m_archives) {
+            if (archive.rank != rank) continue;
+            if (const PvkRange* found = FindInArchive(archive, key)) return std::make_pair(path, *found);
         }
     }
-    if (packPath.empty()) return std::nullopt;
+    return std::nullopt;
+}
+
+std::optional<VirtualFileData> VirtualFileSystem::ReadFromArchives(const std::string& key) {
+    std::optional<std::pair<std::string, PvkRange>> found;
+    {
+        std::shared_lock lock(m_lock);
+        found = FindInArchivesLocked(key);
+    }
+    if (!found) return std::nullopt;
     std::vector<std::uint8_t> bytes;
-    if (!ReadPvkRange(packPath, range.offset, range.size, bytes)) return std::nullopt;
+    if (!ReadPvkRange(found->first, found->second.offset, found->second.size, bytes)) return std::nullopt;
     return Whole(std::move(bytes));
 }
 

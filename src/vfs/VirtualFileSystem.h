@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "common/SrwLock.h"
@@ -65,11 +66,16 @@ public:
     std::string MakeVfsPath(std::string_view path) const;
 
     // The file's bytes: from the preloaded table (exactly, then ignoring
-    // ASCII case), from the registered archives, and finally a map's file named after its id looked
-    // up inside the map's folder (sn05.wp as sn05\sn05.wp).
+    // ASCII case), from the registered archives, and finally a map's file
+    // named after its id looked up inside the map's folder (sn05.wp as
+    // sn05\sn05.wp).
     std::optional<VirtualFileData> ReadVirtualFile(std::string_view path);
     // The size the tables know, without reading anything.
     std::optional<std::uint32_t> SizeOf(std::string_view path) const;
+    // The pack a read of the file is served from, as ReadVirtualFile looks:
+    // the preloaded entry's pack, else the first registered archive of the
+    // best rank that holds it. Nothing when no table knows the file.
+    std::optional<std::string> PackOf(std::string_view path) const;
 
     // Directory searches.
     bool IsVirtualDirectory(std::string_view path) const;
@@ -82,7 +88,8 @@ public:
 private:
     // A preloaded file; its data is the slice of the pack's content block.
     struct Entry {
-        PvkEntry record;  // name and directory in UTF-8
+        PvkEntry record;     // name and directory in UTF-8
+        std::string source;  // the pack it came from
         SharedBytes block;
         std::uint32_t dataOffset = 0;
     };
@@ -93,9 +100,11 @@ private:
     };
 
     static std::string CleanKey(std::string_view path);
-    void AddEntries(PvkFileContents contents);
+    void AddEntries(const std::string& packPath, PvkFileContents contents);
     const Entry* FindEntry(const std::string& key) const;
     const PvkRange* FindInArchive(const Archive& archive, const std::string& key) const;
+    // The archive a read on demand takes the file from, with the file's range.
+    std::optional<std::pair<std::string, PvkRange>> FindInArchivesLocked(const std::string& key) const;
     VirtualRank RankOfLocked(const std::string& key) const;
     std::optional<VirtualFileData> ReadFromArchives(const std::string& key);
     std::optional<VirtualFileData> ReadOnce(const std::string& key);

@@ -1,11 +1,14 @@
 // Stand-in for d3dx9_43.dll: D3DXCreateFontA/W print every argument they
 // receive as one debugger line (faces in code page 936) and create nothing.
-// A font hook placed in front of them shows up in the printed arguments.
+// A font hook placed in front of them shows up in the printed arguments; a
+// test in the same process reads the last line with D3dxStandinLastCall.
 #include <windows.h>
 
 #include <cstdio>
 
 namespace {
+
+char g_lastCall[512] = "";
 
 void Record(const char* api, void* device, INT height, UINT width, UINT weight, UINT mipLevels, BOOL italic,
             DWORD charSet, DWORD outputPrecision, DWORD quality, DWORD pitchAndFamily, const char* face) {
@@ -18,9 +21,12 @@ void Record(const char* api, void* device, INT height, UINT width, UINT weight, 
                   static_cast<unsigned long>(outputPrecision), static_cast<unsigned long>(quality),
                   static_cast<unsigned long>(pitchAndFamily), face ? face : "(null)");
     OutputDebugStringA(line);
+    lstrcpynA(g_lastCall, line, sizeof g_lastCall);
 }
 
 }  // namespace
+
+extern "C" const char* WINAPI D3dxStandinLastCall() { return g_lastCall; }
 
 extern "C" HRESULT WINAPI D3DXCreateFontA(void* device, INT height, UINT width, UINT weight, UINT mipLevels,
                                           BOOL italic, DWORD charSet, DWORD outputPrecision, DWORD quality,

@@ -34,7 +34,12 @@
 //                                  LOGFONT read back) or D3DXCreateFontA/W of d3dx9_43.dll (report the result)
 //
 // Built a second time as TavrenDynamic.exe, which loads AVIFIL32.dll with
-// LoadLibrary instead of importing it, so that it can unload it again.
+// LoadLibrary instead of importing it, so that it can unload it again. Its
+// script may begin with a line that changes how it starts:
+//   startup late-code              the patchable code is completed only after AVIFIL32.dll has
+//                                  loaded, just before AVIFileInit (as a game that unpacks itself)
+//   startup code-at-load           prints a "loaded" line with the codebytes result between
+//                                  loading AVIFIL32.dll and calling AVIFileInit
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
@@ -57,12 +62,7 @@
 #ifdef TAVREN_DYNAMIC_AVI
 namespace {
 HMODULE g_avi = nullptr;
-DWORD AVIFileInit() {
-    g_avi = LoadLibraryA("AVIFIL32.dll");
-    if (g_avi == nullptr) return 0xFFFFFFFF;
-    auto init = reinterpret_cast<DWORD(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(g_avi, "AVIFileInit")));
-    return init != nullptr ? init() : 0xFFFFFFFE;
-}
+DWORD AVIFileInit();
 }  // namespace
 #else
 extern "C" __declspec(dllimport) DWORD WINAPI AVIFileInit();
@@ -364,7 +364,52 @@ std::string CreateFontWith(const std::string& argument) {
     return "fail\tunknown font API " + api;
 }
 
+#ifdef TAVREN_DYNAMIC_AVI
+enum class Startup { Plain, LateCode, CodeAtLoad };
+Startup g_startup = Startup::Plain;
+
+Startup StartupOf(const char* scriptPath) {
+    std::ifstream script(scriptPath, std::ios::binary);
+    std::string first;
+    std::getline(script, first);
+    if (!first.empty() && first.back() == '\r') first.pop_back();
+    if (first == "startup late-code") return Startup::LateCode;
+    if (first == "startup code-at-load") return Startup::CodeAtLoad;
+    return Startup::Plain;
+}
+
+// The first byte of each signature area, taken away until the code is "unpacked".
+unsigned char g_firstBytes[2] = {};
+unsigned char* const g_signatureStarts[2] = {const_cast<unsigned char*>(tavren_hidden_command_code),
+                                             const_cast<unsigned char*>(tavren_loadsnp_code)};
+
+void WriteByte(unsigned char* at, unsigned char value) {
+    DWORD previous = 0;
+    VirtualProtect(at, 1, PAGE_EXECUTE_READWRITE, &previous);
+    *at = value;
+    VirtualProtect(at, 1, previous, &previous);
+}
+
+DWORD AVIFileInit() {
+    if (g_startup == Startup::LateCode) {
+        for (int i = 0; i < 2; ++i) {
+            g_firstBytes[i] = *g_signatureStarts[i];
+            WriteByte(g_signatureStarts[i], 0xCC);
+        }
+    }
+    g_avi = LoadLibraryA("AVIFIL32.dll");
+    if (g_avi == nullptr) return 0xFFFFFFFF;
+    if (g_startup == Startup::LateCode) {
+        for (int i = 0; i < 2; ++i) WriteByte(g_signatureStarts[i], g_firstBytes[i]);
+    }
+    if (g_startup == Startup::CodeAtLoad) Print("loaded\t-\t" + CodeBytes());
+    auto init = reinterpret_cast<DWORD(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(g_avi, "AVIFileInit")));
+    return init != nullptr ? init() : 0xFFFFFFFE;
+}
+#endif
+
 std::string Perform(const std::string& op, const std::string& argument) {
+    if (op == "startup") return "ok";
     if (op == "createa" || op == "createw") return OpenWithCreateFile(argument, op == "createw");
     if (op == "fopen" || op == "fopen_s" || op == "open") return OpenWithCrt(op, argument);
     if (op == "attr") return Attributes(argument);
@@ -476,6 +521,9 @@ std::string Perform(const std::string& op, const std::string& argument) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef TAVREN_DYNAMIC_AVI
+    if (argc >= 2) g_startup = StartupOf(argv[1]);
+#endif
     Print("avifileinit\t-\tresult=" + std::to_string(AVIFileInit()));
     if (argc < 2) return 0;
     std::ifstream script(argv[1], std::ios::binary);

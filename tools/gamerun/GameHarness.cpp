@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <sstream>
 #include <stdexcept>
@@ -81,6 +82,23 @@ void SplitLines(const std::string& text, std::vector<std::string>& lines) {
     }
 }
 
+// A file a child process inherits as its output.
+HANDLE InheritableOutput(const std::wstring& path) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+}
+
+STARTUPINFOW StartupWithOutput(HANDLE out, HANDLE err) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    startup.hStdInput = nullptr;
+    return startup;
+}
+
 }  // namespace
 
 std::wstring Widen(const std::string& utf8) { return ToWide(utf8, CP_UTF8); }
@@ -151,6 +169,104 @@ void CopyBinary(const std::wstring& name, const std::string& utf8Target) {
     }
 }
 
+std::vector<TreeEntry> ListTree(const std::string& utf8Folder) {
+    std::vector<TreeEntry> entries;
+    std::vector<std::string> pending = {""};
+    while (!pending.empty()) {
+        const std::string relative = pending.back();
+        pending.pop_back();
+        const std::string folder = relative.empty() ? utf8Folder : utf8Folder + "\\" + relative;
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW(Widen(folder + "\\*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) continue;
+        do {
+            const std::string name = Utf8(found.cFileName);
+            if (name == "." || name == "..") continue;
+            const bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            entries.push_back({relative.empty() ? name : relative + "\\" + name, isFolder});
+            if (isFolder) pending.push_back(entries.back().relative);
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const TreeEntry& a, const TreeEntry& b) { return a.relative < b.relative; });
+    return entries;
+}
+
+void CopyFolder(const std::string& utf8Source, const std::string& utf8Target) {
+    MakeFolders(utf8Target);
+    for (const TreeEntry& entry : ListTree(utf8Source)) {
+        const std::string target = utf8Target + "\\" + entry.relative;
+        if (entry.isFolder) {
+            MakeFolders(target);
+        } else if (!CopyFileW(Widen(utf8Source + "\\" + entry.relative).c_str(), Widen(target).c_str(), FALSE)) {
+            throw std::runtime_error("cannot copy " + entry.relative);
+        }
+    }
+}
+
+std::string SampleFolder() { return Utf8(BinaryFolder()) + "\\samples"; }
+
+namespace {
+
+// Quoted so that CommandLineToArgvW gives the argument back unchanged.
+std::wstring QuoteArgument(const std::wstring& argument) {
+    if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) return argument;
+    std::wstring quoted = L"\"";
+    for (std::size_t i = 0;; ++i) {
+        std::size_t backslashes = 0;
+        while (i < argument.size() && argument[i] == L'\\') {
+            ++i;
+            ++backslashes;
+        }
+        if (i == argument.size()) {
+            quoted.append(backslashes * 2, L'\\');
+            break;
+        }
+        if (argument[i] == L'"') {
+            quoted.append(backslashes * 2 + 1, L'\\');
+        } else {
+            quoted.append(backslashes, L'\\');
+        }
+        quoted += argument[i];
+    }
+    return quoted + L"\"";
+}
+
+}  // namespace
+
+ProgramRun RunProgram(const std::wstring& name, const std::vector<std::string>& arguments, DWORD timeoutMs) {
+    const TempFolder streams;
+    const std::string outPath = streams.Path() + "\\out.txt";
+    const std::string errPath = streams.Path() + "\\err.txt";
+    HANDLE out = InheritableOutput(Widen(outPath));
+    HANDLE err = InheritableOutput(Widen(errPath));
+    STARTUPINFOW startup = StartupWithOutput(out, err);
+
+    const std::wstring exe = BinaryFolder() + L"\\" + name;
+    std::wstring commandLine = QuoteArgument(exe);
+    for (const std::string& argument : arguments) commandLine += L" " + QuoteArgument(Widen(argument));
+    PROCESS_INFORMATION process = {};
+    const BOOL started = CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                        &startup, &process);
+    CloseHandle(out);
+    CloseHandle(err);
+    if (!started) throw std::runtime_error("cannot start " + Utf8(exe) + ": error " + std::to_string(GetLastError()));
+
+    ProgramRun run;
+    if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) {
+        run.timedOut = true;
+        TerminateProcess(process.hProcess, 99);
+        WaitForSingleObject(process.hProcess, 5000);
+    }
+    GetExitCodeProcess(process.hProcess, &run.exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    ReadFile(outPath, run.out);
+    ReadFile(errPath, run.err);
+    return run;
+}
+
 ManagerRegistry::ManagerRegistry() { RegDeleteTreeW(HKEY_CURRENT_USER, kManagerKey); }
 
 ManagerRegistry::~ManagerRegistry() { RegDeleteTreeW(HKEY_CURRENT_USER, kManagerKey); }
@@ -199,16 +315,8 @@ GameRun Game::Run(const std::vector<std::string>& script, DWORD timeoutMs, const
     for (const std::string& line : script) scriptText += line + "\n";
     WriteFile(runFolder + "\\script.txt", scriptText);
 
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    const std::wstring outputPath = Widen(runFolder + "\\stdout.txt");
-    HANDLE output = CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = output;
-    startup.hStdError = output;
-    startup.hStdInput = nullptr;
+    HANDLE output = InheritableOutput(Widen(runFolder + "\\stdout.txt"));
+    STARTUPINFOW startup = StartupWithOutput(output, output);
 
     const std::wstring exe = Widen(PathOf(executable));
     std::wstring commandLine = L"\"" + exe + L"\" \"" + Widen(runFolder + "\\script.txt") + L"\"";

@@ -38,6 +38,29 @@ bool ReadFile(const std::string& utf8Path, std::string& bytes);
 bool PathExists(const std::string& utf8Path);
 void MakeFolders(const std::string& utf8Path);
 void CopyBinary(const std::wstring& name, const std::string& utf8Target);
+// Everything below a folder, paths relative to it, sorted by path.
+struct TreeEntry {
+    std::string relative;  // UTF-8, parts joined by backslashes
+    bool isFolder = false;
+};
+std::vector<TreeEntry> ListTree(const std::string& utf8Folder);
+// Copies a folder with everything below it into target (created as needed).
+void CopyFolder(const std::string& utf8Source, const std::string& utf8Target);
+
+// The sample game folder of the repository, copied beside the binaries by the build.
+std::string SampleFolder();
+
+// One run of a program of the binary folder: its exit code and what it
+// wrote to standard output and standard error, as bytes.
+struct ProgramRun {
+    DWORD exitCode = 0;
+    bool timedOut = false;
+    std::string out;
+    std::string err;
+};
+// Arguments are UTF-8 and reach the program as CommandLineToArgvW splits them.
+ProgramRun RunProgram(const std::wstring& name, const std::vector<std::string>& arguments,
+                      DWORD timeoutMs = 60000);
 
 // The registry values of one scenario under HKCU\SOFTWARE\TavrenModManager;
 // the key is removed before and after, so scenarios never see each other.

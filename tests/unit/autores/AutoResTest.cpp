@@ -272,6 +272,74 @@ TEST_F(AutoResTest, EachModeWritesTheModsIndexAndGivesItsTable) {
     EXPECT_EQ(StoredCount(ModRes()), 719);
 }
 
+TEST_F(AutoResTest, ThePlanWritesNothingAndIsWhatTheStepCarriesOut) {
+    WriteMaps();
+    struct Case {
+        std::uint32_t mode;
+        const char* mod;
+        AutoResStep step;
+        bool newIndex;
+    };
+    const Case cases[] = {
+        {0, "M", AutoResStep::Off, false},         {1, "", AutoResStep::Off, false},
+        {1, "Missing", AutoResStep::NoModFolder, false}, {2, "base", AutoResStep::BaseSelected, false},
+        {2, "M", AutoResStep::Rebuild, true},      {2, "M", AutoResStep::UpToDate, false},
+        {3, "M", AutoResStep::Append, true},       {1, "M", AutoResStep::Rebuild, true},
+    };
+    for (const Case& c : cases) {
+        const std::string before = TempDir::ReadFile(ModRes());
+        const AutoResPlan plan = PlanAutoRes(Settings(c.mode, c.mod), game.Path());
+        EXPECT_EQ(plan.step, c.step) << c.mode << c.mod;
+        EXPECT_EQ(plan.update.has_value(), c.newIndex) << c.mode << c.mod;
+        EXPECT_EQ(TempDir::ReadFile(ModRes()), before) << c.mode << c.mod;
+        EXPECT_EQ(TempDir::ReadFile(BaseRes()), kBaseIndex);
+
+        EXPECT_EQ(RunAutoRes(Settings(c.mode, c.mod), game.Path()).AllEntries(), plan.table.AllEntries())
+            << c.mode << c.mod;
+        if (plan.update) {
+            EXPECT_EQ(TempDir::ReadFile(ModRes()), AsString(plan.update->bytes)) << c.mode << c.mod;
+        }
+    }
+    // The maps the rebuild numbers, with the names their blocks carry.
+    const AutoResPlan plan = PlanAutoRes(Settings(1), game.Path());
+    ASSERT_TRUE(plan.update);
+    std::vector<std::pair<std::string, int>> numbered;
+    for (const NumberedMap& map : plan.update->maps) numbered.emplace_back(map.entry.mapName, map.number);
+    EXPECT_EQ(numbered, (std::vector<std::pair<std::string, int>>{
+                            {"Dark Forest", 1}, {kHarbourGbk, 2}, {"Castle", 3}, {"Town", 4}, {kTownGbk, 5}}));
+}
+
+TEST_F(AutoResTest, AnIndexThatCannotBeReplacedKeepsItsOwnTable) {
+    game.Write("mods\\M\\Tavren.res", AsString(testsupport::GameIndex({"Town"})));
+    game.Write("mods\\M\\Abbey\\abbey.gmb", "g");
+    game.Write("mods\\M\\Town\\town.gmb", "g");
+    const AutoResPlan plan = PlanAutoRes(Settings(1), game.Path());
+    EXPECT_EQ(plan.table.AllEntries(), (SnDirectoryMap::Entries{{"SN01", "Abbey"}, {"SN02", "Town"}}));
+    HANDLE held = CreateFileW(Utf8ToWide(ModRes()).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    // The game still reads the old index: its table is the one to publish.
+    EXPECT_EQ(RunAutoRes(Settings(1), game.Path()).AllEntries(), (SnDirectoryMap::Entries{{"SN01", "Town"}}));
+    CloseHandle(held);
+    EXPECT_EQ(Listed(ModRes()), (Listing{{"Town", 1}}));
+}
+
+TEST_F(AutoResTest, AMapTableOfOnlySnMapsIsReadBackFromTheNewIndex) {
+    // Only sn folders are written, so the new index maps nothing by itself;
+    // a pack the rebuild leaves out is found among its blocks by its name.
+    game.Write("mods\\M\\sn01\\sn01.des", DesFile("Castle"));
+    game.Write("mods\\M\\Castle.pvk", std::string(2 * 1024 * 1024, 'p'));
+    CoreSettings settings = Settings(1);
+    settings.EnablePreloadPVK = 0;  // no pack taken by the rebuild
+    const AutoResPlan plan = PlanAutoRes(settings, game.Path());
+    ASSERT_TRUE(plan.update);
+    EXPECT_TRUE(plan.update->directories.empty());
+    EXPECT_EQ(plan.table.AllEntries(), (SnDirectoryMap::Entries{{"SN01", "Castle"}}));
+    EXPECT_FALSE(FileExists(ModRes()));
+    EXPECT_EQ(RunAutoRes(settings, game.Path()).AllEntries(), plan.table.AllEntries());
+    EXPECT_EQ(BuildSnDirectoryMap(Mod()).AllEntries(), plan.table.AllEntries());
+}
+
 TEST_F(AutoResTest, WithoutABaseFolderIndexTheGameFoldersIsTheBase) {
     DeleteFileW(Utf8ToWide(BaseRes()).c_str());
     game.Write("Tavren.res", AsString(testsupport::GameIndex({"Only"})));

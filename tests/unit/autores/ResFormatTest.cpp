@@ -163,12 +163,18 @@ TEST(ResFormat, GamesOwnIndexListsOnlyItsBlocks) {
     // Tails of unknown layout, among them a u32 5 before a NUL length byte.
     const std::string town = "\xB3\xC7\xD5\x5C";  // GBK, second character with a '\' trail byte
     file = file + GameBlock(1, town, Hex("01 00 00 00 00 02 00 00 00 05 00 00 00 00 00 00 00 00 FF FF"));
+    const std::size_t secondBlock = file.size();
     file = file + GameBlock(2, "Snow Pass", Hex("01 05 00 00 00 01 00 00 00 00") + Bytes(40, 0x77));
+    const std::size_t thirdBlock = file.size();
     file = file + GameBlock(12, "Citadel", Hex("00 00 00 00 05 00 00 00"));
 
     EXPECT_EQ(ScanMapBlocks(file),
               (std::vector<ResMapRecord>{{town, 1, "sn01"}, {"Snow Pass", 2, "sn02"}, {"Citadel", 12, "sn12"}}));
     EXPECT_EQ(FindFirstMapBlock(file), firstBlock);
+    EXPECT_EQ(MapBlockOffsets(file), (std::vector<std::size_t>{firstBlock, secondBlock, thirdBlock}));
+    EXPECT_EQ(ReadMapBlock(file, thirdBlock), (ResMapRecord{"Citadel", 12, "sn12"}));
+    EXPECT_FALSE(ReadMapBlock(file, thirdBlock + 1));
+    EXPECT_FALSE(ReadMapBlock(file, 10));  // the header's pattern
     EXPECT_EQ(ReadStoredCount(file), 713);
 }
 

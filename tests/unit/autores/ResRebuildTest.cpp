@@ -156,6 +156,9 @@ TEST(ResRebuild, AMapWhoseNameNoBlockCanHoldTakesNoNumber) {
               (std::vector<std::pair<std::string, int>>{{"Abbey", 1}, {std::string(63, 'y'), 2}, {"Fort", 3}}));
     EXPECT_EQ(StoredCount(rebuilt->bytes), 713);
     EXPECT_EQ(rebuilt->directories, (SnDirectoryMap::Entries{{"SN01", "A"}, {"SN02", "E"}, {"SN03", "F"}}));
+    std::vector<std::pair<std::string, int>> written;
+    for (const NumberedMap& map : rebuilt->maps) written.emplace_back(map.entry.utf8Name, map.number);
+    EXPECT_EQ(written, (std::vector<std::pair<std::string, int>>{{"A", 1}, {"E", 2}, {"F", 3}}));
 }
 
 TEST(ResRebuild, CountUpdateStaysInSixteenBits) {

@@ -175,7 +175,7 @@ TEST_F(HooksTest, ReadersNeverCrashWhileHooksComeAndGoAndTheContextChanges) {
     RouteContext early = context;
     early.modFolder.clear();
     early.searchPaths = BuildEarlySearchPaths(early.baseFolder, early.gameFolder);
-    for (int i = 0; i < 60; ++i) {
+    for (int i = 0; i < 25; ++i) {
         HookManager::Uninstall();
         ModRouter::Instance().Configure(full);
         ASSERT_TRUE(HookManager::Install());

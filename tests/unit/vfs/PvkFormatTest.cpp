@@ -133,6 +133,27 @@ TEST(PvkFormat, TruncatedTableKeepsWholeRecordsAndAPrefixAsksForMore) {
     EXPECT_EQ(Placement(whole, tableEnd), Placement(whole));  // the data itself need not be there
 }
 
+TEST(PvkFormat, TableSaysWhetherItsTerminatorIsInsideTheBlockAndWhereTheDataStarts) {
+    const std::string two = Record("a", "", 2) + Record("b", "", 3) + kEnd;
+    const std::string cut = Record("a", "", 2) + Record("b", "", 3).substr(0, 10);
+    struct Case {
+        std::string block;
+        bool terminated;
+        std::size_t dataStart;
+    };
+    const Case cases[] = {
+        {kEnd + "data", true, 2},
+        {two + "AABBB", true, two.size()},
+        {cut, false, cut.size()},
+        {Record("a", "", 0), false, Record("a", "", 0).size()},
+    };
+    for (const Case& c : cases) {
+        const PvkEntryTable table = ParsePvkEntryTable(Bytes(c.block), std::uint32_t(c.block.size()));
+        EXPECT_EQ(table.terminated, c.terminated) << c.block.size();
+        EXPECT_EQ(table.dataStart, c.dataStart) << c.block.size();
+    }
+}
+
 TEST(PvkFormat, ContentBlockIsCutToWhatTheFileHolds) {
     const std::tuple<std::uint32_t, std::uint32_t, std::uint64_t, std::uint32_t> cases[] = {
         {100, 50, 200, 50},   {100, 150, 200, 100}, {100, 0xFFFFFFFF, 200, 100},

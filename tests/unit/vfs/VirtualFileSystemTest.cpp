@@ -101,6 +101,7 @@ TEST(VirtualFileSystem, ArchivesRankWithTheirFolderAndCountAsChangesOnlyWhenThey
     WritePack(game, "base\\base.pvk", {File("b.txt", "t", "base b"), File("c.txt", "t", "base c")});
     VirtualFileSystem files;
     ASSERT_TRUE(files.Initialize({1, game / "mods\\M", game / "base"}));
+    EXPECT_EQ(files.PackOf("T\\A.TXT"), game / "mods\\M\\preloaded.pvk");  // preloaded, not registered
     const std::uint64_t before = files.Generation();
     EXPECT_TRUE(files.LoadPvkIndex(game / "base\\base.pvk"));
     EXPECT_GT(files.Generation(), before);
@@ -116,6 +117,12 @@ TEST(VirtualFileSystem, ArchivesRankWithTheirFolderAndCountAsChangesOnlyWhenThey
     EXPECT_EQ(files.Generation(), settled);
     EXPECT_EQ(files.RankOf("t\\a.txt"), VirtualRank::First);
     EXPECT_FALSE(files.LoadPvkIndex(game / "base\\missing.pvk"));
+
+    // The pack each read comes from: a preloaded file's own, else the best-ranked archive.
+    const std::pair<const char*, std::string> served[] = {
+        {"t\\a.txt", game / "mods\\M\\preloaded.pvk"}, {"T\\B.TXT", game / "mods\\M\\big.pvk"},
+        {"t\\c.txt", game / "base\\base.pvk"},           {"t\\none.txt", ""}};
+    for (const auto& [path, pack] : served) EXPECT_EQ(files.PackOf(path).value_or(""), pack) << path;
 }
 
 TEST(VirtualFileSystem, PreloadedFilesOutliveTheirPack) {
@@ -190,6 +197,8 @@ TEST(VirtualFileSystem, ReadersNeverSeeHalfRegisteredPacks) {
                 const std::string data = Read(files, path);
                 if (data != "<none>" && data != "pack " + std::to_string(p)) ++wrong;
                 if (known && data == "<none>") ++wrong;
+                const std::optional<std::string> pack = files.PackOf(path);
+                if (known && pack != base / ("p" + std::to_string(p) + ".pvk")) ++wrong;
                 const std::vector<std::string> found = Search(files, "d" + std::to_string(p) + "\\*");
                 if (!found.empty() && found != std::vector<std::string>{"f.txt:" + std::to_string(data.size())}) {
                     if (data != "<none>") ++wrong;

@@ -1,0 +1,161 @@
+#include "patches/FontHook.h"
+
+#include <windows.h>
+
+#include <initializer_list>
+#include <mutex>
+#include <span>
+
+#include "common/SystemScope.h"
+#include "common/TextEncoding.h"
+#include "config/ConfigManager.h"
+#include "detours/DetourAllThreads.h"
+#include "detours/detours.h"
+#include "patches/FontHooks.h"
+#include "patches/InstalledFonts.h"
+
+namespace modroute {
+namespace {
+
+struct HookRow {
+    void** slot;
+    void* replacement;
+    const char* name;
+};
+
+template <typename Function>
+HookRow Row(Function& slot, Function replacement, const char* name) {
+    return {reinterpret_cast<void**>(&slot), reinterpret_cast<void*>(replacement), name};
+}
+
+// In the order they are looked up and attached.
+const HookRow kGdiRows[] = {
+    Row(RealFontFunctions.CreateFontA, &HookedCreateFontA, "CreateFontA"),
+    Row(RealFontFunctions.CreateFontIndirectA, &HookedCreateFontIndirectA, "CreateFontIndirectA"),
+    Row(RealFontFunctions.CreateFontIndirectW, &HookedCreateFontIndirectW, "CreateFontIndirectW"),
+    Row(RealFontFunctions.GetStockObject, &HookedGetStockObject, "GetStockObject"),
+    Row(RealFontFunctions.TextOutA, &HookedTextOutA, "TextOutA"),
+};
+const HookRow kUserRows[] = {
+    Row(RealFontFunctions.DrawTextA, &HookedDrawTextA, "DrawTextA"),
+    Row(RealFontFunctions.DrawTextW, &HookedDrawTextW, "DrawTextW"),
+};
+const HookRow kD3dxRows[] = {
+    Row(RealFontFunctions.D3DXCreateFontA, &HookedD3DXCreateFontA, "D3DXCreateFontA"),
+    Row(RealFontFunctions.D3DXCreateFontW, &HookedD3DXCreateFontW, "D3DXCreateFontW"),
+};
+
+std::mutex g_lock;  // Initialize and Remove; never taken by a hook
+bool g_initialized = false;
+bool g_gdiHooked = false;   // the GDI and USER rows whose slot is set are attached
+bool g_d3dxHooked = false;  // the D3DX rows whose slot is set are attached
+
+FaceResolver& Faces() {
+    // Never destroyed: a hook may resolve a face until the process is gone.
+    static FaceResolver* faces = new FaceResolver(FontHook::FontExists);
+    return *faces;
+}
+
+void LookUp(HMODULE module, std::span<const HookRow> rows) {
+    for (const HookRow& row : rows) {
+        *row.slot = module != nullptr ? reinterpret_cast<void*>(GetProcAddress(module, row.name)) : nullptr;
+    }
+}
+
+// One transaction over the rows whose slot is set, every other thread
+// enlisted; true when it committed.
+template <typename Change>
+bool ChangeInOneTransaction(std::initializer_list<std::span<const HookRow>> groups, Change change) {
+    if (DetourTransactionBegin() != NO_ERROR) return false;
+    if (DetourUpdateAllOtherThreads() != NO_ERROR) {
+        DetourTransactionAbort();
+        return false;
+    }
+    for (const auto& rows : groups) {
+        for (const HookRow& row : rows) {
+            if (*row.slot != nullptr) change(row.slot, row.replacement);
+        }
+    }
+    if (DetourTransactionCommit() != NO_ERROR) {
+        DetourTransactionAbort();
+        return false;
+    }
+    return true;
+}
+
+bool Attach(std::initializer_list<std::span<const HookRow>> groups) {
+    return ChangeInOneTransaction(groups, [](void** slot, void* replacement) { DetourAttach(slot, replacement); });
+}
+
+bool Detach(std::initializer_list<std::span<const HookRow>> groups) {
+    return ChangeInOneTransaction(groups, [](void** slot, void* replacement) { DetourDetach(slot, replacement); });
+}
+
+void HookGdiAndUser() {
+    HMODULE gdi = GetModuleHandleA("gdi32.dll");
+    if (gdi == nullptr) return;
+    LookUp(gdi, kGdiRows);
+    // Without CreateFontA there is nothing worth substituting in this GDI.
+    if (RealFontFunctions.CreateFontA == nullptr) {
+        LookUp(nullptr, kGdiRows);
+        return;
+    }
+    LookUp(GetModuleHandleA("user32.dll"), kUserRows);
+    g_gdiHooked = Attach({kGdiRows, kUserRows});
+}
+
+void HookD3dx() {
+    HMODULE d3dx = GetModuleHandleA("d3dx9_43.dll");
+    if (d3dx == nullptr) d3dx = LoadLibraryA("d3dx9_43.dll");
+    if (d3dx == nullptr) return;
+    LookUp(d3dx, kD3dxRows);
+    g_d3dxHooked = Attach({kD3dxRows});
+}
+
+}  // namespace
+
+bool FontHook::Initialize() {
+    std::lock_guard lock(g_lock);
+    if (g_initialized) return true;
+    const SystemScope scope;
+    Refresh();
+    // Either group may still be attached when an earlier removal failed.
+    if (!g_gdiHooked) HookGdiAndUser();
+    if (!g_d3dxHooked) HookD3dx();
+    g_initialized = true;
+    return true;
+}
+
+void FontHook::SetEnabled(bool enabled) {
+    if (enabled) Refresh();
+}
+
+bool FontHook::Remove() {
+    std::lock_guard lock(g_lock);
+    if (!g_initialized) return false;
+    const SystemScope scope;
+    if (g_d3dxHooked && Detach({kD3dxRows})) g_d3dxHooked = false;
+    if (g_gdiHooked && Detach({kGdiRows, kUserRows})) g_gdiHooked = false;
+    g_initialized = false;
+    return true;
+}
+
+bool FontHook::IsInitialized() {
+    std::lock_guard lock(g_lock);
+    return g_initialized;
+}
+
+void FontHook::Refresh() { Refresh(ConfigManager::Instance().Settings()); }
+
+void FontHook::Refresh(const CoreSettings& settings) {
+    Faces().Refresh(FontSettings::FromUtf8(settings.TimesNewRoman, settings.TimesNewRomanScale, settings.MingLiU,
+                                           settings.MingLiUScale, Utf8ToGbk));
+}
+
+const FontSettings& FontHook::CurrentSettings() { return Faces().Settings(); }
+
+std::optional<ResolvedFace> FontHook::ResolveFace(FontKind kind) { return Faces().Resolve(kind); }
+
+bool FontHook::FontExists(std::string_view gbkFace) { return IsFontInstalled(gbkFace); }
+
+}  // namespace modroute

@@ -1,0 +1,75 @@
+#include "vfs/VirtualHandleTable.h"
+
+#include <mutex>
+#include <new>
+#include <shared_mutex>
+
+namespace modroute {
+namespace {
+
+// Values are made in batches: one system call each, but only once in a while.
+constexpr int kBatch = 32;
+
+HANDLE MakeReservedValue() {
+    HANDLE value = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (value == nullptr) return nullptr;
+    if (!SetHandleInformation(value, HANDLE_FLAG_PROTECT_FROM_CLOSE, HANDLE_FLAG_PROTECT_FROM_CLOSE)) {
+        CloseHandle(value);
+        return nullptr;
+    }
+    return value;
+}
+
+}  // namespace
+
+bool ReservedHandlePool::Refill() {
+    // Made outside the lock: other threads keep opening and closing meanwhile.
+    HANDLE made[kBatch];
+    int count = 0;
+    const DWORD lastError = GetLastError();
+    while (count < kBatch) {
+        HANDLE value = MakeReservedValue();
+        if (value == nullptr) break;
+        made[count++] = value;
+    }
+    SetLastError(lastError);
+    if (count == 0) return false;
+    std::unique_lock lock(m_lock);
+    try {
+        m_free.insert(m_free.end(), made, made + count);
+    } catch (const std::bad_alloc&) {
+        return !m_free.empty();  // the values stay reserved, unused
+    }
+    return true;
+}
+
+ReservedHandlePool& ReservedHandlePool::Instance() {
+    static ReservedHandlePool* instance = new ReservedHandlePool;
+    return *instance;
+}
+
+HANDLE ReservedHandlePool::Acquire() {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        {
+            std::unique_lock lock(m_lock);
+            if (!m_free.empty()) {
+                HANDLE value = m_free.back();
+                m_free.pop_back();
+                return value;
+            }
+        }
+        if (!Refill()) return nullptr;
+    }
+    return nullptr;
+}
+
+void ReservedHandlePool::Release(HANDLE value) {
+    std::unique_lock lock(m_lock);
+    try {
+        m_free.push_back(value);
+    } catch (const std::bad_alloc&) {
+        // The value stays reserved but unused; nothing real can take it.
+    }
+}
+
+}  // namespace modroute

@@ -1,0 +1,305 @@
+// modroute pvk list|extract|pack|verify: a pack's entries, its files written
+// out below a folder, a pack built from a folder with the product's writer,
+// and its header, tables and data checked against its file.
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <system_error>
+
+#include "Commands.h"
+#include "Console.h"
+#include "GameView.h"
+#include "PvkChecks.h"
+#include "common/FileSystem.h"
+#include "common/PathText.h"
+#include "common/TextEncoding.h"
+#include "vfs/PvkFile.h"
+#include "vfs/PvkFormat.h"
+
+namespace modroute::tool {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kUsage[] =
+    "modroute pvk list <pack>\n"
+    "       modroute pvk extract <pack> <folder>\n"
+    "       modroute pvk pack <folder> <pack>\n"
+    "       modroute pvk verify <pack>";
+
+fs::path FsPath(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+
+std::string Utf8Of(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+std::string Shown(const std::string& stored) { return ToUtf8IfNeeded(stored, GbkToUtf8); }
+
+// Opens the pack's table; on failure reports it and gives the exit code.
+std::optional<int> OpenTable(const std::string& packPath, PvkTable& pack) {
+    switch (ReadPvkTable(packPath, pack)) {
+        case PvkReadStatus::Ok:
+            return std::nullopt;
+        case PvkReadStatus::CannotOpen:
+            return CannotRead(packPath);
+        case PvkReadStatus::NotAPack:
+            ErrLine("problem: " + packPath + " is not a pack: its first four bytes are not \"PVK2\"");
+            return kProblems;
+        case PvkReadStatus::ShortHeader:
+            ErrLine("problem: " + packPath + " ends inside its header");
+            return kProblems;
+        case PvkReadStatus::ReadFailed:
+            ErrLine("problem: the entry table of " + packPath + " cannot be read");
+            return kProblems;
+        case PvkReadStatus::OutOfMemory:
+            ErrLine("problem: the entry table of " + packPath + " does not fit in memory");
+            return kProblems;
+    }
+    return kProblems;
+}
+
+std::uint64_t DataOffset(const PvkTable& pack, const PvkEntry& entry) { return pack.content.offset + entry.dataOffset; }
+
+std::uint64_t DataBytes(const PvkTable& pack) {
+    std::uint64_t total = 0;
+    for (const PvkEntry& entry : pack.table.entries) total += entry.hasData ? entry.size : 0;
+    return total;
+}
+
+void Describe(const std::string& packPath, const PvkTable& pack) {
+    const PvkHeader& header = pack.header;
+    OutLine("Pack     " + packPath + "  (" + Quantity(pack.fileSize, "byte", "bytes") + ")");
+    OutLine("Header   version " + std::to_string(header.version) + ", variable block " +
+            Quantity(header.variableBlockSize, "byte", "bytes") + ", content block at " +
+            std::to_string(header.contentOffset) + ": " + std::to_string(header.contentSize) +
+            " bytes declared, " + std::to_string(pack.content.size) + " in the file");
+    OutLine("Entries  " + std::to_string(pack.table.entries.size()));
+}
+
+int List(const Arguments& arguments) {
+    if (arguments.size() != 1) return BadUsage("pvk list takes one pack", kUsage);
+    PvkTable pack;
+    if (const std::optional<int> failed = OpenTable(arguments[0], pack)) return *failed;
+    Describe(arguments[0], pack);
+    OutLine("name\tdirectory\tkey\tsize\toffset");
+    for (const PvkEntry& entry : pack.table.entries) {
+        const std::string offset = entry.hasData ? std::to_string(DataOffset(pack, entry)) : "-";
+        OutLine(Shown(entry.name) + "\t" + Shown(entry.directory) + "\t" + entry.key + "\t" +
+                std::to_string(entry.size) + "\t" + offset);
+    }
+    return kOk;
+}
+
+bool WriteWholeFile(const std::string& utf8Path, const std::uint8_t* data, std::size_t size) {
+    std::error_code error;
+    fs::create_directories(FsPath(utf8Path).parent_path(), error);
+    std::ofstream file(FsPath(utf8Path), std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    return static_cast<bool>(file.flush());
+}
+
+int Extract(const Arguments& arguments) {
+    if (arguments.size() != 2) return BadUsage("pvk extract takes a pack and a folder", kUsage);
+    const std::string& packPath = arguments[0];
+    PvkTable pack;
+    if (const std::optional<int> failed = OpenTable(packPath, pack)) return *failed;
+    std::error_code error;
+    fs::create_directories(FsPath(arguments[1]), error);
+    const std::string folder = ExistingFolder(arguments[1]);
+    if (folder.empty()) return CannotRead("the folder " + arguments[1]);
+
+    std::size_t problems = 0;
+    std::size_t written = 0;
+    std::uint64_t bytes = 0;
+    Progress progress("extracting", DataBytes(pack), pack.table.entries.size());
+    for (std::size_t i = 0; i < pack.table.entries.size(); ++i) {
+        const PvkEntry& entry = pack.table.entries[i];
+        const std::string name = "entry " + std::to_string(i + 1) + " (" + entry.key + ")";
+        if (const std::optional<std::string> unsafe = UnsafeKeyReason(entry.key)) {
+            OutLine("problem: " + name + " not extracted: " + *unsafe);
+            ++problems;
+            continue;
+        }
+        std::vector<std::uint8_t> data;
+        if (!entry.hasData || !ReadPvkRange(packPath, DataOffset(pack, entry), entry.size, data)) {
+            OutLine("problem: " + name + " not extracted: its data is not in the file");
+            ++problems;
+            continue;
+        }
+        if (!WriteWholeFile(PathJoin(folder, entry.key), data.data(), data.size())) {
+            OutLine("problem: " + name + " cannot be written to " + PathJoin(folder, entry.key));
+            ++problems;
+            continue;
+        }
+        ++written;
+        bytes += data.size();
+        progress.Advance(data.size());
+    }
+    OutLine("Extracted " + Quantity(written, "file", "files") + " (" + Quantity(bytes, "byte", "bytes") + ") into " +
+            folder);
+    if (problems > 0) OutLine(Quantity(problems, "problem", "problems"));
+    return problems > 0 ? kProblems : kOk;
+}
+
+struct FolderFile {
+    std::string relative;  // UTF-8, backslashes
+    std::string directory;
+    std::string name;
+    std::string path;
+};
+
+std::vector<FolderFile> FilesBelow(const std::string& folder) {
+    std::vector<FolderFile> files;
+    const fs::path root = FsPath(folder);
+    for (const fs::directory_entry& item : fs::recursive_directory_iterator(root)) {
+        if (!item.is_regular_file()) continue;
+        FolderFile file;
+        file.relative = ToBackslashes(Utf8Of(item.path().lexically_relative(root)));
+        const std::size_t separator = FindLastSeparator(file.relative);
+        file.directory = separator == std::string::npos ? std::string() : file.relative.substr(0, separator);
+        file.name = separator == std::string::npos ? file.relative : file.relative.substr(separator + 1);
+        file.path = Utf8Of(item.path());
+        files.push_back(std::move(file));
+    }
+    // The same folder always gives the same pack.
+    std::sort(files.begin(), files.end(),
+              [](const FolderFile& a, const FolderFile& b) { return a.relative < b.relative; });
+    return files;
+}
+
+std::string WriteErrorText(PvkWriteError error) {
+    switch (error) {
+        case PvkWriteError::None: return "none";
+        case PvkWriteError::EmptyName: return "a file name is empty";
+        case PvkWriteError::NameTooLong: return "a file name is longer than 65535 bytes";
+        case PvkWriteError::DirectoryTooLong: return "a folder path is longer than 65535 bytes";
+        case PvkWriteError::TooLarge: return "the pack would be larger than 4 GiB or than memory";
+        case PvkWriteError::ContentOffsetInsideHeader: return "the content block would overwrite the header";
+    }
+    return "unknown";
+}
+
+bool IsInside(const std::string& path, const std::string& folder) {
+    const std::string lowerPath = ToLowerAscii(path);
+    const std::string lowerFolder = ToLowerAscii(folder);
+    return lowerPath.size() > lowerFolder.size() && lowerPath.compare(0, lowerFolder.size(), lowerFolder) == 0 &&
+           IsSeparator(lowerPath[lowerFolder.size()]);
+}
+
+int Pack(const Arguments& arguments) {
+    if (arguments.size() != 2) return BadUsage("pvk pack takes a folder and a pack", kUsage);
+    const std::string folder = ExistingFolder(arguments[0]);
+    if (folder.empty()) return CannotRead("the folder " + arguments[0]);
+    const std::string packPath = Utf8Of(fs::absolute(FsPath(arguments[1])));
+    if (IsInside(packPath, folder)) {
+        return BadUsage("the pack " + packPath + " would lie inside the folder it is made from", kUsage);
+    }
+
+    const std::vector<FolderFile> files = FilesBelow(folder);
+    std::size_t problems = 0;
+    std::uint64_t total = 0;
+    for (const FolderFile& file : files) {
+        // The reader takes a name that is not UTF-8 of 1- to 3-byte characters for code page 936.
+        if (Shown(file.relative) != file.relative) {
+            OutLine("problem: " + file.relative +
+                    " has characters a pack cannot name in UTF-8 (outside U+0000..U+FFFF)");
+            ++problems;
+        }
+        total += FileSizeOf(file.path).value_or(0);
+    }
+    if (problems > 0) {
+        OutLine("Nothing written: " + Quantity(problems, "problem", "problems"));
+        return kProblems;
+    }
+
+    std::vector<std::string> contents;
+    contents.reserve(files.size());
+    std::vector<PvkPackEntry> entries;
+    {
+        Progress progress("reading", total, files.size());
+        for (const FolderFile& file : files) {
+            std::optional<std::string> data = ReadWholeFile(file.path, 0xFFFFFFFFu);
+            if (!data) return CannotRead(file.path);
+            progress.Advance(data->size());
+            contents.push_back(std::move(*data));
+            const std::string& bytes = contents.back();
+            entries.push_back({file.name, file.directory,
+                               {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}});
+        }
+    }
+    std::vector<std::uint8_t> packBytes;
+    if (const PvkWriteError error = WritePvk(entries, {}, packBytes); error != PvkWriteError::None) {
+        OutLine("problem: nothing written: " + WriteErrorText(error));
+        return kProblems;
+    }
+    if (!WriteWholeFile(packPath, packBytes.data(), packBytes.size())) return CannotRead("the pack " + packPath);
+    OutLine("Wrote " + packPath + ": " + Quantity(entries.size(), "entry", "entries") + ", " +
+            Quantity(packBytes.size(), "byte", "bytes"));
+    const std::string stem = PvkPackStem(packPath);
+    for (const FolderFile& file : files) {
+        if (file.directory.empty() && file.name != "render.json") {
+            OutLine("note: " + file.name + " lies at the top of the folder; the game finds it as " +
+                    (stem.empty() ? file.name : stem + "\\" + file.name) +
+                    " (a pack's loose files belong to the folder named after the pack)");
+        }
+    }
+    return kOk;
+}
+
+int Verify(const Arguments& arguments) {
+    if (arguments.size() != 1) return BadUsage("pvk verify takes one pack", kUsage);
+    const std::string& packPath = arguments[0];
+    PvkTable pack;
+    if (const std::optional<int> failed = OpenTable(packPath, pack)) return *failed;
+    Describe(packPath, pack);
+
+    std::vector<std::string> problems = PvkTableProblems(pack);
+    std::map<std::string, std::size_t> seen;
+    std::uint64_t dataEnd = pack.table.dataStart;
+    {
+        Progress progress("verifying", DataBytes(pack), pack.table.entries.size());
+        std::vector<std::uint8_t> data;
+        for (std::size_t i = 0; i < pack.table.entries.size(); ++i) {
+            const PvkEntry& entry = pack.table.entries[i];
+            if (const auto [at, fresh] = seen.emplace(entry.key, i + 1); !fresh) {
+                OutLine("note: entry " + std::to_string(i + 1) + " has the key " + entry.key + " of entry " +
+                        std::to_string(at->second) + "; the later one is served");
+            }
+            if (!entry.hasData) continue;
+            dataEnd = std::max<std::uint64_t>(dataEnd, std::uint64_t{entry.dataOffset} + entry.size);
+            if (!ReadPvkRange(packPath, DataOffset(pack, entry), entry.size, data)) {
+                problems.push_back("entry " + std::to_string(i + 1) + " (" + entry.key + "): its data cannot be read");
+            }
+            progress.Advance(entry.size);
+        }
+    }
+    if (pack.table.terminated && dataEnd < pack.content.size) {
+        OutLine("note: " + Quantity(pack.content.size - dataEnd, "byte", "bytes") +
+                " of the content block follow the last entry's data");
+    }
+    for (const std::string& problem : problems) OutLine("problem: " + problem);
+    if (problems.empty()) {
+        OutLine("OK: header, entry table and the data of every entry lie inside the file");
+        return kOk;
+    }
+    OutLine(Quantity(problems.size(), "problem", "problems"));
+    return kProblems;
+}
+
+}  // namespace
+
+int RunPvk(const Arguments& arguments) {
+    if (arguments.empty()) return BadUsage("pvk needs a subcommand", kUsage);
+    const std::string& command = arguments[0];
+    const Arguments rest(arguments.begin() + 1, arguments.end());
+    if (command == "list") return List(rest);
+    if (command == "extract") return Extract(rest);
+    if (command == "pack") return Pack(rest);
+    if (command == "verify") return Verify(rest);
+    return BadUsage("unknown pvk subcommand \"" + command + "\"", kUsage);
+}
+
+}  // namespace modroute::tool

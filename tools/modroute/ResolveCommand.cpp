@@ -1,0 +1,58 @@
+// modroute resolve <game> <path>...: where each game path is served from,
+// after which map-id rewrite, and by which rule, as the DLL decides once
+// started (packs registered, AutoRes's map table published).
+#include "Commands.h"
+#include "Console.h"
+#include "GameView.h"
+#include "ResolveExplanation.h"
+#include "common/TextEncoding.h"
+
+namespace modroute::tool {
+namespace {
+
+constexpr char kUsage[] = "modroute resolve <game folder> <game path>...";
+
+void Row(const char* label, const std::string& value) {
+    if (value.empty()) return;
+    std::string padded = std::string("  ") + label;
+    padded.resize(14, ' ');
+    OutLine(padded + value);
+}
+
+}  // namespace
+
+int RunResolve(const Arguments& arguments) {
+    if (arguments.size() < 2) return BadUsage("resolve takes a game folder and at least one game path", kUsage);
+    const std::string game = GameFolderArgument(arguments[0]);
+    if (game.empty()) return kCannotRead;
+
+    GameView view(game);
+    const ConfigManager& config = view.Config();
+    const std::string& mod = config.GetSelectedMod();
+    OutLine("Game folder   " + game);
+    OutLine("Selected mod  " + (mod.empty() ? std::string("none") : mod));
+    const std::size_t mapped = view.MapPlan().table.Size();
+    OutLine("Map table     " + Quantity(mapped, "entry", "entries") + ", " + MapTableSource(view.MapPlan()));
+    OutLine("Packs         " + Quantity(view.Files().FileCount(), "file", "files") + " preloaded from " +
+            view.PackSetup().preloadFolder + ", " + Quantity(view.RegisteredPacks().size(), "pack", "packs") +
+            " registered by the pack index thread");
+    bool allFound = true;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& request = arguments[i];
+        const Explanation explanation = ExplainResolution(view, request);
+        OutLine();
+        OutLine(request);
+        Row("served from", explanation.servedFrom);
+        Row("file", explanation.file);
+        Row("pack", explanation.pack);
+        Row("rewrite", explanation.rewrite);
+        Row("rule", explanation.rule + ": " + explanation.why);
+        if (!Utf8ToGbkExact(request)) {
+            Row("note", "the path has no code page 936 form: only the game's wide-character opens can name it");
+        }
+        allFound &= explanation.found;
+    }
+    return allFound ? kOk : kProblems;
+}
+
+}  // namespace modroute::tool
