@@ -150,6 +150,12 @@ void FontHook::Refresh() { Refresh(ConfigManager::Instance().Settings()); }
 void FontHook::Refresh(const CoreSettings& settings) {
     Faces().Refresh(FontSettings::FromUtf8(settings.TimesNewRoman, settings.TimesNewRomanScale, settings.MingLiU,
                                            settings.MingLiUScale, Utf8ToGbk));
+    // Asking the system which faces exist takes a screen DC, which may load
+    // the display driver under the loader lock. Answered here, on the thread
+    // that refreshes, a game thread never waits on that from inside a hook
+    // (under Wine it deadlocked with a library loading beside it).
+    Faces().Resolve(FontKind::TimesNewRoman);
+    Faces().Resolve(FontKind::MingLiU);
 }
 
 const FontSettings& FontHook::CurrentSettings() { return Faces().Settings(); }

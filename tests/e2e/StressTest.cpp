@@ -44,14 +44,17 @@ std::map<std::string, std::string> Fields(const std::string& result) {
     return fields;
 }
 
-// A game with the mod Blades, AutoRes rebuilding at every start and packs of
-// all three kinds: preloaded at attach, registered later by the pack index
+// A game with the mod Blades, AutoRes rebuilding at every start, both faces
+// the game asks for replaced once the font hooks are in, and packs of all three kinds: preloaded at attach, registered later by the pack index
 // thread in the mod (first rank) and in the base folder (with the base).
 class StressGame {
 public:
     StressGame() {
         registry.SetDword(L"", L"AutoRes", 1);
         registry.SetDword(L"", L"EnablePreloadPVK", 1);
+        registry.SetString(L"Fonts", L"TimesNewRoman", L"Tahoma");
+        registry.SetString(L"Fonts", L"MingLiU", L"Tahoma");
+        registry.SetDword(L"Fonts", L"MingLiUScale", 150);
         game.InstallOriginalAvi();
         game.Write("ModRoute.ini", "[Settings]\r\nSelectedMod=Blades\r\n");
 

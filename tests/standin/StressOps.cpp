@@ -19,7 +19,7 @@
 
 #include <algorithm>
 #include <atomic>
-#include <barrier>
+#include <condition_variable>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -404,6 +404,32 @@ bool InitializeFully() {
     return initialize != nullptr && initialize();
 }
 
+// Threads meeting between phases. std::barrier of this toolchain's library
+// loses a wake-up now and then (every thread left waiting), so a plain one.
+class PhaseBarrier {
+public:
+    explicit PhaseBarrier(int parties) : m_parties(parties) {}
+
+    void ArriveAndWait() {
+        std::unique_lock lock(m_lock);
+        const long long phase = m_phase;
+        if (++m_arrived == m_parties) {
+            m_arrived = 0;
+            ++m_phase;
+            m_changed.notify_all();
+            return;
+        }
+        m_changed.wait(lock, [&] { return m_phase != phase; });
+    }
+
+private:
+    const int m_parties;
+    int m_arrived = 0;
+    long long m_phase = 0;
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+};
+
 }  // namespace
 
 std::string MixedStress(int threads, int rounds, int minimumMs, int finalRounds, const std::string& planPath) {
@@ -416,33 +442,33 @@ std::string MixedStress(int threads, int rounds, int minimumMs, int finalRounds,
     // Phases start and end together: the main thread settles and counts
     // handles between them while the game threads wait, alive, and in the
     // same wait at both counts (a waiting thread may hold a handle of its own).
-    std::barrier<> phase(threads + 1);
+    PhaseBarrier phase(threads + 1);
     std::vector<std::thread> workers;
     for (int t = 0; t < threads; ++t) {
         workers.emplace_back([&, t] {
             std::vector<int> latest(run.PlanSize(), -1);
             run.PlayRounds(Phase::Race, t, latest, rounds, start + static_cast<ULONGLONG>(minimumMs));
-            phase.arrive_and_wait();
-            phase.arrive_and_wait();
+            phase.ArriveAndWait();
+            phase.ArriveAndWait();
             run.PlayRounds(Phase::WarmUp, t, latest, 1, 0);
-            phase.arrive_and_wait();
-            phase.arrive_and_wait();
+            phase.ArriveAndWait();
+            phase.ArriveAndWait();
             run.PlayRounds(Phase::Final, t, latest, finalRounds, 0);
-            phase.arrive_and_wait();
-            phase.arrive_and_wait();
+            phase.ArriveAndWait();
+            phase.ArriveAndWait();
         });
     }
-    phase.arrive_and_wait();
+    phase.ArriveAndWait();
     const double raceSeconds = static_cast<double>(GetTickCount64() - start) / 1000.0;
     const bool initialized = InitializeFully();
     const std::string unsettled = run.Settle(GetTickCount64() + 30000);
-    phase.arrive_and_wait();
-    phase.arrive_and_wait();
+    phase.ArriveAndWait();
+    phase.ArriveAndWait();
     const HandleCensus afterWarmUp = CountHandles();
-    phase.arrive_and_wait();
-    phase.arrive_and_wait();
+    phase.ArriveAndWait();
+    phase.ArriveAndWait();
     const HandleCensus atEnd = CountHandles();
-    phase.arrive_and_wait();
+    phase.ArriveAndWait();
     for (std::thread& worker : workers) worker.join();
 
     char seconds[32];
