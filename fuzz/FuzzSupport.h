@@ -94,6 +94,12 @@ private:
     std::string m_bytes;
 };
 
+// Starts and ends with no space or tab (the blanks of the settings files).
+inline bool IsTrimmed(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    return text.empty() || (!blank(text.front()) && !blank(text.back()));
+}
+
 // The parts of an input between NUL bytes (names and paths hold none).
 inline std::vector<std::string_view> SplitAtNul(std::string_view input) {
     std::vector<std::string_view> parts;

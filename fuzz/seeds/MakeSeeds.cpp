@@ -185,6 +185,10 @@ void PathSeeds() {
     Write("wildcard", "star-dot", Joined({"a.b.pak", "*.pak"}));
     Write("wildcard", "no-extension", Joined({"readme", "*.*"}));
     Write("wildcard", "utf8", Joined({"\xE5\x9C\xB0\xE5\x9B\xBE\xE4\xB8\xAD\xE6\x96\x87", "*?\xE6\x96\x87"}));
+    Write("wildcard", "star-gives-back", Joined({"\xE4\xB8\xAD" "ab", "*??a*"}));
+    Write("wildcard", "question-marks", Joined({"\xE4\xB8\xAD\xE6\x96\x87.txt", "??????.txt"}));
+    Write("wildcard", "cut-sequence", Joined({"\xE4\xB8", "??"}));
+    Write("wildcard", "no-folding", Joined({"\xC3\x89", "\xC3\xA9"}));
     Write("wildcard", "trailing", Joined({"noext", "noext. "}));
     Write("wildcard", "case", Joined({"sub\\Map.WP", "*map.wp"}));
 

@@ -19,6 +19,9 @@ void CheckIndex(const std::string& name) {
     const std::optional<int> index = CharacterIndexOf(name);
     if (!index) return;
     FUZZ_CHECK(*index >= 0);
+    // At least five characters (a UTF-8 sequence is one).
+    const auto starts = std::count_if(name.begin(), name.end(), [](char c) { return (c & 0xC0) != 0x80; });
+    FUZZ_CHECK(starts >= 5);
     FUZZ_CHECK((name[0] == 'p' || name[0] == 'P') && name.find('.') != std::string::npos);
     // The digits after the first character, up to '_' or '.', are the index.
     const std::size_t end = name.find_first_of("_.", 1);
@@ -31,6 +34,7 @@ void CheckIndex(const std::string& name) {
     FUZZ_CHECK(CharacterIndexOf(other) == index);
     FUZZ_CHECK(CharacterIndexOf(name + ".x") == index);
     FUZZ_CHECK(CharacterIndexOf("p" + std::to_string(*index) + "_hero.gmb") == index);
+    FUZZ_CHECK(CharacterIndexOf("P" + std::to_string(*index) + "_1_2.x") == index);  // the first '_' ends it
 }
 
 void CheckFolders(std::string_view game, std::string_view base, std::string_view mod) {

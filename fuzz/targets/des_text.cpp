@@ -14,8 +14,6 @@ namespace {
 
 const std::string kFolderName = "\xC9\xAD\xC1\xD6 Forest";  // 森林 in GBK
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -35,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A name of the file: one trimmed line of it, that a block can hold.
     FUZZ_CHECK(text.find(name) != std::string::npos);
     FUZZ_CHECK(name.find('\n') == std::string::npos);
-    FUZZ_CHECK(!IsBlank(name.front()) && !IsBlank(name.back()));
+    FUZZ_CHECK(fuzzsupport::IsTrimmed(name));
     FUZZ_CHECK(IsValidMapName(name));
     FUZZ_CHECK(!BuildMapBlock({1, name, FormatMapKey(1)}).empty());
     // Case never makes a header word a name.

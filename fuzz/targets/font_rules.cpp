@@ -8,6 +8,7 @@
 
 #include "FuzzSupport.h"
 #include "common/GbkText.h"
+#include "common/PathText.h"
 #include "patches/FontRules.h"
 
 using namespace modroute;
@@ -15,11 +16,12 @@ using fuzzsupport::FieldReader;
 
 namespace {
 
-// The face with the case of some single-byte letters changed.
+// The face with the case of some letter bytes changed, trail bytes too:
+// those make another character, the others the same name.
 std::string FlipSomeLetters(std::string_view face, std::string_view positions) {
     std::string flipped(face);
-    const std::string lower = GbkToLowerAscii(face);
-    const std::string upper = GbkToUpperAscii(face);
+    const std::string lower = ToLowerAscii(face);
+    const std::string upper = ToUpperAscii(face);
     for (const char p : positions) {
         const std::size_t i = static_cast<unsigned char>(p) % (face.size() + 1);
         if (i < face.size()) flipped[i] = flipped[i] == lower[i] ? upper[i] : lower[i];

@@ -28,7 +28,7 @@ std::vector<ResourceRule> IndexRules() {
 }
 
 void CheckRule(const ResourceRule& rule) {
-    FUZZ_CHECK(!rule.name.empty() && rule.name == TrimBlanks(rule.name));
+    FUZZ_CHECK(!rule.name.empty() && fuzzsupport::IsTrimmed(rule.name));
     FUZZ_CHECK(rule.name.find_first_of("=\n") == std::string::npos);
     FUZZ_CHECK(rule.name.front() != ';' && rule.name.front() != '#');
     FUZZ_CHECK(rule.isFile == (rule.name.find('.') != std::string::npos));

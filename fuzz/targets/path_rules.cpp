@@ -2,7 +2,9 @@
 // path parts, and the map-id rewrites of paths and search patterns.
 //
 // Input: path, NUL, search pattern, then NUL-separated "SNxx=directory"
-// entries of the map table (a directory is one name: no separator).
+// entries of the map table (a directory is one name: no separator). Keys the
+// input does not name are mapped when their last two bytes add up to an even
+// number, so that rewrites come up without the fuzzer guessing a key.
 #include <algorithm>
 #include <map>
 
@@ -33,8 +35,12 @@ bool HasDoubledBackslash(std::string_view text, std::size_t from) {
 void CheckCleanPath(std::string_view path) {
     const std::string clean = CleanPath(path);
     FUZZ_CHECK(clean.find('/') == std::string::npos);
-    // Only a UNC prefix keeps two backslashes, and only at the start.
+    // Only a UNC prefix keeps two backslashes, and only at the start: two or
+    // more separators and then something other than '?'.
     FUZZ_CHECK(!HasDoubledBackslash(clean, 1));
+    const std::size_t leading = path.find_first_not_of("\\/");
+    const bool unc = leading != std::string_view::npos && leading >= 2 && path[leading] != '?';
+    FUZZ_CHECK(clean.starts_with("\\\\") == unc);
     FUZZ_CHECK(CleanPath(clean) == clean);
     FUZZ_CHECK(WithoutSeparators(clean) == WithoutSeparators(path));
     FUZZ_CHECK(clean.empty() == path.empty());
@@ -87,8 +93,9 @@ public:
             FUZZ_CHECK(key.size() == 4 && ToUpperAscii(key) == key && key.starts_with("SN"));
             m_lastKey = key;
             const auto found = m_directories.find(std::string(key));
-            if (found == m_directories.end()) return std::nullopt;
-            return found->second;
+            if (found != m_directories.end()) return found->second;
+            if ((key[2] + key[3]) % 2 != 0) return std::nullopt;
+            return m_directories.emplace(key, "Map_" + std::string(key)).first->second;
         };
     }
 

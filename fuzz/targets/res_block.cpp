@@ -29,6 +29,15 @@ MapBlockInput ReadBlockInput(FieldReader& input) {
     return block;
 }
 
+// The game reads the key after the name by its length field, NUL included.
+bool HoldsKey(const Bytes& block, const MapBlockInput& input) {
+    const std::size_t at = 12 + input.mapName.size() + 1;
+    if (block.size() < at + 4 + input.key.size() + 1) return false;
+    const std::uint32_t length = block[at] | block[at + 1] << 8 | block[at + 2] << 16 | std::uint32_t{block[at + 3]} << 24;
+    const std::string key(block.begin() + at + 4, block.begin() + at + 4 + input.key.size());
+    return length == input.key.size() + 1 && key == input.key && block[at + 4 + input.key.size()] == 0;
+}
+
 bool IsReadable(const MapBlockInput& block) {
     return block.number >= 1 && block.number <= kMaxMapNumber && !block.mapName.empty() &&
            block.mapName.size() <= kMaxMapNameLength && block.mapName.find('\0') == std::string::npos;
@@ -68,6 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (block.empty()) return 0;
     FUZZ_CHECK(block.size() >= first.mapName.size() + 71);
     if (first.key.size() == 4) FUZZ_CHECK(block.size() == first.mapName.size() + 71);
+    FUZZ_CHECK(HoldsKey(block, first));
 
     Bytes file(header.begin(), header.end());
     file.resize(kResHeaderSize);
