@@ -89,6 +89,7 @@ TEST(RewriteMapFolderInPattern, TheLastMapFolderOfASearchTakesItsDirectory) {
     EXPECT_EQ(RewriteMapFolderInPattern("maps\\sn03\\*.wp", lookup), "maps\\Dune\\*.wp");
     EXPECT_EQ(RewriteMapFolderInPattern("maps/SN03/*", lookup), "maps/Dune/*");
     EXPECT_EQ(RewriteMapFolderInPattern("sn03\\x\\sn04", lookup), "sn03\\x\\Marsh");  // the last one counts
+    EXPECT_EQ(RewriteMapFolderInPattern("maps\\sn03\\sn04\\*", lookup), "maps\\sn03\\Marsh\\*");
     EXPECT_EQ(RewriteMapFolderInPattern("maps\\sn3x\\*", lookup), std::nullopt);       // two digits needed
     EXPECT_EQ(RewriteMapFolderInPattern("maps\\sn05\\*", lookup), std::nullopt);       // not mapped
     EXPECT_EQ(RewriteMapFolderInPattern("sn03\\*", lookup), std::nullopt);               // needs a separator before
