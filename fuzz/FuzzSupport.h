@@ -100,6 +100,16 @@ inline bool IsTrimmed(std::string_view text) {
     return text.empty() || (!blank(text.front()) && !blank(text.back()));
 }
 
+// The text with every line feed made CR LF: the readers must not care.
+inline std::string WithCrLf(std::string_view text) {
+    std::string result;
+    for (const char c : text) {
+        if (c == '\n') result += '\r';
+        result += c;
+    }
+    return result;
+}
+
 // The parts of an input between NUL bytes (names and paths hold none).
 inline std::vector<std::string_view> SplitAtNul(std::string_view input) {
     std::vector<std::string_view> parts;

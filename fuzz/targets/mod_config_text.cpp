@@ -10,15 +10,6 @@ using namespace modroute;
 
 namespace {
 
-std::string WithCrLf(std::string_view text) {
-    std::string result;
-    for (const char c : text) {
-        if (c == '\n') result += '\r';
-        result += c;
-    }
-    return result;
-}
-
 // What a mod's file index might have found.
 std::vector<ResourceRule> IndexRules() {
     return {{"texture", ResourceMode::ModExclusive, false},
@@ -67,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view bytes = fuzzsupport::AsText(data, size);
     const std::vector<ResourceRule> parsed = ParseModConfigText(bytes);
     for (const ResourceRule& rule : parsed) CheckRule(rule);
-    if (bytes.find('\r') == std::string_view::npos) FUZZ_CHECK(ParseModConfigText(WithCrLf(bytes)) == parsed);
+    if (bytes.find('\r') == std::string_view::npos) FUZZ_CHECK(ParseModConfigText(fuzzsupport::WithCrLf(bytes)) == parsed);
     CheckMerge(IndexRules(), parsed);
     CheckMerge({}, parsed);
     return 0;

@@ -10,15 +10,6 @@ namespace {
 
 const std::string kModName = "\xE5\x88\x80\xE9\x94\x8B Blades";  // 刀锋 in UTF-8
 
-std::string WithCrLf(std::string_view text) {
-    std::string result;
-    for (const char c : text) {
-        if (c == '\n') result += '\r';
-        result += c;
-    }
-    return result;
-}
-
 std::string* Field(ModInfo& info, std::size_t i) {
     std::string* fields[] = {&info.title, &info.image,   &info.author,  &info.version, &info.info,
                              &info.folderName, &info.type, &info.website, &info.contact};
@@ -54,7 +45,7 @@ void CheckModScanReader(std::string_view bytes) {
 
     if (bytes.find('\r') == std::string_view::npos) {
         ModInfo crLf;
-        ParseModInfoText(WithCrLf(bytes), crLf, kModName);
+        ParseModInfoText(fuzzsupport::WithCrLf(bytes), crLf, kModName);
         FUZZ_CHECK(SameInfo(crLf, info));
     }
 }

@@ -12,15 +12,6 @@ namespace {
 
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
-std::string WithCrLf(std::string_view text) {
-    std::string result;
-    for (const char c : text) {
-        if (c == '\n') result += '\r';
-        result += c;
-    }
-    return result;
-}
-
 // Leaves the value as the file has it, to see what the reader took from it.
 std::string Unconverted(std::string_view text) { return std::string(text); }
 
@@ -45,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     if (std::find(bytes.begin(), bytes.end(), '\r') == bytes.end()) {
-        FUZZ_CHECK(ParseSelectedMod(WithCrLf(bytes), StandInGbkToUtf8) == selected);
+        FUZZ_CHECK(ParseSelectedMod(fuzzsupport::WithCrLf(bytes), StandInGbkToUtf8) == selected);
     }
     // A mark in front of UTF-8 (of the characters both readings take) changes nothing.
     if (!marked && IsWellFormedUtf8(bytes) && PassesUtf8Test(bytes)) {
