@@ -4,7 +4,8 @@
 # build-fuzz/ and runs them on their corpora (fuzz/corpus/<target>).
 #
 #   scripts/fuzz.sh quick              every target a few seconds (part of scripts/test.sh)
-#   scripts/fuzz.sh long [seconds]     every target longer, default 600 s each
+#   scripts/fuzz.sh long [seconds]     every target longer, default 600 s each, keeping
+#                                      what it learns in build-fuzz/work/ for the next run
 #   scripts/fuzz.sh run <target> [libFuzzer options]   one target, until stopped
 #   scripts/fuzz.sh seeds              rewrite the seed files of fuzz/corpus
 #
@@ -33,11 +34,10 @@ targets() {
     fi
 }
 
-# Runs one target for $2 seconds on a scratch corpus (new inputs go there)
-# seeded from the committed one, which is never written.
+# Runs one target for $2 seconds on the committed corpus, which is never
+# written: new inputs go to a work corpus below $3, read at the start too.
 run_target() {
-    local target="$1" seconds="$2"
-    local work="$BUILD/work/$target" log="$BUILD/logs/$target.log"
+    local target="$1" seconds="$2" work="$3/$1" log="$BUILD/logs/$1.log"
     mkdir -p "$work" "$BUILD/logs" "$BUILD/findings" "$CORPUS/$target"
     local started=$SECONDS
     if "$BUILD/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=4096 \
@@ -53,10 +53,10 @@ run_target() {
 }
 
 run_all() {
-    local seconds="$1" parallel="$2"
+    local seconds="$1" parallel="$2" work="$3"
     export -f run_target
     export BUILD CORPUS
-    targets | xargs -P "$parallel" -I{} bash -c 'run_target "$1" "$2"' _ {} "$seconds"
+    targets | xargs -P "$parallel" -I{} bash -c 'run_target "$1" "$2" "$3"' _ {} "$seconds" "$work"
 }
 
 case "$MODE" in
@@ -65,7 +65,9 @@ case "$MODE" in
         echo "fuzz: building the native targets (clang, libFuzzer, ASan, UBSan)"
         build
         echo "fuzz: $QUICK_SECONDS s per target"
-        if run_all "$QUICK_SECONDS" 2; then
+        # A fresh work corpus each time: the quick level costs the same on every run.
+        rm -rf "$BUILD/quick"
+        if run_all "$QUICK_SECONDS" 2 "$BUILD/quick"; then
             echo "fuzz: no findings ($((SECONDS - started)) s)"
         else
             echo "fuzz: FINDINGS, see above" >&2
@@ -74,7 +76,7 @@ case "$MODE" in
         ;;
     long)
         build
-        run_all "${2:-600}" "${FUZZ_JOBS:-2}"
+        run_all "${2:-600}" "${FUZZ_JOBS:-2}" "$BUILD/work"
         ;;
     run)
         build
@@ -88,7 +90,7 @@ case "$MODE" in
         "$BUILD/make_seeds" "$CORPUS"
         ;;
     *)
-        sed -n '2,15p' "$0" >&2
+        sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//' >&2
         exit 2
         ;;
 esac
