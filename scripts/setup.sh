@@ -9,7 +9,9 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 
 export DEBIAN_FRONTEND=noninteractive
-PACKAGES=(g++-mingw-w64-i686-posix wine wine32:i386 fonts-wine googletest cmake locales)
+# clang, llvm (the symbolizer) and libclang-rt-14-dev (libFuzzer and the
+# sanitizer runtimes) build and run the native fuzz targets.
+PACKAGES=(g++-mingw-w64-i686-posix wine wine32:i386 fonts-wine googletest cmake locales clang llvm libclang-rt-14-dev)
 
 have_all() {
     for p in "${PACKAGES[@]}"; do

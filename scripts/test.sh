@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The whole test run: installs what is missing, configures, builds and runs
-# every test under Wine. Usage: scripts/test.sh [extra ctest arguments]
+# The whole test run: installs what is missing, runs the quick native fuzz
+# level, then configures, builds and runs every test under Wine.
+# Usage: scripts/test.sh [extra ctest arguments]
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD_DIR="$ROOT/build"
@@ -12,6 +13,11 @@ else
 fi
 
 cd "$ROOT"
+# The native fuzz targets first, a few seconds each. A finding fails the run,
+# but only after the Windows tests have run as well.
+fuzz_status=0
+"$ROOT/scripts/fuzz.sh" quick || fuzz_status=$?
+
 cmake --preset wine
 cmake --build --preset wine
 
@@ -24,3 +30,4 @@ wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 trap 'wineserver -k </dev/null >/dev/null 2>&1 || true' EXIT
 
 ctest --preset wine "$@"
+exit "$fuzz_status"

@@ -110,7 +110,9 @@ std::string MapNameFromDesText(std::string_view gbkText, std::string_view folder
     candidate = WithoutHashMark(candidate);
 
     // A name a map block cannot hold would lose the map; the folder name keeps it.
-    if (candidate.empty() || candidate.size() > kMaxMapNameLength || !IsValidMapName(candidate)) {
+    // A NUL would end the name inside the block (UTF-16 files decode one from 00 00).
+    if (candidate.empty() || candidate.size() > kMaxMapNameLength || candidate.find('\0') != std::string_view::npos ||
+        !IsValidMapName(candidate)) {
         return std::string(folderName);
     }
     return std::string(candidate);

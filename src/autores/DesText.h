@@ -29,7 +29,8 @@ std::string DecodeDesText(std::string_view fileBytes, TextConverter utf8ToGbk, T
 // Description, File, V1.0, by, ...) inside, ignoring ASCII case.
 bool IsValidMapName(std::string_view candidate);
 
-// The map name in decoded GBK text, or folderName when the text yields none.
+// The map name in decoded GBK text, or folderName when the text yields none
+// that a map block can hold (1 to 63 bytes, no NUL).
 std::string MapNameFromDesText(std::string_view gbkText, std::string_view folderName);
 
 // DecodeDesText, then MapNameFromDesText.

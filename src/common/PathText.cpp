@@ -32,19 +32,17 @@ std::string ToBackslashes(std::string_view path) {
 }
 
 std::string CleanPath(std::string_view path) {
-    if (path.empty()) return {};
-    const std::string slashed = ToBackslashes(path);
-    // A UNC prefix keeps both backslashes; a "\\?\" prefix is collapsed like
-    // any other doubled separator.
-    const bool uncPrefix = slashed.size() >= 3 && slashed[0] == '\\' && slashed[1] == '\\' &&
-                           slashed[2] != '?';
-    const std::size_t kept = uncPrefix ? 2 : 0;
-    std::string result = slashed.substr(0, kept);
-    result.reserve(slashed.size());
-    for (std::size_t i = kept; i < slashed.size(); ++i) {
-        const bool doubled = slashed[i] == '\\' && result.size() > kept && result.back() == '\\';
-        if (!doubled) result += slashed[i];
+    std::string result;
+    result.reserve(path.size() + 1);
+    for (const char c : path) {
+        const bool separator = IsSeparator(c);
+        if (separator && !result.empty() && result.back() == '\\') continue;
+        result += separator ? '\\' : c;
     }
+    // A UNC path keeps two backslashes, however many separators it starts
+    // with; a "\\?\" prefix collapses like any other run.
+    const std::size_t leading = path.find_first_not_of("\\/");
+    if (leading != std::string_view::npos && leading >= 2 && path[leading] != '?') result.insert(0, 1, '\\');
     return result;
 }
 

@@ -16,8 +16,9 @@ std::string PathJoin(std::string_view a, std::string_view b);
 // Every '/' replaced by '\'.
 std::string ToBackslashes(std::string_view path);
 
-// ToBackslashes, then doubled separators collapsed; a leading "\\" of a UNC
-// path (third character not '?') is kept.
+// ToBackslashes, then every run of separators collapsed to one '\', except
+// that a UNC path (two or more leading separators, then a character other
+// than '?') starts with exactly two.
 std::string CleanPath(std::string_view path);
 
 // The text after the last separator of the cleaned path.

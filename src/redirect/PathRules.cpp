@@ -26,7 +26,8 @@ std::size_t NormalizePathInto(std::string_view path, char* out) {
     std::size_t length = 0;
     for (std::size_t i = start; i < path.size(); ++i) {
         const char c = at(i);
-        if (c == '\\' && length > 0 && out[length - 1] == '\\') continue;  // doubled separators collapse
+        // Doubled separators collapse, and a relative path starts with no root.
+        if (c == '\\' && (length == 0 || out[length - 1] == '\\')) continue;
         out[length++] = c;
     }
     return length;
@@ -73,7 +74,9 @@ std::optional<std::string> RewriteMapPath(const std::string& clean, const MapDir
     std::string rewritten = clean.substr(0, position) + *directory + rest;
     const std::size_t separator = FindLastSeparator(rewritten);
     if (separator != std::string::npos && ToUpperAscii(GetStem(rewritten)) == key) {
-        rewritten = rewritten.substr(0, separator + 1) + *directory + GetExtension(rewritten);
+        // The file's own extension: a dot in a folder name is none.
+        const std::string extension = GetExtension(std::string_view(rewritten).substr(separator + 1));
+        rewritten = rewritten.substr(0, separator + 1) + *directory + extension;
     }
     return rewritten;
 }

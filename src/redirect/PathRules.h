@@ -11,7 +11,8 @@ namespace modroute {
 
 // Canonical form of a relative game path: '/' to '\', a leading ".\" or '\'
 // dropped, a leading ".." not followed by '\' dropped, doubled backslashes
-// collapsed. Case stays. Absolute paths (IsAbsolutePath) are not given here.
+// collapsed, and no separator left at the start (".\\x" is "x", not the
+// root's "\x"). Case stays. Absolute paths (IsAbsolutePath) are not given here.
 std::string NormalizePath(std::string_view path);
 // The same into out, which has room for path.size() bytes; gives the length.
 // Resolution runs on every file access of the game: no allocation here.

@@ -197,6 +197,9 @@ std::string PvkPackStem(std::string_view packPath) {
 std::string PvkEntryKey(std::string_view directory, std::string_view name, TextConverter gbkToUtf8) {
     const std::string utf8Directory = ToUtf8IfNeeded(directory, gbkToUtf8);
     const std::string utf8Name = ToUtf8IfNeeded(name, gbkToUtf8);
+    // Keyed without its name or directory, a file would stand in for
+    // another one or in the wrong folder; it gets no key instead.
+    if (utf8Name.empty() || (utf8Directory.empty() && !directory.empty())) return {};
     if (utf8Directory.empty()) return CleanPath(utf8Name);
     return CleanPath(utf8Directory + '\\' + utf8Name);
 }

@@ -98,7 +98,8 @@ std::string ToUtf8IfNeeded(std::string_view text, TextConverter gbkToUtf8);
 std::string PvkPackStem(std::string_view packPath);
 
 // CleanPath of UTF-8 directory + '\' + UTF-8 name; just the name when the
-// directory is empty.
+// directory is empty. Empty (no key) when the name or a directory cannot be
+// converted.
 std::string PvkEntryKey(std::string_view directory, std::string_view name, TextConverter gbkToUtf8);
 
 // Gives entries without a directory (except "render.json") the pack's stem

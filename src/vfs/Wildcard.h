@@ -13,7 +13,8 @@ namespace modroute {
 // - a '.' directly followed by '*' may also stand for the end of the name,
 //   so "*.*" matches every name and "a.*" matches "a";
 // - trailing dots and spaces of the pattern are dropped, as path
-//   normalisation drops them ("a." matches "a");
+//   normalisation drops them ("a." matches "a"), except from a pattern made
+//   of nothing else, which stays as it is ("." and ".." name themselves);
 // - every other character matches itself, ASCII letters without regard to
 //   case; a pattern without wildcards thus names a file as the file system
 //   does (only ASCII letters are folded).

@@ -165,6 +165,7 @@ TEST(DesText, UnusableNamesFallBackToTheFolderName) {
         {"Baby Room", "Forest"}, {"Profile", "Forest"},  {"BY THE SEA", "Forest"}, {"Winter 2005", "Forest"},
         {"Map v1.0", "Forest"},  {"Createria", "Forest"}, {"X", "Forest"},         {"XY", "XY"},
         {longest, longest},      {longest + "m", "Forest"},  // a map block holds at most 63 bytes
+        {"Na\0me"s, "Forest"},  // nor a NUL, which would end the name early
     });
 }
 
@@ -180,6 +181,7 @@ TEST(DesText, GbkTrailBytesAreNeitherLettersNorWordStarts) {
 
 TEST(DesText, EmptyOrUnconvertibleFilesGiveTheFolderName) {
     EXPECT_EQ(NameFromFile(""), "Forest");
+    EXPECT_EQ(NameFromFile(Utf16("Na\0me\r\nSceneObjects\r\n"s, false)), "Forest");  // the unit 0000 decodes to a NUL
     EXPECT_EQ(NameFromFile("\xEF\xBB\xBF"), "Forest");
     EXPECT_EQ(MapNameFromDesFile("\xEF\xBB\xBF" "Dark Forest\n\xFFSceneObjects", "Forest", Utf8ToGbkStrict,
                                  Utf16LeToGbk),

@@ -15,15 +15,25 @@ TEST(PathJoin, InsertsOneSeparatorAndKeepsWhatTheCallerGave) {
 }
 
 TEST(CleanPath, CollapsesDoubledSeparatorsButKeepsAUncPrefix) {
-    EXPECT_EQ(CleanPath(""), "");
-    EXPECT_EQ(CleanPath("a//b\\\\c"), "a\\b\\c");
-    EXPECT_EQ(CleanPath("a/b/c"), "a\\b\\c");
-    EXPECT_EQ(CleanPath("a\\\\\\b"), "a\\b");
-    EXPECT_EQ(CleanPath("\\\\server\\share\\\\x"), "\\\\server\\share\\x");
-    EXPECT_EQ(CleanPath("//server/share"), "\\\\server\\share");
-    EXPECT_EQ(CleanPath("\\\\?\\C:\\x"), "\\?\\C:\\x");
-    EXPECT_EQ(CleanPath("\\\\"), "\\");  // too short to be a UNC prefix
-    EXPECT_EQ(CleanPath("dir\\"), "dir\\");
+    const std::pair<const char*, const char*> cases[] = {
+        {"", ""},
+        {"a//b\\\\c", "a\\b\\c"},
+        {"a/b/c", "a\\b\\c"},
+        {"a\\\\\\b", "a\\b"},
+        {"\\\\server\\share\\\\x", "\\\\server\\share\\x"},
+        {"//server/share", "\\\\server\\share"},
+        {"\\\\?\\C:\\x", "\\?\\C:\\x"},
+        {"\\\\", "\\"},  // too short to be a UNC prefix
+        {"dir\\", "dir\\"},
+        // A longer run in front of a UNC path leaves its two backslashes, no more.
+        {"\\\\\\\\ssl", "\\\\ssl"},
+        {"///server/share", "\\\\server\\share"},
+        {"\\\\\\?\\C:", "\\?\\C:"},
+    };
+    for (const auto& [path, clean] : cases) {
+        EXPECT_EQ(CleanPath(path), clean) << path;
+        EXPECT_EQ(CleanPath(clean), clean) << path;  // a clean path stays as it is
+    }
 }
 
 TEST(PathParts, FileNameExtensionAndStem) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <tuple>
 
 #include "redirect/PathRules.h"
 
@@ -15,6 +16,9 @@ TEST(NormalizePath, BringsGamePathsIntoCanonicalForm) {
     EXPECT_EQ(NormalizePath("a\\\\\\\\b"), "a\\b");
     EXPECT_EQ(NormalizePath("Texture/Hero.DDS"), "Texture\\Hero.DDS");  // case stays
     EXPECT_EQ(NormalizePath(""), "");
+    // However many separators follow ".\", the path never starts at the root.
+    EXPECT_EQ(NormalizePath(".///x.pak"), "x.pak");
+    EXPECT_EQ(NormalizePath(".\\/\\data\\x"), "data\\x");
 }
 
 TEST(IsRootFile, MatchesTheFileNameExactly) {
@@ -67,11 +71,25 @@ TEST(RewriteMapPath, OnlyTheFirstIdCountsAndOtherFilesKeepTheirNames) {
     EXPECT_EQ(RewriteMapPath("sn01\\sub\\sn01", lookup), "Dune\\sub\\Dune");
 }
 
+TEST(RewriteMapPath, AFileNamedAfterTheIdKeepsOnlyItsOwnExtension) {
+    // Dots in folders, the mapped one included, are no extension of the file.
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"Dune", "sn01\\a.b\\sn01", "Dune\\a.b\\Dune"},
+        {"Dune.v2", "sn01\\sn01", "Dune.v2\\Dune.v2"},
+        {"Dune.v2", "sn01\\sn01.wp", "Dune.v2\\Dune.v2.wp"},
+        {"Dune", "maps.old\\sn01\\sn01.tar.gz", "maps.old\\Dune\\sn01.tar.gz"},
+    };
+    for (const auto& [directory, path, rewritten] : cases) {
+        EXPECT_EQ(RewriteMapPath(path, Lookup({{"SN01", directory}})), rewritten) << path << " in " << directory;
+    }
+}
+
 TEST(RewriteMapFolderInPattern, TheLastMapFolderOfASearchTakesItsDirectory) {
     const MapDirectoryLookup lookup = Lookup({{"SN03", "Dune"}, {"SN04", "Marsh"}});
     EXPECT_EQ(RewriteMapFolderInPattern("maps\\sn03\\*.wp", lookup), "maps\\Dune\\*.wp");
     EXPECT_EQ(RewriteMapFolderInPattern("maps/SN03/*", lookup), "maps/Dune/*");
     EXPECT_EQ(RewriteMapFolderInPattern("sn03\\x\\sn04", lookup), "sn03\\x\\Marsh");  // the last one counts
+    EXPECT_EQ(RewriteMapFolderInPattern("maps\\sn03\\sn04\\*", lookup), "maps\\sn03\\Marsh\\*");
     EXPECT_EQ(RewriteMapFolderInPattern("maps\\sn3x\\*", lookup), std::nullopt);       // two digits needed
     EXPECT_EQ(RewriteMapFolderInPattern("maps\\sn05\\*", lookup), std::nullopt);       // not mapped
     EXPECT_EQ(RewriteMapFolderInPattern("sn03\\*", lookup), std::nullopt);               // needs a separator before

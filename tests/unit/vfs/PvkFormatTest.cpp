@@ -198,6 +198,26 @@ TEST(PvkFormat, KeysJoinDirectoryAndNameAndLooseFilesTakeThePacksStem) {
     for (const auto& [path, stem] : stems) EXPECT_EQ(PvkPackStem(path), stem) << path;
 }
 
+TEST(PvkFormat, AnEntryWhoseNameOrDirectoryCannotBeConvertedHasNoKey) {
+    // Fails whatever it is given, as a converter may.
+    const TextConverter failing = [](std::string_view) { return std::string(); };
+    const std::tuple<std::string, std::string, std::string> keys[] = {
+        {"", "\xD6\xD0.dds", ""},
+        {"\xD6\xD0", "a.dds", ""},  // keyed by the name alone, it would sit in the root
+        {"tex", "\xD6\xD0", ""},
+        {"tex", "a.dds", "tex\\a.dds"},  // UTF-8 needs no conversion
+    };
+    for (const auto& [directory, name, key] : keys) EXPECT_EQ(PvkEntryKey(directory, name, failing), key) << name;
+
+    const std::vector<std::uint8_t> pack =
+        MakePack({File("\xD6\xD0.dds", "tex", "A"), File("b.dds", "\xD6\xD0", "B"), File("c.dds", "tex", "C")});
+    const std::optional<PvkPackView> view = ParsePvkPack(pack, "p.pvk", failing);
+    ASSERT_TRUE(view);
+    std::string indexed;
+    for (const auto& [key, range] : BuildPvkIndex(view->entries, view->content.offset)) indexed += key + " ";
+    EXPECT_EQ(indexed, "tex\\c.dds ");
+}
+
 TEST(PvkFormat, IndexPointsAtEachFilesBytesAndALaterEntryWins) {
     std::vector<std::uint8_t> pack = MakePack({
         File("a.dds", "tex", "AAA"),
