@@ -99,9 +99,9 @@ const ModRouter::State& ModRouter::CurrentState() {
     return *state;
 }
 
-bool ModRouter::Probe(FolderListings* listings, const std::string& utf8Path) {
+bool ModRouter::Probe(const std::string& utf8Path) {
     m_probes.fetch_add(1, std::memory_order_relaxed);
-    return listings != nullptr ? listings->FileExists(utf8Path) : FileExists(utf8Path);
+    return FileExists(utf8Path);
 }
 
 std::shared_ptr<const Resolution> ModRouter::Resolve(std::string_view gbkPath) {
@@ -171,7 +171,7 @@ std::shared_ptr<const Resolution> ModRouter::ResolveUtf8(std::string_view utf8Pa
                                 }
                                 const std::string key(clean);
                                 std::shared_ptr<const Resolution> answer =
-                                    ResolveUncached(*state.context, &state.listings, key, isRenderJson, mapId);
+                                    ResolveUncached(*state.context, key, isRenderJson, mapId);
                                 // A render.json that nobody supplies is the caller's own business, and
                                 // not an answer to keep for other spellings of the same path.
                                 if (answer->from == ServedFrom::Unchanged) return answer;
@@ -184,23 +184,21 @@ std::shared_ptr<const Resolution> ModRouter::ResolveOnDiskUtf8(std::string_view 
     RouteContext diskOnly = *CurrentState().context;
     diskOnly.virtualFiles = nullptr;
     return WithCleanRequest(diskOnly, utf8Path, [&](std::string_view clean, bool isRenderJson, const std::string& mapId) {
-        return ResolveUncached(diskOnly, nullptr, std::string(clean), isRenderJson, mapId);
+        return ResolveUncached(diskOnly, std::string(clean), isRenderJson, mapId);
     });
 }
 
-std::shared_ptr<const Resolution> ModRouter::ResolveUncached(const RouteContext& context, FolderListings* listings,
-                                                             const std::string& clean, bool isRenderJson,
-                                                             const std::string& mapId) {
-    if (isRenderJson) return ResolveRenderJson(context, listings, mapId);
+std::shared_ptr<const Resolution> ModRouter::ResolveUncached(const RouteContext& context, const std::string& clean,
+                                                             bool isRenderJson, const std::string& mapId) {
+    if (isRenderJson) return ResolveRenderJson(context, mapId);
     if (IsRootFile(clean)) {
         std::string inGameFolder = PathJoin(context.gameFolder, clean);
-        if (Probe(listings, inGameFolder)) return MakeAnswer(ServedFrom::GameFolder, std::move(inGameFolder));
+        if (Probe(inGameFolder)) return MakeAnswer(ServedFrom::GameFolder, std::move(inGameFolder));
     }
-    return FindFile(context, listings, clean);
+    return FindFile(context, clean);
 }
 
-std::shared_ptr<const Resolution> ModRouter::ResolveRenderJson(const RouteContext& context, FolderListings* listings,
-                                                               const std::string& mapId) {
+std::shared_ptr<const Resolution> ModRouter::ResolveRenderJson(const RouteContext& context, const std::string& mapId) {
     std::string directory = mapId;
     if (context.MapRewriteActive()) {
         if (std::optional<std::string> mapped = context.mapTable->Find(ToUpperAscii(mapId))) directory = *mapped;
@@ -214,13 +212,12 @@ std::shared_ptr<const Resolution> ModRouter::ResolveRenderJson(const RouteContex
     for (const auto& [root, from] : roots) {
         if (root->empty() && from == ServedFrom::Mod) continue;
         std::string candidate = PathJoin(*root, relative);
-        if (Probe(listings, candidate)) return MakeAnswer(from, std::move(candidate));
+        if (Probe(candidate)) return MakeAnswer(from, std::move(candidate));
     }
     return UnchangedAnswer();
 }
 
-std::shared_ptr<const Resolution> ModRouter::FindFile(const RouteContext& context, FolderListings* listings,
-                                                      const std::string& clean) {
+std::shared_ptr<const Resolution> ModRouter::FindFile(const RouteContext& context, const std::string& clean) {
     const bool special = IsSpecialFile(clean);
     std::vector<std::string> candidates;
     if (special && context.MapRewriteActive()) {
@@ -242,7 +239,7 @@ std::shared_ptr<const Resolution> ModRouter::FindFile(const RouteContext& contex
         // The game folder's own copy wins, except for map files, which the
         // mod and base folders may replace.
         std::string inGameFolder = PathJoin(context.gameFolder, candidate);
-        if (!special && Probe(listings, inGameFolder)) return MakeAnswer(ServedFrom::GameFolder, std::move(inGameFolder));
+        if (!special && Probe(inGameFolder)) return MakeAnswer(ServedFrom::GameFolder, std::move(inGameFolder));
         for (const SearchPath& searchPath : context.searchPaths) {
             if (searchPath.from == ServedFrom::Base && rank == VirtualRank::WithBaseFolder) {
                 return MakeAnswer(ServedFrom::Virtual, CleanPath(candidate));
@@ -250,7 +247,7 @@ std::shared_ptr<const Resolution> ModRouter::FindFile(const RouteContext& contex
             if (!special && searchPath.path == context.gameFolder) continue;  // probed just above
             std::string full = PathJoin(searchPath.path, candidate);
             if (HasSecondColon(full)) continue;
-            if (Probe(listings, full)) return MakeAnswer(searchPath.from, std::move(full));
+            if (Probe(full)) return MakeAnswer(searchPath.from, std::move(full));
         }
     }
     return MakeAnswer(ServedFrom::Nowhere, clean);

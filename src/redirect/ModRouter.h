@@ -3,10 +3,7 @@
 // context comes with caches of its own, so an answer given under an older
 // context (before the full initialisation, before a pack was registered, with
 // another map table) is never handed out under a newer one. Within one
-// context a path's first answer stays, even when the disk changes later, and
-// each folder is looked at once: a lookup is answered from the folder's
-// listing (a miss probed on the disk costs a scan of the folder anyway), so a
-// file added later is seen from the next generation on.
+// context a path's first answer stays, even when the disk changes later.
 #pragma once
 
 #include <atomic>
@@ -19,7 +16,6 @@
 #include <vector>
 
 #include "common/SrwLock.h"
-#include "redirect/FolderListings.h"
 #include "redirect/RouteContext.h"
 
 namespace modroute {
@@ -61,8 +57,7 @@ public:
     // folder: the mod, the base folder or a pack.
     bool ShouldRedirect(std::string_view gbkPath);
 
-    // Lookups of files made by resolution so far, each answered by a folder
-    // listing or the disk (for benchmarks and tests).
+    // Disk probes made by resolution so far (for benchmarks and tests).
     std::uint64_t ProbeCount() const { return m_probes.load(std::memory_order_relaxed); }
 
 private:
@@ -77,23 +72,17 @@ private:
         std::uint64_t virtualGeneration = 0;
         mutable SrwLock cacheLock;
         mutable Cache cache;  // clean path (after the map rewrite) to its answer
-        // The folders of the disk as this generation first looked at them.
-        mutable FolderListings listings;
     };
 
     const State& CurrentState();
     // Publishes a generation of the context; with replaced, only while that
     // generation is still the current one.
     void StartGeneration(std::shared_ptr<const RouteContext> context, const State* replaced = nullptr);
-    // listings: where files are looked up; null asks the disk itself.
-    std::shared_ptr<const Resolution> ResolveUncached(const RouteContext& context, FolderListings* listings,
-                                                      const std::string& clean, bool isRenderJson,
-                                                      const std::string& mapId);
-    std::shared_ptr<const Resolution> ResolveRenderJson(const RouteContext& context, FolderListings* listings,
-                                                        const std::string& mapId);
-    std::shared_ptr<const Resolution> FindFile(const RouteContext& context, FolderListings* listings,
-                                               const std::string& clean);
-    bool Probe(FolderListings* listings, const std::string& utf8Path);
+    std::shared_ptr<const Resolution> ResolveUncached(const RouteContext& context, const std::string& clean,
+                                                      bool isRenderJson, const std::string& mapId);
+    std::shared_ptr<const Resolution> ResolveRenderJson(const RouteContext& context, const std::string& mapId);
+    std::shared_ptr<const Resolution> FindFile(const RouteContext& context, const std::string& clean);
+    bool Probe(const std::string& utf8Path);
 
     // The current generation, read on every resolution without a lock. A
     // replaced generation is kept (its cache emptied) until the router goes,

@@ -240,6 +240,17 @@ TEST_F(RouterTest, FirstAnswersStayWhenTheDiskChanges) {
     EXPECT_EQ(router.ProbeCount(), probes);  // answered from the cache, no disk access
 }
 
+// Only answers already given stay: a file the game writes while it runs and
+// then reads back is its own, even where the base folder holds one of that name.
+TEST_F(RouterTest, AFileCreatedInAFolderAlreadyAskedAboutIsFoundOnItsFirstResolution) {
+    game.Write("save\\slot1.sav", "game");
+    game.Write("base\\save\\slot2.sav", "base");
+    Start("Blades");
+    EXPECT_EQ(From("save\\slot1.sav"), ServedFrom::GameFolder);
+    game.Write("save\\slot2.sav", "game");
+    EXPECT_EQ(Resolve("save\\slot2.sav"), game / "save\\slot2.sav");
+}
+
 TEST_F(RouterTest, AnswersGivenBeforeTheFullInitialisationAreDroppedWithIt) {
     game.Write("mods\\Blades\\texture\\hero.dds", "mod");
     game.Write("base\\texture\\hero.dds", "base");
