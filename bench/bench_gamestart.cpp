@@ -166,15 +166,6 @@ void WritePlans(gamerun::Game& game, const std::string& hookedPlan, const std::s
     gamerun::WriteFile(plainPlan, plain);
 }
 
-std::map<std::string, std::string> Fields(const std::string& result) {
-    std::map<std::string, std::string> fields;
-    std::istringstream stream(result);
-    for (std::string field; std::getline(stream, field, '\t');) {
-        const std::size_t equals = field.find('=');
-        if (equals != std::string::npos) fields[field.substr(0, equals)] = field.substr(equals + 1);
-    }
-    return fields;
-}
 
 // The seconds of a category field "count,seconds,bytes".
 double Seconds(const std::string& field) {
@@ -193,7 +184,7 @@ void Play(gamerun::Game& game, const std::wstring& library, const std::string& p
     const gamerun::GameRun played = game.Run({"replay " + plan}, 600000);
     const double wall = bench::Seconds() - start;
     const std::string result = played.Result("replay", plan);
-    std::map<std::string, std::string> fields = Fields(result);
+    std::map<std::string, std::string> fields = gamerun::ResultFields(result);
     if (played.timedOut || result.rfind("ok\t", 0) != 0 || fields["failures"] != "0") {
         std::printf("run failed: %s\n", result.c_str());
         std::exit(1);

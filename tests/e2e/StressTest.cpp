@@ -33,16 +33,6 @@ std::string Tag(const std::string& where, const std::string& path, int size) {
     return where + ":" + path + "#" + std::to_string(size);
 }
 
-// Fields of a result line, name=value.
-std::map<std::string, std::string> Fields(const std::string& result) {
-    std::map<std::string, std::string> fields;
-    std::istringstream stream(result);
-    for (std::string field; std::getline(stream, field, '\t');) {
-        const std::size_t equals = field.find('=');
-        if (equals != std::string::npos) fields[field.substr(0, equals)] = field.substr(equals + 1);
-    }
-    return fields;
-}
 
 // A game with the mod Blades, AutoRes rebuilding at every start, both faces
 // the game asks for replaced once the font hooks are in, and packs of all three kinds: preloaded at attach, registered later by the pack index
@@ -167,7 +157,7 @@ TEST(Stress, EightThreadsFromAttachRaceEveryBackgroundStageAndLoseNothing) {
     EXPECT_TRUE(run.exceptions.empty()) << run.DebugText();
     EXPECT_EQ(run.exitCode, 0u);
     const std::string result = run.Result("mixedstress", line.substr(12));
-    std::map<std::string, std::string> fields = Fields(result);
+    std::map<std::string, std::string> fields = gamerun::ResultFields(result);
     ASSERT_EQ(result.substr(0, 3), "ok\t") << result;
     EXPECT_GE(std::atoll(fields["operations"].c_str()),
               static_cast<long long>(kThreads) * rounds * stress.PlanLines()) << result;

@@ -14,6 +14,7 @@
 //   call GetReadModFileUsage          the text's bytes in hex
 //   call GetModSystemVersion | ClearVFSMemory | DumpVFSMemoryInfo | ValidateVFSMemory
 // A PATH of -null passes a null pointer.
+#include "EscapedBytes.h"
 #include "ExportCalls.h"
 
 #include <windows.h>
@@ -76,20 +77,6 @@ std::string Hex(const char* bytes, std::size_t length) {
     return text;
 }
 
-// Printable ASCII as it is, everything else as \xNN, at most 40 bytes.
-std::string Head(const char* data, std::size_t size) {
-    std::string out;
-    for (std::size_t i = 0; i < size && i < 40; ++i) {
-        const unsigned char c = static_cast<unsigned char>(data[i]);
-        if (c >= 0x20 && c < 0x7F && c != '\\') {
-            out += static_cast<char>(c);
-        } else {
-            out += "\\x" + Hex(data + i, 1);
-        }
-    }
-    return out;
-}
-
 std::uint32_t Fnv1a(const char* data, std::size_t size) {
     std::uint32_t hash = 2166136261u;
     for (std::size_t i = 0; i < size; ++i) hash = (hash ^ static_cast<unsigned char>(data[i])) * 16777619u;
@@ -139,7 +126,7 @@ std::string ReadModFile(FARPROC address, std::string argument) {
     const char* data = static_cast<const char*>(buffer);
     char hash[16];
     std::snprintf(hash, sizeof hash, "%08X", Fnv1a(data, call.result));
-    return line + "\tbuffer=set\tfnv=" + hash + "\thead=" + Head(data, call.result);
+    return line + "\tbuffer=set\tfnv=" + hash + "\thead=" + EscapedBytes(std::string_view(data, call.result), 40);
 }
 
 }  // namespace

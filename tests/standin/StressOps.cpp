@@ -29,6 +29,7 @@
 #include <thread>
 #include <vector>
 
+#include "EscapedBytes.h"
 #include "HandleCensus.h"
 #include "StressPlan.h"
 
@@ -50,21 +51,6 @@ std::string Narrow(const std::wstring& wide, UINT codePage = CP_UTF8) {
     std::string text(static_cast<std::size_t>(n), '\0');
     WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n, nullptr, nullptr);
     return text;
-}
-
-std::string Printable(const std::string& bytes) {
-    std::string out;
-    for (std::size_t i = 0; i < bytes.size() && i < 60; ++i) {
-        const unsigned char c = static_cast<unsigned char>(bytes[i]);
-        if (c >= 0x20 && c < 0x7F && c != '\\') {
-            out += static_cast<char>(c);
-        } else {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", c);
-            out += hex;
-        }
-    }
-    return out;
 }
 
 std::string GameFolder() {
@@ -378,7 +364,7 @@ private:
         std::lock_guard<std::mutex> guard(m_detailLock);
         if (m_details.size() >= 6) return;
         const std::string got = operation.kind != Kind::Read ? seen.word
-                                : seen.bytes                 ? Printable(*seen.bytes)
+                                : seen.bytes                 ? EscapedBytes(*seen.bytes, 60)
                                                              : "missing";
         m_details.push_back(std::string(what) + "=" + operation.line + " -> " + got);
     }

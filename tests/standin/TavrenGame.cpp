@@ -53,6 +53,7 @@
 #include <string>
 #include <vector>
 
+#include "EscapedBytes.h"
 #include "ExportCalls.h"
 #include "HandleOps.h"
 #include "ReplayOps.h"
@@ -97,22 +98,9 @@ std::string AnsiToUtf8(const std::string& ansi) {
     return Narrow(wide, CP_UTF8);
 }
 
-// Printable ASCII as it is, everything else as \xNN, at most 200 bytes.
+// The bytes read, as printed, at most 200 of them.
 std::string Escape(const std::string& data) {
-    std::string out;
-    const std::size_t limit = data.size() < 200 ? data.size() : 200;
-    for (std::size_t i = 0; i < limit; ++i) {
-        const unsigned char c = static_cast<unsigned char>(data[i]);
-        if (c >= 0x20 && c < 0x7F && c != '\\') {
-            out += static_cast<char>(c);
-        } else {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", c);
-            out += hex;
-        }
-    }
-    if (data.size() > limit) out += "...";
-    return out;
+    return standin::EscapedBytes(data, 200) + (data.size() > 200 ? "..." : "");
 }
 
 void Print(const std::string& line) {

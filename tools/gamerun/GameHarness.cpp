@@ -282,6 +282,16 @@ void ManagerRegistry::SetString(const std::wstring& subkey, const std::wstring& 
                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
 
+std::map<std::string, std::string> ResultFields(const std::string& result) {
+    std::map<std::string, std::string> fields;
+    std::istringstream stream(result);
+    for (std::string field; std::getline(stream, field, '\t');) {
+        const std::size_t equals = field.find('=');
+        if (equals != std::string::npos) fields[field.substr(0, equals)] = field.substr(equals + 1);
+    }
+    return fields;
+}
+
 std::string GameRun::Result(const std::string& op, const std::string& argument) const {
     const std::string prefix = op + "\t" + argument + "\t";
     for (const std::string& line : outputLines) {

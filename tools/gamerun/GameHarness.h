@@ -50,6 +50,9 @@ void CopyFolder(const std::string& utf8Source, const std::string& utf8Target);
 // The sample game folder of the repository, copied beside the binaries by the build.
 std::string SampleFolder();
 
+// The name=value fields of a stand-in result line (tab-separated).
+std::map<std::string, std::string> ResultFields(const std::string& result);
+
 // One run of a program of the binary folder: its exit code and what it
 // wrote to standard output and standard error, as bytes.
 struct ProgramRun {
