@@ -127,12 +127,6 @@ TEST_F(AutoResTest, RebuildListsTheModsMapsAndMapsTheFreeNamedOnes) {
     EXPECT_EQ(BuildSnDirectoryMap(Mod()).AllEntries(), *directories);
 }
 
-TEST_F(AutoResTest, AModWithoutMapsGetsAnExactCopyOfTheBase) {
-    game.Write("mods\\M\\Notes\\readme.txt", "no map");
-    ASSERT_TRUE(RebuildRes(Mod(), ModRes(), BaseRes(), 3));
-    EXPECT_EQ(TempDir::ReadFile(ModRes()), kBaseIndex);
-}
-
 TEST_F(AutoResTest, ChangeCheckFollowsTheMapsOnDisk) {
     game.Write("mods\\M\\sn01\\sn01.des", DesFile("Dark Forest"));
     game.Write("mods\\M\\sn02\\sn02.des", DesFile("Harbour"));
@@ -267,9 +261,6 @@ TEST_F(AutoResTest, EachModeWritesTheModsIndexAndGivesItsTable) {
     game.Write("mods\\M\\Village\\v.cob", "c");
     EXPECT_EQ(RunAutoRes(Settings(2), game.Path()).Find("SN05"), "Village");
     EXPECT_EQ(StoredCount(ModRes()), 716);
-
-    EXPECT_EQ(RunAutoRes(Settings(3), game.Path()).Find("SN08"), "Village");
-    EXPECT_EQ(StoredCount(ModRes()), 719);
 }
 
 TEST_F(AutoResTest, ThePlanWritesNothingAndIsWhatTheStepCarriesOut) {
@@ -300,13 +291,6 @@ TEST_F(AutoResTest, ThePlanWritesNothingAndIsWhatTheStepCarriesOut) {
             EXPECT_EQ(TempDir::ReadFile(ModRes()), AsString(plan.update->bytes)) << c.mode << c.mod;
         }
     }
-    // The maps the rebuild numbers, with the names their blocks carry.
-    const AutoResPlan plan = PlanAutoRes(Settings(1), game.Path());
-    ASSERT_TRUE(plan.update);
-    std::vector<std::pair<std::string, int>> numbered;
-    for (const NumberedMap& map : plan.update->maps) numbered.emplace_back(map.entry.mapName, map.number);
-    EXPECT_EQ(numbered, (std::vector<std::pair<std::string, int>>{
-                            {"Dark Forest", 1}, {kHarbourGbk, 2}, {"Castle", 3}, {"Town", 4}, {kTownGbk, 5}}));
 }
 
 TEST_F(AutoResTest, AnIndexThatCannotBeReplacedKeepsItsOwnTable) {

@@ -58,15 +58,6 @@ TEST(ResFormat, ThreeDigitKeyCarriesItsOwnLengthAndKeepsTheBlockReadable) {
     EXPECT_EQ(ScanMapBlocks(Header(711) + block), (std::vector<ResMapRecord>{{"Abyss", 100, "sn100"}}));
 }
 
-TEST(ResFormat, KeysHaveAtLeastTwoDigits) {
-    const std::tuple<int, const char*, const char*> cases[] = {
-        {1, "SN01", "sn01"}, {9, "SN09", "sn09"}, {10, "SN10", "sn10"}, {99, "SN99", "sn99"}, {255, "SN255", "sn255"}};
-    for (const auto& [number, mapKey, recordKey] : cases) {
-        EXPECT_EQ(FormatMapKey(number), mapKey);
-        EXPECT_EQ(FormatRecordKey(number), recordKey);
-    }
-}
-
 TEST(ResFormat, BuiltBlocksReadBackInFileOrder) {
     // 誠 (D5 5C) and 乀 (81 5A) carry '\' and 'Z' as trail bytes.
     const std::string longest(63, 'L');

@@ -169,14 +169,6 @@ TEST_F(ConfigManagerTest, ChineseModSelectedInGbkFindsItsConfigurationAndPacks) 
     EXPECT_EQ(config->GetModConfig(config->GetSelectedMod()).value().title, "锋利的刀");
 }
 
-TEST_F(ConfigManagerTest, NoModOrBaseSelectedHasNoModFolder) {
-    TempDir game("game");
-    for (const char* selected : {"", "base"}) {
-        game.Write("ModRoute.ini", std::string("[Settings]\nSelectedMod=") + selected + "\n");
-        EXPECT_EQ(Start(game.Path()).GetSelectedModFolder(), "") << selected;
-    }
-}
-
 TEST_F(ConfigManagerTest, OverlappingFullInitializationsRunTheBodyOnce) {
     constexpr std::size_t kMods = 120;
     TempDir game("game");
