@@ -195,6 +195,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(CurrencyCase{"nothing", Change::None, "", true},
                       CurrencyCase{"settings file saved", Change::Touch, "Blades.ini", false},
                       CurrencyCase{"map index replaced", Change::Touch, "Tavren.res", false},
+                      CurrencyCase{"ctexture.pak", Change::Touch, "ctexture.pak", false},
                       CurrencyCase{"ETexture.pak", Change::Touch, "ETexture.pak", false},
                       CurrencyCase{"waves.pak", Change::Touch, "waves.pak", false},
                       CurrencyCase{"waves.pak, older copy", Change::TouchOlder, "waves.pak", false},
