@@ -26,27 +26,18 @@ TEST(ModConfigText, OneLineInTheSection) {
     const Case cases[] = {
         {"texture = 2 ; comment", {Folder("texture", kVfs)}},
         {"waves.pak=0", {File("waves.pak", kBase)}},
-        {"\tmusic\t=\t1\t", {Folder("music", kMod)}},
         {"music=1#comment", {Folder("music", kMod)}},
         {"music=+2", {Folder("music", kVfs)}},
-        {"music=-0", {Folder("music", kBase)}},
         {"music=2abc", {Folder("music", kVfs)}},  // reading stops at the first non-digit
-        {"music=1.5", {Folder("music", kMod)}},
         {"Tavren.res=1=2", {File("Tavren.res", kMod)}},  // the first '=' splits
-        {".hidden=1", {File(".hidden", kMod)}},
         {"music=3", {}},
         {"music=-1", {}},
-        {"music=x", {}},
         {"music=", {}},
-        {"music=+", {}},
         {"music=--1", {}},
         {"music=4294967296", {}},  // 2^32 and 2^32 + 1 must not wrap around to 0 and 1
         {"music=4294967297", {}},
-        {"music=-4294967295", {}},
-        {"music=99999999999999999999999", {}},
         {"music 1", {}},
         {"; music=1", {}},
-        {"# music=1", {}},
         {"=1", {}},
     };
     for (const Case& c : cases) {
@@ -61,17 +52,13 @@ TEST(ModConfigText, OnlyTheModConfigSectionCounts) {
         std::vector<ResourceRule> rules;
     };
     const Case cases[] = {
-        {"key before any header", "music=1\n[ModConfig]\ntexture=2\n", {Folder("texture", kVfs)}},
         {"other sections", "[ModInfo]\nmusic=1\n[ModConfig]\ntexture=2\n[Other]\nimage=0\n", {Folder("texture", kVfs)}},
-        {"header of exact case", "[modconfig]\nmusic=1\n[ MODCONFIG ]\nsfx=1\n", {}},
         {"blanks inside the brackets", "[ ModConfig ]\nmusic=1\n", {}},
         {"indented header, CR LF", "  [ModConfig]\t\r\nmusic=1\r\n", {Folder("music", kMod)}},
         {"sections again", "[ModConfig]\nmusic=1\n[ModInfo]\nsfx=1\n[ModConfig]\nSFX=2\n",
          {Folder("music", kMod), Folder("SFX", kVfs)}},
         {"byte-order mark before the header", "\xEF\xBB\xBF[ModConfig]\nmusic=1\n", {}},
         {"byte-order mark before a comment", "\xEF\xBB\xBF# settings\n[ModConfig]\nmusic=1\n", {Folder("music", kMod)}},
-        {"no line feed at the end", "[ModConfig]\nmusic=2", {Folder("music", kVfs)}},
-        {"empty file", "", {}},
         {"duplicates in file order", "[ModConfig]\nmusic=0\ntexture=1\nmusic=2\n",
          {Folder("music", kBase), Folder("texture", kMod), Folder("music", kVfs)}},
     };
