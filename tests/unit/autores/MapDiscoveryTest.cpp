@@ -106,7 +106,6 @@ TEST(MapDiscovery, PackFiltersOfEachOperation) {
         {"rebuild, level 2", RebuildDiscovery(2), {"Castle", "Town", "Unsized"}, {"sn05"}},
         {"rebuild, level 1", RebuildDiscovery(1), {"Town", "Unsized"}, {"sn05"}},
         {"rebuild, level 0", RebuildDiscovery(0), {"Town"}, {}},
-        {"rebuild, level -1", RebuildDiscovery(-1), {"Town"}, {}},
     };
     for (const Case& c : cases) {
         const DiscoveredMaps maps = DiscoverMaps("m", listing, c.rules, mod.Probes());

@@ -17,22 +17,9 @@ using testsupport::operator+;
 
 namespace {
 
-MapEntry Map(const std::string& utf8Name, const std::string& mapName, int snNumber = 0, bool isPack = false) {
-    MapEntry entry;
-    entry.name = utf8Name;  // ASCII names read the same in GBK
-    entry.utf8Name = utf8Name;
-    entry.path = "mods\\M\\" + utf8Name;
-    entry.mapName = mapName;
-    entry.isSn = snNumber != 0;
-    entry.number = snNumber;
-    entry.isPack = isPack;
-    return entry;
-}
-
-std::vector<MapEntry> Numbered(int count) {
-    std::vector<MapEntry> maps;
-    for (int i = 0; i < count; ++i) maps.push_back(Map("Map" + std::to_string(i), "Name" + std::to_string(i)));
-    return maps;
+MapEntry Map(const std::string& name, const std::string& mapName, int snNumber = 0, bool isPack = false) {
+    // ASCII names read the same in GBK.
+    return MapEntry{name, name, "mods\\M\\" + name, mapName, snNumber != 0, snNumber, isPack};
 }
 
 int StoredCount(const Bytes& res) { return testsupport::StoredCount(testsupport::AsString(res)); }
@@ -105,36 +92,25 @@ TEST(ResRebuild, AppendKeepsTheBaseWholeAndNumbersAfterItsMaps) {
 }
 
 TEST(ResRebuild, NumbersStopAt255AndTheCountFollowsTheBlocksWritten) {
-    struct Case {
-        const char* what;
-        int baseMaps;
-        int mapsAdded;
-        bool append;
-        int firstNumber;
-        int blocks;
-    };
-    const Case cases[] = {
-        {"rebuild of 255", 3, 255, false, 1, 255},
-        {"rebuild of 300", 3, 300, false, 1, 255},
-        {"append after 250", 250, 10, true, 251, 5},
-        {"append after 255", 255, 3, true, 256, 0},
-    };
-    for (const Case& c : cases) {
+    // Maps in the base, maps added, append or rebuild, first number written, blocks written.
+    const std::tuple<int, int, bool, int, int> cases[] = {
+        {3, 255, false, 1, 255}, {3, 300, false, 1, 255}, {250, 10, true, 251, 5}, {255, 3, true, 256, 0}};
+    for (const auto& [baseMaps, added, append, firstNumber, blocks] : cases) {
         Bytes base = kBase;
-        base[52] = static_cast<std::uint8_t>((710 + c.baseMaps) & 0xFF);
-        base[53] = static_cast<std::uint8_t>((710 + c.baseMaps) >> 8);
-        const std::vector<MapEntry> maps = Numbered(c.mapsAdded);
-        const std::optional<ResUpdate> update = c.append ? AppendResBytes(base, maps) : RebuildResBytes(base, maps);
-        ASSERT_TRUE(update) << c.what;
-        const int listedBefore = c.append ? 3 : 0;  // the blocks the base file itself holds
+        base[52] = static_cast<std::uint8_t>((710 + baseMaps) & 0xFF);
+        base[53] = static_cast<std::uint8_t>((710 + baseMaps) >> 8);
+        std::vector<MapEntry> maps;
+        for (int i = 0; i < added; ++i) maps.push_back(Map("Map" + std::to_string(i), "Name" + std::to_string(i)));
+        const std::optional<ResUpdate> update = append ? AppendResBytes(base, maps) : RebuildResBytes(base, maps);
+        ASSERT_TRUE(update) << baseMaps << " " << added;
+        const int listedBefore = append ? 3 : 0;  // the blocks the base file itself holds
         const auto listed = Listed(update->bytes);
-        ASSERT_EQ(static_cast<int>(listed.size()), listedBefore + c.blocks) << c.what;
-        EXPECT_EQ(StoredCount(update->bytes), 710 + (c.append ? c.baseMaps : 0) + c.blocks) << c.what;
-        EXPECT_EQ(update->directories.size(), static_cast<std::size_t>(c.blocks)) << c.what;
-        if (c.blocks > 0) {
-            EXPECT_EQ(listed[listedBefore].second, c.firstNumber) << c.what;
-            EXPECT_EQ(listed.back(), (std::pair<std::string, int>{"Name" + std::to_string(c.blocks - 1), 255}))
-                << c.what;
+        ASSERT_EQ(static_cast<int>(listed.size()), listedBefore + blocks) << baseMaps << " " << added;
+        EXPECT_EQ(StoredCount(update->bytes), 710 + (append ? baseMaps : 0) + blocks) << baseMaps << " " << added;
+        EXPECT_EQ(update->directories.size(), static_cast<std::size_t>(blocks));
+        if (blocks > 0) {
+            EXPECT_EQ(listed[listedBefore].second, firstNumber);
+            EXPECT_EQ(listed.back(), (std::pair<std::string, int>{"Name" + std::to_string(blocks - 1), 255}));
         }
     }
 }
@@ -149,9 +125,7 @@ TEST(ResRebuild, AMapWhoseNameNoBlockCanHoldTakesNoNumber) {
               (std::vector<std::pair<std::string, int>>{{"Abbey", 1}, {std::string(63, 'y'), 2}, {"Fort", 3}}));
     EXPECT_EQ(StoredCount(rebuilt->bytes), 713);
     EXPECT_EQ(rebuilt->directories, (SnDirectoryMap::Entries{{"SN01", "A"}, {"SN02", "E"}, {"SN03", "F"}}));
-    std::vector<std::pair<std::string, int>> written;
-    for (const NumberedMap& map : rebuilt->maps) written.emplace_back(map.entry.utf8Name, map.number);
-    EXPECT_EQ(written, (std::vector<std::pair<std::string, int>>{{"A", 1}, {"E", 2}, {"F", 3}}));
+    EXPECT_EQ(rebuilt->maps.at(1).entry.utf8Name + std::to_string(rebuilt->maps.at(1).number), "E2");
 }
 
 TEST(ResRebuild, CountUpdateStaysInSixteenBits) {

@@ -30,7 +30,7 @@ TEST(SettingsText, OnlyTheExactKeyInTheSettingsSectionCountsAndTheLastWins) {
         {"SelectedMod=Early\n[Settings]\n", ""},
         {"[settings]\nSelectedMod=Blades\n", ""},
         {"[Settings]\nselectedmod=Blades\n", ""},
-        {"[Settings]\n;SelectedMod=A\n#SelectedMod=B\nSelectedMod C\n", ""},
+        {"[Settings]\n;SelectedMod=A\nSelectedMod C\n", ""},
         {"[Settings]\nSelectedMod=A\n[Other]\nSelectedMod=B\n", "A"},
         {" \t[Settings]  \r\n  SelectedMod = Blades \r\n", "Blades"},
         {"[Settings]\nSelectedMod=A\nSelectedMod=B", "B"},

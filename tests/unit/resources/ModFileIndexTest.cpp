@@ -48,7 +48,7 @@ std::string ProbedName(const std::string& modFolder, const CountingProbes::Exist
     return test.path.substr(modFolder.size() + 1);
 }
 
-TEST(ModFileIndex, HoldsExactlyTheProbedNamesTheFolderHas) {
+TEST(ModFileIndex, ProbesEachListedNameOnceInOrderAndHoldsExactlyTheOnesTheFolderHas) {
     TempDir mod("Blades");
     mod.MakeFolder("texture\\hero");
     mod.MakeFolder("sn01");
@@ -57,33 +57,40 @@ TEST(ModFileIndex, HoldsExactlyTheProbedNamesTheFolderHas) {
     mod.Write("music", "a file, not a folder");
     mod.MakeFolder("user.cfg");
     for (const char* folder : {"sn00", "sn1", "sn001", "sn256", "textures"}) mod.MakeFolder(folder);
-    mod.Write("sn02.pak.bak", "");
     SetWriteTime(mod / "waves.pak", kLongAgo + 5);
 
     CountingProbes probes;
     probes.pinnedNow = kLongAgo + 100;
     ModFileIndexTable table(probes);
-    const std::optional<ModFileIndex> index = table.GetModFileIndex("Blades", mod.Path());
-    ASSERT_TRUE(index);
-    EXPECT_EQ(index->buildTime, kLongAgo + 100);
-    ASSERT_EQ(index->entries.size(), 3u);
-    struct Expected {
-        const char* name;
-        bool isFile;
-    };
-    for (const Expected& expected : {Expected{"texture", false}, Expected{"sn01", false}, Expected{"waves.pak", true}}) {
-        const ModFileIndexEntry* entry = index->Find(expected.name);
-        ASSERT_NE(entry, nullptr) << expected.name;
-        EXPECT_EQ(entry->isFile, expected.isFile) << expected.name;
+    const ModFileIndex index = table.GetModFileIndex("Blades", mod.Path()).value();
+    EXPECT_EQ(index.buildTime, kLongAgo + 100);
+    ASSERT_EQ(index.entries.size(), 3u);
+    for (const auto& [name, isFile] : {std::pair<const char*, bool>{"texture", false}, {"sn01", false}, {"waves.pak", true}}) {
+        const ModFileIndexEntry* entry = index.Find(name);
+        ASSERT_NE(entry, nullptr) << name;
+        EXPECT_EQ(entry->isFile, isFile) << name;
         EXPECT_EQ(entry->mode, ResourceMode::ModExclusive);
-        EXPECT_EQ(entry->fullPath, mod / expected.name);
-        EXPECT_EQ(entry->mtime, GetFileTime(mod / expected.name));
+        EXPECT_EQ(entry->fullPath, mod / name);
     }
-    EXPECT_EQ(index->Find("waves.pak")->mtime, kLongAgo + 5);
+    EXPECT_EQ(index.Find("waves.pak")->mtime, kLongAgo + 5);
     // One existence test per probed name, one time query per entry found, one clock read.
-    EXPECT_EQ(probes.existenceTests.size(), kExistenceTestsPerBuild);
     EXPECT_EQ(probes.clockReads, 1u);
     EXPECT_EQ(probes.timeQueries, 3u);
+    const auto& tests = probes.existenceTests;
+    ASSERT_EQ(tests.size(), kExistenceTestsPerBuild);
+    std::set<std::string> names;
+    for (const auto& test : tests) names.insert(ProbedName(mod.Path(), test));
+    EXPECT_EQ(names.size(), kExistenceTestsPerBuild);
+    // Resource folders first, then resource files, then each map's folder
+    // directly followed by its pack, sn01 to sn255.
+    for (std::size_t i = 0; i < 28; ++i) EXPECT_EQ(tests[i].isFile, i >= 20) << i;
+    for (int n = 1; n <= 255; ++n) {
+        const std::size_t at = 28 + 2 * static_cast<std::size_t>(n - 1);
+        const std::string folder = (n < 10 ? "sn0" : "sn") + std::to_string(n);
+        EXPECT_EQ(ProbedName(mod.Path(), tests[at]) + (tests[at].isFile ? " file" : ""), folder);
+        EXPECT_EQ(ProbedName(mod.Path(), tests[at + 1]) + (tests[at + 1].isFile ? " file" : ""), folder + ".pak file");
+    }
+    EXPECT_TRUE(table.GetModFileIndex("Other", mod / "missing").value().entries.empty());
 }
 
 TEST(ModFileIndex, NamesFoundInAnotherLetterCaseAreStoredAsTheListSpellsThem) {
@@ -98,35 +105,6 @@ TEST(ModFileIndex, NamesFoundInAnotherLetterCaseAreStoredAsTheListSpellsThem) {
     const std::set<std::string> expected = {"texture", "Waves", "waves", "sn07", "UITexture", "waves.pak", "Tavren.res"};
     EXPECT_EQ(EntryNames(index), expected);
     EXPECT_EQ(index.Find("UITexture")->fullPath, mod / "UITexture");
-}
-
-TEST(ModFileIndex, ProbesEachNameOnceInListOrderWithoutListingTheFolder) {
-    TempDir mod("Blades");
-    CountingProbes probes;
-    ModFileIndexTable table(probes);
-    ASSERT_TRUE(table.BuildModFileIndex("Blades", mod.Path()));
-    const auto& tests = probes.existenceTests;
-    ASSERT_EQ(tests.size(), kExistenceTestsPerBuild);
-
-    std::set<std::string> names;
-    for (const auto& test : tests) {
-        ASSERT_EQ(test.path.rfind(mod.Path() + "\\", 0), 0u) << test.path;
-        names.insert(ProbedName(mod.Path(), test));
-    }
-    EXPECT_EQ(names.size(), kExistenceTestsPerBuild);
-    // Resource folders first, then resource files.
-    for (std::size_t i = 0; i < 28; ++i) EXPECT_EQ(tests[i].isFile, i >= 20) << i;
-    // Then each map's folder directly followed by its pack, sn01 to sn255.
-    for (int n = 1; n <= 255; ++n) {
-        const std::size_t at = 28 + 2 * static_cast<std::size_t>(n - 1);
-        const std::string folder = (n < 10 ? "sn0" : "sn") + std::to_string(n);
-        EXPECT_FALSE(tests[at].isFile);
-        EXPECT_EQ(ProbedName(mod.Path(), tests[at]), folder);
-        EXPECT_TRUE(tests[at + 1].isFile);
-        EXPECT_EQ(ProbedName(mod.Path(), tests[at + 1]), folder + ".pak");
-    }
-    // A mod folder that does not exist gives an index without entries.
-    EXPECT_TRUE(table.GetModFileIndex("Blades", mod.Path()).value().entries.empty());
 }
 
 // Touch sets a time after the build; TouchOlder one after the file's recorded
