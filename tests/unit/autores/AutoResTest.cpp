@@ -36,7 +36,9 @@ std::string DesFile(const std::string& name) {
 
 std::string Utf16Le(const std::string& utf8) {
     std::string bytes = "\xFF\xFE";
-    for (const wchar_t unit : Utf8ToWide(utf8)) bytes += std::string{static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    for (const wchar_t unit : Utf8ToWide(utf8)) {
+        bytes += std::string{static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    }
     return bytes;
 }
 

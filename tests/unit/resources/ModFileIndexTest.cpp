@@ -65,7 +65,8 @@ TEST(ModFileIndex, ProbesEachListedNameOnceInOrderAndHoldsExactlyTheOnesTheFolde
     const ModFileIndex index = table.GetModFileIndex("Blades", mod.Path()).value();
     EXPECT_EQ(index.buildTime, kLongAgo + 100);
     ASSERT_EQ(index.entries.size(), 3u);
-    for (const auto& [name, isFile] : {std::pair<const char*, bool>{"texture", false}, {"sn01", false}, {"waves.pak", true}}) {
+    const std::pair<const char*, bool> found[] = {{"texture", false}, {"sn01", false}, {"waves.pak", true}};
+    for (const auto& [name, isFile] : found) {
         const ModFileIndexEntry* entry = index.Find(name);
         ASSERT_NE(entry, nullptr) << name;
         EXPECT_EQ(entry->isFile, isFile) << name;

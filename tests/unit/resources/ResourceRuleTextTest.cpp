@@ -26,6 +26,7 @@ TEST(ModConfigText, OneLineInTheSection) {
     const Case cases[] = {
         {"texture = 2 ; comment", {Folder("texture", kVfs)}},
         {"waves.pak=0", {File("waves.pak", kBase)}},
+        {"music=-0", {Folder("music", kBase)}},
         {"music=2abc", {Folder("music", kVfs)}},  // reading stops at the first non-digit
         {"Tavren.res=1=2", {File("Tavren.res", kMod)}},  // the first '=' splits
         {"music=3", {}},
