@@ -95,10 +95,7 @@ TEST(ResFormat, BlockStartRuleBounds) {
         {"offset + 16 < size", file(1, 2, 5), true},
         {"tag not 5", Header(711) + Hex("05 00 01 00  01 00 00 00  04 00 00 00") + Text("abcdef"), false},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(IsMapBlockStart(c.bytes, kResHeaderSize), c.isBlock) << c.what;
-        EXPECT_EQ(ScanMapBlocks(c.bytes).size(), c.isBlock ? 1u : 0u) << c.what;
-    }
+    for (const Case& c : cases) EXPECT_EQ(IsMapBlockStart(c.bytes, kResHeaderSize), c.isBlock) << c.what;
     EXPECT_FALSE(IsMapBlockStart(file(1, 2, 5), 1000));
 }
 
@@ -151,17 +148,4 @@ TEST(ResFormat, GamesOwnIndexListsOnlyItsBlocks) {
     EXPECT_FALSE(ReadMapBlock(file, thirdBlock + 1));
     EXPECT_FALSE(ReadMapBlock(file, 10));  // the header's pattern
     EXPECT_EQ(ReadStoredCount(file), 713);
-}
-
-TEST(ResFormat, ScanDoesNotSkipOverAFoundBlock) {
-    // Number 5 repeats the tag; with the name length byte after it and a
-    // name starting with a byte of 2..64 ('0' is 48), a second block starts
-    // 4 bytes in.
-    const std::string name = "0123456789" + std::string(50, 'n');
-    const Bytes file = Header(711) + GameBlock(5, name, Bytes(30, 0x77));
-    const std::vector<ResMapRecord> records = ScanMapBlocks(file);
-    ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(records[0].internalName, name);
-    EXPECT_EQ(records[1].number, static_cast<int>(name.size() + 1));  // the first block's name length byte
-    EXPECT_EQ(records[1].internalName.size(), std::size_t{'0' - 1});
 }

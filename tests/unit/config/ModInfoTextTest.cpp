@@ -71,15 +71,6 @@ TEST(ModInfoText, EveryDefaultDescriptionHasItsOwnTexts) {
     EXPECT_EQ(describe(root), "Blades|Orbisoft|9.0.7|基于 Blades 文件夹的游戏原版结构||1|||");
 }
 
-TEST(ModInfoText, TheDefaultBaseIniReadsBackAsTheGamesOwnDescription) {
-    const std::string bytes = DefaultBaseIniBytes();
-    EXPECT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF");
-    EXPECT_EQ(bytes.substr(bytes.size() - 12), "[ModConfig]\n");
-    const ModInfo info = Parse(bytes);
-    EXPECT_EQ(info.title + "|" + info.author + "|" + info.version + "|" + info.type + "|" + info.image,
-              "Tavren.net|Orbisoft|9.0.7|1|info.jpg");
-}
-
 TEST(ModInfoText, RootEntryNameDropsOnlyAShortAlphanumericExtension) {
     const std::pair<const char*, const char*> cases[] = {
         {"Blades.net", "Blades"}, {"Blades.2024.1", "Blades.2024"}, {"Blades.Abc4", "Blades"},

@@ -1,6 +1,6 @@
-// The [ModConfig] section over a file's bytes and its merge into the rules a
-// mod's index gave: which lines make a rule, which are skipped, and which
-// rule a repeated name changes.
+// The [ModConfig] section over a file's bytes: which lines make a rule and
+// which are skipped. The merge into the index's rules is checked by the fuzz
+// target and the configuration tests.
 #include <gtest/gtest.h>
 
 #include "resources/ResourceRuleText.h"
@@ -62,19 +62,6 @@ TEST(ModConfigText, OnlyTheModConfigSectionCounts) {
     for (const Case& c : cases) {
         EXPECT_EQ(ParseModConfigText(c.text), c.rules) << c.what;
     }
-}
-
-TEST(ModConfigText, MergeChangesModesKeepsFileFlagsAndAppendsNewNames) {
-    std::vector<ResourceRule> rules = {Folder("texture", kMod), File("waves.pak", kMod), Folder("music", kMod)};
-    // A parsed "music.x" would be a file; "waves.pak" parsed as a folder cannot
-    // happen, but the flag the index found must win anyway.
-    MergeModConfigRules(rules, {Folder("waves.pak", kVfs), Folder("Texture", kBase), File("music.x", kBase),
-                                Folder("texture", kVfs), Folder("sfx", kBase), Folder("sfx", kVfs)});
-    const std::vector<ResourceRule> expected = {Folder("texture", kVfs), File("waves.pak", kVfs),
-                                                Folder("music", kMod),   Folder("Texture", kBase),
-                                                File("music.x", kBase),  Folder("sfx", kVfs)};
-    EXPECT_EQ(rules, expected);
-
 }
 
 }  // namespace
