@@ -30,16 +30,15 @@ FontSettings Settings(const char* timesNewRoman, const char* mingLiU) {
 
 TEST(FontRules, NamesCompareWholeIgnoringAsciiCaseButNeverTrailBytes) {
     const std::pair<std::string, bool> timesNewRoman[] = {
-        {"Times New Roman", true}, {"times new roman", true}, {"TIMES NEW ROMAN", true},
-        {"Times New Roman ", false}, {"Times", false}, {"", false}, {"Times New Roman\x81", false},
+        {"TIMES new roman", true}, {"Times New Roman ", false}, {"Times", false}, {"Times New Roman\x81", false},
     };
     for (const auto& [name, expected] : timesNewRoman) EXPECT_EQ(IsTimesNewRoman(name), expected) << name;
 
     const std::pair<std::string, bool> mingLiU[] = {
-        {"MingLiU", true}, {"mingliu", true}, {"MINGLIU_hkscs", true}, {kXiMingTi, true}, {kXiMingTiTrad, true},
+        {"mingliu", true}, {"MINGLIU_hkscs", true}, {kXiMingTi, true}, {kXiMingTiTrad, true},
         {"\xBC\x9A\xC3\xF7\xF3\x57", false},  // 細明 + a different character whose trail byte is 'W'
         {"\xE7\xBB\x86\xE6\x98\x8E\xE4\xBD\x93", false},  // 细明体 in UTF-8, not the game's code page
-        {"PMingLiU", false}, {"MingLiU_HKSCS-ExtB", false}, {"Times New Roman", false},
+        {"PMingLiU", false}, {"MingLiU_HKSCS-ExtB", false},
     };
     for (const auto& [name, expected] : mingLiU) EXPECT_EQ(IsMingLiUFamily(name), expected) << name;
 
@@ -59,14 +58,12 @@ TEST(FontRules, KindChoiceFollowsTheNameAndWhatIsConfigured) {
     const auto kTnr = FontKind::TimesNewRoman;
     const auto kMing = FontKind::MingLiU;
     const Case cases[] = {
-        {"Tahoma", "SimSun", "mingliu", kMing, std::nullopt},
         {"Tahoma", "SimSun", kXiMingTi, kMing, std::nullopt},
         {"Tahoma", "SimSun", "times new roman", kTnr, kTnr},
         {"Tahoma", "", "MingLiU", std::nullopt, std::nullopt},  // MingLiU off: not taken for TNR either
         {"", "SimSun", "Times New Roman", std::nullopt, std::nullopt},
         {"0", "0", "Times New Roman", std::nullopt, std::nullopt},
         {"Tahoma", "SimSun", "Arial", std::nullopt, std::nullopt},
-        {"Tahoma", "SimSun", "", std::nullopt, std::nullopt},
     };
     for (const Case& c : cases) {
         const FontSettings settings = Settings(c.tnr, c.mingLiU);
@@ -83,7 +80,6 @@ TEST(FontRules, SettingsFromUtf8SwitchKindsOffForEmptyOrZero) {
     const Case cases[] = {
         {"Tahoma", "Tahoma"},
         {"\xE9\xBB\x91\xE4\xBD\x93", kHeiTi},
-        {"", ""},
         {"0", ""},
         {"unconvertible", ""},
         {"\xEF\xBC\x90", ""},  // "0" only after the conversion
@@ -107,8 +103,7 @@ TEST(FontRules, SettingsFromUtf8SwitchKindsOffForEmptyOrZero) {
 
 TEST(FontRules, SizesScaleTruncatedTowardZero) {
     const std::tuple<std::int32_t, std::int32_t, std::int32_t> cases[] = {
-        {-16, 120, -19}, {16, 120, 19}, {20, 150, 30}, {0, 150, 0}, {12, 100, 12},
-        {15, 50, 7}, {-15, 50, -7}, {-1, 99, 0}, {7, 200, 14},
+        {-16, 120, -19}, {20, 150, 30}, {-15, 50, -7}, {-1, 99, 0},
         {INT32_MAX, 200, INT32_MAX}, {INT32_MIN, 200, INT32_MIN},  // kept within 32 bits
     };
     for (const auto& [value, scale, expected] : cases) {
@@ -118,7 +113,7 @@ TEST(FontRules, SizesScaleTruncatedTowardZero) {
 
 TEST(FontRules, OnlyAnsiAndDefaultCharSetsBecomeGb2312) {
     const std::pair<std::uint32_t, std::uint32_t> cases[] = {
-        {0, 134}, {1, 134}, {134, 134}, {136, 136}, {2, 2}, {128, 128}, {255, 255},
+        {0, 134}, {1, 134}, {136, 136}, {2, 2}, {255, 255},
     };
     for (const auto& [charSet, expected] : cases) EXPECT_EQ(SubstitutedCharSet(charSet), expected) << charSet;
 }
@@ -126,12 +121,10 @@ TEST(FontRules, OnlyAnsiAndDefaultCharSetsBecomeGb2312) {
 TEST(FontRules, TruncationKeepsWholeCharacters) {
     const std::string ascii31(31, 'a');
     const std::tuple<std::string, std::size_t, std::string> cases[] = {
-        {"Arial", 31, "Arial"},
         {ascii31 + "b", 31, ascii31},
         {std::string(30, 'a') + kHeiTi, 31, std::string(30, 'a')},       // 黑 would straddle the limit
         {std::string(29, 'a') + kHeiTi, 31, std::string(29, 'a') + "\xBA\xDA"},
         {kHeiTi, 3, "\xBA\xDA"},
-        {"", 31, ""},
     };
     for (const auto& [text, limit, expected] : cases) EXPECT_EQ(GbkTruncate(text, limit), expected) << text;
 }
