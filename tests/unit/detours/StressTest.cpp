@@ -77,11 +77,10 @@ void HookWhileCalled(const Bytes& body, const Bytes& filler, int cycles) {
 
 }  // namespace
 
-// push ebp; mov ebp,esp; and esp,-16 (all relocated); mov eax,ecx; inc [eax]; leave; ret
-TEST(DetourStress, RelocatedEntryUnderRunningCallers) { HookWhileCalled(Hex("55 8B EC 83 E4 F0 8B C1 FF 00 C9 C3"), {}, 40); }
-
-// mov edi,edi; mov eax,ecx; inc [eax]; ret. A caller between the short and
-// the long jump when the hook goes would meet the int3 filler unless moved.
-TEST(DetourStress, HotPatchWithInt3FillerUnderRunningCallers) {
+// A relocated entry: push ebp; mov ebp,esp; and esp,-16 (all copied); mov eax,ecx; inc [eax]; leave; ret.
+// A hot-patch entry with int3 filler: mov edi,edi; mov eax,ecx; inc [eax]; ret. A caller between the short
+// and the long jump when the hook goes would meet the int3 filler unless moved.
+TEST(DetourStress, RelocatedAndHotPatchEntriesUnderRunningCallers) {
+    HookWhileCalled(Hex("55 8B EC 83 E4 F0 8B C1 FF 00 C9 C3"), {}, 40);
     HookWhileCalled(Hex("8B FF 8B C1 FF 00 C3"), Hex("CC CC CC CC CC"), 40);
 }

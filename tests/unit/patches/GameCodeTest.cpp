@@ -77,19 +77,16 @@ TEST(GameCode, PatchSkipsUnreadablePagesAndKeepsEveryPagesProtection) {
     EXPECT_EQ(image.At(second + 5), 0x71);
     EXPECT_FALSE(PatchFirstMatch(image.Base(), image.Size(), HiddenCommandPatch()));
     EXPECT_FALSE(PatchFirstMatch(image.Base(), image.Size(), LoadsnpPatch()));
-}
 
-TEST(GameCode, SignatureAcrossPagesOfDifferentProtectionIsFoundUpToTheImagesLastByte) {
-    Pages image(2);
-    ASSERT_NE(image.Base(), nullptr);
-    // Starts on a code page, ends on a read-only one, one byte before the image's end.
-    const std::size_t at = image.Size() - sizeof kHidden - 1;
-    image.Put(at, kHidden, sizeof kHidden);
-    image.Protect(0, PAGE_EXECUTE_READ);
-    image.Protect(1, PAGE_READONLY);
-    EXPECT_FALSE(PatchFirstMatch(image.Base(), image.Size() - 1, HiddenCommandPatch()));  // the last byte is never searched
-    ASSERT_TRUE(PatchFirstMatch(image.Base(), image.Size(), HiddenCommandPatch()));
-    EXPECT_EQ(image.At(at + 5), 0x71);
+    // Across pages of different protection, up to the image's last byte but never including it.
+    Pages edge(2);
+    const std::size_t at = edge.Size() - sizeof kHidden - 1;
+    edge.Put(at, kHidden, sizeof kHidden);
+    edge.Protect(0, PAGE_EXECUTE_READ);
+    edge.Protect(1, PAGE_READONLY);
+    EXPECT_FALSE(PatchFirstMatch(edge.Base(), edge.Size() - 1, HiddenCommandPatch()));
+    ASSERT_TRUE(PatchFirstMatch(edge.Base(), edge.Size(), HiddenCommandPatch()));
+    EXPECT_EQ(edge.At(at + 5), 0x71);
 }
 
 TEST(GameCode, WriteIntoMemoryThatCannotBeMadeWritableWritesNothing) {
