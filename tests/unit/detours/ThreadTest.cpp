@@ -96,15 +96,13 @@ TEST(DetourThreads, EnlistedThreadsAreMovedOutOfRewrittenBytes) {
         const char* name;
         const Bytes& body;
         Bytes filler;
-        bool detach;
-        bool parkedInTrampoline;  // else in the function
-        int parkedAt;
-        bool movedToTrampoline;
-        int movedTo;
+        bool detach;  // and parked in the trampoline, else in the function; then moved to the other
+        int parkedAt, movedTo;
     } cases[] = {
-        {"attach, thread in the copied bytes", kSpinRelocated, {}, false, false, 2, true, 2},
-        {"detach, thread in the trampoline", kSpinRelocated, {}, true, true, 2, false, 2},
-        {"detach, thread in an int3 filler", kSpinHotPatch, Hex("CC CC CC CC CC"), true, false, -5, false, 0},
+        {"attach, thread in the copied bytes", kSpinRelocated, {}, false, 2, 2},
+        {"detach, thread in the trampoline", kSpinRelocated, {}, true, 2, 2},
+        // the original runs on from entry + 2: the filler starts 7 bytes before
+        {"detach, thread in an int3 filler", kSpinHotPatch, Hex("CC CC CC CC CC"), true, -7, 0},
     };
     for (const bool byHandle : {true, false}) {
         for (const Case& c : cases) {
@@ -117,7 +115,7 @@ TEST(DetourThreads, EnlistedThreadsAreMovedOutOfRewrittenBytes) {
             }
             // Three threads: each one must be found and moved.
             volatile LONG released = 0;
-            const std::uint32_t at = Address(c.parkedInTrampoline ? g_spinReal : function) + c.parkedAt;
+            const std::uint32_t at = Address(c.detach ? g_spinReal : function) + c.parkedAt;
             const HANDLE parked[] = {ParkThread(code, at, &released), ParkThread(code, at, &released),
                                      ParkThread(code, at, &released)};
             ASSERT_EQ(DetourTransactionBegin(), NO_ERROR);
@@ -132,7 +130,7 @@ TEST(DetourThreads, EnlistedThreadsAreMovedOutOfRewrittenBytes) {
                 CONTEXT context{};
                 context.ContextFlags = CONTEXT_CONTROL;
                 GetThreadContext(thread, &context);
-                EXPECT_EQ(context.Eip, Address(c.movedToTrampoline ? g_spinReal : function) + c.movedTo);
+                EXPECT_EQ(context.Eip, Address(c.detach ? function : g_spinReal) + c.movedTo);
                 ResumeThread(thread);
                 DWORD result = 0;  // the original's, unless a detour was entered halfway
                 EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
