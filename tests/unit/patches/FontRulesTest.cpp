@@ -48,56 +48,39 @@ TEST(FontRules, NamesCompareWholeIgnoringAsciiCaseButNeverTrailBytes) {
 }
 
 TEST(FontRules, KindChoiceFollowsTheNameAndWhatIsConfigured) {
-    struct Case {
-        const char* tnr;
-        const char* mingLiU;
-        std::string face;
-        std::optional<FontKind> indirect;
-        std::optional<FontKind> tnrOnly;
-    };
-    const auto kTnr = FontKind::TimesNewRoman;
-    const auto kMing = FontKind::MingLiU;
-    const Case cases[] = {
-        {"Tahoma", "SimSun", kXiMingTi, kMing, std::nullopt},
+    const auto kTnr = FontKind::TimesNewRoman, kMing = FontKind::MingLiU;
+    const std::optional<FontKind> none;
+    // faces configured, requested face, kind for an indirect request, kind for a Times New Roman only one
+    const std::tuple<const char*, const char*, std::string, std::optional<FontKind>, std::optional<FontKind>> cases[] = {
+        {"Tahoma", "SimSun", kXiMingTi, kMing, none},
         {"Tahoma", "SimSun", "times new roman", kTnr, kTnr},
-        {"Tahoma", "", "MingLiU", std::nullopt, std::nullopt},  // MingLiU off: not taken for TNR either
-        {"", "SimSun", "Times New Roman", std::nullopt, std::nullopt},
-        {"0", "0", "Times New Roman", std::nullopt, std::nullopt},
-        {"Tahoma", "SimSun", "Arial", std::nullopt, std::nullopt},
+        {"Tahoma", "", "MingLiU", none, none},  // MingLiU off: not taken for TNR either
+        {"0", "SimSun", "Times New Roman", none, none},
+        {"Tahoma", "SimSun", "Arial", none, none},
     };
-    for (const Case& c : cases) {
-        const FontSettings settings = Settings(c.tnr, c.mingLiU);
-        EXPECT_EQ(IndirectFontKind(c.face, settings), c.indirect) << c.tnr << "/" << c.mingLiU << " " << c.face;
-        EXPECT_EQ(TimesNewRomanOnlyKind(c.face, settings), c.tnrOnly) << c.tnr << "/" << c.mingLiU << " " << c.face;
+    for (const auto& [tnr, mingLiU, face, indirect, tnrOnly] : cases) {
+        EXPECT_EQ(IndirectFontKind(face, Settings(tnr, mingLiU)), indirect) << tnr << "/" << mingLiU << " " << face;
+        EXPECT_EQ(TimesNewRomanOnlyKind(face, Settings(tnr, mingLiU)), tnrOnly) << tnr << "/" << mingLiU << " " << face;
     }
 }
 
+// The other kind keeps its own face; a kind that is off has scale 100.
 TEST(FontRules, SettingsFromUtf8SwitchKindsOffForEmptyOrZero) {
-    struct Case {
-        const char* utf8Face;
-        std::string gbkFace;  // empty: off
-    };
-    const Case cases[] = {
-        {"Tahoma", "Tahoma"},
-        {"\xE9\xBB\x91\xE4\xBD\x93", kHeiTi},
-        {"0", ""},
-        {"unconvertible", ""},
+    const std::pair<const char*, std::string> cases[] = {
+        {"\xE9\xBB\x91\xE4\xBD\x93", kHeiTi}, {"0", ""}, {"unconvertible", ""},
         {"\xEF\xBC\x90", ""},  // "0" only after the conversion
         {"00", "00"},
     };
-    for (const Case& c : cases) {
-        for (FontKind kind : {FontKind::TimesNewRoman, FontKind::MingLiU}) {
-            const bool tnr = kind == FontKind::TimesNewRoman;
-            const FontSettings settings = Settings(tnr ? c.utf8Face : "Arial", tnr ? "SimSun" : c.utf8Face);
-            const FontSubstitution& substitution = settings.For(kind);
-            EXPECT_EQ(substitution.gbkFace, c.gbkFace) << c.utf8Face;
-            EXPECT_EQ(substitution.IsOn(), !c.gbkFace.empty()) << c.utf8Face;
-            EXPECT_EQ(substitution.scale, c.gbkFace.empty() ? 100 : (tnr ? 120 : 150)) << c.utf8Face;
-            // The other kind keeps its own face.
+    for (const auto& [utf8Face, gbkFace] : cases) {
+        for (const bool tnr : {true, false}) {
+            const FontSettings settings = Settings(tnr ? utf8Face : "Arial", tnr ? "SimSun" : utf8Face);
+            const FontSubstitution& substitution = settings.For(tnr ? FontKind::TimesNewRoman : FontKind::MingLiU);
+            EXPECT_EQ(substitution.gbkFace, gbkFace) << utf8Face;
+            EXPECT_EQ(substitution.IsOn(), !gbkFace.empty()) << utf8Face;
+            EXPECT_EQ(substitution.scale, gbkFace.empty() ? 100 : (tnr ? 120 : 150)) << utf8Face;
             EXPECT_EQ(settings.For(tnr ? FontKind::MingLiU : FontKind::TimesNewRoman).gbkFace, tnr ? "SimSun" : "Arial");
         }
     }
-    EXPECT_FALSE(FontSettings().For(FontKind::TimesNewRoman).IsOn());
     EXPECT_FALSE(FontSettings().For(FontKind::MingLiU).IsOn());
 }
 
