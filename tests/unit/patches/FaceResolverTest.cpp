@@ -2,8 +2,7 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
+#include <future>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -108,41 +107,27 @@ TEST(FaceResolver, CallMadeDuringTheResolutionOnTheSameThreadGetsTheBusyFace) {
     EXPECT_EQ(FaceOf(resolver.Resolve(FontKind::TimesNewRoman)), "Tahoma");  // busy flag cleared
 }
 
-TEST(FaceResolver, CallFromAnotherThreadDuringTheResolutionGetsTheBusyFace) {
-    std::mutex lock;
-    std::condition_variable changed;
-    bool checking = false;
-    bool release = false;
+TEST(FaceResolver, CallFromAnotherThreadDuringTheResolutionGetsTheBusyFaceAndAThrowingCheckFreesTheKind) {
+    std::promise<void> checking, release;
+    std::shared_future<void> released = release.get_future().share();
     FaceResolver resolver([&](std::string_view) {
-        std::unique_lock held(lock);
-        checking = true;
-        changed.notify_all();
-        // Bounded, so a fault fails the test instead of hanging it.
-        changed.wait_for(held, std::chrono::seconds(10), [&] { return release; });
+        checking.set_value();
+        released.wait_for(std::chrono::seconds(10));  // bounded, so a fault fails the test instead of hanging it
         return true;
     });
     resolver.Refresh(Configured("Tahoma", ""));
     std::optional<ResolvedFace> first;
     std::thread resolving([&] { first = resolver.Resolve(FontKind::TimesNewRoman); });
-    {
-        std::unique_lock held(lock);
-        ASSERT_TRUE(changed.wait_for(held, std::chrono::seconds(10), [&] { return checking; }));
-    }
+    EXPECT_EQ(checking.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
     const auto meanwhile = resolver.Resolve(FontKind::TimesNewRoman);
-    {
-        std::lock_guard held(lock);
-        release = true;
-    }
-    changed.notify_all();
+    release.set_value();
     resolving.join();
     EXPECT_EQ(FaceOf(meanwhile), "SimHei");
     EXPECT_EQ(FaceOf(first), "Tahoma");
     EXPECT_EQ(FaceOf(resolver.Resolve(FontKind::TimesNewRoman)), "Tahoma");
-}
 
-TEST(FaceResolver, ThrowingInstallationTestResolvesToNothingAndFreesTheKind) {
-    FaceResolver resolver([](std::string_view) -> bool { throw std::runtime_error("no device context"); });
-    resolver.Refresh(Configured("Tahoma", ""));
-    EXPECT_FALSE(resolver.Resolve(FontKind::TimesNewRoman));
-    EXPECT_FALSE(resolver.Resolve(FontKind::TimesNewRoman));  // not stuck on the busy face
+    FaceResolver throwing([](std::string_view) -> bool { throw std::runtime_error("no device context"); });
+    throwing.Refresh(Configured("Tahoma", ""));
+    EXPECT_FALSE(throwing.Resolve(FontKind::TimesNewRoman));
+    EXPECT_FALSE(throwing.Resolve(FontKind::TimesNewRoman));  // not stuck on the busy face
 }

@@ -12,18 +12,14 @@
 
 #include "common/TextEncoding.h"
 #include "patches/FontHook.h"
-#include "patches/FontHooks.h"
 
 using namespace modroute;
 
 namespace {
 
-using Entry = std::array<std::uint8_t, 5>;
-
-Entry EntryOf(const char* module, const char* function) {
-    Entry bytes = {};
-    const auto* code = reinterpret_cast<const std::uint8_t*>(GetProcAddress(GetModuleHandleA(module), function));
-    if (code != nullptr) std::memcpy(bytes.data(), code, bytes.size());
+std::array<std::uint8_t, 5> EntryOf(const char* module, const char* function) {
+    std::array<std::uint8_t, 5> bytes = {};
+    std::memcpy(bytes.data(), reinterpret_cast<const void*>(GetProcAddress(GetModuleHandleA(module), function)), 5);
     return bytes;
 }
 
@@ -37,88 +33,15 @@ std::string LogFontOf(HFONT font) {
            std::to_string(logFont.lfWidth) + " " + std::to_string(logFont.lfCharSet);
 }
 
-void Configure(const char* timesNewRoman, int timesNewRomanScale, const char* mingLiU, int mingLiUScale) {
-    CoreSettings settings;
-    settings.TimesNewRoman = timesNewRoman;
-    settings.TimesNewRomanScale = timesNewRomanScale;
-    settings.MingLiU = mingLiU;
-    settings.MingLiUScale = mingLiUScale;
-    FontHook::Refresh(settings);
-}
-
 }  // namespace
 
-// Runs before any other test of this file hooks anything.
-TEST(FontHookSetup, RemoveBeforeInitializeFailsAndRemoveRestoresTheEntries) {
-    const Entry original = EntryOf("gdi32.dll", "CreateFontA");
-    ASSERT_FALSE(FontHook::IsInitialized());
-    EXPECT_FALSE(FontHook::Remove());
-    EXPECT_EQ(EntryOf("gdi32.dll", "CreateFontA"), original);
-
-    for (int round = 0; round < 2; ++round) {  // hooked again after a removal
-        ASSERT_TRUE(FontHook::Initialize());
-        EXPECT_TRUE(FontHook::Initialize());  // already initialised
-        EXPECT_NE(EntryOf("gdi32.dll", "CreateFontA"), original);
-        EXPECT_TRUE(FontHook::Remove());
-        EXPECT_EQ(EntryOf("gdi32.dll", "CreateFontA"), original);
-        EXPECT_FALSE(FontHook::Remove());
-    }
-}
-
-class FontHookTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(FontHook::Initialize());
-        Configure("Tahoma", 120, "Symbol", 150);
-    }
-    void TearDown() override {
-        FontHook::Remove();
-        FontHook::Refresh(CoreSettings{});
-    }
-};
-
-TEST_F(FontHookTest, KindAndReplacementChosenForRealLogFonts) {
-    struct Case {
-        const char* api;
-        const char* face;  // UTF-8
-        int height;
-        int width;
-        int charSet;
-        const char* expected;
-    };
-    const Case cases[] = {
-        {"CreateFontA", "Times New Roman", -16, 0, 0, "Tahoma -19 0 134"},
-        // Times New Roman only, also where GDI passes the request on to CreateFontIndirectA.
-        {"CreateFontA", "mingliu", -16, 0, 0, "mingliu -16 0 0"},
-        {"CreateFontA", "Times New Roman ", -16, 0, 0, "Times New Roman  -16 0 0"},
-        {"CreateFontIndirectA", "\xE7\xBB\x86\xE6\x98\x8E\xE4\xBD\x93", -12, 0, 2, "Symbol -18 0 2"},  // 细明体
-        {"CreateFontIndirectA", "MingLiU_HK", -16, 0, 0, "MingLiU_HK -16 0 0"},
-        {"CreateFontIndirectA", "Times New Roman", -15, -7, 0, "Tahoma -18 -8 134"},
-        {"CreateFontIndirectA", "Arial", -16, 0, 0, "Arial -16 0 0"},
-    };
-    for (const Case& c : cases) {
-        HFONT font = nullptr;
-        if (std::string(c.api) == "CreateFontA") {
-            font = CreateFontA(c.height, c.width, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, c.charSet, OUT_DEFAULT_PRECIS,
-                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, Utf8ToGbk(c.face).c_str());
-        } else {
-            LOGFONTA logFont = {};
-            logFont.lfHeight = c.height;
-            logFont.lfWidth = c.width;
-            logFont.lfCharSet = static_cast<BYTE>(c.charSet);
-            lstrcpynA(logFont.lfFaceName, Utf8ToGbk(c.face).c_str(), LF_FACESIZE);
-            font = CreateFontIndirectA(&logFont);
-        }
-        EXPECT_EQ(LogFontOf(font), c.expected) << c.api << " " << c.face;
-    }
-}
-
-TEST(FontHookPassThrough, DrawingFunctionsAnswerAsBeforeWhileHooked) {
+// Runs before any other test of this file hooks anything. Removing before
+// initialising fails; removing restores the entries; hooked again after a
+// removal; the drawing functions answer as before while hooked.
+TEST(FontHookSetup, RemoveRestoresTheEntriesAndDrawingFunctionsAnswerAsBeforeWhileHooked) {
     HDC dc = CreateCompatibleDC(nullptr);
-    ASSERT_NE(dc, nullptr);
     auto answers = [&] {
-        RECT a = {0, 0, 0, 0};
-        RECT w = {0, 0, 0, 0};
+        RECT a = {0, 0, 0, 0}, w = {0, 0, 0, 0};
         const int heightA = DrawTextA(dc, "Tavren", -1, &a, DT_CALCRECT);
         const int heightW = DrawTextW(dc, L"Tavren", -1, &w, DT_CALCRECT);
         return std::to_string(reinterpret_cast<UINT_PTR>(GetStockObject(DEFAULT_GUI_FONT))) + " " +
@@ -126,10 +49,48 @@ TEST(FontHookPassThrough, DrawingFunctionsAnswerAsBeforeWhileHooked) {
                std::to_string(a.right) + " " + std::to_string(heightW) + " " + std::to_string(w.right);
     };
     const std::string unhooked = answers();
-    const Entry drawTextW = EntryOf("user32.dll", "DrawTextW");
-    ASSERT_TRUE(FontHook::Initialize());
-    EXPECT_NE(EntryOf("user32.dll", "DrawTextW"), drawTextW);
-    EXPECT_EQ(answers(), unhooked);
-    EXPECT_TRUE(FontHook::Remove());
+    const auto original = EntryOf("gdi32.dll", "CreateFontA");
+    const auto drawTextW = EntryOf("user32.dll", "DrawTextW");
+    ASSERT_FALSE(FontHook::IsInitialized());
+    EXPECT_FALSE(FontHook::Remove());
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(FontHook::Initialize());
+        EXPECT_TRUE(FontHook::Initialize());  // already initialised
+        EXPECT_NE(EntryOf("gdi32.dll", "CreateFontA"), original);
+        EXPECT_NE(EntryOf("user32.dll", "DrawTextW"), drawTextW);
+        EXPECT_EQ(answers(), unhooked);
+        EXPECT_TRUE(FontHook::Remove());
+        EXPECT_EQ(EntryOf("gdi32.dll", "CreateFontA"), original);
+        EXPECT_FALSE(FontHook::Remove());
+    }
     DeleteDC(dc);
+}
+
+TEST(FontHook, KindAndReplacementChosenForRealLogFonts) {
+    ASSERT_TRUE(FontHook::Initialize());
+    CoreSettings settings;
+    settings.TimesNewRoman = "Tahoma", settings.TimesNewRomanScale = 120;
+    settings.MingLiU = "Symbol", settings.MingLiUScale = 150;
+    FontHook::Refresh(settings);
+    // through CreateFontA, face (UTF-8), height, width, character set, LOGFONT received
+    const std::tuple<bool, const char*, int, int, int, const char*> cases[] = {
+        {true, "Times New Roman", -16, 0, 0, "Tahoma -19 0 134"},
+        // Times New Roman only, also where GDI passes the request on to CreateFontIndirectA.
+        {true, "mingliu", -16, 0, 0, "mingliu -16 0 0"},
+        {true, "Times New Roman ", -16, 0, 0, "Times New Roman  -16 0 0"},
+        {false, "\xE7\xBB\x86\xE6\x98\x8E\xE4\xBD\x93", -12, 0, 2, "Symbol -18 0 2"},  // 细明体
+        {false, "MingLiU_HK", -16, 0, 0, "MingLiU_HK -16 0 0"},
+        {false, "Times New Roman", -15, -7, 0, "Tahoma -18 -8 134"},
+        {false, "Arial", -16, 0, 0, "Arial -16 0 0"},
+    };
+    for (const auto& [createFontA, face, height, width, charSet, expected] : cases) {
+        LOGFONTA logFont = {};
+        logFont.lfHeight = height, logFont.lfWidth = width, logFont.lfCharSet = static_cast<BYTE>(charSet);
+        lstrcpynA(logFont.lfFaceName, Utf8ToGbk(face).c_str(), LF_FACESIZE);
+        const HFONT font = createFontA ? CreateFontA(height, width, 0, 0, 0, 0, 0, 0, charSet, 0, 0, 0, 0, logFont.lfFaceName)
+                                       : CreateFontIndirectA(&logFont);
+        EXPECT_EQ(LogFontOf(font), expected) << createFontA << " " << face;
+    }
+    FontHook::Remove();
+    FontHook::Refresh(CoreSettings{});
 }
