@@ -71,10 +71,17 @@ TEST(VirtualFileSystem, PreloadOfLevelsOutsideZeroToTwoAndASecondInitializeLoads
     }
 }
 
-TEST(VirtualFileSystem, LookupsTakeAnySpellingAndAMapsFileItsFolder) {
+// Lookups exact and ignoring case with the map-folder retry; searches list
+// files below a folder and folders by name, sizes of archives from the index;
+// a pack cut short serves what it holds whole and claims nothing else.
+TEST(VirtualFileSystem, LookupsAndSearchesOverPreloadedPacksAndAnArchive) {
     TempDir mod("mod");
     WritePack(mod, "data.pvk", {File("a.wp", "Data\\Maps", "map a"), File("sn05.wp", "sn05", "in the map folder"),
                                 File("empty.txt", "x", ""), File("sn05.pak", "", "pack")});
+    WritePack(mod, "maps.pvk", {File("a.wp", "maps", "1"), File("b.wp", "maps\\sub", "22"), File("a", "", "4444")});
+    WritePack(mod, "big.pvk", {File("huge.bin", "big", std::string(3 * kMiB, 'x'))}, 60 * kMiB);
+    const std::string cut = packbytes::Text(MakePack({File("kept.txt", "d", "kept whole"), File("cut.txt", "d", std::string(3000, 'c'))}));
+    mod.Write("cut.pvk", cut.substr(0, cut.size() - 1000));
     VirtualFileSystem files;
     ASSERT_TRUE(files.Initialize({1, mod.Path(), ""}));
     EXPECT_EQ(files.MakeVfsPath("Data/Maps//a.wp"), "[VFS]Data\\Maps\\a.wp");
@@ -83,10 +90,25 @@ TEST(VirtualFileSystem, LookupsTakeAnySpellingAndAMapsFileItsFolder) {
     EXPECT_EQ(Read(files, "DATA\\maps\\a.wp"), "map a");
     EXPECT_EQ(Read(files, "sn05.wp"), "in the map folder");  // retried as sn05\sn05.wp
     EXPECT_EQ(Read(files, "sn06.wp"), "<none>");             // no endless retry of sn06\sn06.wp
-    EXPECT_EQ(Read(files, "snow.wp"), "<none>");
     EXPECT_EQ(Read(files, "x\\empty.txt"), "");              // an empty file is still a file
     EXPECT_EQ(Read(files, "data\\sn05.pak"), "pack");         // directory from the pack's stem
     EXPECT_EQ(Read(files, "sn05.pak"), "<none>");              // a map's pack is never looked for in its folder
+
+    EXPECT_EQ(Search(files, "maps\\*.wp"), (std::vector<std::string>{"a.wp:1", "b.wp:2"}));  // sub-folders too
+    EXPECT_EQ(Search(files, "MAPS\\SUB"), (std::vector<std::string>{"sub/:0"}));
+    EXPECT_EQ(Search(files, "maps\\a.b.c\\*"), std::vector<std::string>{});
+    EXPECT_TRUE(files.IsVirtualDirectory("maps\\sub"));
+    EXPECT_FALSE(files.IsVirtualDirectory("maps\\a.wp"));
+    EXPECT_EQ(Search(files, "maps\\a*"), (std::vector<std::string>{"a:4", "a.wp:1"}));  // "a" takes the stem
+    const std::uint64_t loaded = files.LoadedBytes();
+    ASSERT_TRUE(files.LoadPvkIndex(mod / "big.pvk"));
+    EXPECT_EQ(Search(files, "big\\*"), (std::vector<std::string>{"huge.bin:" + std::to_string(3 * kMiB)}));
+    EXPECT_EQ(files.LoadedBytes(), loaded);
+
+    EXPECT_EQ(Read(files, "d\\kept.txt"), "kept whole");
+    // The disk's copy of the cut file stays in reach: the packs know nothing of it.
+    EXPECT_EQ(files.RankOf("d\\cut.txt"), VirtualRank::None);
+    EXPECT_EQ(Search(files, "d\\*"), (std::vector<std::string>{"kept.txt:10"}));
 }
 
 TEST(VirtualFileSystem, ArchivesRankWithTheirFolderAndCountAsChangesOnlyWhenTheyAddSomething) {
@@ -118,39 +140,6 @@ TEST(VirtualFileSystem, ArchivesRankWithTheirFolderAndCountAsChangesOnlyWhenThey
         {"t\\a.txt", game / "mods\\M\\preloaded.pvk"}, {"T\\B.TXT", game / "mods\\M\\big.pvk"},
         {"t\\c.txt", game / "base\\base.pvk"},           {"t\\none.txt", ""}};
     for (const auto& [path, pack] : served) EXPECT_EQ(files.PackOf(path).value_or(""), pack) << path;
-}
-
-TEST(VirtualFileSystem, APackCutShortServesWhatItHoldsWholeAndClaimsNothingElse) {
-    TempDir mod("mod");
-    const std::string pack = packbytes::Text(MakePack({File("kept.txt", "d", "kept whole"), File("cut.txt", "d", std::string(3000, 'c'))}));
-    mod.Write("cut.pvk", pack.substr(0, pack.size() - 1000));
-    VirtualFileSystem files;
-    ASSERT_TRUE(files.Initialize({1, mod.Path(), ""}));
-    EXPECT_EQ(Read(files, "d\\kept.txt"), "kept whole");
-    // The disk's copy of the cut file stays in reach: the packs know nothing of it.
-    EXPECT_EQ(files.RankOf("d\\cut.txt"), VirtualRank::None);
-    EXPECT_EQ(Read(files, "d\\cut.txt"), "<none>");
-    EXPECT_EQ(Search(files, "d\\*"), (std::vector<std::string>{"kept.txt:10"}));
-}
-
-TEST(VirtualFileSystem, SearchesListFilesBelowAFolderAndFoldersByNameWithArchiveSizesFromTheIndex) {
-    TempDir mod("mod");
-    WritePack(mod, "maps.pvk", {File("a.wp", "maps", "1"), File("b.wp", "maps\\sub", "22"), File("a", "", "4444")});
-    WritePack(mod, "big.pvk", {File("huge.bin", "d", std::string(3 * kMiB, 'x'))}, 60 * kMiB);
-    VirtualFileSystem files;
-    ASSERT_TRUE(files.Initialize({1, mod.Path(), ""}));
-    EXPECT_EQ(Search(files, "maps\\*.wp"), (std::vector<std::string>{"a.wp:1", "b.wp:2"}));  // sub-folders too
-    EXPECT_EQ(Search(files, "MAPS\\SUB"), (std::vector<std::string>{"sub/:0"}));
-    EXPECT_EQ(Search(files, "maps\\a.b.c\\*"), std::vector<std::string>{});
-    EXPECT_TRUE(files.IsVirtualDirectory("maps\\sub"));
-    EXPECT_FALSE(files.IsVirtualDirectory("maps\\a.wp"));
-    // Root entries of a pack without a directory take its stem, "maps".
-    EXPECT_EQ(Search(files, "maps\\a*"), (std::vector<std::string>{"a:4", "a.wp:1"}));
-    // A large file in an archive: its size comes from the index, nothing is read.
-    const std::uint64_t loaded = files.LoadedBytes();
-    ASSERT_TRUE(files.LoadPvkIndex(mod / "big.pvk"));
-    EXPECT_EQ(Search(files, "d\\*"), (std::vector<std::string>{"huge.bin:" + std::to_string(3 * kMiB)}));
-    EXPECT_EQ(files.LoadedBytes(), loaded);
 }
 
 TEST(VirtualFileSystem, ReadersNeverSeeHalfRegisteredPacks) {
