@@ -84,30 +84,19 @@ TEST(FontRules, SettingsFromUtf8SwitchKindsOffForEmptyOrZero) {
     EXPECT_FALSE(FontSettings().For(FontKind::MingLiU).IsOn());
 }
 
-TEST(FontRules, SizesScaleTruncatedTowardZero) {
-    const std::tuple<std::int32_t, std::int32_t, std::int32_t> cases[] = {
-        {-16, 120, -19}, {20, 150, 30}, {-15, 50, -7}, {-1, 99, 0},
-        {INT32_MAX, 200, INT32_MAX}, {INT32_MIN, 200, INT32_MIN},  // kept within 32 bits
+// Sizes scale truncated toward zero within 32 bits; only the ANSI and default
+// character sets become GB2312; truncated faces keep whole characters.
+TEST(FontRules, SizesCharacterSetsAndTruncatedFaces) {
+    const std::tuple<std::int32_t, std::int32_t, std::int32_t> sizes[] = {
+        {-16, 120, -19}, {20, 150, 30}, {-15, 50, -7}, {-1, 99, 0}, {INT32_MAX, 200, INT32_MAX}, {INT32_MIN, 200, INT32_MIN},
     };
-    for (const auto& [value, scale, expected] : cases) {
-        EXPECT_EQ(ScaleFontSize(value, scale), expected) << value << " at " << scale;
-    }
-}
-
-TEST(FontRules, OnlyAnsiAndDefaultCharSetsBecomeGb2312) {
-    const std::pair<std::uint32_t, std::uint32_t> cases[] = {
-        {0, 134}, {1, 134}, {136, 136}, {2, 2}, {255, 255},
-    };
-    for (const auto& [charSet, expected] : cases) EXPECT_EQ(SubstitutedCharSet(charSet), expected) << charSet;
-}
-
-TEST(FontRules, TruncationKeepsWholeCharacters) {
-    const std::string ascii31(31, 'a');
-    const std::tuple<std::string, std::size_t, std::string> cases[] = {
-        {ascii31 + "b", 31, ascii31},
-        {std::string(30, 'a') + kHeiTi, 31, std::string(30, 'a')},       // 黑 would straddle the limit
+    for (const auto& [value, scale, expected] : sizes) EXPECT_EQ(ScaleFontSize(value, scale), expected) << value << " at " << scale;
+    const std::pair<std::uint32_t, std::uint32_t> charSets[] = {{0, 134}, {1, 134}, {136, 136}, {2, 2}, {255, 255}};
+    for (const auto& [charSet, expected] : charSets) EXPECT_EQ(SubstitutedCharSet(charSet), expected) << charSet;
+    const std::tuple<std::string, std::size_t, std::string> faces[] = {
+        {std::string(31, 'a') + "b", 31, std::string(31, 'a')},
+        {std::string(30, 'a') + kHeiTi, 31, std::string(30, 'a')},  // 黑 would straddle the limit
         {std::string(29, 'a') + kHeiTi, 31, std::string(29, 'a') + "\xBA\xDA"},
-        {kHeiTi, 3, "\xBA\xDA"},
     };
-    for (const auto& [text, limit, expected] : cases) EXPECT_EQ(GbkTruncate(text, limit), expected) << text;
+    for (const auto& [text, limit, expected] : faces) EXPECT_EQ(GbkTruncate(text, limit), expected) << text;
 }
