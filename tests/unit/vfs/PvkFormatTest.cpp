@@ -50,7 +50,7 @@ TEST(PvkFormat, WriterLaysOutHeaderTableAndDataAtTheirOffsets) {
     EXPECT_EQ(pack.substr(916 + 208), std::string(3, '\0') + record + kEnd + "xy");
 }
 
-TEST(PvkFormat, HeaderIsRejectedForAWrongMagicOrWhenCutShort) {
+TEST(PvkFormat, HeaderIsRejectedForAWrongMagicOrWhenCutShortAndTheContentBlockIsCutToTheFile) {
     const std::vector<std::uint8_t> good = MakePack({File("a", "", "x")});
     const std::pair<const char*, void (*)(std::vector<std::uint8_t>&)> rejected[] = {
         {"PVK1", [](std::vector<std::uint8_t>& p) { p[3] = '1'; }},
@@ -70,6 +70,17 @@ TEST(PvkFormat, HeaderIsRejectedForAWrongMagicOrWhenCutShort) {
     PutU32(headerOnly, 4, 0x1234);  // the version is not checked
     ASSERT_TRUE(ParsePvkPack(headerOnly, "p.pvk", Mark));
     EXPECT_TRUE(ParsePvkPack(headerOnly, "p.pvk", Mark)->entries.empty());
+    // The content block is cut to what the file holds.
+    const std::tuple<std::uint32_t, std::uint32_t, std::uint64_t, std::uint32_t> extents[] = {
+        {100, 50, 200, 50},   {100, 150, 200, 100}, {100, 0xFFFFFFFF, 200, 100},
+        {200, 10, 200, 0},    {0xFFFFFF00, 0x200, 1000, 0}, {0xFFFFFF00, 0x200, 0x100000080ULL, 0x180},
+    };
+    for (const auto& [offset, size, fileSize, kept] : extents) {
+        PvkHeader header;
+        header.contentOffset = offset;
+        header.contentSize = size;
+        EXPECT_EQ(PvkContentInFile(header, fileSize).size, kept) << offset << "+" << size << " in " << fileSize;
+    }
 }
 
 TEST(PvkFormat, TableOfRecordsPlacesDataAfterTheTerminatorAndKeepsWholeRecordsOfACutTable) {
@@ -102,18 +113,6 @@ TEST(PvkFormat, TableOfRecordsPlacesDataAfterTheTerminatorAndKeepsWholeRecordsOf
     EXPECT_EQ(Placement(whole, two.size()), Placement(whole));
 }
 
-TEST(PvkFormat, ContentBlockIsCutToWhatTheFileHolds) {
-    const std::tuple<std::uint32_t, std::uint32_t, std::uint64_t, std::uint32_t> cases[] = {
-        {100, 50, 200, 50},   {100, 150, 200, 100}, {100, 0xFFFFFFFF, 200, 100},
-        {200, 10, 200, 0},    {0xFFFFFF00, 0x200, 1000, 0}, {0xFFFFFF00, 0x200, 0x100000080ULL, 0x180},
-    };
-    for (const auto& [offset, size, fileSize, kept] : cases) {
-        PvkHeader header;
-        header.contentOffset = offset;
-        header.contentSize = size;
-        EXPECT_EQ(PvkContentInFile(header, fileSize).size, kept) << offset << "+" << size << " in " << fileSize;
-    }
-}
 
 // Only valid UTF-8 of up to three bytes is kept unconverted; names that
 // cannot be converted give no key, and their entries stay out of the index.
