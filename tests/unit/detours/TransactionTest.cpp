@@ -205,7 +205,7 @@ TEST(TrampolinePool, SlotsStayInsideTheirRegionAndAFullRegionIsFollowedByANewOne
     for (std::size_t i = 0; i <= kPerRegion; ++i) {
         std::uint8_t* const slot = pool.Acquire();
         const void* region = regionOf(slot);
-        if (i == 0) firstRegion = region;
+        firstRegion = i == 0 ? region : firstRegion;
         ASSERT_TRUE(region != nullptr && regionOf(slot + TrampolinePool::kSlotSize - 1) == region) << i;
         const auto address = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(slot));
         ASSERT_TRUE(pool.Contains(address) && pool.Contains(address + TrampolinePool::kSlotSize - 1)) << i;
