@@ -42,21 +42,20 @@ struct Pages {
 
 }  // namespace
 
+// Compared with a plain search by the fuzz target; here the end bound.
 TEST(CodeSignatures, SearchFindsTheFirstMatchBeforeTheEndBound) {
     const std::size_t n = kHidden.size();
-    auto imageWith = [&](std::size_t size, std::vector<std::size_t> places, std::size_t length = 0) {
+    auto imageWith = [&](std::size_t size, std::vector<std::size_t> places) {
         std::vector<std::uint8_t> image(size, 0x90);
-        for (std::size_t at : places) std::copy_n(kHidden.begin(), length ? length : n, image.begin() + at);
+        for (std::size_t at : places) std::copy_n(kHidden.begin(), n, image.begin() + at);
         return image;
     };
     std::vector<std::uint8_t> prefixThenMatch = imageWith(64, {20});
     std::copy_n(kHidden.begin(), 6, prefixThenMatch.begin() + 14);  // right before it
     const std::pair<std::vector<std::uint8_t>, std::optional<std::size_t>> cases[] = {
-        {imageWith(64, {40, 8}), 8},
         {imageWith(64, {64 - n - 1}), 64 - n - 1},  // ending one byte before the end
         {imageWith(64, {64 - n}), std::nullopt},    // ending at the end is past the bound
-        {imageWith(n + 1, {0}), 0},
-        {imageWith(64, {10}, n - 1), std::nullopt},  // all but the last byte
+        {imageWith(64, {40, 8}), 8},
         {prefixThenMatch, 20},
     };
     for (const auto& [image, expected] : cases) EXPECT_EQ(FindSignature(image, kHidden), expected) << image.size();
