@@ -2,8 +2,7 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
+#include <future>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -38,78 +37,57 @@ std::string FaceOf(const std::optional<ResolvedFace>& resolved) {
 
 }  // namespace
 
-TEST(FaceResolver, InstalledFaceIsResolvedOnceWithItsKindsScale) {
-    FontTable fonts{{"Tahoma", "SimSun"}};
-    FaceResolver resolver(fonts.Test());
-    resolver.Refresh(Configured("Tahoma", "SimSun"));
-    for (int i = 0; i < 3; ++i) {
-        const auto tnr = resolver.Resolve(FontKind::TimesNewRoman);
-        ASSERT_TRUE(tnr);
-        EXPECT_EQ(tnr->gbkFace, "Tahoma");
-        EXPECT_EQ(tnr->scale, 120);
-    }
-    const auto mingLiU = resolver.Resolve(FontKind::MingLiU);
-    ASSERT_TRUE(mingLiU);
-    EXPECT_EQ(mingLiU->gbkFace, "SimSun");
-    EXPECT_EQ(mingLiU->scale, 150);
-    EXPECT_EQ(fonts.checks, 2);  // one per kind
-}
-
-TEST(FaceResolver, MissingFaceFallsBackInOrder) {
-    struct Case {
-        std::set<std::string> installed;
-        std::string expected;
-    };
-    const Case cases[] = {
-        {{"SimHei", "Arial"}, "SimHei"},
-        {{"Arial", "SimSun", "Microsoft YaHei"}, "Microsoft YaHei"},
-        {{"Arial", "SimSun", "Tahoma"}, "SimSun"},
-        {{"Arial", "Tahoma"}, "Tahoma"},
-        {{"Arial", "Courier"}, "Arial"},
-        {{"Courier"}, "<none>"},
-        {{}, "<none>"},
-    };
-    for (const Case& c : cases) {
-        FontTable fonts{c.installed};
-        FaceResolver resolver(fonts.Test());
-        resolver.Refresh(Configured("Missing Face", ""));
-        EXPECT_EQ(FaceOf(resolver.Resolve(FontKind::TimesNewRoman)), c.expected);
-        const int checksOfFirstCall = fonts.checks;
-        EXPECT_EQ(FaceOf(resolver.Resolve(FontKind::TimesNewRoman)), c.expected);
-        EXPECT_EQ(fonts.checks, checksOfFirstCall) << c.expected << ": checked again";
-    }
-}
-
-TEST(FaceResolver, KindThatIsOffResolvesToNothingWithoutChecks) {
-    FontTable fonts{{"SimHei", "Tahoma"}};
+// Each kind is checked once, at its own scale; a kind that is off is never
+// checked; a refresh resolves again and leaves faces handed out readable.
+TEST(FaceResolver, InstalledFaceIsResolvedOncePerKindAndAgainAfterARefresh) {
+    FontTable fonts{{"Tahoma", "SimSun", "Arial"}};
     FaceResolver resolver(fonts.Test());
     EXPECT_FALSE(resolver.Resolve(FontKind::TimesNewRoman));  // nothing configured yet
     resolver.Refresh(Configured("Tahoma", ""));
     EXPECT_FALSE(resolver.Resolve(FontKind::MingLiU));
     EXPECT_EQ(fonts.checks, 0);
-    EXPECT_EQ(FaceOf(resolver.Resolve(FontKind::TimesNewRoman)), "Tahoma");
-}
-
-TEST(FaceResolver, RefreshResolvesAgainAndKeepsEarlierFacesReadable) {
-    FontTable fonts{{"Tahoma", "Arial"}};
-    FaceResolver resolver(fonts.Test());
-    resolver.Refresh(Configured("Tahoma", ""));
+    resolver.Refresh(Configured("Tahoma", "SimSun"));
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(FaceOf(resolver.Resolve(FontKind::TimesNewRoman)), "Tahoma");
     const auto before = resolver.Resolve(FontKind::TimesNewRoman);
     ASSERT_TRUE(before);
+    EXPECT_EQ(before->scale, 120);
+    const auto mingLiU = resolver.Resolve(FontKind::MingLiU);
+    ASSERT_TRUE(mingLiU);
+    EXPECT_EQ(mingLiU->gbkFace, "SimSun");
+    EXPECT_EQ(mingLiU->scale, 150);
+    EXPECT_EQ(fonts.checks, 2);
     resolver.Refresh(Configured("Arial", ""));
-    EXPECT_EQ(resolver.Settings().For(FontKind::TimesNewRoman).gbkFace, "Arial");
     EXPECT_EQ(FaceOf(resolver.Resolve(FontKind::TimesNewRoman)), "Arial");
     EXPECT_EQ(before->gbkFace, "Tahoma");  // still the whole, unchanged text
     resolver.Refresh(Configured("", ""));
     EXPECT_FALSE(resolver.Resolve(FontKind::TimesNewRoman));
-    EXPECT_EQ(fonts.checks, 2);
+    EXPECT_EQ(fonts.checks, 3);
 }
 
-TEST(FaceResolver, CallMadeDuringTheResolutionOnTheSameThreadGetsTheBusyFace) {
-    // Enumerating fonts to test a face creates fonts, which come back here.
+TEST(FaceResolver, MissingFaceFallsBackInOrderOnce) {
+    const std::pair<std::set<std::string>, std::string> cases[] = {
+        {{"SimHei", "Arial"}, "SimHei"},
+        {{"Arial", "SimSun", "Microsoft YaHei"}, "Microsoft YaHei"},
+        {{"Arial", "SimSun", "Tahoma"}, "SimSun"},
+        {{"Arial", "Courier"}, "Arial"},
+        {{"Courier"}, "<none>"},
+    };
+    for (const auto& [installed, expected] : cases) {
+        FontTable fonts{installed};
+        FaceResolver resolver(fonts.Test());
+        resolver.Refresh(Configured("Missing Face", ""));
+        EXPECT_EQ(FaceOf(resolver.Resolve(FontKind::TimesNewRoman)), expected);
+        const int checksOfFirstCall = fonts.checks;
+        EXPECT_EQ(FaceOf(resolver.Resolve(FontKind::TimesNewRoman)), expected);
+        EXPECT_EQ(fonts.checks, checksOfFirstCall) << expected << ": checked again";
+    }
+}
+
+// A call made during a resolution, on the same thread (enumerating fonts
+// creates fonts, which come back here) or another, gets the busy face.
+TEST(FaceResolver, CallDuringTheResolutionGetsTheBusyFaceAndAThrowingCheckFreesTheKind) {
     FontTable fonts{{"Tahoma", "SimSun"}};
-    std::optional<ResolvedFace> reentered;
-    std::optional<ResolvedFace> otherKind;
+    std::optional<ResolvedFace> reentered, otherKind;
     FaceResolver* self = nullptr;
     FaceResolver resolver([&](std::string_view face) {
         if (face == "Tahoma" && !reentered) {
@@ -126,43 +104,27 @@ TEST(FaceResolver, CallMadeDuringTheResolutionOnTheSameThreadGetsTheBusyFace) {
     EXPECT_EQ(reentered->scale, 120);
     EXPECT_EQ(FaceOf(otherKind), "SimSun");
     EXPECT_EQ(FaceOf(resolver.Resolve(FontKind::TimesNewRoman)), "Tahoma");  // busy flag cleared
-}
 
-TEST(FaceResolver, CallFromAnotherThreadDuringTheResolutionGetsTheBusyFace) {
-    std::mutex lock;
-    std::condition_variable changed;
-    bool checking = false;
-    bool release = false;
-    FaceResolver resolver([&](std::string_view) {
-        std::unique_lock held(lock);
-        checking = true;
-        changed.notify_all();
-        // Bounded, so a fault fails the test instead of hanging it.
-        changed.wait_for(held, std::chrono::seconds(10), [&] { return release; });
+    std::promise<void> checking, release;
+    std::shared_future<void> released = release.get_future().share();
+    FaceResolver blocking([&](std::string_view) {
+        checking.set_value();
+        released.wait_for(std::chrono::seconds(10));  // bounded, so a fault fails the test instead of hanging it
         return true;
     });
-    resolver.Refresh(Configured("Tahoma", ""));
+    blocking.Refresh(Configured("Tahoma", ""));
     std::optional<ResolvedFace> first;
-    std::thread resolving([&] { first = resolver.Resolve(FontKind::TimesNewRoman); });
-    {
-        std::unique_lock held(lock);
-        ASSERT_TRUE(changed.wait_for(held, std::chrono::seconds(10), [&] { return checking; }));
-    }
-    const auto meanwhile = resolver.Resolve(FontKind::TimesNewRoman);
-    {
-        std::lock_guard held(lock);
-        release = true;
-    }
-    changed.notify_all();
+    std::thread resolving([&] { first = blocking.Resolve(FontKind::TimesNewRoman); });
+    EXPECT_EQ(checking.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    const auto meanwhile = blocking.Resolve(FontKind::TimesNewRoman);
+    release.set_value();
     resolving.join();
     EXPECT_EQ(FaceOf(meanwhile), "SimHei");
     EXPECT_EQ(FaceOf(first), "Tahoma");
-    EXPECT_EQ(FaceOf(resolver.Resolve(FontKind::TimesNewRoman)), "Tahoma");
-}
+    EXPECT_EQ(FaceOf(blocking.Resolve(FontKind::TimesNewRoman)), "Tahoma");
 
-TEST(FaceResolver, ThrowingInstallationTestResolvesToNothingAndFreesTheKind) {
-    FaceResolver resolver([](std::string_view) -> bool { throw std::runtime_error("no device context"); });
-    resolver.Refresh(Configured("Tahoma", ""));
-    EXPECT_FALSE(resolver.Resolve(FontKind::TimesNewRoman));
-    EXPECT_FALSE(resolver.Resolve(FontKind::TimesNewRoman));  // not stuck on the busy face
+    FaceResolver throwing([](std::string_view) -> bool { throw std::runtime_error("no device context"); });
+    throwing.Refresh(Configured("Tahoma", ""));
+    EXPECT_FALSE(throwing.Resolve(FontKind::TimesNewRoman));
+    EXPECT_FALSE(throwing.Resolve(FontKind::TimesNewRoman));  // not stuck on the busy face
 }

@@ -1,6 +1,5 @@
-// The code patches written into memory of this process laid out like a game
-// image: page protections kept, unreadable pages skipped, the first match
-// only, and the character sites at their offsets.
+// The signature search, and the code patches written into pages of this
+// process. What the patches make of the game's bytes is checked in the stand-in game.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -8,7 +7,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <string>
 #include <vector>
 
 #include "patches/CharacterPatch.h"
@@ -19,130 +17,101 @@ using namespace modroute;
 
 namespace {
 
-const std::uint8_t kHidden[] = {0x00, 0x8B, 0xF0, 0x85, 0xC9, 0x75, 0x1F, 0xBF,
-                                0x10, 0x98, 0x5C, 0x00, 0xB9, 0x06, 0x00, 0x00};
+const std::span<const std::uint8_t> kHidden = HiddenCommandPatch().signature;
 
-// Pages of memory, each with its own protection, filled with int3.
-class Pages {
-public:
-    explicit Pages(std::size_t count) : m_size(count * kPage) {
-        m_base = static_cast<std::uint8_t*>(VirtualAlloc(nullptr, m_size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-        if (m_base != nullptr) std::memset(m_base, 0xCC, m_size);
+// Pages of memory filled with int3, each with the protection given.
+struct Pages {
+    explicit Pages(std::vector<DWORD> given) : size(given.size() * 4096), protections(std::move(given)) {
+        base = static_cast<std::uint8_t*>(VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+        std::memset(base, 0xCC, size);
     }
-    ~Pages() { VirtualFree(m_base, 0, MEM_RELEASE); }
-    Pages(const Pages&) = delete;
-    Pages& operator=(const Pages&) = delete;
-
-    static constexpr std::size_t kPage = 4096;
-    std::uint8_t* Base() const { return m_base; }
-    std::size_t Size() const { return m_size; }
-    void Put(std::size_t offset, const std::uint8_t* bytes, std::size_t length) {
-        std::memcpy(m_base + offset, bytes, length);
-    }
-    void Protect(std::size_t page, DWORD protection) {
+    void Protect() {
         DWORD previous = 0;
-        VirtualProtect(m_base + page * kPage, kPage, protection, &previous);
+        for (std::size_t p = 0; p < protections.size(); ++p) VirtualProtect(base + p * 4096, 4096, protections[p], &previous);
     }
-    DWORD ProtectionOf(std::size_t page) const {
+    DWORD ProtectionOf(std::size_t offset) const {
         MEMORY_BASIC_INFORMATION region = {};
-        VirtualQuery(m_base + page * kPage, &region, sizeof region);
+        VirtualQuery(base + offset, &region, sizeof region);
         return region.Protect;
     }
-    std::uint8_t At(std::size_t offset) const { return m_base[offset]; }
-
-private:
-    std::size_t m_size;
-    std::uint8_t* m_base = nullptr;
+    ~Pages() { VirtualFree(base, 0, MEM_RELEASE); }
+    std::size_t size;
+    std::vector<DWORD> protections;
+    std::uint8_t* base;
 };
 
 }  // namespace
 
+// Compared with a plain search by the fuzz target; here the end bound.
+TEST(CodeSignatures, SearchFindsTheFirstMatchBeforeTheEndBound) {
+    const std::size_t n = kHidden.size();
+    auto imageWith = [&](std::size_t size, std::vector<std::size_t> places) {
+        std::vector<std::uint8_t> image(size, 0x90);
+        for (std::size_t at : places) std::copy_n(kHidden.begin(), n, image.begin() + at);
+        return image;
+    };
+    const std::pair<std::vector<std::uint8_t>, std::optional<std::size_t>> cases[] = {
+        {imageWith(64, {64 - n - 1}), 64 - n - 1},  // ending one byte before the end
+        {imageWith(64, {64 - n}), std::nullopt},    // ending at the end is past the bound
+        {imageWith(64, {40, 8}), 8},
+    };
+    for (const auto& [image, expected] : cases) EXPECT_EQ(FindSignature(image, kHidden), expected) << image.size();
+    EXPECT_EQ(FindSignature(imageWith(64, {0}), {}), std::nullopt) << "empty signature";
+}
+
 TEST(GameCode, PatchSkipsUnreadablePagesAndKeepsEveryPagesProtection) {
-    Pages image(4);
-    ASSERT_NE(image.Base(), nullptr);
-    const std::size_t first = 2 * Pages::kPage + 100;
-    const std::size_t second = 3 * Pages::kPage + 8;
-    image.Put(first, kHidden, sizeof kHidden);
-    image.Put(second, kHidden, sizeof kHidden);
-    image.Protect(0, PAGE_EXECUTE_READ);
-    image.Protect(1, PAGE_NOACCESS);
-    image.Protect(2, PAGE_EXECUTE_READ);
-    image.Protect(3, PAGE_READONLY);
-
-    ASSERT_TRUE(PatchFirstMatch(image.Base(), image.Size(), HiddenCommandPatch()));
-    EXPECT_EQ(image.At(first + 5), 0x71);
-    EXPECT_EQ(image.At(first + 4), 0xC9);
-    EXPECT_EQ(image.At(first + 6), 0x1F);
-    EXPECT_EQ(image.At(second + 5), 0x75);  // only the first match
-    EXPECT_EQ(image.ProtectionOf(0), static_cast<DWORD>(PAGE_EXECUTE_READ));
-    EXPECT_EQ(image.ProtectionOf(1), static_cast<DWORD>(PAGE_NOACCESS));
-    EXPECT_EQ(image.ProtectionOf(2), static_cast<DWORD>(PAGE_EXECUTE_READ));
-    EXPECT_EQ(image.ProtectionOf(3), static_cast<DWORD>(PAGE_READONLY));
-
+    Pages image({PAGE_EXECUTE_READ, PAGE_NOACCESS, PAGE_EXECUTE_READ, PAGE_READONLY});
+    const std::size_t first = 2 * 4096 + 100, second = 3 * 4096 + 8;
+    std::copy(kHidden.begin(), kHidden.end(), image.base + first);
+    std::copy(kHidden.begin(), kHidden.end(), image.base + second);
+    image.Protect();
+    ASSERT_TRUE(PatchFirstMatch(image.base, image.size, HiddenCommandPatch()));
+    EXPECT_EQ(image.base[first + 5], 0x71);
+    EXPECT_EQ(image.base[second + 5], 0x75);  // only the first match
+    for (std::size_t page = 0; page < 4; ++page) EXPECT_EQ(image.ProtectionOf(page * 4096), image.protections[page]);
     // The patched place no longer matches; the second one is next.
-    ASSERT_TRUE(PatchFirstMatch(image.Base(), image.Size(), HiddenCommandPatch()));
-    EXPECT_EQ(image.At(second + 5), 0x71);
-    EXPECT_FALSE(PatchFirstMatch(image.Base(), image.Size(), HiddenCommandPatch()));
-    EXPECT_FALSE(PatchFirstMatch(image.Base(), image.Size(), LoadsnpPatch()));
-}
+    ASSERT_TRUE(PatchFirstMatch(image.base, image.size, HiddenCommandPatch()));
+    EXPECT_EQ(image.base[second + 5], 0x71);
+    EXPECT_FALSE(PatchFirstMatch(image.base, image.size, HiddenCommandPatch()));
+    EXPECT_FALSE(PatchFirstMatch(image.base, image.size, LoadsnpPatch()));
 
-TEST(GameCode, SignatureAcrossPagesOfDifferentProtectionIsFoundUpToTheImagesLastByte) {
-    Pages image(2);
-    ASSERT_NE(image.Base(), nullptr);
-    // Starts on a code page, ends on a read-only one, one byte before the image's end.
-    const std::size_t at = image.Size() - sizeof kHidden - 1;
-    image.Put(at, kHidden, sizeof kHidden);
-    image.Protect(0, PAGE_EXECUTE_READ);
-    image.Protect(1, PAGE_READONLY);
-    EXPECT_FALSE(PatchFirstMatch(image.Base(), image.Size() - 1, HiddenCommandPatch()));  // the last byte is never searched
-    ASSERT_TRUE(PatchFirstMatch(image.Base(), image.Size(), HiddenCommandPatch()));
-    EXPECT_EQ(image.At(at + 5), 0x71);
-}
+    // Across pages of different protection, up to the image's last byte but never including it.
+    Pages edge({PAGE_EXECUTE_READ, PAGE_READONLY});
+    const std::size_t at = edge.size - kHidden.size() - 1;
+    std::copy(kHidden.begin(), kHidden.end(), edge.base + at);
+    edge.Protect();
+    EXPECT_FALSE(PatchFirstMatch(edge.base, edge.size - 1, HiddenCommandPatch()));
+    ASSERT_TRUE(PatchFirstMatch(edge.base, edge.size, HiddenCommandPatch()));
+    EXPECT_EQ(edge.base[at + 5], 0x71);
 
-TEST(GameCode, WriteIntoMemoryThatCannotBeMadeWritableWritesNothing) {
-    void* reserved = VirtualAlloc(nullptr, Pages::kPage, MEM_RESERVE, PAGE_NOACCESS);
-    ASSERT_NE(reserved, nullptr);
+    void* reserved = VirtualAlloc(nullptr, 4096, MEM_RESERVE, PAGE_NOACCESS);  // cannot be made writable
     const std::uint8_t byte[] = {0x71};
     EXPECT_FALSE(WriteCodeBytes(static_cast<std::uint8_t*>(reserved), byte));
     VirtualFree(reserved, 0, MEM_RELEASE);
 }
 
+// The divisor byte is the count minus ten, modulo 256, written into both
+// `mov eax, 20` instructions, or into those of them the image holds.
 TEST(CharacterPatch, DivisorByteGoesIntoBothMovInstructionsOfTheImage) {
-    constexpr std::size_t kLeft = 0x57642;
-    constexpr std::size_t kRight = 0x576BA;
-    const std::uint8_t movEax20[] = {0xB8, 0x14, 0x00, 0x00, 0x00};
-    struct Case {
-        const char* name;
-        int count;
-        std::size_t imageSize;
-        bool rightIsMov;
-        int expectedSites;
-        std::uint8_t left;
-        std::uint8_t right;
-    };
-    const std::size_t whole = kRight + 5;
-    const Case cases[] = {
-        {"13 characters", 13, whole, true, 2, 3, 3},
-        {"41 characters", 41, whole, true, 2, 31, 31},
-        {"fewer than ten", 5, whole, true, 2, 251, 251},
-        {"right site cut off by the image's end", 13, whole - 1, true, 1, 3, 0x14},
-        {"right site holds another instruction", 13, whole, false, 1, 3, 0x14},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Pages image((whole + Pages::kPage - 1) / Pages::kPage);
-        ASSERT_NE(image.Base(), nullptr);
-        image.Put(kLeft, movEax20, sizeof movEax20);
-        if (c.rightIsMov) image.Put(kRight, movEax20, sizeof movEax20);
-        for (std::size_t page = 0; page * Pages::kPage < image.Size(); ++page) image.Protect(page, PAGE_EXECUTE_READ);
+    const std::pair<int, int> bytes[] = {{13, 3}, {10, 0}, {5, 251}, {265, 255}, {266, 0}};
+    for (const auto& [count, expected] : bytes) EXPECT_EQ(CharacterPatchByte(count), expected) << count;
 
-        EXPECT_EQ(PatchCharacterSites(image.Base(), c.imageSize, c.count), c.expectedSites);
-        EXPECT_EQ(image.At(kLeft + 1), c.left);
-        EXPECT_EQ(image.At(kRight + 1), c.rightIsMov ? c.right : 0xCC);
-        // The opcode and the divisor's upper bytes stay.
-        EXPECT_EQ(image.At(kLeft), 0xB8);
-        EXPECT_EQ(image.At(kLeft + 2), 0x00);
-        EXPECT_EQ(image.At(kLeft - 1), 0xCC);
-        EXPECT_EQ(image.ProtectionOf(kLeft / Pages::kPage), static_cast<DWORD>(PAGE_EXECUTE_READ));
+    constexpr std::size_t kLeft = 0x57642, kRight = 0x576BA, kWhole = kRight + 5;
+    const std::uint8_t movEax20[] = {0xB8, 0x14, 0x00, 0x00, 0x00};
+    // count, image size, the right site holds the mov, sites patched, bytes found at the sites
+    const std::tuple<int, std::size_t, bool, int, std::uint8_t, std::uint8_t> cases[] = {
+        {41, kWhole, true, 2, 31, 31},
+        {13, kWhole - 1, true, 1, 3, 0x14},  // right site cut off by the image's end
+        {13, kWhole, false, 1, 3, 0xCC},      // right site holds another instruction
+    };
+    for (const auto& [count, imageSize, rightIsMov, sites, left, right] : cases) {
+        Pages image(std::vector<DWORD>((kWhole + 4095) / 4096, PAGE_EXECUTE_READ));
+        std::copy_n(movEax20, 5, image.base + kLeft);
+        if (rightIsMov) std::copy_n(movEax20, 5, image.base + kRight);
+        image.Protect();
+        EXPECT_EQ(PatchCharacterSites(image.base, imageSize, count), sites) << imageSize;
+        EXPECT_EQ(image.base[kLeft + 1], left);
+        EXPECT_EQ(image.base[kRight + 1], right);
+        EXPECT_EQ(image.ProtectionOf(kLeft), static_cast<DWORD>(PAGE_EXECUTE_READ));
     }
 }

@@ -1,6 +1,10 @@
+// Character indexes of pmodel file names, the pmodel folders looked at and
+// the files listed in them. (The character count over a game's folders is
+// checked in the stand-in game.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -9,47 +13,40 @@
 #include "support/TempDir.h"
 
 using namespace modroute;
-using testsupport::TempDir;
 
-namespace {
-const std::string kBlades = "\xE5\x88\x80\xE9\x94\x8B";         // 刀锋
-const std::string kHangulGame = "\xEA\xB2\x8C\xEC\x9E\x84";     // 게임: has no GBK form
-}  // namespace
-
-TEST(PmodelScan, ListsOnlyTheRegularFilesOfAFolder) {
-    TempDir game(kHangulGame);
-    game.Write("base\\pmodel\\p01_a.gmb", "");
-    game.Write("base\\pmodel\\P12_b.gmb", "");
-    game.Write("base\\pmodel\\p7.gmb", "");
-    game.Write("base\\pmodel\\" + kBlades + ".txt", "");
-    game.MakeFolder("base\\pmodel\\p99.x");
-    game.Write("base\\pmodel\\p99.x\\p98.gmb", "");  // below a folder: not listed
-    std::vector<std::string> names = ListRegularFileNames(game / "base\\pmodel");
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"P12_b.gmb", "p01_a.gmb", "p7.gmb", kBlades + ".txt"}));
-    EXPECT_TRUE(ListRegularFileNames(game / "missing").empty());
-    EXPECT_TRUE(ListRegularFileNames(game / "base\\pmodel\\p7.gmb").empty());
-    EXPECT_TRUE(ListRegularFileNames("").empty());
+// The variations are fuzzed; these are the boundaries of the name pattern and the count.
+TEST(CharacterCount, FileNamesGiveAnIndexOnlyWhenTheyFollowThePatternAndTheCountIsTheLargestPlusOne) {
+    const std::pair<const char*, std::optional<int>> cases[] = {
+        {"P12_b.gmb", 12}, {"p12.x", 12}, {"p7.x", std::nullopt},  // at least five characters
+        {"p1.2_3.gmb", 1}, {"p1_2.3.gmb", 1},                      // the index ends at the first '.' or '_'
+        {"p99999999999.gmb", std::nullopt},                         // does not fit an int
+        {"p1.\xE4\xB8\xAD", std::nullopt},                          // p1.中: four characters in six bytes
+    };
+    for (const auto& [name, expected] : cases) EXPECT_EQ(CharacterIndexOf(name), expected) << name;
+    EXPECT_EQ(LargestCharacterIndex(std::vector<std::string>{"p7.gmb", "p40_hero.gmb", "p12.gmb"}), 40);
+    EXPECT_EQ(LargestCharacterIndex(std::vector<std::string>{"p5abc", "readme.txt"}), -1);
+    const std::pair<int, int> counts[] = {{40, 41}, {-1, 1}, {0, 1}, {INT_MAX, INT_MAX}};  // no overflow
+    for (const auto& [largest, count] : counts) EXPECT_EQ(CharacterCountFromLargestIndex(largest), count) << largest;
 }
 
-TEST(PmodelScan, LargestIndexOverGameBaseAndModFolders) {
-    TempDir game(kHangulGame);
+TEST(PmodelScan, FoldersOfGameBaseAndSelectedModAndTheirRegularFiles) {
+    const std::string blades = "\xE5\x88\x80\xE9\x94\x8B";  // 刀锋
+    const std::tuple<const char*, const char*, std::string, std::vector<std::string>> folders[] = {
+        {"C:\\g", "C:\\g\\base", "base", {"C:\\g\\pmodel", "C:\\g\\base\\pmodel"}},
+        {"C:\\g\\", "D:\\b", blades, {"C:\\g\\pmodel", "D:\\b\\pmodel", "C:\\g\\mods\\" + blades + "\\pmodel"}},
+        {"C:\\g", "", "Base", {"C:\\g\\pmodel", "C:\\g\\mods\\Base\\pmodel"}},  // only "base" itself is no mod
+        {"", "D:\\b", "m", {"D:\\b\\pmodel"}},
+    };
+    for (const auto& [game, base, mod, expected] : folders) EXPECT_EQ(PmodelFolders(game, base, mod), expected) << mod;
+
+    const testsupport::TempDir game("\xEA\xB2\x8C\xEC\x9E\x84");  // 게임: has no GBK form
     game.Write("base\\pmodel\\p01_a.gmb", "");
-    game.Write("base\\pmodel\\P12_b.gmb", "");
-    game.Write("base\\pmodel\\p7.gmb", "");
-    game.MakeFolder("base\\pmodel\\p99.x");  // a folder, however well named
-    game.Write("mods\\" + kBlades + "\\pmodel\\p40_hero.gmb", "");
-    game.Write("mods\\other\\pmodel\\p77.gmb", "");  // not the selected mod
-
-    // No pmodel folder in the game folder itself: it counts as empty.
-    const std::vector<std::string> withoutMod = PmodelFolders(game.Path(), game / "base", "");
-    EXPECT_EQ(LargestCharacterIndexInFolders(withoutMod), 12);
-    const std::vector<std::string> withMod = PmodelFolders(game.Path(), game / "base", kBlades);
-    EXPECT_EQ(LargestCharacterIndexInFolders(withMod), 40);
-    EXPECT_EQ(CharacterCountFromLargestIndex(LargestCharacterIndexInFolders(withMod)), 41);
-
-    // The game folder's own pmodel counts as well, first in order but compared by value.
-    game.Write("pmodel\\p50.gmb", "");
-    EXPECT_EQ(LargestCharacterIndexInFolders(withoutMod), 50);
-    EXPECT_EQ(LargestCharacterIndexInFolders(std::vector<std::string>{}), -1);
+    game.Write("base\\pmodel\\" + blades + ".txt", "");
+    game.Write("base\\pmodel\\p99.x\\p98.gmb", "");  // below a folder: neither listed nor counted
+    std::vector<std::string> names = ListRegularFileNames(game / "base\\pmodel");
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"p01_a.gmb", blades + ".txt"}));
+    EXPECT_TRUE(ListRegularFileNames(game / "base\\pmodel\\p01_a.gmb").empty());
+    game.Write("pmodel\\p50.gmb", "");  // the game folder's own counts, first in order but compared by value
+    EXPECT_EQ(LargestCharacterIndexInFolders(PmodelFolders(game.Path(), game / "base", "")), 50);
 }
