@@ -107,71 +107,53 @@ TEST_F(RouterTest, SearchPathListsFollowTheSelectedMod) {
     EXPECT_EQ(SearchPaths(), (std::vector<std::string>{base, game.Path()}));
 }
 
-TEST_F(RouterTest, GameFolderWinsThenModThenBaseAndAMissKeepsItsCleanForm) {
+TEST_F(RouterTest, EachFolderServesWhatItHoldsInItsTurn) {
     game.Write("texture\\both.dds", "game");
     game.Write("mods\\Blades\\texture\\both.dds", "mod");
     game.Write("mods\\Blades\\texture\\modonly.dds", "mod");
     game.Write("base\\texture\\modonly.dds", "base");
     game.Write("base\\texture\\baseonly.dds", "base");
-    Start("Blades");
-    EXPECT_EQ(Resolve("texture\\both.dds"), game / "texture\\both.dds");
-    EXPECT_EQ(Resolve("texture/modonly.dds"), game / "mods\\Blades\\texture\\modonly.dds");
-    EXPECT_EQ(Resolve(".\\texture\\baseonly.dds"), game / "base\\texture\\baseonly.dds");
-    EXPECT_EQ(From("texture\\both.dds"), ServedFrom::GameFolder);
-    EXPECT_EQ(From("texture\\modonly.dds"), ServedFrom::Mod);
-    EXPECT_EQ(From("texture\\baseonly.dds"), ServedFrom::Base);
-    // Found nowhere: the export gives the clean relative form, the answer says so.
-    for (const char* request : {"\\texture//nowhere.dds", "texture\\nowhere.dds", "..texture\\nowhere.dds"}) {
-        EXPECT_EQ(Resolve(request), "texture\\nowhere.dds") << request;
-        EXPECT_EQ(From(request), ServedFrom::Nowhere) << request;
-    }
-    EXPECT_EQ(Resolve(""), "");
-    EXPECT_EQ(Resolve("./"), "");
-}
-
-TEST_F(RouterTest, AbsolutePathsAndNonGbkBytesAreHandedBackUnchanged) {
+    game.Write("config.ini", "game");
+    game.Write("mods\\Blades\\config.ini", "mod");
     game.Write("mods\\Blades\\server\\share\\a.txt", "mod");
-    game.Write("mods\\Blades\\pipe\\x", "mod");
-    game.Write("base\\texture\\a.dds", "base");
+    game.Write("maps\\sn01\\sn01.wp", "game");
+    game.Write("base\\maps\\sn01\\sn01.wp", "base");
+    game.Write("maps\\sn02\\a_.pst", "game");
     Start("Blades");
-    for (const std::string& request :
-         {std::string("\\\\server\\share\\a.txt"), std::string("//server/share/a.txt"), std::string("\\\\.\\pipe\\x"),
-          "\\\\?\\" + (game / "texture\\a.dds"), game / "texture\\a.dds", std::string("C:relative.txt")}) {
-        EXPECT_EQ(Resolve(request), request) << request;
-        EXPECT_EQ(From(request), ServedFrom::Unchanged) << request;
+    const struct {
+        std::string request;
+        ServedFrom from;
+        std::string path;  // what the export gives
+    } cases[] = {
+        {"texture\\both.dds", ServedFrom::GameFolder, game / "texture\\both.dds"},
+        {"texture/modonly.dds", ServedFrom::Mod, game / "mods\\Blades\\texture\\modonly.dds"},
+        {".\\texture\\baseonly.dds", ServedFrom::Base, game / "base\\texture\\baseonly.dds"},
+        {"config.ini", ServedFrom::GameFolder, game / "config.ini"},  // a root file never leaves the game folder
+        {"maps\\sn01\\sn01.wp", ServedFrom::Base, game / "base\\maps\\sn01\\sn01.wp"},  // map files prefer base
+        {"maps\\sn02\\a_.pst", ServedFrom::GameFolder, game / "maps\\sn02\\a_.pst"},
+        // Found nowhere: the export gives the clean relative form.
+        {"\\texture//nowhere.dds", ServedFrom::Nowhere, "texture\\nowhere.dds"},
+        {"..texture\\nowhere.dds", ServedFrom::Nowhere, "texture\\nowhere.dds"},
+        {"./", ServedFrom::Nowhere, ""},
+        // Absolute paths come back as they are.
+        {"\\\\server\\share\\a.txt", ServedFrom::Unchanged, "\\\\server\\share\\a.txt"},
+        {"//server/share/a.txt", ServedFrom::Unchanged, "//server/share/a.txt"},
+        {"\\\\?\\" + (game / "texture\\a.dds"), ServedFrom::Unchanged, "\\\\?\\" + (game / "texture\\a.dds")},
+        {"C:relative.txt", ServedFrom::Unchanged, "C:relative.txt"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(From(c.request), c.from) << c.request;
+        EXPECT_EQ(Resolve(c.request), c.path) << c.request;
     }
+    EXPECT_TRUE(Redirects("maps\\sn01\\sn01.wp"));  // agrees with the resolution
+    EXPECT_FALSE(Redirects("config.ini"));
+    EXPECT_FALSE(Redirects("server.cfg"));  // a root file even when the game folder lacks it
+    EXPECT_FALSE(Redirects("texture\\none.dds"));
+    EXPECT_FALSE(Redirects(".."));
     // Bytes that are not GBK text come back as they were, not as '?'.
     const std::string invalid = "texture\\\x81";
     EXPECT_EQ(router.ResolveFilePath(invalid), invalid);
     EXPECT_EQ(router.Resolve(invalid)->from, ServedFrom::Unchanged);
-}
-
-TEST_F(RouterTest, SpecialFilesPreferTheModAndBaseFolders) {
-    game.Write("maps\\sn01\\sn01.wp", "game");
-    game.Write("base\\maps\\sn01\\sn01.wp", "base");
-    game.Write("maps\\sn02\\a_.pst", "game");
-    Start("");
-    EXPECT_EQ(Resolve("maps\\sn01\\sn01.wp"), game / "base\\maps\\sn01\\sn01.wp");
-    EXPECT_TRUE(Redirects("maps\\sn01\\sn01.wp"));  // agrees with the resolution
-    EXPECT_EQ(Resolve("maps\\sn02\\a_.pst"), game / "maps\\sn02\\a_.pst");  // the game folder is still searched
-}
-
-TEST_F(RouterTest, RootFilesStayInTheGameFolder) {
-    game.Write("config.ini", "game");
-    game.Write("mods\\Blades\\config.ini", "mod");
-    game.Write("mods\\Blades\\server.cfg", "mod");
-    Start("Blades");
-    EXPECT_EQ(Resolve("config.ini"), game / "config.ini");
-    EXPECT_FALSE(Redirects("config.ini"));
-    EXPECT_FALSE(Redirects("server.cfg"));  // a root file even when the game folder lacks it
-}
-
-TEST_F(RouterTest, ShouldRedirectFollowsWhereThePathIsServedFrom) {
-    game.MakeFolder("mods\\Blades");
-    Start("Blades");
-    EXPECT_FALSE(Redirects("texture\\none.dds"));
-    EXPECT_FALSE(Redirects(".."));
-    EXPECT_FALSE(Redirects(""));
 
     Start("");  // without a mod: any path under a base resource folder
     EXPECT_TRUE(Redirects("texture\\none.dds"));
@@ -179,28 +161,15 @@ TEST_F(RouterTest, ShouldRedirectFollowsWhereThePathIsServedFrom) {
     EXPECT_FALSE(Redirects("ddfix_assets\\x"));
 }
 
-TEST_F(RouterTest, RenderJsonIsLookedUpUnderTheMapFolderOfTheModThenBaseThenGame) {
+TEST_F(RouterTest, MapIdsAreRewrittenOnlyWithAutoResAndAFilledMapAndRenderJsonFollowsThem) {
+    game.Write("mods\\Blades\\Dune\\Dune.wp", "mod");
+    game.Write("mods\\Blades\\Dune.pak", "mod");
+    game.Write("mods\\Blades\\Dune\\render.json", "mod");
+    game.Write("base\\sn01\\sn01.wp", "base");
     game.Write("base\\sn03\\render.json", "base");
     game.Write("sn03\\render.json", "game");
     game.Write("mods\\Blades\\sn04\\render.json", "mod");
     game.Write("base\\sn04\\render.json", "base");
-    game.Write("mods\\Blades\\Dune\\render.json", "mod");
-    Start("Blades", /*autoRes=*/true);
-    SnDirectoryMap map;
-    map.Set("SN05", "Dune");
-    config->PublishSnDirectoryMap(map);
-    router.Configure(FullRouteContext(*config));
-    EXPECT_EQ(Resolve("maps\\sn03\\render.json"), game / "base\\sn03\\render.json");
-    EXPECT_EQ(Resolve("maps\\sn04\\render.json"), game / "mods\\Blades\\sn04\\render.json");
-    EXPECT_EQ(Resolve("SN05\\render.json"), game / "mods\\Blades\\Dune\\render.json");
-    // Nowhere: the caller's own path comes back unchanged.
-    EXPECT_EQ(Resolve("maps//sn09\\render.json"), "maps//sn09\\render.json");
-}
-
-TEST_F(RouterTest, MapIdsAreRewrittenOnlyWithAutoResAndAFilledMap) {
-    game.Write("mods\\Blades\\Dune\\Dune.wp", "mod");
-    game.Write("mods\\Blades\\Dune.pak", "mod");
-    game.Write("base\\sn01\\sn01.wp", "base");
     SnDirectoryMap map;
     map.Set("SN01", "Dune");
 
@@ -216,13 +185,24 @@ TEST_F(RouterTest, MapIdsAreRewrittenOnlyWithAutoResAndAFilledMap) {
     EXPECT_EQ(Resolve("sn01\\sn01.wp"), game / "mods\\Blades\\Dune\\Dune.wp");
     EXPECT_EQ(Resolve("SN01.pak"), game / "mods\\Blades\\Dune.pak");
     EXPECT_EQ(Resolve("maps\\sn01x.txt"), "maps\\sn01x.txt");
+    // render.json: under the map folder of the mod, then base, then the game.
+    EXPECT_EQ(Resolve("maps\\sn03\\render.json"), game / "base\\sn03\\render.json");
+    EXPECT_EQ(Resolve("maps\\sn04\\render.json"), game / "mods\\Blades\\sn04\\render.json");
+    EXPECT_EQ(Resolve("SN01\\render.json"), game / "mods\\Blades\\Dune\\render.json");
+    EXPECT_EQ(Resolve("maps//sn09\\render.json"), "maps//sn09\\render.json");  // nowhere: the caller's own path
 }
 
-TEST_F(RouterTest, FirstAnswersStayWhenTheDiskChanges) {
+// Answers given stay when the disk changes; only those: a file the game
+// writes while it runs and then reads back is its own, even where the base
+// folder holds one of that name.
+TEST_F(RouterTest, FirstAnswersStayButAFileCreatedInAFolderAlreadyAskedAboutIsFound) {
     game.Write("base\\texture\\a.dds", "base");
+    game.Write("save\\slot1.sav", "game");
+    game.Write("base\\save\\slot2.sav", "base");
     Start("Blades");
     EXPECT_EQ(Resolve("texture\\a.dds"), game / "base\\texture\\a.dds");
     EXPECT_EQ(Resolve("texture\\new.dds"), "texture\\new.dds");
+    EXPECT_EQ(From("save\\slot1.sav"), ServedFrom::GameFolder);
     const std::uint64_t probes = router.ProbeCount();
     game.Write("texture\\a.dds", "game");
     game.Write("base\\texture\\new.dds", "base");
@@ -230,15 +210,6 @@ TEST_F(RouterTest, FirstAnswersStayWhenTheDiskChanges) {
     EXPECT_EQ(Resolve("texture\\a.dds"), game / "base\\texture\\a.dds");
     EXPECT_EQ(Resolve("texture\\new.dds"), "texture\\new.dds");
     EXPECT_EQ(router.ProbeCount(), probes);  // answered from the cache, no disk access
-}
-
-// Only answers already given stay: a file the game writes while it runs and
-// then reads back is its own, even where the base folder holds one of that name.
-TEST_F(RouterTest, AFileCreatedInAFolderAlreadyAskedAboutIsFoundOnItsFirstResolution) {
-    game.Write("save\\slot1.sav", "game");
-    game.Write("base\\save\\slot2.sav", "base");
-    Start("Blades");
-    EXPECT_EQ(From("save\\slot1.sav"), ServedFrom::GameFolder);
     game.Write("save\\slot2.sav", "game");
     EXPECT_EQ(Resolve("save\\slot2.sav"), game / "save\\slot2.sav");
 }
@@ -314,7 +285,6 @@ TEST_F(RouterTest, TheDisksAnswerNowLooksPastTheCacheAndThePacks) {
         std::string path;
     } cases[] = {
         {"texture\\hero.dds", ServedFrom::Base, game / "base\\texture\\hero.dds"},
-        {"texture/packed.dds", ServedFrom::Base, game / "base\\texture\\packed.dds"},
         {"texture\\packedtoo.dds", ServedFrom::GameFolder, game / "texture\\packedtoo.dds"},
         {"texture\\packedonly.dds", ServedFrom::Nowhere, "texture\\packedonly.dds"},
         {game / "base\\texture\\hero.dds", ServedFrom::Unchanged, ""},
