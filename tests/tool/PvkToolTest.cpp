@@ -51,14 +51,12 @@ TEST(ToolPvk, FolderPackedListedAtTheRealOffsetsAndExtractedBackUnchanged) {
     ASSERT_EQ(run.exitCode, 0u) << run.err;
     std::map<std::string, std::string> listed;  // key -> the bytes at the listed offset
     for (const std::string& line : tooltest::Lines(run.out)) {
-        std::vector<std::string> columns;
-        std::size_t start = 0;
-        for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1) {
-            columns.push_back(line.substr(start, tab - start));
+        std::istringstream row(line);
+        std::string name, folder, key, size, offset;
+        for (std::string* column : {&name, &folder, &key, &size}) std::getline(row, *column, '\t');
+        if (std::getline(row, offset) && name != "name") {
+            listed[key] = packBytes.substr(std::stoul(offset), std::stoul(size));
         }
-        columns.push_back(line.substr(start));
-        if (columns.size() != 5 || columns[0] == "name") continue;
-        listed[columns[2]] = packBytes.substr(std::stoul(columns[4]), std::stoul(columns[3]));
     }
     EXPECT_EQ(listed, (std::map<std::string, std::string>{{"ui\\深\\图.txt", "a picture in a Chinese folder"},
                                                           {"assets\\top.txt", "at the top"},
@@ -126,8 +124,6 @@ TEST(ToolPvk, VerifyNamesEveryProblemOfADamagedPack) {
         {good, "", 0},
         {longer, "the content block runs past the end of the file: 140 bytes declared at 1116, the file holds 90 of them",
          1},
-        {good.substr(0, good.size() - 3),
-         "the content block runs past the end of the file: 90 bytes declared at 1116, the file holds 87 of them", 2},
         {unterminated, "the entry table has no terminating zero inside the content block (2 entries read whole)", 3},
         {overHeader, "the content block starts at 100, inside the header, which ends at 1116", 1},
     };

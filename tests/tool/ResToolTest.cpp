@@ -60,10 +60,6 @@ TEST(ToolRes, CheckNamesEveryBlockTheSystemCannotReadBackAndAWrongCount) {
         {front + one + GameBlock(2, std::string(70, 'n'), kTail),
          "the block at offset " + second + " (key SN02, name " + std::string(70, 'n') +
              ") cannot be read back: its name is 70 bytes long; the reader takes at most 63", 1},
-        {front + one + GameBlock(0, "Zero", kTail),
-         "the block at offset " + second + " (key SN00, name Zero) cannot be read back: its number's low byte is 0", 1},
-        {front + one + LaidOutBlock(2, "", "SN02"),
-         "the block at offset " + second + " (key SN02, name ) cannot be read back: its name is empty", 1},
         {front + one + LaidOutBlock(3, "Mill", "SN04"),
          "the block at offset " + second + " (Mill) carries the key SN04, but its number 3 makes it SN03 to the system",
          2},
