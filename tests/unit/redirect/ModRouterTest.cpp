@@ -72,6 +72,13 @@ protected:
         Configure(game, selectedMod, autoRes);
         router.Configure(FullRouteContext(*config));
     }
+    // Started with the packs as its virtual file system.
+    void StartWithPacks(const std::string& selectedMod) {
+        Configure(game, selectedMod);
+        RouteContext context = FullRouteContext(*config);
+        context.virtualFiles = &packs;
+        router.Configure(context);
+    }
     std::string Resolve(const std::string& utf8Path) { return GbkToUtf8(router.ResolveFilePath(Utf8ToGbk(utf8Path))); }
     ServedFrom From(const std::string& utf8Path) { return router.ResolveUtf8(utf8Path)->from; }
     bool Redirects(const std::string& utf8Path) { return router.ShouldRedirect(Utf8ToGbk(utf8Path)); }
@@ -84,6 +91,7 @@ protected:
     testsupport::RegistrySandbox registry;
     TempDir game{"game"};
     std::unique_ptr<ConfigManager> config;
+    FakeVirtualFiles packs;
     ModRouter router;
 };
 
@@ -232,11 +240,7 @@ TEST_F(RouterTest, AnswersGivenBeforeTheFullInitialisationAreDroppedWithIt) {
 
 TEST_F(RouterTest, FilesAddedToTheVirtualFileSystemReplaceEarlierAnswers) {
     game.Write("base\\texture\\packed.dds", "base");
-    Configure(game, "");
-    FakeVirtualFiles packs;
-    RouteContext context = FullRouteContext(*config);
-    context.virtualFiles = &packs;
-    router.Configure(context);
+    StartWithPacks("");
     EXPECT_EQ(From("texture\\packed.dds"), ServedFrom::Base);
     EXPECT_EQ(From("texture\\late.dds"), ServedFrom::Nowhere);
     packs.Add("texture\\packed.dds");
@@ -250,7 +254,6 @@ TEST_F(RouterTest, AContextPublishedWhileAReaderStartsOverForNewPacksStands) {
     game.Write("mods\\Blades\\texture\\hero.dds", "mod");
     game.Write("base\\texture\\hero.dds", "base");
     Configure(game, "Blades");
-    FakeVirtualFiles packs;
     RouteContext early = EarlyRouteContext(*config);
     RouteContext full = FullRouteContext(*config);
     early.virtualFiles = full.virtualFiles = &packs;
@@ -264,30 +267,36 @@ TEST_F(RouterTest, AContextPublishedWhileAReaderStartsOverForNewPacksStands) {
     EXPECT_EQ(router.Context()->modFolder, full.modFolder);
 }
 
-TEST_F(RouterTest, TheDisksAnswerNowLooksPastTheCacheAndThePacks) {
-    game.Write("mods\\Blades\\texture\\hero.dds", "mod");
-    game.Write("base\\texture\\hero.dds", "base");
-    game.Write("base\\texture\\packed.dds", "base");
-    game.Write("texture\\packedtoo.dds", "game");
-    Configure(game, "Blades");
-    FakeVirtualFiles packs;
-    packs.Add("texture\\packed.dds");
-    packs.Add("texture\\packedtoo.dds");
-    packs.Add("texture\\packedonly.dds");
-    RouteContext context = FullRouteContext(*config);
-    context.virtualFiles = &packs;
-    router.Configure(context);
-    EXPECT_EQ(From("texture\\hero.dds"), ServedFrom::Mod);
-    ASSERT_TRUE(DeleteFileW(Utf8ToWide(game / "mods\\Blades\\texture\\hero.dds").c_str()));
+TEST_F(RouterTest, PacksRankByWhereTheyComeFromAndTheDisksAnswerLooksPastThem) {
+    game.Write("mods\\Blades\\texture\\modcopy.dds", "mod");
+    game.Write("base\\texture\\modcopy.dds", "base");
+    game.Write("base\\texture\\basecopy.dds", "base");
+    game.Write("texture\\gamecopy.dds", "game");
+    game.Write("texture\\modpack.dds", "game");
+    for (const char* path : {"texture\\modcopy.dds", "texture\\basecopy.dds", "texture\\gamecopy.dds",
+                             "texture\\packonly.dds"}) {
+        packs.Add(path, VirtualRank::WithBaseFolder);
+    }
+    packs.Add("texture\\modpack.dds", VirtualRank::First);
+    StartWithPacks("Blades");
+    EXPECT_EQ(From("texture\\modcopy.dds"), ServedFrom::Mod);        // the mod's file beats a base pack
+    EXPECT_EQ(From("texture\\gamecopy.dds"), ServedFrom::GameFolder);
+    EXPECT_EQ(From("texture\\basecopy.dds"), ServedFrom::Virtual);   // a base pack beats base's loose file
+    EXPECT_EQ(From("texture\\packonly.dds"), ServedFrom::Virtual);
+    EXPECT_EQ(From("texture\\modpack.dds"), ServedFrom::Virtual);    // first of all, even before the game folder
+
+    // The disk's answer now: past the cache and the packs.
+    ASSERT_TRUE(DeleteFileW(Utf8ToWide(game / "mods\\Blades\\texture\\modcopy.dds").c_str()));
     const struct {
         std::string request;
         ServedFrom now;
         std::string path;
     } cases[] = {
-        {"texture\\hero.dds", ServedFrom::Base, game / "base\\texture\\hero.dds"},
-        {"texture\\packedtoo.dds", ServedFrom::GameFolder, game / "texture\\packedtoo.dds"},
-        {"texture\\packedonly.dds", ServedFrom::Nowhere, "texture\\packedonly.dds"},
-        {game / "base\\texture\\hero.dds", ServedFrom::Unchanged, ""},
+        {"texture\\modcopy.dds", ServedFrom::Base, game / "base\\texture\\modcopy.dds"},
+        {"texture/basecopy.dds", ServedFrom::Base, game / "base\\texture\\basecopy.dds"},
+        {"texture\\modpack.dds", ServedFrom::GameFolder, game / "texture\\modpack.dds"},
+        {"texture\\packonly.dds", ServedFrom::Nowhere, "texture\\packonly.dds"},
+        {game / "base\\texture\\basecopy.dds", ServedFrom::Unchanged, ""},
     };
     for (const auto& c : cases) {
         const auto answer = router.ResolveOnDisk(Utf8ToGbk(c.request));
@@ -295,31 +304,8 @@ TEST_F(RouterTest, TheDisksAnswerNowLooksPastTheCacheAndThePacks) {
         EXPECT_EQ(answer->path, c.path) << c.request;
     }
     // Asking the disk changes no answer given before.
-    EXPECT_EQ(From("texture\\hero.dds"), ServedFrom::Mod);
-    EXPECT_EQ(From("texture\\packed.dds"), ServedFrom::Virtual);
-}
-
-TEST_F(RouterTest, PacksOfTheBaseFolderRankWithItsFiles) {
-    game.Write("mods\\Blades\\texture\\modcopy.dds", "mod");
-    game.Write("base\\texture\\basecopy.dds", "base");
-    game.Write("texture\\gamecopy.dds", "game");
-    game.MakeFolder("mods\\Blades");
-    Configure(game, "Blades");
-    FakeVirtualFiles packs;
-    for (const char* path : {"texture\\modcopy.dds", "texture\\basecopy.dds", "texture\\gamecopy.dds",
-                             "texture\\packonly.dds"}) {
-        packs.Add(path, VirtualRank::WithBaseFolder);
-    }
-    packs.Add("texture\\modpack.dds", VirtualRank::First);
-    game.Write("texture\\modpack.dds", "game");
-    RouteContext context = FullRouteContext(*config);
-    context.virtualFiles = &packs;
-    router.Configure(context);
-    EXPECT_EQ(From("texture\\modcopy.dds"), ServedFrom::Mod);        // the mod's file beats a base pack
-    EXPECT_EQ(From("texture\\gamecopy.dds"), ServedFrom::GameFolder);
-    EXPECT_EQ(From("texture\\basecopy.dds"), ServedFrom::Virtual);   // a base pack beats base's loose file
-    EXPECT_EQ(From("texture\\packonly.dds"), ServedFrom::Virtual);
-    EXPECT_EQ(From("texture\\modpack.dds"), ServedFrom::Virtual);    // first of all, even before the game folder
+    EXPECT_EQ(From("texture\\modcopy.dds"), ServedFrom::Mod);
+    EXPECT_EQ(From("texture\\basecopy.dds"), ServedFrom::Virtual);
 }
 
 TEST_F(RouterTest, GameFolderEndingInABackslashTrailByteStillFindsItsSettingsAndFolders) {
