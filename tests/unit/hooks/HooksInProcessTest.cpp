@@ -87,22 +87,6 @@ TEST_F(HooksTest, TheSystemsOwnWorkPassesThroughAndInstallingTwiceIsHarmless) {
     }
 }
 
-TEST_F(HooksTest, AnswersServedWithoutTheRealFunctionKeepTheCallersLastError) {
-    SetLastError(1234);
-    HANDLE picture = CreateFileA("texture\\pic.jpg", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(picture, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), 1234u);
-    char data[8] = {};
-    DWORD read = 0;
-    EXPECT_TRUE(ReadFile(picture, data, 7, &read, nullptr));
-    EXPECT_EQ(GetFileSize(picture, nullptr), 7u);
-    EXPECT_EQ(SetFilePointer(picture, 0, nullptr, FILE_BEGIN), 0u);
-    EXPECT_EQ(GetFileType(picture), static_cast<DWORD>(FILE_TYPE_DISK));
-    EXPECT_TRUE(CloseHandle(picture));
-    EXPECT_EQ(GetLastError(), 1234u);
-    EXPECT_STREQ(data, "picture");
-}
-
 TEST_F(HooksTest, AttributeQueriesFollowTheMapTable) {
     game.Write("maps\\Dune.wp", "game folder's copy under the map's name");
     game.Write("base\\maps\\sn08.wp", "the base folder's map file");
@@ -131,14 +115,23 @@ TEST_F(HooksTest, AttributeQueriesFollowTheMapTable) {
     EXPECT_EQ(GetFileAttributesA("maps\\sn07.wp"), INVALID_FILE_ATTRIBUTES);
 }
 
-TEST_F(HooksTest, RemovalForgetsVirtualHandlesAndStopsRedirecting) {
+TEST_F(HooksTest, VirtualHandlesKeepTheCallersLastErrorAndRemovalForgetsThem) {
+    SetLastError(1234);
     HANDLE picture = CreateFileA("texture\\pic.jpg", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(picture, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), 1234u);  // served without the real function
+    char data[8] = {};
+    DWORD read = 0;
+    EXPECT_TRUE(ReadFile(picture, data, 7, &read, nullptr));
+    EXPECT_STREQ(data, "picture");
+    EXPECT_EQ(GetFileSize(picture, nullptr), 7u);
+    EXPECT_EQ(SetFilePointer(picture, 0, nullptr, FILE_BEGIN), 0u);
+    EXPECT_EQ(GetFileType(picture), static_cast<DWORD>(FILE_TYPE_DISK));
+    EXPECT_EQ(GetLastError(), 1234u);
+
     HookManager::Uninstall();
     EXPECT_FALSE(HookManager::IsInstalled());
     HookManager::Uninstall();  // twice: nothing happens
-    char data[8] = {};
-    DWORD read = 0;
     EXPECT_FALSE(ReadFile(picture, data, 7, &read, nullptr));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
     EXPECT_FALSE(CloseHandle(picture));
