@@ -11,12 +11,8 @@ TEST(ToolResolve, EachRuleNamesWhereASampleGamePathIsServedFrom) {
     gamerun::ManagerRegistry registry;
     registry.SetDword(L"", L"AutoRes", 1);
     const std::string g = gamerun::SampleFolder() + "\\game";
-    const struct {
-        const char* path;
-        const char* rule;
-        std::string servedFrom;
-        std::string file;
-    } cases[] = {
+    struct Case { const char* path; const char* rule; std::string servedFrom; std::string file; };
+    const Case cases[] = {
         {"config.ini", "root-file", "game folder", g + "\\config.ini"},
         {"texture\\sky.dds", "game-folder-copy", "game folder", g + "\\texture\\sky.dds"},
         {"./texture//hero.dds", "mod", "mod Blades", g + "\\mods\\Blades\\texture\\hero.dds"},

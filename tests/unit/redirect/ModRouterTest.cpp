@@ -98,10 +98,8 @@ protected:
 TEST_F(RouterTest, SearchPathListsFollowTheSelectedMod) {
     game.MakeFolder("mods\\Base");
     const std::string base = game / "base";
-    const struct {
-        const char* mod;
-        std::vector<std::string> expected;
-    } cases[] = {
+    struct Case { const char* mod; std::vector<std::string> expected; };
+    const Case cases[] = {
         {"", {base, game.Path()}},
         {"base", {base, game.Path()}},
         {"Base", {game / "mods\\Base", base, game.Path()}},  // another letter case is a real mod
@@ -285,11 +283,8 @@ TEST_F(RouterTest, PacksRankByWhereTheyComeFromAndTheDisksAnswerLooksPastThem) {
 
     // The disk's answer now: past the cache and the packs.
     ASSERT_TRUE(DeleteFileW(Utf8ToWide(game / "mods\\Blades\\texture\\modcopy.dds").c_str()));
-    const struct {
-        std::string request;
-        ServedFrom now;
-        std::string path;
-    } cases[] = {
+    struct Case { std::string request; ServedFrom now; std::string path; };
+    const Case cases[] = {
         {"texture\\modcopy.dds", ServedFrom::Base, game / "base\\texture\\modcopy.dds"},
         {"texture/basecopy.dds", ServedFrom::Base, game / "base\\texture\\basecopy.dds"},
         {"texture\\modpack.dds", ServedFrom::GameFolder, game / "texture\\modpack.dds"},
