@@ -5,7 +5,6 @@
 
 using tooltest::Modroute;
 using tooltest::ResolveField;
-using tooltest::RuleOf;
 
 TEST(ToolResolve, EachRuleNamesWhereASampleGamePathIsServedFrom) {
     gamerun::ManagerRegistry registry;
@@ -30,7 +29,8 @@ TEST(ToolResolve, EachRuleNamesWhereASampleGamePathIsServedFrom) {
     const gamerun::ProgramRun run = Modroute(arguments);
     EXPECT_EQ(run.exitCode, 1u) << "two paths are found nowhere";
     for (const auto& c : cases) {
-        EXPECT_EQ(RuleOf(run.out, c.path), c.rule) << c.path << "\n" << run.out;
+        const std::string rule = ResolveField(run.out, c.path, "rule");  // its short name before a ':'
+        EXPECT_EQ(rule.substr(0, rule.find(':')), c.rule) << c.path << "\n" << run.out;
         EXPECT_EQ(ResolveField(run.out, c.path, "served from"), c.servedFrom) << c.path;
         EXPECT_EQ(ResolveField(run.out, c.path, "file"), c.file) << c.path;
     }
