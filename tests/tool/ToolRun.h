@@ -54,12 +54,6 @@ inline std::string ResolveField(const std::string& report, const std::string& pa
     return {};
 }
 
-// The rule's short name: the text before its first ':'.
-inline std::string RuleOf(const std::string& report, const std::string& path) {
-    const std::string rule = ResolveField(report, path, "rule");
-    return rule.substr(0, rule.find(':'));
-}
-
 // Every file and folder below a folder, with the files' bytes.
 inline std::map<std::string, std::string> Snapshot(const std::string& folder) {
     std::map<std::string, std::string> files;

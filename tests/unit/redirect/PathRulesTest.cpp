@@ -1,43 +1,34 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <tuple>
+#include <optional>
 
 #include "redirect/PathRules.h"
 
 using namespace modroute;
 
 TEST(NormalizePath, BringsGamePathsIntoCanonicalForm) {
-    EXPECT_EQ(NormalizePath("./data//x.pak"), "data\\x.pak");
-    EXPECT_EQ(NormalizePath("\\data\\x"), "data\\x");
-    EXPECT_EQ(NormalizePath("..\\x"), "..\\x");  // a real parent reference stays
-    EXPECT_EQ(NormalizePath("..x"), "x");
-    EXPECT_EQ(NormalizePath(".."), "..");
-    EXPECT_EQ(NormalizePath("a\\\\\\\\b"), "a\\b");
-    EXPECT_EQ(NormalizePath("Texture/Hero.DDS"), "Texture\\Hero.DDS");  // case stays
-    EXPECT_EQ(NormalizePath(""), "");
-    // However many separators follow ".\", the path never starts at the root.
-    EXPECT_EQ(NormalizePath(".///x.pak"), "x.pak");
-    EXPECT_EQ(NormalizePath(".\\/\\data\\x"), "data\\x");
+    const std::pair<const char*, const char*> cases[] = {
+        {"./data//x.pak", "data\\x.pak"}, {"\\data\\x", "data\\x"},
+        {"..\\x", "..\\x"},  // a real parent reference stays
+        {"..x", "x"},         {"..", ".."}, {"a\\\\\\\\b", "a\\b"},
+        {"Texture/Hero.DDS", "Texture\\Hero.DDS"},  // case stays
+        {"", ""},
+        // However many separators follow ".\", the path never starts at the root.
+        {".///x.pak", "x.pak"}, {".\\/\\data\\x", "data\\x"},
+    };
+    for (const auto& [path, normal] : cases) EXPECT_EQ(NormalizePath(path), normal) << path;
 }
 
-TEST(IsRootFile, MatchesTheFileNameExactly) {
-    EXPECT_TRUE(IsRootFile("Tavren.exe"));
-    EXPECT_TRUE(IsRootFile("data\\config.ini"));
-    EXPECT_TRUE(IsRootFile("C:\\Game\\config.ini"));
-    EXPECT_TRUE(IsRootFile("a/mgstringtableHT.ini"));
-    EXPECT_FALSE(IsRootFile("Config.ini"));
-    EXPECT_FALSE(IsRootFile("Tavren.exe.bak"));
-    EXPECT_FALSE(IsRootFile("config.ini\\x"));
-    EXPECT_FALSE(IsRootFile(""));
-}
-
-TEST(IsSpecialFile, MapFilesAnywhereInThePath) {
-    EXPECT_TRUE(IsSpecialFile("maps\\sn01\\sn01.wp"));
-    EXPECT_TRUE(IsSpecialFile("maps\\SN01\\SN01.WP"));
-    EXPECT_TRUE(IsSpecialFile("x\\terrain_.pst"));
-    EXPECT_FALSE(IsSpecialFile("x\\terrain.pst"));
-    EXPECT_FALSE(IsSpecialFile("texture\\a.dds"));
+TEST(PathClasses, RootFilesMatchTheFileNameExactlyAndMapFilesAnywhere) {
+    for (const char* path : {"Tavren.exe", "data\\config.ini", "C:\\Game\\config.ini", "a/mgstringtableHT.ini"}) {
+        EXPECT_TRUE(IsRootFile(path)) << path;
+    }
+    for (const char* path : {"Config.ini", "Tavren.exe.bak", "config.ini\\x", ""}) EXPECT_FALSE(IsRootFile(path)) << path;
+    for (const char* path : {"maps\\sn01\\sn01.wp", "maps\\SN01\\SN01.WP", "x\\terrain_.pst"}) {
+        EXPECT_TRUE(IsSpecialFile(path)) << path;
+    }
+    for (const char* path : {"x\\terrain.pst", "texture\\a.dds"}) EXPECT_FALSE(IsSpecialFile(path)) << path;
 }
 
 namespace {
@@ -51,37 +42,29 @@ MapDirectoryLookup Lookup(std::map<std::string, std::string> entries) {
 }  // namespace
 
 TEST(RewriteMapPath, FolderAndPackNamesTakeTheMappedDirectory) {
-    const MapDirectoryLookup lookup = Lookup({{"SN01", "Dune"}, {"SN12", "\xE6\xB2\x99\xE6\xBC\xA0"}});
-    EXPECT_EQ(RewriteMapPath("sn01\\sn01.wp", lookup), "Dune\\Dune.wp");
-    EXPECT_EQ(RewriteMapPath("SN01\\terrain.gmb", lookup), "Dune\\terrain.gmb");
-    EXPECT_EQ(RewriteMapPath("sn01.pak", lookup), "Dune.pak");
-    EXPECT_EQ(RewriteMapPath("maps\\sn12\\sn12.des", lookup), "maps\\\xE6\xB2\x99\xE6\xBC\xA0\\\xE6\xB2\x99\xE6\xBC\xA0.des");
-    // The id not followed by a separator is not a folder name.
-    EXPECT_EQ(RewriteMapPath("maps\\sn01x.txt", lookup), std::nullopt);
-    EXPECT_EQ(RewriteMapPath("sn01\\", lookup), std::nullopt);  // nothing after the folder
-    // Unknown ids and paths without an id stay.
-    EXPECT_EQ(RewriteMapPath("sn02\\sn02.wp", lookup), std::nullopt);
-    EXPECT_EQ(RewriteMapPath("texture\\a.dds", lookup), std::nullopt);
-    EXPECT_EQ(RewriteMapPath("sn0", lookup), std::nullopt);
-}
-
-TEST(RewriteMapPath, OnlyTheFirstIdCountsAndOtherFilesKeepTheirNames) {
-    const MapDirectoryLookup lookup = Lookup({{"SN01", "Dune"}});
-    EXPECT_EQ(RewriteMapPath("sn01\\snow.dds", lookup), "Dune\\snow.dds");
-    EXPECT_EQ(RewriteMapPath("sn01\\sub\\sn01", lookup), "Dune\\sub\\Dune");
-}
-
-TEST(RewriteMapPath, AFileNamedAfterTheIdKeepsOnlyItsOwnExtension) {
-    // Dots in folders, the mapped one included, are no extension of the file.
-    const std::tuple<const char*, const char*, const char*> cases[] = {
-        {"Dune", "sn01\\a.b\\sn01", "Dune\\a.b\\Dune"},
-        {"Dune.v2", "sn01\\sn01", "Dune.v2\\Dune.v2"},
-        {"Dune.v2", "sn01\\sn01.wp", "Dune.v2\\Dune.v2.wp"},
-        {"Dune", "maps.old\\sn01\\sn01.tar.gz", "maps.old\\Dune\\sn01.tar.gz"},
+    const std::string sand = "\xE6\xB2\x99\xE6\xBC\xA0";  // 沙漠
+    const MapDirectoryLookup lookup = Lookup({{"SN01", "Dune"}, {"SN02", "Dune.v2"}, {"SN12", sand}});
+    const std::pair<const char*, std::optional<std::string>> cases[] = {
+        {"sn01\\sn01.wp", "Dune\\Dune.wp"},
+        {"SN01\\terrain.gmb", "Dune\\terrain.gmb"},
+        {"sn01.pak", "Dune.pak"},
+        {"maps\\sn12\\sn12.des", "maps\\" + sand + "\\" + sand + ".des"},
+        {"sn01\\snow.dds", "Dune\\snow.dds"},  // only the first id counts
+        {"sn01\\sub\\sn01", "Dune\\sub\\Dune"},
+        // A file named after the id keeps only its own extension; dots in
+        // folders, the mapped one included, are none.
+        {"sn01\\a.b\\sn01", "Dune\\a.b\\Dune"},
+        {"sn02\\sn02", "Dune.v2\\Dune.v2"},
+        {"sn02\\sn02.wp", "Dune.v2\\Dune.v2.wp"},
+        {"maps.old\\sn01\\sn01.tar.gz", "maps.old\\Dune\\sn01.tar.gz"},
+        // The id not followed by a separator is not a folder name.
+        {"maps\\sn01x.txt", std::nullopt},
+        {"sn01\\", std::nullopt},  // nothing after the folder
+        {"sn03\\sn03.wp", std::nullopt},
+        {"texture\\a.dds", std::nullopt},
+        {"sn0", std::nullopt},
     };
-    for (const auto& [directory, path, rewritten] : cases) {
-        EXPECT_EQ(RewriteMapPath(path, Lookup({{"SN01", directory}})), rewritten) << path << " in " << directory;
-    }
+    for (const auto& [path, rewritten] : cases) EXPECT_EQ(RewriteMapPath(path, lookup), rewritten) << path;
 }
 
 TEST(RewriteMapFolderInPattern, TheLastMapFolderOfASearchTakesItsDirectory) {
