@@ -15,20 +15,6 @@ std::size_t GbkFindLastSeparator(std::string_view text) {
     return found;
 }
 
-std::size_t GbkFindFirstSeparator(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (IsGbkLeadByte(c) && i + 1 < text.size()) {
-            i += 2;
-            continue;
-        }
-        if (IsSeparatorByte(text[i])) return i;
-        ++i;
-    }
-    return std::string_view::npos;
-}
-
 std::size_t GbkFind(std::string_view text, std::string_view asciiNeedle, std::size_t from) {
     if (asciiNeedle.empty()) return from <= text.size() ? from : std::string_view::npos;
     std::size_t i = 0;
@@ -66,21 +52,6 @@ std::string GbkToUpperAscii(std::string_view text) {
         if (length == 1 && result[i] >= 'a' && result[i] <= 'z') result[i] = static_cast<char>(result[i] - 'a' + 'A');
     });
     return result;
-}
-
-std::string GbkPathJoin(std::string_view a, std::string_view b) {
-    if (a.empty()) return std::string(b);
-    if (b.empty()) return std::string(a);
-    std::string joined(a);
-    const std::size_t last = GbkFindLastSeparator(a);
-    if (last == std::string_view::npos || last + 1 != a.size()) joined += '\\';
-    joined += b;
-    return joined;
-}
-
-std::string_view GbkFileName(std::string_view path) {
-    const std::size_t separator = GbkFindLastSeparator(path);
-    return separator == std::string_view::npos ? path : path.substr(separator + 1);
 }
 
 }  // namespace modroute

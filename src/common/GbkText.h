@@ -26,9 +26,8 @@ void ForEachGbkCharacter(std::string_view text, Visit visit) {
     }
 }
 
-// Position of the last / first single-byte '\' or '/', or npos.
+// Position of the last single-byte '\' or '/', or npos.
 std::size_t GbkFindLastSeparator(std::string_view text);
-std::size_t GbkFindFirstSeparator(std::string_view text);
 
 // Position of the first occurrence of an ASCII needle that starts on a
 // character boundary, or npos. The needle must be plain ASCII.
@@ -42,10 +41,5 @@ bool GbkContainsIgnoringCase(std::string_view text, std::string_view lowerAsciiN
 std::string GbkToLowerAscii(std::string_view text);
 std::string GbkToUpperAscii(std::string_view text);
 
-// a, one '\' unless a already ends in a real separator character, then b.
-std::string GbkPathJoin(std::string_view a, std::string_view b);
-
-// The text after the last separator (all of it when there is none).
-std::string_view GbkFileName(std::string_view path);
 
 }  // namespace modroute

@@ -41,10 +41,6 @@ std::optional<std::string> GbkToUtf8Exact(std::string_view gbk) {
 
 std::string Utf8ToGbk(std::string_view utf8) { return FromWide(kGameCodePage, ToWide(CP_UTF8, utf8)); }
 
-std::string Utf8ToGbkStrict(std::string_view utf8) {
-    return FromWide(kGameCodePage, ToWide(CP_UTF8, utf8, MB_ERR_INVALID_CHARS));
-}
-
 std::optional<std::string> Utf8ToGbkExact(std::string_view utf8) {
     if (utf8.empty()) return std::string();
     const std::wstring wide = ToWide(CP_UTF8, utf8, MB_ERR_INVALID_CHARS);
@@ -59,7 +55,6 @@ std::wstring Utf8ToWide(std::string_view utf8) { return ToWide(CP_UTF8, utf8); }
 
 std::string WideToUtf8(std::wstring_view wide) { return FromWide(CP_UTF8, wide); }
 
-std::wstring GbkToWide(std::string_view gbk) { return ToWide(kGameCodePage, gbk); }
 
 std::string WideToGbk(std::wstring_view wide) { return FromWide(kGameCodePage, wide); }
 
@@ -71,13 +66,5 @@ std::string Utf16LeBytesToGbk(std::string_view littleEndianBytes) {
     }
     return WideToGbk(wide);
 }
-
-std::string WideToSystemAnsi(std::wstring_view wide) {
-    std::string ansi = FromWide(CP_ACP, wide);
-    while (!ansi.empty() && ansi.back() == '\0') ansi.pop_back();
-    return ansi;
-}
-
-std::string SystemAnsiToUtf8(std::string_view ansi) { return FromWide(CP_UTF8, ToWide(CP_ACP, ansi)); }
 
 }  // namespace modroute

@@ -17,21 +17,15 @@ std::string GbkToUtf8(std::string_view gbk);
 std::optional<std::string> GbkToUtf8Exact(std::string_view gbk);
 // UTF-8 -> code page 936; characters GBK lacks become '?'.
 std::string Utf8ToGbk(std::string_view utf8);
-// The same, but empty when the bytes are not valid UTF-8.
-std::string Utf8ToGbkStrict(std::string_view utf8);
 // The same, but nothing when the text is not valid UTF-8 or holds a character
 // GBK cannot represent: what the game's "A" functions can open losslessly.
 std::optional<std::string> Utf8ToGbkExact(std::string_view utf8);
 
 std::wstring Utf8ToWide(std::string_view utf8);
 std::string WideToUtf8(std::wstring_view wide);
-std::wstring GbkToWide(std::string_view gbk);
 std::string WideToGbk(std::wstring_view wide);
 // Little-endian UTF-16 given as bytes (two per unit; an odd last byte is
 // ignored) -> code page 936, whatever the system's ANSI code page is.
 std::string Utf16LeBytesToGbk(std::string_view littleEndianBytes);
-// The system's ANSI code page (CP_ACP), which need not be 936.
-std::string WideToSystemAnsi(std::wstring_view wide);
-std::string SystemAnsiToUtf8(std::string_view ansi);
 
 }  // namespace modroute

@@ -15,18 +15,7 @@ const std::string kTrailA = "\x81\x61";
 TEST(GbkText, TrailBytesAreNeverSeparators) {
     EXPECT_EQ(GbkFindLastSeparator("C:\\games\\" + kSincere), 8u);
     EXPECT_EQ(GbkFindLastSeparator(kSincere), std::string::npos);
-    EXPECT_EQ(GbkFindFirstSeparator(kSincere + "\\x"), 2u);
     EXPECT_EQ(GbkFindLastSeparator("a/b\\c"), 3u);
-    EXPECT_EQ(GbkFileName("dir\\" + kSincere), kSincere);
-    EXPECT_EQ(GbkFileName("plain"), "plain");
-}
-
-TEST(GbkText, JoinAddsTheSeparatorAFolderEndingInATrailBackslashNeeds) {
-    EXPECT_EQ(GbkPathJoin("C:\\" + kSincere, "base"), "C:\\" + kSincere + "\\base");
-    EXPECT_EQ(GbkPathJoin("C:\\game\\", "base"), "C:\\game\\base");
-    EXPECT_EQ(GbkPathJoin("C:/game/", "base"), "C:/game/base");
-    EXPECT_EQ(GbkPathJoin("", "b"), "b");
-    EXPECT_EQ(GbkPathJoin("a", ""), "a");
 }
 
 TEST(GbkText, CaseChangesTouchSingleByteLettersOnly) {
