@@ -77,9 +77,6 @@ TEST(DesText, DecodingEdges) {
     for (const auto& [bytes, isUtf8] : utf8) EXPECT_EQ(IsDesUtf8(bytes), isUtf8) << bytes;
 
     EXPECT_EQ(NameFromFile(Utf16("Na\0me\r\nSceneObjects\r\n"s, false)), "Forest");  // the unit 0000 is a NUL
-    EXPECT_EQ(MapNameFromDesFile("\xEF\xBB\xBF" "Dark Forest\n\xFFSceneObjects", "Forest", Utf8ToGbk,
-                                 Utf16LeToGbk),
-              "Forest");
 }
 
 TEST(DesText, NameIsTheUsableLineAboveTheLastSceneObjectsLine) {
