@@ -288,19 +288,33 @@ HMODULE WINAPI HookedLoadLibraryW(LPCWSTR name) {
     return fallback ? load(fallback) : module;
 }
 
+// The run-time library's opens, one way for all three: a packed file through
+// the handle offered to the library's own CreateFileW, a redirected file by
+// its code-page-936 name or, when that cannot hold it, by the wide function,
+// anything else as the caller asked. openNarrow takes the name to open, null
+// for the caller's own.
+template <typename OpenNarrow, typename OpenWide>
+auto OpenForRuntime(const HookCall& call, const Answer& answer, bool readOnly, OpenNarrow openNarrow,
+                    OpenWide openWide) {
+    if (IsVirtual(answer) && readOnly) {
+        const PackedOpen packed(*answer);
+        call.RestoreLastError();
+        if (packed.Offered()) return openNarrow(nullptr);
+    }
+    call.RestoreLastError();
+    if (!Redirects(answer)) return openNarrow(nullptr);
+    if (answer->gbkExact) return openNarrow(answer->gbkPath.c_str());
+    return openWide(WidePath(*answer));
+}
+
 FILE* __cdecl HookedFopen(const char* name, const char* mode) {
     if (name == nullptr || mode == nullptr || MustPassThrough()) return RealFunctions.fopen(name, mode);
     const HookCall call;
     const auto open = [&](const Answer& answer) {
-        if (IsVirtual(answer) && IsReadOnlyMode(mode)) {
-            const PackedOpen packed(*answer);
-            call.RestoreLastError();
-            if (packed.Offered()) return RealFunctions.fopen(name, mode);
-        }
-        call.RestoreLastError();
-        if (!Redirects(answer)) return RealFunctions.fopen(name, mode);
-        if (answer->gbkExact) return RealFunctions.fopen(answer->gbkPath.c_str(), mode);
-        return _wfopen(WidePath(*answer).c_str(), WideMode(mode).c_str());
+        return OpenForRuntime(
+            call, answer, IsReadOnlyMode(mode),
+            [&](const char* path) { return RealFunctions.fopen(path != nullptr ? path : name, mode); },
+            [&](const std::wstring& path) { return _wfopen(path.c_str(), WideMode(mode).c_str()); });
     };
     const Answer answer = ResolveGbk(name);
     FILE* const stream = open(answer);
@@ -315,15 +329,10 @@ int __cdecl HookedFopenS(FILE** stream, const char* name, const char* mode) {
     }
     const HookCall call;
     const auto open = [&](const Answer& answer) {
-        if (IsVirtual(answer) && IsReadOnlyMode(mode)) {
-            const PackedOpen packed(*answer);
-            call.RestoreLastError();
-            if (packed.Offered()) return RealFunctions.fopen_s(stream, name, mode);
-        }
-        call.RestoreLastError();
-        if (!Redirects(answer)) return RealFunctions.fopen_s(stream, name, mode);
-        if (answer->gbkExact) return RealFunctions.fopen_s(stream, answer->gbkPath.c_str(), mode);
-        return _wfopen_s(stream, WidePath(*answer).c_str(), WideMode(mode).c_str());
+        return OpenForRuntime(
+            call, answer, IsReadOnlyMode(mode),
+            [&](const char* path) { return RealFunctions.fopen_s(stream, path != nullptr ? path : name, mode); },
+            [&](const std::wstring& path) { return _wfopen_s(stream, path.c_str(), WideMode(mode).c_str()); });
     };
     const Answer answer = ResolveGbk(name);
     const int result = open(answer);
@@ -336,15 +345,10 @@ int __cdecl HookedOpen(const char* name, int flags, int permission) {
     if (name == nullptr || MustPassThrough()) return RealFunctions._open(name, flags, permission);
     const HookCall call;
     const auto open = [&](const Answer& answer) {
-        if (IsVirtual(answer) && IsReadOnlyFlags(flags)) {
-            const PackedOpen packed(*answer);
-            call.RestoreLastError();
-            if (packed.Offered()) return RealFunctions._open(name, flags, permission);
-        }
-        call.RestoreLastError();
-        if (!Redirects(answer)) return RealFunctions._open(name, flags, permission);
-        if (answer->gbkExact) return RealFunctions._open(answer->gbkPath.c_str(), flags, permission);
-        return _wopen(WidePath(*answer).c_str(), flags, permission);
+        return OpenForRuntime(
+            call, answer, IsReadOnlyFlags(flags),
+            [&](const char* path) { return RealFunctions._open(path != nullptr ? path : name, flags, permission); },
+            [&](const std::wstring& path) { return _wopen(path.c_str(), flags, permission); });
     };
     const Answer answer = ResolveGbk(name);
     const int descriptor = open(answer);
