@@ -93,6 +93,17 @@ HFONT CreateFontIndirect(HFONT(WINAPI* real)(const LogFont*), const LogFont* log
     return real(&substituted);
 }
 
+// The replacement for a face the game names by itself (CreateFontA, D3DX):
+// Times New Roman only.
+template <typename Char>
+std::optional<Replacement> TimesNewRomanReplacement(const Char* faceName) {
+    if (faceName == nullptr) return std::nullopt;
+    return ReplacementFor([&](const FontSettings& settings) {
+        FaceBuffer buffer;
+        return TimesNewRomanOnlyKind(GbkFace(faceName, kFaceBytesExamined, buffer), settings);
+    });
+}
+
 // D3DXCreateFontA and W: Times New Roman only.
 template <typename Char>
 HRESULT CreateD3dxFont(HRESULT(WINAPI* real)(void*, INT, UINT, UINT, UINT, BOOL, DWORD, DWORD, DWORD, DWORD,
@@ -105,13 +116,7 @@ HRESULT CreateD3dxFont(HRESULT(WINAPI* real)(void*, INT, UINT, UINT, UINT, BOOL,
                     pitchAndFamily, faceName, font);
     }
     const HookCall call;
-    std::optional<Replacement> replacement;
-    if (faceName != nullptr) {
-        replacement = ReplacementFor([&](const FontSettings& settings) {
-            FaceBuffer buffer;
-            return TimesNewRomanOnlyKind(GbkFace(faceName, kFaceBytesExamined, buffer), settings);
-        });
-    }
+    const std::optional<Replacement> replacement = TimesNewRomanReplacement(faceName);
     call.RestoreLastError();
     if (!replacement) {
         return real(device, height, width, weight, mipLevels, italic, charSet, outputPrecision, quality,
@@ -143,13 +148,7 @@ HFONT WINAPI HookedCreateFontA(int height, int width, int escapement, int orient
                     outputPrecision, clipPrecision, quality, pitchAndFamily, faceName);
     }
     const HookCall call;
-    std::optional<Replacement> replacement;
-    if (faceName != nullptr) {
-        replacement = ReplacementFor([&](const FontSettings& settings) {
-            FaceBuffer unused;
-            return TimesNewRomanOnlyKind(GbkFace(faceName, kFaceBytesExamined, unused), settings);
-        });
-    }
+    const std::optional<Replacement> replacement = TimesNewRomanReplacement(faceName);
     call.RestoreLastError();
     if (!replacement) {
         return real(height, width, escapement, orientation, weight, italic, underline, strikeOut, charSet,
