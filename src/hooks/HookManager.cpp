@@ -10,7 +10,6 @@
 #include "hooks/FileHooks.h"
 #include "hooks/HookCall.h"
 #include "hooks/RealFunctions.h"
-#include "patches/CharacterPatch.h"
 #include "vfs/VirtualFileFinder.h"
 #include "vfs/VirtualHandleManager.h"
 
@@ -102,8 +101,6 @@ bool HookManager::Install() {
         return false;
     }
     g_installed.store(true, std::memory_order_release);
-    // The character step belongs to the first installation that succeeds.
-    RunCharacterStep();
     return true;
 }
 

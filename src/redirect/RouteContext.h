@@ -8,10 +8,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "autores/SnDirectoryMap.h"
+#include "vfs/VirtualFileLookup.h"
 
 // <windows.h> maps SearchPath to SearchPathA; the redirector's own type wins
 // wherever this header is seen.
@@ -32,26 +32,6 @@ struct SearchPath {
     bool operator==(const SearchPath&) const = default;
 };
 using SearchPathList = std::vector<SearchPath>;
-
-// Where a file of the virtual file system ranks among the search folders:
-// files of the packs preloaded at start-up (the selected mod's, or the base
-// folder's when no mod is selected) and of the selected mod's other packs
-// come first of all; files known only from the base folder's packs come
-// right before the base folder's own files.
-enum class VirtualRank { None, First, WithBaseFolder };
-
-// The virtual file system as the redirector sees it.
-class VirtualFileLookup {
-public:
-    // Whether and where the file system holds the clean path (exactly, or
-    // ignoring ASCII case).
-    virtual VirtualRank RankOf(std::string_view cleanUtf8Path) const = 0;
-    // Changes whenever files are added, so answers given before are dropped.
-    virtual std::uint64_t Generation() const = 0;
-
-protected:
-    ~VirtualFileLookup() = default;
-};
 
 struct RouteContext {
     std::string gameFolder;  // UTF-8, no trailing separator

@@ -178,14 +178,12 @@ TEST_F(RouterTest, MapIdsAreRewrittenOnlyWithAutoResAndAFilledMapAndRenderJsonFo
     map.Set("SN01", "Dune");
 
     Start("Blades", /*autoRes=*/false);
-    config->PublishSnDirectoryMap(map);
-    router.Configure(FullRouteContext(*config));
+    router.Configure(FullRouteContext(*config, std::make_shared<const SnDirectoryMap>(map)));
     EXPECT_EQ(Resolve("sn01\\sn01.wp"), game / "base\\sn01\\sn01.wp");  // AutoRes off: no rewrite
 
     Start("Blades", /*autoRes=*/true);
     EXPECT_EQ(Resolve("sn01\\sn01.wp"), game / "base\\sn01\\sn01.wp");  // map still empty
-    config->PublishSnDirectoryMap(map);
-    router.Configure(FullRouteContext(*config));  // a new map table: answers start over
+    router.Configure(FullRouteContext(*config, std::make_shared<const SnDirectoryMap>(map)));  // a new map table: answers start over
     EXPECT_EQ(Resolve("sn01\\sn01.wp"), game / "mods\\Blades\\Dune\\Dune.wp");
     EXPECT_EQ(Resolve("SN01.pak"), game / "mods\\Blades\\Dune.pak");
     EXPECT_EQ(Resolve("maps\\sn01x.txt"), "maps\\sn01x.txt");

@@ -5,9 +5,9 @@
 
 #include "common/SystemScope.h"
 #include "memory/VfsHeap.h"
-#include "redirect/ExportedFunctions.h"
+#include "exports/ExportedFunctions.h"
 #include "redirect/ModRouter.h"
-#include "redirect/ResolvedFile.h"
+#include "exports/ResolvedFile.h"
 
 namespace {
 
