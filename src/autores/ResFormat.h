@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/MapId.h"
+
 namespace modroute {
 
 // 52 header bytes, then the stored count as u16 at 52 (low byte) and 53.
@@ -22,7 +24,6 @@ constexpr std::uint16_t kResBaseCount = 710;
 // A block stores the name length with its NUL in one byte that the reader
 // accepts from 2 to 64, so a name holds 1 to 63 bytes.
 constexpr std::size_t kMaxMapNameLength = 63;
-constexpr int kMaxMapNumber = 255;
 // Where a block's leading fields lie from its start: the tag (u32 5), the
 // number, the name length with its NUL, the name.
 constexpr std::size_t kMapBlockNumberOffset = 4;

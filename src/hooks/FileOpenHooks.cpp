@@ -14,14 +14,13 @@
 #include <string>
 #include <vector>
 
-#include "common/GbkText.h"
-#include "common/PathText.h"
 #include "common/TextEncoding.h"
 #include "hooks/FileHooks.h"
 #include "hooks/HookCall.h"
 #include "hooks/OfferedHandle.h"
 #include "hooks/RealFunctions.h"
 #include "redirect/ModRouter.h"
+#include "redirect/PathRules.h"
 #include "vfs/VirtualFileHandles.h"
 #include "vfs/VirtualHandleManager.h"
 
@@ -184,10 +183,8 @@ HANDLE WINAPI HookedCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURI
         return RealFunctions.CreateFileA(name, access, share, security, disposition, flags, templateFile);
     }
     const HookCall call;
-    // A map's render.json is served from the mod for every kind of access;
-    // anything else only for reading: whatever the game writes goes where it asked.
     const bool reads = (access & GENERIC_READ) != 0 && disposition == OPEN_EXISTING;
-    if (!reads && !GbkContainsIgnoringCase(name, "render.json")) {
+    if (!RedirectsAccess(reads, name)) {
         call.RestoreLastError();
         return RealFunctions.CreateFileA(name, access, share, security, disposition, flags, templateFile);
     }
@@ -197,7 +194,7 @@ HANDLE WINAPI HookedCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURI
             return packed;
         }
         if (Redirects(answer)) {
-            if (reads && ContainsIgnoringCase(answer->path, ".jpg")) {
+            if (reads && IsReadWhole(answer->path)) {
                 HANDLE whole = OpenWholeIntoMemory(*answer);
                 if (whole != INVALID_HANDLE_VALUE) {
                     call.RestoreLastError();
@@ -225,11 +222,7 @@ HANDLE WINAPI HookedCreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECUR
         return RealFunctions.CreateFileW(name, access, share, security, disposition, flags, templateFile);
     }
     const HookCall call;
-    // Script files (.as) are the game's own business: never redirected.
-    const std::size_t length = wcslen(name);
-    const bool script = length >= 3 && name[length - 3] == L'.' && (name[length - 2] | 0x20) == L'a' &&
-                        (name[length - 1] | 0x20) == L's';
-    if (script || (access & GENERIC_READ) == 0 || disposition != OPEN_EXISTING) {
+    if (IsScriptFile(name) || (access & GENERIC_READ) == 0 || disposition != OPEN_EXISTING) {
         call.RestoreLastError();
         return RealFunctions.CreateFileW(name, access, share, security, disposition, flags, templateFile);
     }

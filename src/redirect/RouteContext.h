@@ -49,9 +49,30 @@ struct RouteContext {
     bool operator==(const RouteContext&) const = default;
 };
 
+// The rule that decided an answer of the redirector.
+enum class ResolutionRule {
+    Absolute,           // an absolute path: never the redirector's to change
+    NotText,            // bytes that are not code page 936 text
+    Empty,              // nothing left once the path is normalised
+    RootFile,           // a game-root file, from the game folder
+    GameFolderCopy,     // the game folder's own copy wins
+    Mod,                // from the selected mod's folder
+    Base,               // from the base folder
+    MapFile,            // a map file (*.wp, *_.pst): mod and base before the game folder
+    Pack,               // a pack ranked first of all
+    BasePack,           // a pack of the base folder, ranked with the base folder
+    RenderJson,         // a map's render.json, by its map folder
+    RenderJsonMissing,  // a map's render.json that nobody supplies
+    NotFound,           // nothing holds it
+};
+
+// The rule's short name for scripts: "root-file", "base-pack", ...
+const char* ResolutionRuleName(ResolutionRule rule);
+
 // One answer of the redirector.
 struct Resolution {
     ServedFrom from = ServedFrom::Nowhere;
+    ResolutionRule rule = ResolutionRule::NotFound;
     // GameFolder, Mod, Base: the absolute file path. Virtual: the cleaned path
     // inside the virtual file system. Nowhere: the clean relative form of the
     // request. Unchanged: empty; the caller keeps its own request. UTF-8.
