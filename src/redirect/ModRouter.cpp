@@ -110,11 +110,6 @@ const ModRouter::State& ModRouter::CurrentState() {
     return *state;
 }
 
-bool ModRouter::Probe(const std::string& utf8Path) {
-    m_probes.fetch_add(1, std::memory_order_relaxed);
-    return FileExists(utf8Path);
-}
-
 std::shared_ptr<const Resolution> ModRouter::Resolve(std::string_view gbkPath) {
     if (IsAscii(gbkPath)) return ResolveUtf8(gbkPath);  // ASCII reads the same in both
     const std::optional<std::string> utf8 = GbkToUtf8Exact(gbkPath);
@@ -204,7 +199,7 @@ std::shared_ptr<const Resolution> ModRouter::ResolveUncached(const RouteContext&
     if (isRenderJson) return ResolveRenderJson(context, mapId);
     if (IsRootFile(clean)) {
         std::string inGameFolder = PathJoin(context.gameFolder, clean);
-        if (Probe(inGameFolder)) {
+        if (FileExists(inGameFolder)) {
             return MakeAnswer(ServedFrom::GameFolder, ResolutionRule::RootFile, std::move(inGameFolder));
         }
     }
@@ -225,7 +220,7 @@ std::shared_ptr<const Resolution> ModRouter::ResolveRenderJson(const RouteContex
     for (const auto& [root, from] : roots) {
         if (root->empty() && from == ServedFrom::Mod) continue;
         std::string candidate = PathJoin(*root, relative);
-        if (Probe(candidate)) return MakeAnswer(from, ResolutionRule::RenderJson, std::move(candidate));
+        if (FileExists(candidate)) return MakeAnswer(from, ResolutionRule::RenderJson, std::move(candidate));
     }
     return UnchangedAnswer<ResolutionRule::RenderJsonMissing>();
 }
@@ -252,7 +247,7 @@ std::shared_ptr<const Resolution> ModRouter::FindFile(const RouteContext& contex
         // The game folder's own copy wins, except for map files, which the
         // mod and base folders may replace.
         std::string inGameFolder = PathJoin(context.gameFolder, candidate);
-        if (!special && Probe(inGameFolder)) {
+        if (!special && FileExists(inGameFolder)) {
             return MakeAnswer(ServedFrom::GameFolder, ResolutionRule::GameFolderCopy, std::move(inGameFolder));
         }
         for (const SearchPath& searchPath : context.searchPaths) {
@@ -262,7 +257,7 @@ std::shared_ptr<const Resolution> ModRouter::FindFile(const RouteContext& contex
             if (!special && searchPath.path == context.gameFolder) continue;  // probed just above
             std::string full = PathJoin(searchPath.path, candidate);
             if (HasSecondColon(full)) continue;
-            if (Probe(full)) return MakeAnswer(searchPath.from, FoundInSearchPath(searchPath.from, special), std::move(full));
+            if (FileExists(full)) return MakeAnswer(searchPath.from, FoundInSearchPath(searchPath.from, special), std::move(full));
         }
     }
     return MakeAnswer(ServedFrom::Nowhere, ResolutionRule::NotFound, clean);
