@@ -77,9 +77,11 @@ struct MapBlockInput {
     std::string mapName;  // GBK, 1..63 bytes, no NUL
     std::string key;      // FormatMapKey(number)
     bool flag = false;    // stores 10 instead of 11
-    std::uint8_t valueA = 63;
-    std::uint8_t valueB = 5;
-    std::uint8_t valueC = 0;
+    // The three one-byte fields of the block's tail, named by where they
+    // stand; the game's meaning of them is not known, only these values.
+    std::uint8_t tailAfterFlag = 63;
+    std::uint8_t tailAfterTwelve = 5;
+    std::uint8_t tailLast = 0;
 };
 
 // The block AutoRes appends to a RES: mapName.size() + 71 bytes for a key of

@@ -8,7 +8,7 @@
 #include "common/TextEncoding.h"
 #include "config/ConfigManager.h"
 #include "detours/HookTable.h"
-#include "patches/FontHooks.h"
+#include "patches/FontReplacements.h"
 #include "patches/InstalledFonts.h"
 
 namespace modroute {
