@@ -21,7 +21,7 @@
 #include "BenchClock.h"
 #include "common/TextEncoding.h"
 #include "memory/VfsHeap.h"
-#include "redirect/ExportedFunctions.h"
+#include "exports/ExportedFunctions.h"
 #include "redirect/ModRouter.h"
 #include "redirect/SearchPaths.h"
 #include "support/TempDir.h"

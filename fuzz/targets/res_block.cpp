@@ -23,9 +23,9 @@ MapBlockInput ReadBlockInput(FieldReader& input) {
     block.number = static_cast<std::int16_t>(input.U16());
     block.mapName = input.Text();
     block.flag = input.Byte() & 1;
-    block.valueA = input.Byte();
-    block.valueB = input.Byte();
-    block.valueC = input.Byte();
+    block.tailAfterFlag = input.Byte();
+    block.tailAfterTwelve = input.Byte();
+    block.tailLast = input.Byte();
     return block;
 }
 

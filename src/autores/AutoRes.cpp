@@ -63,12 +63,12 @@ SnDirectoryMap TableOf(const std::string& modFolder, const ResUpdate& update) {
                                               ModFolderProbes(modFolder)));
 }
 
-AutoResPlan PlanFor(const CoreSettings& settings, const std::string& gameFolder) {
+AutoResPlan PlanFor(const AutoResSettings& settings, const std::string& gameFolder) {
     AutoResPlan plan;
-    if (settings.AutoRes == kOff || settings.SelectedMod.empty()) return plan;
-    const bool baseSelected = settings.SelectedMod == kBaseName;
+    if (settings.mode == kOff || settings.selectedMod.empty()) return plan;
+    const bool baseSelected = settings.selectedMod == kBaseName;
     plan.modFolder =
-        baseSelected ? PathJoin(gameFolder, kBaseName) : PathJoin(PathJoin(gameFolder, "mods"), settings.SelectedMod);
+        baseSelected ? PathJoin(gameFolder, kBaseName) : PathJoin(PathJoin(gameFolder, "mods"), settings.selectedMod);
     plan.outputRes = PathJoin(plan.modFolder, kResName);
     const std::string baseFolderRes = PathJoin(PathJoin(gameFolder, kBaseName), kResName);
     plan.baseRes = FileExists(baseFolderRes) ? baseFolderRes : PathJoin(gameFolder, kResName);
@@ -80,15 +80,15 @@ AutoResPlan PlanFor(const CoreSettings& settings, const std::string& gameFolder)
     // The base index is every other mod's starting point: read, never written.
     if (baseSelected) {
         plan.step = AutoResStep::BaseSelected;
-    } else if (settings.AutoRes == kAppend) {
+    } else if (settings.mode == kAppend) {
         plan.step = AutoResStep::Append;
         plan.update = ComputeModRes(plan.modFolder, plan.baseRes, AppendDiscovery(), AppendResBytes);
-    } else if (settings.AutoRes == kRebuildOnChange && !NeedsResRebuild(plan.modFolder)) {
+    } else if (settings.mode == kRebuildOnChange && !NeedsResRebuild(plan.modFolder)) {
         plan.step = AutoResStep::UpToDate;
-    } else if (settings.AutoRes == kRebuild || settings.AutoRes == kRebuildOnChange) {
+    } else if (settings.mode == kRebuild || settings.mode == kRebuildOnChange) {
         plan.step = AutoResStep::Rebuild;
         plan.update =
-            ComputeModRes(plan.modFolder, plan.baseRes, RebuildDiscovery(settings.EnablePreloadPVK), RebuildResBytes);
+            ComputeModRes(plan.modFolder, plan.baseRes, RebuildDiscovery(settings.preloadLevel), RebuildResBytes);
     } else {
         return AutoResPlan{};  // not a mode: off
     }
@@ -124,12 +124,12 @@ SnDirectoryMap BuildSnDirectoryMap(const std::string& modFolder) {
         MatchMapDirectories(RecordsOf(resPath), ListModFolder(modFolder), ModFolderProbes(modFolder)));
 }
 
-AutoResPlan PlanAutoRes(const CoreSettings& settings, const std::string& gameFolder) {
+AutoResPlan PlanAutoRes(const AutoResSettings& settings, const std::string& gameFolder) {
     const SystemScope scope;
     return PlanFor(settings, gameFolder);
 }
 
-SnDirectoryMap RunAutoRes(const CoreSettings& settings, const std::string& gameFolder) {
+SnDirectoryMap RunAutoRes(const AutoResSettings& settings, const std::string& gameFolder) {
     const SystemScope scope;
     try {
         AutoResPlan plan = PlanFor(settings, gameFolder);

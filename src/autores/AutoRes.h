@@ -16,7 +16,6 @@
 
 #include "autores/ResRebuild.h"
 #include "autores/SnDirectoryMap.h"
-#include "config/CoreSettings.h"
 
 namespace modroute {
 
@@ -40,6 +39,13 @@ std::optional<SnDirectoryMap::Entries> PerformAppendMode(const std::string& modF
 // The table read back from the index the mod folder holds: its free-named
 // map folders and packs found among the blocks by name.
 SnDirectoryMap BuildSnDirectoryMap(const std::string& modFolder);
+
+// The settings the AutoRes step reads.
+struct AutoResSettings {
+    std::uint32_t mode = 0;  // 0 off, 1 rebuild, 2 rebuild on change, 3 append
+    std::string selectedMod;  // UTF-8, empty = none
+    std::int32_t preloadLevel = 3;  // EnablePreloadPVK: which packs a rebuild takes
+};
 
 // What the AutoRes step does with the selected mod.
 enum class AutoResStep {
@@ -67,12 +73,12 @@ struct AutoResPlan {
 };
 
 // Reads the folders and indexes the step would read; writes nothing.
-AutoResPlan PlanAutoRes(const CoreSettings& settings, const std::string& gameFolder);
+AutoResPlan PlanAutoRes(const AutoResSettings& settings, const std::string& gameFolder);
 
 // The AutoRes step for the selected mod of the game folder (UTF-8): the plan,
 // carried out. Never throws; gives an empty table when AutoRes is off, no mod
 // is selected or its folder is missing, and the table of the index the mod
 // keeps when the new one cannot be put in place.
-SnDirectoryMap RunAutoRes(const CoreSettings& settings, const std::string& gameFolder);
+SnDirectoryMap RunAutoRes(const AutoResSettings& settings, const std::string& gameFolder);
 
 }  // namespace modroute

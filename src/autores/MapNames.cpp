@@ -1,30 +1,32 @@
 #include "autores/MapNames.h"
 
 #include <algorithm>
-#include <cstdlib>
 
-#include "autores/ResFormat.h"
+#include "common/MapId.h"
 
 namespace modroute {
 namespace {
 
 constexpr std::size_t kMinSnNameLength = 4;
 
+// White space as strtol skips it before a number.
+bool IsLeadingSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
 }  // namespace
 
-bool HasSnPrefix(std::string_view name) {
-    return name.size() >= kMinSnNameLength && (name[0] == 's' || name[0] == 'S') &&
-           (name[1] == 'n' || name[1] == 'N');
-}
+bool HasSnPrefix(std::string_view name) { return name.size() >= kMinSnNameLength && StartsWithSn(name); }
 
 std::optional<int> ParseSnNumber(std::string_view name) {
     if (!HasSnPrefix(name)) return std::nullopt;
-    // strtol needs a terminated string; it saturates on overflow, which
-    // lands outside 1..255 just as any other large number does.
-    const std::string rest(name.substr(2));
-    const long value = std::strtol(rest.c_str(), nullptr, 10);
-    if (value < 1 || value > kMaxMapNumber) return std::nullopt;
-    return static_cast<int>(value);
+    // The game reads the number with strtol: white space and a sign may come
+    // before the digits, and no map has a negative number.
+    std::string_view rest = name.substr(2);
+    while (!rest.empty() && IsLeadingSpace(rest.front())) rest.remove_prefix(1);
+    if (!rest.empty() && rest.front() == '-') return std::nullopt;
+    if (!rest.empty() && rest.front() == '+') rest.remove_prefix(1);
+    const SnDigits digits = ReadSnDigits(std::string(name.substr(0, 2)).append(rest));
+    if (digits.count == 0 || digits.number < 1 || digits.number > kMaxMapNumber) return std::nullopt;
+    return digits.number;
 }
 
 void SortSnEntries(std::vector<MapEntry>& entries) {

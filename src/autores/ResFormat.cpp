@@ -111,8 +111,9 @@ std::vector<std::uint8_t> BuildMapBlock(const MapBlockInput& input) {
     AppendU32(block, static_cast<std::uint32_t>(input.key.size() + 1));
     AppendTerminated(block, input.key);
     block.push_back(1);
-    for (const std::uint32_t value : {0u, 3u, input.flag ? 10u : 11u, std::uint32_t{input.valueA}, 0u, 12u,
-                                      std::uint32_t{input.valueB}, 0u, 1u, std::uint32_t{input.valueC}}) {
+    for (const std::uint32_t value : {0u, 3u, input.flag ? 10u : 11u, std::uint32_t{input.tailAfterFlag}, 0u,
+                                      12u, std::uint32_t{input.tailAfterTwelve}, 0u, 1u,
+                                      std::uint32_t{input.tailLast}}) {
         AppendU32(block, value);
     }
     if (block.size() < name.size() + kBlockSizeBeyondName) block.resize(name.size() + kBlockSizeBeyondName, 0);

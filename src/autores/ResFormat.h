@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/MapId.h"
+
 namespace modroute {
 
 // 52 header bytes, then the stored count as u16 at 52 (low byte) and 53.
@@ -22,7 +24,6 @@ constexpr std::uint16_t kResBaseCount = 710;
 // A block stores the name length with its NUL in one byte that the reader
 // accepts from 2 to 64, so a name holds 1 to 63 bytes.
 constexpr std::size_t kMaxMapNameLength = 63;
-constexpr int kMaxMapNumber = 255;
 // Where a block's leading fields lie from its start: the tag (u32 5), the
 // number, the name length with its NUL, the name.
 constexpr std::size_t kMapBlockNumberOffset = 4;
@@ -76,9 +77,11 @@ struct MapBlockInput {
     std::string mapName;  // GBK, 1..63 bytes, no NUL
     std::string key;      // FormatMapKey(number)
     bool flag = false;    // stores 10 instead of 11
-    std::uint8_t valueA = 63;
-    std::uint8_t valueB = 5;
-    std::uint8_t valueC = 0;
+    // The three one-byte fields of the block's tail, named by where they
+    // stand; the game's meaning of them is not known, only these values.
+    std::uint8_t tailAfterFlag = 63;
+    std::uint8_t tailAfterTwelve = 5;
+    std::uint8_t tailLast = 0;
 };
 
 // The block AutoRes appends to a RES: mapName.size() + 71 bytes for a key of

@@ -1,6 +1,5 @@
 #include "config/ConfigManager.h"
 
-#include "autores/AutoRes.h"
 #include "common/PathText.h"
 #include "common/SystemScope.h"
 #include "config/CoreSettingsReader.h"
@@ -47,8 +46,6 @@ bool ConfigManager::FullInitialize() {
     if (!m_mods.ScanModFolders()) return false;
     m_mods.InitializeDefaultModConfigs();
     m_mods.EnsureBaseFolder();
-    // Published whole, once built: the router's next context takes it up.
-    PublishSnDirectoryMap(RunAutoRes(m_settings, m_gameFolder));
     m_fullyInitialized.store(true, std::memory_order_release);
     return true;
 }
@@ -59,10 +56,6 @@ std::string ConfigManager::GetSelectedModFolder() const {
     const std::string& mod = m_settings.SelectedMod;
     if (mod.empty() || mod == "base") return {};
     return PathJoin(PathJoin(m_gameFolder, "mods"), mod);
-}
-
-void ConfigManager::PublishSnDirectoryMap(SnDirectoryMap map) {
-    m_snDirectoryMap.Publish(std::make_shared<const SnDirectoryMap>(std::move(map)));
 }
 
 }  // namespace modroute

@@ -1,20 +1,17 @@
 // The configuration as the rest of the system sees it: the game folder, the
-// core settings, the mods (ModCatalog) and the map table of AutoRes. Brought
-// up in two stages: EarlyInitialize on the loader's thread reads only what is
-// cheap (the game folder, ModRoute.ini, the registry); FullInitialize on a
-// background thread scans the mods, creates the base folder when needed and
-// runs AutoRes. Each stage runs its body once per object.
+// core settings and the mods (ModCatalog). Brought up in two stages:
+// EarlyInitialize on the loader's thread reads only what is cheap (the game
+// folder, ModRoute.ini, the registry); FullInitialize on a background thread
+// scans the mods and creates the base folder when needed. Each stage runs its
+// body once per object.
 #pragma once
 
 #include <atomic>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "autores/SnDirectoryMap.h"
-#include "common/Published.h"
 #include "config/CoreSettings.h"
 #include "config/ModCatalog.h"
 
@@ -31,7 +28,7 @@ public:
 
     // Game folder, ModRoute.ini and registry; runs once, always true.
     bool EarlyInitialize();
-    // Mod scan, mod configurations, base folder, AutoRes; runs its body once
+    // Mod scan, mod configurations, base folder; runs its body once
     // even when called from two threads at once, and a second caller returns
     // only after the first has finished. False only when the mod scan failed.
     bool FullInitialize();
@@ -60,15 +57,10 @@ public:
     std::optional<ModConfig> GetModConfig(const std::string& modName) const { return m_mods.GetModConfig(modName); }
     std::optional<ModFileIndex> GetModFileIndex(const std::string& modName) { return m_mods.GetModFileIndex(modName); }
 
-    // The map table AutoRes built for the selected mod; empty until then.
-    std::shared_ptr<const SnDirectoryMap> GetSnDirectoryMap() const { return m_snDirectoryMap.Get(); }
-    void PublishSnDirectoryMap(SnDirectoryMap map);
-
 private:
     std::string m_gameFolder;
     CoreSettings m_settings;
     ModCatalog m_mods;
-    Published<SnDirectoryMap> m_snDirectoryMap{std::make_shared<const SnDirectoryMap>()};
     std::mutex m_earlyInitLock;
     std::mutex m_fullInitLock;
     std::atomic<bool> m_coreSettingsRead{false};

@@ -8,7 +8,8 @@
 #include <string_view>
 
 #include "config/ModTypes.h"
-#include "config/SettingsText.h"
+#include "common/TextLines.h"
+#include "common/Utf8Text.h"
 
 namespace modroute {
 

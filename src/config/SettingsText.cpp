@@ -5,8 +5,6 @@ namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
 // The last SelectedMod value of [Settings], as the file's bytes have it.
 std::string FindSelectedMod(std::string_view text) {
     std::string section;
@@ -31,12 +29,6 @@ std::string FindSelectedMod(std::string_view text) {
 }
 
 }  // namespace
-
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-    return text;
-}
 
 std::string ParseSelectedMod(std::string_view fileBytes, TextConverter gbkToUtf8) {
     if (fileBytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {

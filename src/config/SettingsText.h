@@ -6,27 +6,10 @@
 #include <string>
 #include <string_view>
 
+#include "common/TextLines.h"
 #include "common/Utf8Text.h"
 
 namespace modroute {
-
-// The blanks of the description and settings files: spaces and tabs only.
-std::string_view TrimBlanks(std::string_view text);
-
-// Calls visit for each line of text (split at line feeds), with one trailing
-// carriage return removed.
-template <typename Visit>
-void ForEachTextLine(std::string_view text, Visit visit) {
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        visit(line);
-        start = end + 1;
-    }
-}
 
 // The SelectedMod value of section [Settings] of a ModRoute.ini, given the
 // whole file, in UTF-8; the last SelectedMod line wins, empty when there is

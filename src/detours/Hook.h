@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "detours/EntryRelocator.h"
-#include "detours/HotPatch.h"
+#include "detours/FunctionEntry.h"
 
 namespace modroute::detours {
 

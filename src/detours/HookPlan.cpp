@@ -5,7 +5,7 @@
 
 #include "detours/CodeMemory.h"
 #include "detours/Hook.h"
-#include "detours/JumpChain.h"
+#include "detours/FunctionEntry.h"
 #include "detours/TrampolinePool.h"
 
 namespace modroute::detours {

@@ -27,6 +27,7 @@ struct State final : HookRegistry {
     SRWLOCK lock = SRWLOCK_INIT;
     DWORD owner = 0;  // thread id of the open transaction, 0 when none
     LONG pendingError = NO_ERROR;
+    PVOID* pendingPointer = nullptr;  // the pointer of the Attach or Detach that failed first
     std::vector<Operation> operations;
     EnlistedThreads threads;
     std::vector<Hook> hooks;  // installed
@@ -57,8 +58,11 @@ struct State final : HookRegistry {
         }
         return 0;
     }
-    LONG Record(LONG error) {
-        if (error != NO_ERROR && pendingError == NO_ERROR) pendingError = error;
+    LONG Record(LONG error, PVOID* pointer = nullptr) {
+        if (error != NO_ERROR && pendingError == NO_ERROR) {
+            pendingError = error;
+            pendingPointer = pointer;
+        }
         return error;
     }
     // Ends the transaction; slots taken for attaches that never happened go back.
@@ -71,6 +75,7 @@ struct State final : HookRegistry {
         operations.clear();
         threads.Clear();
         pendingError = NO_ERROR;
+        pendingPointer = nullptr;
         owner = 0;
     }
 };
@@ -218,6 +223,7 @@ LONG WINAPI DetourTransactionBegin(VOID) {
     if (state->owner != 0) return ERROR_INVALID_OPERATION;
     state->owner = GetCurrentThreadId();
     state->pendingError = NO_ERROR;
+    state->pendingPointer = nullptr;
     return NO_ERROR;
 }
 
@@ -229,13 +235,29 @@ LONG WINAPI DetourTransactionAbort(VOID) {
     return NO_ERROR;
 }
 
-LONG WINAPI DetourTransactionCommit(VOID) {
+LONG WINAPI DetourTransactionCommit(VOID) { return DetourTransactionCommitEx(nullptr); }
+
+LONG WINAPI DetourTransactionCommitEx(PVOID** pppFailedPointer) {
+    if (pppFailedPointer != nullptr) *pppFailedPointer = nullptr;
     Locked lock(Global());
     State* state = lock.Owned();
     if (state == nullptr) return ERROR_INVALID_OPERATION;
     const LONG error = state->pendingError != NO_ERROR ? state->pendingError : modroute::detours::Commit(*state);
+    if (error != NO_ERROR && pppFailedPointer != nullptr) *pppFailedPointer = state->pendingPointer;
     state->Close();
     return error;
+}
+
+const char* WINAPI DetourErrorText(LONG error) {
+    switch (error) {
+        case NO_ERROR: return "no error";
+        case ERROR_INVALID_OPERATION: return "no transaction of this thread, or the function is hooked already";
+        case ERROR_INVALID_HANDLE: return "a null pointer, a null function or a handle that names no thread";
+        case ERROR_INVALID_PARAMETER: return "a null detour";
+        case ERROR_INVALID_BLOCK: return "the function's first instructions cannot be moved, or no such hook";
+        case ERROR_NOT_ENOUGH_MEMORY: return "no memory for trampolines or bookkeeping";
+        default: return "a system call of the commit failed (VirtualProtect, SuspendThread, GetThreadContext)";
+    }
 }
 
 LONG WINAPI DetourUpdateThread(HANDLE hThread) {
@@ -256,14 +278,14 @@ LONG WINAPI DetourAttach(PVOID* ppPointer, PVOID pDetour) {
     Locked lock(Global());
     State* state = lock.Owned();
     if (state == nullptr) return ERROR_INVALID_OPERATION;
-    return state->Record(modroute::detours::QueueAttach(*state, ppPointer, pDetour));
+    return state->Record(modroute::detours::QueueAttach(*state, ppPointer, pDetour), ppPointer);
 }
 
 LONG WINAPI DetourDetach(PVOID* ppPointer, PVOID pDetour) {
     Locked lock(Global());
     State* state = lock.Owned();
     if (state == nullptr) return ERROR_INVALID_OPERATION;
-    return state->Record(modroute::detours::QueueDetach(*state, ppPointer, pDetour));
+    return state->Record(modroute::detours::QueueDetach(*state, ppPointer, pDetour), ppPointer);
 }
 
 }  // extern "C"

@@ -64,9 +64,16 @@ extern "C" {
 LONG WINAPI DetourTransactionBegin(VOID);
 LONG WINAPI DetourTransactionAbort(VOID);
 LONG WINAPI DetourTransactionCommit(VOID);
+// As Commit; when it fails, *pppFailedPointer (when given) receives the
+// pointer passed to the Attach or Detach that failed first, or null when
+// the failure was no single hook's (a thread, a system call).
+LONG WINAPI DetourTransactionCommitEx(PVOID** pppFailedPointer);
 LONG WINAPI DetourUpdateThread(HANDLE hThread);
 LONG WINAPI DetourAttach(PVOID* ppPointer, PVOID pDetour);
 LONG WINAPI DetourDetach(PVOID* ppPointer, PVOID pDetour);
+
+// A short English text for each code these functions return.
+const char* WINAPI DetourErrorText(LONG error);
 
 #ifdef __cplusplus
 }

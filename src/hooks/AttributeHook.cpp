@@ -2,6 +2,7 @@
 // map's own folder when AutoRes has mapped it, with the base folder and the
 // mod's map folder as fallbacks for the map's own files. Everything else is
 // the system's answer for the caller's own path.
+#include "common/MapId.h"
 #include "common/PathText.h"
 #include "common/TextEncoding.h"
 #include "hooks/FileHooks.h"
@@ -12,8 +13,6 @@
 
 namespace modroute {
 namespace {
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 DWORD AttributesOf(const std::string& utf8Path) {
     const std::wstring wide = Utf8ToWide(utf8Path);
@@ -28,9 +27,7 @@ std::optional<DWORD> MappedAttributes(const RouteContext& context, const std::st
     if (separator == std::string::npos) separator = lower.rfind('/');
     const std::size_t nameStart = separator == std::string::npos ? 0 : separator + 1;
     const std::string_view name = std::string_view(lower).substr(nameStart);
-    if (name.size() < 4 || name[0] != 's' || name[1] != 'n' || !IsDigit(name[2]) || !IsDigit(name[3])) {
-        return std::nullopt;
-    }
+    if (ReadSnDigits(name).count < 2) return std::nullopt;
     const std::optional<std::string> directory = context.mapTable->Find(ToUpperAscii(name.substr(0, 4)));
     if (!directory) return std::nullopt;
     const std::string_view suffix = name.substr(4);

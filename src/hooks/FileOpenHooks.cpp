@@ -14,21 +14,19 @@
 #include <string>
 #include <vector>
 
-#include "common/GbkText.h"
-#include "common/PathText.h"
 #include "common/TextEncoding.h"
 #include "hooks/FileHooks.h"
 #include "hooks/HookCall.h"
 #include "hooks/OfferedHandle.h"
 #include "hooks/RealFunctions.h"
 #include "redirect/ModRouter.h"
+#include "redirect/PathRules.h"
+#include "redirect/ResolvedOpen.h"
 #include "vfs/VirtualFileHandles.h"
 #include "vfs/VirtualHandleManager.h"
 
 namespace modroute {
 namespace {
-
-using Answer = std::shared_ptr<const Resolution>;
 
 // Never throws: a failure to resolve leaves the request as it is.
 Answer ResolveGbk(const char* name) noexcept {
@@ -154,7 +152,17 @@ Answer WideOnDisk(const void* name) noexcept {
     }
 }
 
+// The fallback for a failed open of a request in code page 936 or UTF-16.
+auto ElsewhereGbk(const char* name) {
+    return [name](const Answer& failed) { return Elsewhere(failed, GbkOnDisk, name); };
+}
+auto ElsewhereWide(const wchar_t* name) {
+    return [name](const Answer& failed) { return Elsewhere(failed, WideOnDisk, name); };
+}
+
 bool NotFound(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+bool ModuleMissing(HMODULE module) { return module == nullptr && GetLastError() == ERROR_MOD_NOT_FOUND; }
 
 // Offers a packed file's virtual handle to the run-time library's open that
 // follows; an offer the library did not take is withdrawn and closed.
@@ -184,10 +192,8 @@ HANDLE WINAPI HookedCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURI
         return RealFunctions.CreateFileA(name, access, share, security, disposition, flags, templateFile);
     }
     const HookCall call;
-    // A map's render.json is served from the mod for every kind of access;
-    // anything else only for reading: whatever the game writes goes where it asked.
     const bool reads = (access & GENERIC_READ) != 0 && disposition == OPEN_EXISTING;
-    if (!reads && !GbkContainsIgnoringCase(name, "render.json")) {
+    if (!RedirectsAccess(reads, name)) {
         call.RestoreLastError();
         return RealFunctions.CreateFileA(name, access, share, security, disposition, flags, templateFile);
     }
@@ -197,7 +203,7 @@ HANDLE WINAPI HookedCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURI
             return packed;
         }
         if (Redirects(answer)) {
-            if (reads && ContainsIgnoringCase(answer->path, ".jpg")) {
+            if (reads && IsReadWhole(answer->path)) {
                 HANDLE whole = OpenWholeIntoMemory(*answer);
                 if (whole != INVALID_HANDLE_VALUE) {
                     call.RestoreLastError();
@@ -210,11 +216,10 @@ HANDLE WINAPI HookedCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURI
         call.RestoreLastError();
         return RealFunctions.CreateFileA(name, access, share, security, disposition, flags, templateFile);
     };
-    const Answer answer = ResolveGbk(name);
-    const HANDLE handle = open(answer);
-    if (handle != INVALID_HANDLE_VALUE || !reads || !NotFound(GetLastError())) return handle;
-    const Answer fallback = Elsewhere(answer, GbkOnDisk, name);
-    return fallback ? open(fallback) : handle;
+    const auto missing = [reads](HANDLE handle) {
+        return handle == INVALID_HANDLE_VALUE && reads && NotFound(GetLastError());
+    };
+    return OpenResolved(ResolveGbk(name), open, missing, ElsewhereGbk(name));
 }
 
 HANDLE WINAPI HookedCreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
@@ -225,11 +230,7 @@ HANDLE WINAPI HookedCreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECUR
         return RealFunctions.CreateFileW(name, access, share, security, disposition, flags, templateFile);
     }
     const HookCall call;
-    // Script files (.as) are the game's own business: never redirected.
-    const std::size_t length = wcslen(name);
-    const bool script = length >= 3 && name[length - 3] == L'.' && (name[length - 2] | 0x20) == L'a' &&
-                        (name[length - 1] | 0x20) == L's';
-    if (script || (access & GENERIC_READ) == 0 || disposition != OPEN_EXISTING) {
+    if (IsScriptFile(name) || (access & GENERIC_READ) == 0 || disposition != OPEN_EXISTING) {
         call.RestoreLastError();
         return RealFunctions.CreateFileW(name, access, share, security, disposition, flags, templateFile);
     }
@@ -246,11 +247,8 @@ HANDLE WINAPI HookedCreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECUR
         call.RestoreLastError();
         return RealFunctions.CreateFileW(path.c_str(), access, share, security, OPEN_EXISTING, flags, templateFile);
     };
-    const Answer answer = ResolveWide(name);
-    const HANDLE handle = open(answer);
-    if (handle != INVALID_HANDLE_VALUE || !NotFound(GetLastError())) return handle;
-    const Answer fallback = Elsewhere(answer, WideOnDisk, name);
-    return fallback ? open(fallback) : handle;
+    const auto missing = [](HANDLE handle) { return handle == INVALID_HANDLE_VALUE && NotFound(GetLastError()); };
+    return OpenResolved(ResolveWide(name), open, missing, ElsewhereWide(name));
 }
 
 HMODULE WINAPI HookedLoadLibraryA(LPCSTR name) {
@@ -262,11 +260,7 @@ HMODULE WINAPI HookedLoadLibraryA(LPCSTR name) {
         if (answer->gbkExact) return RealFunctions.LoadLibraryA(answer->gbkPath.c_str());
         return RealFunctions.LoadLibraryW(WidePath(*answer).c_str());
     };
-    const Answer answer = ResolveGbk(name);
-    const HMODULE module = load(answer);
-    if (module != nullptr || GetLastError() != ERROR_MOD_NOT_FOUND) return module;
-    const Answer fallback = Elsewhere(answer, GbkOnDisk, name);
-    return fallback ? load(fallback) : module;
+    return OpenResolved(ResolveGbk(name), load, ModuleMissing, ElsewhereGbk(name));
 }
 
 HMODULE WINAPI HookedLoadLibraryW(LPCWSTR name) {
@@ -281,11 +275,7 @@ HMODULE WINAPI HookedLoadLibraryW(LPCWSTR name) {
         call.RestoreLastError();
         return RealFunctions.LoadLibraryW(path.c_str());
     };
-    const Answer answer = ResolveWide(name);
-    const HMODULE module = load(answer);
-    if (module != nullptr || GetLastError() != ERROR_MOD_NOT_FOUND) return module;
-    const Answer fallback = Elsewhere(answer, WideOnDisk, name);
-    return fallback ? load(fallback) : module;
+    return OpenResolved(ResolveWide(name), load, ModuleMissing, ElsewhereWide(name));
 }
 
 // The run-time library's opens, one way for all three: a packed file through
@@ -316,11 +306,8 @@ FILE* __cdecl HookedFopen(const char* name, const char* mode) {
             [&](const char* path) { return RealFunctions.fopen(path != nullptr ? path : name, mode); },
             [&](const std::wstring& path) { return _wfopen(path.c_str(), WideMode(mode).c_str()); });
     };
-    const Answer answer = ResolveGbk(name);
-    FILE* const stream = open(answer);
-    if (stream != nullptr || !IsReadOnlyMode(mode) || errno != ENOENT) return stream;
-    const Answer fallback = Elsewhere(answer, GbkOnDisk, name);
-    return fallback ? open(fallback) : stream;
+    const auto missing = [mode](FILE* stream) { return stream == nullptr && IsReadOnlyMode(mode) && errno == ENOENT; };
+    return OpenResolved(ResolveGbk(name), open, missing, ElsewhereGbk(name));
 }
 
 int __cdecl HookedFopenS(FILE** stream, const char* name, const char* mode) {
@@ -334,11 +321,8 @@ int __cdecl HookedFopenS(FILE** stream, const char* name, const char* mode) {
             [&](const char* path) { return RealFunctions.fopen_s(stream, path != nullptr ? path : name, mode); },
             [&](const std::wstring& path) { return _wfopen_s(stream, path.c_str(), WideMode(mode).c_str()); });
     };
-    const Answer answer = ResolveGbk(name);
-    const int result = open(answer);
-    if (result != ENOENT || !IsReadOnlyMode(mode)) return result;
-    const Answer fallback = Elsewhere(answer, GbkOnDisk, name);
-    return fallback ? open(fallback) : result;
+    const auto missing = [mode](int result) { return result == ENOENT && IsReadOnlyMode(mode); };
+    return OpenResolved(ResolveGbk(name), open, missing, ElsewhereGbk(name));
 }
 
 int __cdecl HookedOpen(const char* name, int flags, int permission) {
@@ -350,11 +334,10 @@ int __cdecl HookedOpen(const char* name, int flags, int permission) {
             [&](const char* path) { return RealFunctions._open(path != nullptr ? path : name, flags, permission); },
             [&](const std::wstring& path) { return _wopen(path.c_str(), flags, permission); });
     };
-    const Answer answer = ResolveGbk(name);
-    const int descriptor = open(answer);
-    if (descriptor >= 0 || !IsReadOnlyFlags(flags) || errno != ENOENT) return descriptor;
-    const Answer fallback = Elsewhere(answer, GbkOnDisk, name);
-    return fallback ? open(fallback) : descriptor;
+    const auto missing = [flags](int descriptor) {
+        return descriptor < 0 && IsReadOnlyFlags(flags) && errno == ENOENT;
+    };
+    return OpenResolved(ResolveGbk(name), open, missing, ElsewhereGbk(name));
 }
 
 }  // namespace modroute

@@ -1,4 +1,4 @@
-// Installs the file replacements over the eighteen functions the game opens,
+// Installs the file replacements over the nineteen functions the game opens,
 // probes, reads and loads files with, in one hook-engine transaction, and
 // removes them again in one.
 #pragma once
@@ -10,10 +10,12 @@ public:
     // True when every replacement is in place (or already was); false when
     // the transaction could not begin or commit, and then nothing changed.
     static bool Install();
-    // Removes the replacements and forgets every virtual handle. A caller
-    // about to unload the library asks to wait (briefly) until no thread is
-    // left inside a replacement.
-    static void Uninstall(bool waitForCallersToLeave = false);
+    // Removes the replacements and forgets every virtual handle; true when
+    // they are gone (or were not there). When the removal cannot commit, the
+    // replacements stay in place and installed, and false comes back. A
+    // caller about to unload the library asks to wait (briefly) until no
+    // thread is left inside a replacement.
+    static bool Uninstall(bool waitForCallersToLeave = false);
     static bool IsInstalled();
 };
 

@@ -2,31 +2,17 @@
 
 #include <windows.h>
 
-#include <initializer_list>
 #include <mutex>
-#include <span>
 
 #include "common/SystemScope.h"
 #include "common/TextEncoding.h"
 #include "config/ConfigManager.h"
-#include "detours/DetourAllThreads.h"
-#include "detours/detours.h"
-#include "patches/FontHooks.h"
+#include "detours/HookTable.h"
+#include "patches/FontReplacements.h"
 #include "patches/InstalledFonts.h"
 
 namespace modroute {
 namespace {
-
-struct HookRow {
-    void** slot;
-    void* replacement;
-    const char* name;
-};
-
-template <typename Function>
-HookRow Row(Function& slot, Function replacement, const char* name) {
-    return {reinterpret_cast<void**>(&slot), reinterpret_cast<void*>(replacement), name};
-}
 
 // In the order they are looked up and attached.
 const HookRow kGdiRows[] = {
@@ -56,60 +42,25 @@ FaceResolver& Faces() {
     return *faces;
 }
 
-void LookUp(HMODULE module, std::span<const HookRow> rows) {
-    for (const HookRow& row : rows) {
-        *row.slot = module != nullptr ? reinterpret_cast<void*>(GetProcAddress(module, row.name)) : nullptr;
-    }
-}
-
-// One transaction over the rows whose slot is set, every other thread
-// enlisted; true when it committed.
-template <typename Change>
-bool ChangeInOneTransaction(std::initializer_list<std::span<const HookRow>> groups, Change change) {
-    if (DetourTransactionBegin() != NO_ERROR) return false;
-    if (DetourUpdateAllOtherThreads() != NO_ERROR) {
-        DetourTransactionAbort();
-        return false;
-    }
-    for (const auto& rows : groups) {
-        for (const HookRow& row : rows) {
-            if (*row.slot != nullptr) change(row.slot, row.replacement);
-        }
-    }
-    if (DetourTransactionCommit() != NO_ERROR) {
-        DetourTransactionAbort();
-        return false;
-    }
-    return true;
-}
-
-bool Attach(std::initializer_list<std::span<const HookRow>> groups) {
-    return ChangeInOneTransaction(groups, [](void** slot, void* replacement) { DetourAttach(slot, replacement); });
-}
-
-bool Detach(std::initializer_list<std::span<const HookRow>> groups) {
-    return ChangeInOneTransaction(groups, [](void** slot, void* replacement) { DetourDetach(slot, replacement); });
-}
-
 void HookGdiAndUser() {
     HMODULE gdi = GetModuleHandleA("gdi32.dll");
     if (gdi == nullptr) return;
-    LookUp(gdi, kGdiRows);
+    LookUpRows(gdi, kGdiRows);
     // Without CreateFontA there is nothing worth substituting in this GDI.
     if (RealFontFunctions.CreateFontA == nullptr) {
-        LookUp(nullptr, kGdiRows);
+        LookUpRows(nullptr, kGdiRows);
         return;
     }
-    LookUp(GetModuleHandleA("user32.dll"), kUserRows);
-    g_gdiHooked = Attach({kGdiRows, kUserRows});
+    LookUpRows(GetModuleHandleA("user32.dll"), kUserRows);
+    g_gdiHooked = AttachRows({kGdiRows, kUserRows});
 }
 
 void HookD3dx() {
     HMODULE d3dx = GetModuleHandleA("d3dx9_43.dll");
     if (d3dx == nullptr) d3dx = LoadLibraryA("d3dx9_43.dll");
     if (d3dx == nullptr) return;
-    LookUp(d3dx, kD3dxRows);
-    g_d3dxHooked = Attach({kD3dxRows});
+    LookUpRows(d3dx, kD3dxRows);
+    g_d3dxHooked = AttachRows({kD3dxRows});
 }
 
 }  // namespace
@@ -134,8 +85,8 @@ bool FontHook::Remove() {
     std::lock_guard lock(g_lock);
     if (!g_initialized) return false;
     const SystemScope scope;
-    if (g_d3dxHooked && Detach({kD3dxRows})) g_d3dxHooked = false;
-    if (g_gdiHooked && Detach({kGdiRows, kUserRows})) g_gdiHooked = false;
+    if (g_d3dxHooked && DetachRows({kD3dxRows})) g_d3dxHooked = false;
+    if (g_gdiHooked && DetachRows({kGdiRows, kUserRows})) g_gdiHooked = false;
     g_initialized = false;
     return true;
 }

@@ -26,9 +26,10 @@ bool HasSecondColon(const std::string& path) {
     return first != std::string::npos && path.find(':', first + 1) != std::string::npos;
 }
 
-std::shared_ptr<const Resolution> MakeAnswer(ServedFrom from, std::string utf8Path) {
+std::shared_ptr<const Resolution> MakeAnswer(ServedFrom from, ResolutionRule rule, std::string utf8Path) {
     auto answer = std::make_shared<Resolution>();
     answer->from = from;
+    answer->rule = rule;
     if (std::optional<std::string> gbk = Utf8ToGbkExact(utf8Path)) {
         answer->gbkPath = std::move(*gbk);
         answer->gbkExact = true;
@@ -37,14 +38,24 @@ std::shared_ptr<const Resolution> MakeAnswer(ServedFrom from, std::string utf8Pa
     return answer;
 }
 
-// One answer serves every request the redirector leaves alone.
+// One answer for each rule that leaves requests alone.
+template <ResolutionRule rule>
 const std::shared_ptr<const Resolution>& UnchangedAnswer() {
     static const std::shared_ptr<const Resolution> unchanged = [] {
         auto answer = std::make_shared<Resolution>();
         answer->from = ServedFrom::Unchanged;
+        answer->rule = rule;
         return answer;
     }();
     return unchanged;
+}
+
+// The rule of a file found in a search folder.
+ResolutionRule FoundInSearchPath(ServedFrom from, bool mapFile) {
+    if (mapFile) return ResolutionRule::MapFile;
+    if (from == ServedFrom::Mod) return ResolutionRule::Mod;
+    if (from == ServedFrom::Base) return ResolutionRule::Base;
+    return ResolutionRule::GameFolderCopy;
 }
 
 // Longest clean path normalised on the stack; longer ones use the heap.
@@ -99,23 +110,18 @@ const ModRouter::State& ModRouter::CurrentState() {
     return *state;
 }
 
-bool ModRouter::Probe(const std::string& utf8Path) {
-    m_probes.fetch_add(1, std::memory_order_relaxed);
-    return FileExists(utf8Path);
-}
-
 std::shared_ptr<const Resolution> ModRouter::Resolve(std::string_view gbkPath) {
     if (IsAscii(gbkPath)) return ResolveUtf8(gbkPath);  // ASCII reads the same in both
     const std::optional<std::string> utf8 = GbkToUtf8Exact(gbkPath);
     // Bytes that are not GBK text are not a path the redirector can reason about.
-    if (!utf8) return UnchangedAnswer();
+    if (!utf8) return UnchangedAnswer<ResolutionRule::NotText>();
     return ResolveUtf8(*utf8);
 }
 
 std::shared_ptr<const Resolution> ModRouter::ResolveOnDisk(std::string_view gbkPath) {
     if (IsAscii(gbkPath)) return ResolveOnDiskUtf8(gbkPath);
     const std::optional<std::string> utf8 = GbkToUtf8Exact(gbkPath);
-    if (!utf8) return UnchangedAnswer();
+    if (!utf8) return UnchangedAnswer<ResolutionRule::NotText>();
     return ResolveOnDiskUtf8(*utf8);
 }
 
@@ -127,7 +133,7 @@ namespace {
 template <typename Answer>
 std::shared_ptr<const Resolution> WithCleanRequest(const RouteContext& context, std::string_view utf8Path,
                                                    Answer&& answer) {
-    if (IsAbsolutePath(utf8Path)) return UnchangedAnswer();
+    if (IsAbsolutePath(utf8Path)) return UnchangedAnswer<ResolutionRule::Absolute>();
 
     // Every file access of the game comes through here: a path seen before is
     // answered without a single allocation.
@@ -139,9 +145,9 @@ std::shared_ptr<const Resolution> WithCleanRequest(const RouteContext& context, 
         buffer = heapBuffer.data();
     }
     std::string_view clean(buffer, NormalizePathInto(utf8Path, buffer));
-    if (clean.empty()) return MakeAnswer(ServedFrom::Nowhere, {});
+    if (clean.empty()) return MakeAnswer(ServedFrom::Nowhere, ResolutionRule::Empty, {});
 
-    const bool isRenderJson = ContainsIgnoringCase(clean, "render.json");
+    const bool isRenderJson = IsRenderJson(clean);
     std::string mapId;
     if (isRenderJson) {
         const std::size_t position = FindMapId(clean);
@@ -193,7 +199,9 @@ std::shared_ptr<const Resolution> ModRouter::ResolveUncached(const RouteContext&
     if (isRenderJson) return ResolveRenderJson(context, mapId);
     if (IsRootFile(clean)) {
         std::string inGameFolder = PathJoin(context.gameFolder, clean);
-        if (Probe(inGameFolder)) return MakeAnswer(ServedFrom::GameFolder, std::move(inGameFolder));
+        if (FileExists(inGameFolder)) {
+            return MakeAnswer(ServedFrom::GameFolder, ResolutionRule::RootFile, std::move(inGameFolder));
+        }
     }
     return FindFile(context, clean);
 }
@@ -212,9 +220,9 @@ std::shared_ptr<const Resolution> ModRouter::ResolveRenderJson(const RouteContex
     for (const auto& [root, from] : roots) {
         if (root->empty() && from == ServedFrom::Mod) continue;
         std::string candidate = PathJoin(*root, relative);
-        if (Probe(candidate)) return MakeAnswer(from, std::move(candidate));
+        if (FileExists(candidate)) return MakeAnswer(from, ResolutionRule::RenderJson, std::move(candidate));
     }
-    return UnchangedAnswer();
+    return UnchangedAnswer<ResolutionRule::RenderJsonMissing>();
 }
 
 std::shared_ptr<const Resolution> ModRouter::FindFile(const RouteContext& context, const std::string& clean) {
@@ -235,22 +243,24 @@ std::shared_ptr<const Resolution> ModRouter::FindFile(const RouteContext& contex
     for (const std::string& candidate : candidates) {
         const VirtualRank rank =
             context.virtualFiles != nullptr ? context.virtualFiles->RankOf(CleanPath(candidate)) : VirtualRank::None;
-        if (rank == VirtualRank::First) return MakeAnswer(ServedFrom::Virtual, CleanPath(candidate));
+        if (rank == VirtualRank::First) return MakeAnswer(ServedFrom::Virtual, ResolutionRule::Pack, CleanPath(candidate));
         // The game folder's own copy wins, except for map files, which the
         // mod and base folders may replace.
         std::string inGameFolder = PathJoin(context.gameFolder, candidate);
-        if (!special && Probe(inGameFolder)) return MakeAnswer(ServedFrom::GameFolder, std::move(inGameFolder));
+        if (!special && FileExists(inGameFolder)) {
+            return MakeAnswer(ServedFrom::GameFolder, ResolutionRule::GameFolderCopy, std::move(inGameFolder));
+        }
         for (const SearchPath& searchPath : context.searchPaths) {
             if (searchPath.from == ServedFrom::Base && rank == VirtualRank::WithBaseFolder) {
-                return MakeAnswer(ServedFrom::Virtual, CleanPath(candidate));
+                return MakeAnswer(ServedFrom::Virtual, ResolutionRule::BasePack, CleanPath(candidate));
             }
             if (!special && searchPath.path == context.gameFolder) continue;  // probed just above
             std::string full = PathJoin(searchPath.path, candidate);
             if (HasSecondColon(full)) continue;
-            if (Probe(full)) return MakeAnswer(searchPath.from, std::move(full));
+            if (FileExists(full)) return MakeAnswer(searchPath.from, FoundInSearchPath(searchPath.from, special), std::move(full));
         }
     }
-    return MakeAnswer(ServedFrom::Nowhere, clean);
+    return MakeAnswer(ServedFrom::Nowhere, ResolutionRule::NotFound, clean);
 }
 
 std::string ModRouter::ResolveFilePath(std::string_view gbkPath) {

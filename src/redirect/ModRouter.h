@@ -57,9 +57,6 @@ public:
     // folder: the mod, the base folder or a pack.
     bool ShouldRedirect(std::string_view gbkPath);
 
-    // Disk probes made by resolution so far (for benchmarks and tests).
-    std::uint64_t ProbeCount() const { return m_probes.load(std::memory_order_relaxed); }
-
 private:
     struct PathHash {
         using is_transparent = void;
@@ -82,7 +79,6 @@ private:
                                                       bool isRenderJson, const std::string& mapId);
     std::shared_ptr<const Resolution> ResolveRenderJson(const RouteContext& context, const std::string& mapId);
     std::shared_ptr<const Resolution> FindFile(const RouteContext& context, const std::string& clean);
-    bool Probe(const std::string& utf8Path);
 
     // The current generation, read on every resolution without a lock. A
     // replaced generation is kept (its cache emptied) until the router goes,
@@ -91,7 +87,6 @@ private:
     std::atomic<const State*> m_current{nullptr};
     std::mutex m_generationsLock;
     std::vector<std::unique_ptr<State>> m_generations;
-    std::atomic<std::uint64_t> m_probes{0};
 };
 
 }  // namespace modroute

@@ -1,20 +1,11 @@
 #include "redirect/PathRules.h"
 
-#include <array>
-
+#include "common/GbkText.h"
+#include "common/MapId.h"
 #include "common/PathText.h"
+#include "resources/GameNames.h"
 
 namespace modroute {
-namespace {
-
-constexpr std::array<std::string_view, 17> kRootFiles = {
-    "config.ini", "config.exe",   "Tavren.exe",        "AsEngine.dll",        "D3DX9_43.dll",
-    "ddfix.dll",  "ddfix_ext.dll", "imgui.ini",        "joystick.ini",        "lobby.lst",
-    "menu.res",   "mgstringtable.ini", "mgstringtableHT.ini", "ScriptCompiler.exe", "server.cfg",
-    "webnewsaddr.ini", "singlerec.ini",
-};
-
-}  // namespace
 
 std::size_t NormalizePathInto(std::string_view path, char* out) {
     // The prefix rules look at the path with its slashes already turned.
@@ -52,6 +43,20 @@ bool IsSpecialFile(std::string_view path) {
     return ContainsIgnoringCase(path, ".wp") || ContainsIgnoringCase(path, "_.pst");
 }
 
+bool IsRenderJson(std::string_view utf8Path) { return ContainsIgnoringCase(utf8Path, "render.json"); }
+
+bool IsRenderJsonGbk(std::string_view gbkRequest) { return GbkContainsIgnoringCase(gbkRequest, "render.json"); }
+
+bool RedirectsAccess(bool reads, std::string_view gbkRequest) { return reads || IsRenderJsonGbk(gbkRequest); }
+
+bool IsScriptFile(std::wstring_view request) {
+    const std::size_t length = request.size();
+    return length >= 3 && request[length - 3] == L'.' && (request[length - 2] | 0x20) == L'a' &&
+           (request[length - 1] | 0x20) == L's';
+}
+
+bool IsReadWhole(std::string_view utf8Path) { return ContainsIgnoringCase(utf8Path, ".jpg"); }
+
 std::size_t FindMapId(std::string_view path) {
     const std::string lower = ToLowerAscii(path);
     const std::size_t position = lower.find("sn");
@@ -85,9 +90,7 @@ std::optional<std::string> RewriteMapFolderInPattern(const std::string& pattern,
     const std::string lower = ToLowerAscii(pattern);
     std::size_t position = lower.rfind("\\sn");
     if (position == std::string::npos) position = lower.rfind("/sn");
-    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
-    if (position == std::string::npos || lower.size() < position + 5 || !isDigit(lower[position + 3]) ||
-        !isDigit(lower[position + 4])) {
+    if (position == std::string::npos || ReadSnDigits(std::string_view(lower).substr(position + 1)).count < 2) {
         return std::nullopt;
     }
     const std::optional<std::string> directory = lookup(ToUpperAscii(pattern.substr(position + 1, 4)));

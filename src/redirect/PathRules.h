@@ -25,6 +25,22 @@ bool IsRootFile(std::string_view path);
 // Map files that prefer the mod and base folders over the game folder.
 bool IsSpecialFile(std::string_view path);
 
+// A map's render.json: looked up under the map's folder in the mod, base and
+// game folders, whatever folder the request names.
+bool IsRenderJson(std::string_view utf8Path);
+// The same test on a request in code page 936, as the game passes it.
+bool IsRenderJsonGbk(std::string_view gbkRequest);
+
+// What the opens redirect: a map's render.json for every kind of access;
+// anything else only when it is read, since whatever the game writes goes
+// where it asked.
+bool RedirectsAccess(bool reads, std::string_view gbkRequest);
+// Script files (.as) are the game's own business: never redirected.
+bool IsScriptFile(std::wstring_view request);
+// A redirected picture (.jpg) that is read is loaded whole into memory, as
+// the game reads it in many small pieces.
+bool IsReadWhole(std::string_view utf8Path);
+
 // Position of the map id ("sn" in any letter case, followed by two
 // characters) in a path, when four characters follow from it; npos otherwise.
 std::size_t FindMapId(std::string_view path);

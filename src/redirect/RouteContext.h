@@ -8,10 +8,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "autores/SnDirectoryMap.h"
+#include "vfs/VirtualFileLookup.h"
 
 // <windows.h> maps SearchPath to SearchPathA; the redirector's own type wins
 // wherever this header is seen.
@@ -33,26 +33,6 @@ struct SearchPath {
 };
 using SearchPathList = std::vector<SearchPath>;
 
-// Where a file of the virtual file system ranks among the search folders:
-// files of the packs preloaded at start-up (the selected mod's, or the base
-// folder's when no mod is selected) and of the selected mod's other packs
-// come first of all; files known only from the base folder's packs come
-// right before the base folder's own files.
-enum class VirtualRank { None, First, WithBaseFolder };
-
-// The virtual file system as the redirector sees it.
-class VirtualFileLookup {
-public:
-    // Whether and where the file system holds the clean path (exactly, or
-    // ignoring ASCII case).
-    virtual VirtualRank RankOf(std::string_view cleanUtf8Path) const = 0;
-    // Changes whenever files are added, so answers given before are dropped.
-    virtual std::uint64_t Generation() const = 0;
-
-protected:
-    ~VirtualFileLookup() = default;
-};
-
 struct RouteContext {
     std::string gameFolder;  // UTF-8, no trailing separator
     std::string baseFolder;
@@ -69,9 +49,30 @@ struct RouteContext {
     bool operator==(const RouteContext&) const = default;
 };
 
+// The rule that decided an answer of the redirector.
+enum class ResolutionRule {
+    Absolute,           // an absolute path: never the redirector's to change
+    NotText,            // bytes that are not code page 936 text
+    Empty,              // nothing left once the path is normalised
+    RootFile,           // a game-root file, from the game folder
+    GameFolderCopy,     // the game folder's own copy wins
+    Mod,                // from the selected mod's folder
+    Base,               // from the base folder
+    MapFile,            // a map file (*.wp, *_.pst): mod and base before the game folder
+    Pack,               // a pack ranked first of all
+    BasePack,           // a pack of the base folder, ranked with the base folder
+    RenderJson,         // a map's render.json, by its map folder
+    RenderJsonMissing,  // a map's render.json that nobody supplies
+    NotFound,           // nothing holds it
+};
+
+// The rule's short name for scripts: "root-file", "base-pack", ...
+const char* ResolutionRuleName(ResolutionRule rule);
+
 // One answer of the redirector.
 struct Resolution {
     ServedFrom from = ServedFrom::Nowhere;
+    ResolutionRule rule = ResolutionRule::NotFound;
     // GameFolder, Mod, Base: the absolute file path. Virtual: the cleaned path
     // inside the virtual file system. Nowhere: the clean relative form of the
     // request. Unchanged: empty; the caller keeps its own request. UTF-8.

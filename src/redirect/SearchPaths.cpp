@@ -16,6 +16,25 @@ const char* ServedFromName(ServedFrom from) {
     return "?";
 }
 
+const char* ResolutionRuleName(ResolutionRule rule) {
+    switch (rule) {
+        case ResolutionRule::Absolute: return "absolute";
+        case ResolutionRule::NotText: return "not-text";
+        case ResolutionRule::Empty: return "empty";
+        case ResolutionRule::RootFile: return "root-file";
+        case ResolutionRule::GameFolderCopy: return "game-folder-copy";
+        case ResolutionRule::Mod: return "mod";
+        case ResolutionRule::Base: return "base";
+        case ResolutionRule::MapFile: return "map-file";
+        case ResolutionRule::Pack: return "pack";
+        case ResolutionRule::BasePack: return "base-pack";
+        case ResolutionRule::RenderJson: return "render-json";
+        case ResolutionRule::RenderJsonMissing: return "render-json-missing";
+        case ResolutionRule::NotFound: return "not-found";
+    }
+    return "?";
+}
+
 SearchPathList BuildEarlySearchPaths(const std::string& baseFolder, const std::string& gameFolder) {
     return {{baseFolder, ServedFrom::Base}, {gameFolder, ServedFrom::GameFolder}};
 }

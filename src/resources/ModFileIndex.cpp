@@ -4,26 +4,12 @@
 #include <chrono>
 
 #include "common/FileSystem.h"
+#include "common/MapId.h"
 #include "common/PathText.h"
+#include "resources/GameNames.h"
 
 namespace modroute {
 namespace {
-
-// The game's top-level resource folders and files a mod may replace, in the
-// order they are probed.
-constexpr std::array<std::string_view, 20> kResourceFolders = {
-    "cmodel", "Common",   "image",    "Level",    "mc",           "mmv",       "music",
-    "Patch",  "pmodel",   "PScriptLib", "SFX",    "texture",      "UserData",  "Waves",
-    "ctexture", "ETexture", "ptexture", "TexturePatch", "UITexture", "waves",
-};
-constexpr std::array<std::string_view, 8> kResourceFiles = {
-    "ctexture.pak", "ETexture.pak", "Tavren.res", "ptexture.pak",
-    "TexturePatch.pak", "UITexture.pak", "waves.pak", "user.cfg",
-};
-// The large files whose change makes the index stale.
-constexpr std::array<std::string_view, 4> kImportantFiles = {"Tavren.res", "ctexture.pak", "ETexture.pak",
-                                                             "waves.pak"};
-constexpr int kLastMapNumber = 255;
 
 // sn01 to sn99, then sn100 to sn255.
 std::string MapFolderName(int number) { return (number < 10 ? "sn0" : "sn") + std::to_string(number); }
@@ -85,7 +71,7 @@ void ModFileIndexTable::BuildLocked(const std::string& modName, const std::strin
     };
     for (const std::string_view name : kResourceFolders) probe(name, false);
     for (const std::string_view name : kResourceFiles) probe(name, true);
-    for (int number = 1; number <= kLastMapNumber; ++number) {
+    for (int number = 1; number <= kMaxMapNumber; ++number) {
         const std::string folder = MapFolderName(number);
         probe(folder, false);
         probe(folder + ".pak", true);

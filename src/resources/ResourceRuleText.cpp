@@ -3,7 +3,7 @@
 #include <charconv>
 #include <optional>
 
-#include "config/SettingsText.h"
+#include "common/TextLines.h"
 
 namespace modroute {
 namespace {

@@ -13,7 +13,7 @@ namespace modroute {
 
 DWORD WINAPI FullInitializeThread(LPVOID) {
     const SystemScope scope;
-    if (!ConfigManager::Instance().FullInitialize()) return 1;
+    if (!ModSystem::FullConfiguration()) return 1;
     if (!InitializeRouter()) return 1;
     return ModSystem::FullInitialize() ? 0 : 1;
 }

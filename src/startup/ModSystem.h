@@ -5,8 +5,12 @@ namespace modroute {
 
 class ModSystem {
 public:
-    // Installs the file hooks; true when they are in place.
+    // Installs the file hooks; true when they are in place. The first
+    // installation that succeeds runs the character step after it.
     static bool EarlyInitialize();
+    // The configuration's full initialisation, then AutoRes once, after the
+    // first one that succeeds; false when the full initialisation failed.
+    static bool FullConfiguration();
     // Full configuration, then the redirector's full context, then the
     // selected mod's resource rules.
     static bool FullInitialize();

@@ -1,9 +1,16 @@
 #include "startup/RouterSetup.h"
 
 #include "common/FileSystem.h"
+#include "common/Published.h"
 #include "redirect/SearchPaths.h"
 
 namespace modroute {
+namespace {
+
+// The map table of the last AutoRes run; empty until then.
+Published<SnDirectoryMap> g_mapTable{std::make_shared<const SnDirectoryMap>()};
+
+}  // namespace
 
 VirtualFileSystem::Setup VirtualFileSetup(const ConfigManager& config) {
     VirtualFileSystem::Setup setup;
@@ -26,7 +33,7 @@ RouteContext EarlyRouteContext(const ConfigManager& config) {
     return context;
 }
 
-RouteContext FullRouteContext(const ConfigManager& config) {
+RouteContext FullRouteContext(const ConfigManager& config, std::shared_ptr<const SnDirectoryMap> mapTable) {
     RouteContext context;
     context.gameFolder = config.GetGameFolder();
     context.baseFolder = config.GetBaseFolder();
@@ -34,7 +41,7 @@ RouteContext FullRouteContext(const ConfigManager& config) {
     const bool modFolderExists = !context.modFolder.empty() && DirectoryExists(context.modFolder);
     context.searchPaths =
         BuildSearchPaths(context.modFolder, modFolderExists, context.baseFolder, context.gameFolder);
-    if (config.Settings().AutoResEnabled) context.mapTable = config.GetSnDirectoryMap();
+    if (config.Settings().AutoResEnabled) context.mapTable = std::move(mapTable);
     return context;
 }
 
@@ -45,8 +52,19 @@ bool InitializeRouterEarly() {
     return true;
 }
 
+AutoResSettings AutoResSettingsOf(const CoreSettings& settings) {
+    return {settings.AutoRes, settings.SelectedMod, settings.EnablePreloadPVK};
+}
+
+void RunAndPublishAutoRes() {
+    const ConfigManager& config = ConfigManager::Instance();
+    // Published whole, once built: the router's next context takes it up.
+    g_mapTable.Publish(std::make_shared<const SnDirectoryMap>(
+        RunAutoRes(AutoResSettingsOf(config.Settings()), config.GetGameFolder())));
+}
+
 bool InitializeRouter() {
-    RouteContext context = FullRouteContext(ConfigManager::Instance());
+    RouteContext context = FullRouteContext(ConfigManager::Instance(), g_mapTable.Get());
     context.virtualFiles = &VirtualFileSystem::Instance();
     ModRouter::Instance().Configure(std::move(context));
     return true;

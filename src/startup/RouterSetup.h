@@ -2,6 +2,9 @@
 // taken from the configuration.
 #pragma once
 
+#include <memory>
+
+#include "autores/AutoRes.h"
 #include "config/ConfigManager.h"
 #include "redirect/ModRouter.h"
 #include "vfs/VirtualFileSystem.h"
@@ -12,8 +15,14 @@ namespace modroute {
 // search list base, game; no mod yet.
 RouteContext EarlyRouteContext(const ConfigManager& config);
 // The full context: the selected mod's folder (when it exists), base, game,
-// and the map table when AutoRes is on.
-RouteContext FullRouteContext(const ConfigManager& config);
+// and mapTable when AutoRes is on.
+RouteContext FullRouteContext(const ConfigManager& config, std::shared_ptr<const SnDirectoryMap> mapTable = nullptr);
+
+// What AutoRes reads of the core settings.
+AutoResSettings AutoResSettingsOf(const CoreSettings& settings);
+// Runs AutoRes for the process's configuration and publishes the table it
+// returns; the next InitializeRouter hands it to the redirector.
+void RunAndPublishAutoRes();
 
 // What the virtual file system preloads: the packs of the selected mod's
 // folder; of the base folder when no mod (or "base") is selected; of the game

@@ -105,7 +105,7 @@ void OnProcessAttach(HMODULE self) {
     PrintStageResult(redirectReady, "文件重定向系统早期初始化完成\n", "警告: 文件重定向系统早期初始化失败\n");
 
     PrintDebugLine("第7步：安装IAT Hook...\n");
-    PrintStageResult(HookManager::Install(), "IAT Hook安装成功\n", "错误: IAT Hook安装失败\n");
+    PrintStageResult(ModSystem::EarlyInitialize(), "IAT Hook安装成功\n", "错误: IAT Hook安装失败\n");
 
     if (!g_fontThreadStarted) {
         g_fontThreadStarted = true;

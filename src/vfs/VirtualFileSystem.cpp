@@ -7,20 +7,16 @@
 #include <shared_mutex>
 
 #include "common/FileSystem.h"
+#include "common/MapId.h"
 #include "common/PathText.h"
 #include "common/SystemScope.h"
 #include "common/TextEncoding.h"
+#include "resources/GameNames.h"
 
 namespace modroute {
 namespace {
 
 constexpr std::uint64_t kMiB = 1024 * 1024;
-
-constexpr std::array<std::string_view, 22> kSystemPacks = {
-    "cmodel",  "Common",    "image",     "Level",    "mc",       "mmv",          "music",     "Patch",
-    "pmodel",  "PScriptLib", "SFX",      "texture",  "ctexture", "ETexture",     "ptexture",  "TexturePatch",
-    "UITexture", "waves",   "AsScripts", "ddfix_assets", "UserData", "Waves",
-};
 
 std::optional<std::uint64_t> FileSize(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -49,14 +45,9 @@ bool SameFolder(std::string_view a, std::string_view b) {
 
 // A map's file named after its id (sn05.wp): its number, 1 to 255, else nothing.
 std::optional<int> MapIdNumber(std::string_view stem) {
-    if (stem.size() <= 2 || !EqualsIgnoringAsciiCase(stem.substr(0, 2), "sn")) return std::nullopt;
-    int number = 0;
-    std::size_t digits = 0;
-    for (std::size_t i = 2; i < stem.size() && stem[i] >= '0' && stem[i] <= '9' && number <= 255; ++i, ++digits) {
-        number = number * 10 + (stem[i] - '0');
-    }
-    if (digits == 0 || number < 1 || number > 255) return std::nullopt;
-    return number;
+    const SnDigits digits = ReadSnDigits(stem);
+    if (digits.count == 0 || digits.number < 1 || digits.number > kMaxMapNumber) return std::nullopt;
+    return digits.number;
 }
 
 VirtualFileData Whole(std::vector<std::uint8_t> bytes) {

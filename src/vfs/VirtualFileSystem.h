@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "common/SrwLock.h"
-#include "redirect/RouteContext.h"
+#include "vfs/VirtualFileLookup.h"
 #include "vfs/PvkFile.h"
 #include "vfs/VirtualDirectoryTree.h"
 #include "vfs/VirtualFile.h"

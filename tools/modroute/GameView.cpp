@@ -34,8 +34,7 @@ std::unique_ptr<ConfigManager> ReadConfiguration(const std::string& gameFolder) 
 }
 
 GameView::GameView(const std::string& gameFolder) : m_config(ReadConfiguration(gameFolder)) {
-    m_mapPlan = PlanAutoRes(m_config->Settings(), m_config->GetGameFolder());
-    m_config->PublishSnDirectoryMap(m_mapPlan.table);
+    m_mapPlan = PlanAutoRes(AutoResSettingsOf(m_config->Settings()), m_config->GetGameFolder());
 
     // As start-up does it: the packs of one folder preloaded, then every pack
     // of the base and mod folders registered by the pack index thread.
@@ -44,7 +43,8 @@ GameView::GameView(const std::string& gameFolder) : m_config(ReadConfiguration(g
     m_registeredPacks = PvkIndexFiles(m_config->GetBaseFolder(), m_config->GetSelectedModFolder());
     for (const std::string& pack : m_registeredPacks) m_files.LoadPvkIndex(pack);
 
-    RouteContext context = FullRouteContext(*m_config);
+    RouteContext context =
+        FullRouteContext(*m_config, std::make_shared<const SnDirectoryMap>(m_mapPlan.table));
     context.virtualFiles = &m_files;
     m_router.Configure(std::move(context));
 }

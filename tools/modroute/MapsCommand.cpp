@@ -12,6 +12,7 @@
 #include "common/PathText.h"
 #include "common/TextEncoding.h"
 #include "config/SettingsText.h"
+#include "startup/RouterSetup.h"
 
 namespace modroute::tool {
 namespace {
@@ -151,7 +152,7 @@ int RunMaps(const Arguments& arguments) {
         return kOk;
     }
 
-    const AutoResPlan plan = PlanAutoRes(settings, game);
+    const AutoResPlan plan = PlanAutoRes(AutoResSettingsOf(settings), game);
     OutLine("Mod folder   " + plan.modFolder);
     if (plan.step == AutoResStep::NoModFolder) {
         OutLine("problem: the mod's folder does not exist: AutoRes does nothing");

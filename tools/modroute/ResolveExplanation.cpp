@@ -26,7 +26,6 @@ void ExplainRenderJson(const RouteContext& context, const std::string& clean, Ex
     if (std::optional<std::string> mapped = MappedDirectory(context, clean, position)) directory = *mapped;
     const std::string looked = directory + "\\render.json";
     if (directory != mapId) out.rewrite = MapNote(clean, looked, ToUpperAscii(mapId), directory);
-    out.rule = out.found ? "render-json" : "render-json-missing";
     out.why = "a map's render.json is looked up as " + looked + " in the mod, base and game folders, in that order";
     if (!out.found) out.why += "; none holds it, so the game keeps its own path";
 }
@@ -56,31 +55,7 @@ Explanation ExplainResolution(GameView& view, const std::string& request) {
     const std::shared_ptr<const RouteContext> context = view.Router().Context();
     Explanation out;
     out.file = answer->path;
-
-    if (IsAbsolutePath(request)) {
-        out.servedFrom = "the game's own path (unchanged)";
-        out.file = request;
-        out.rule = "absolute";
-        out.why = "an absolute path is never joined to a search folder: the game opens it as it is";
-        return out;
-    }
-    std::string clean = NormalizePath(request);
-    if (clean.empty()) {
-        out.servedFrom = "nowhere";
-        out.rule = "empty";
-        out.why = "the path is empty once normalised";
-        out.found = false;
-        return out;
-    }
-    if (context->MapRewriteActive()) {
-        const auto lookUp = [&context](std::string_view key) { return context->mapTable->Find(key); };
-        if (std::optional<std::string> rewritten = RewriteMapPath(clean, lookUp)) {
-            const std::size_t position = FindMapId(clean);
-            const std::string key = ToUpperAscii(clean.substr(position, 4));
-            out.rewrite = MapNote(clean, *rewritten, key, *context->mapTable->Find(key));
-            clean = *rewritten;
-        }
-    }
+    out.rule = ResolutionRuleName(answer->rule);
 
     switch (answer->from) {
         case ServedFrom::Mod: out.servedFrom = "mod " + view.Config().GetSelectedMod(); break;
@@ -92,13 +67,36 @@ Explanation ExplainResolution(GameView& view, const std::string& request) {
     }
     out.found = answer->from != ServedFrom::Nowhere && answer->from != ServedFrom::Unchanged;
     if (answer->from == ServedFrom::Unchanged) out.file = request;
+    if (answer->from == ServedFrom::Virtual) out.pack = view.Files().PackOf(answer->path).value_or("");
 
-    if (ContainsIgnoringCase(NormalizePath(request), "render.json")) {
-        ExplainRenderJson(*context, NormalizePath(request), out);
-        return out;
+    switch (answer->rule) {
+        case ResolutionRule::Absolute:
+            out.why = "an absolute path is never joined to a search folder: the game opens it as it is";
+            return out;
+        case ResolutionRule::NotText:
+            out.why = "the path is not code page 936 text: the game opens it as it is";
+            return out;
+        case ResolutionRule::Empty:
+            out.why = "the path is empty once normalised";
+            return out;
+        case ResolutionRule::RenderJson:
+        case ResolutionRule::RenderJsonMissing:
+            ExplainRenderJson(*context, NormalizePath(request), out);
+            return out;
+        default:
+            break;
     }
 
-    const bool special = IsSpecialFile(clean);
+    std::string clean = NormalizePath(request);
+    if (context->MapRewriteActive()) {
+        const auto lookUp = [&context](std::string_view key) { return context->mapTable->Find(key); };
+        if (std::optional<std::string> rewritten = RewriteMapPath(clean, lookUp)) {
+            const std::size_t position = FindMapId(clean);
+            const std::string key = ToUpperAscii(clean.substr(position, 4));
+            out.rewrite = MapNote(clean, *rewritten, key, *context->mapTable->Find(key));
+            clean = *rewritten;
+        }
+    }
     if (const std::optional<std::string> candidate = MapFileCandidate(*context, clean)) {
         const bool candidateWon = answer->from == ServedFrom::Virtual ? answer->path == CleanPath(*candidate)
                                                                       : EndsWithPath(answer->path, *candidate);
@@ -109,53 +107,39 @@ Explanation ExplainResolution(GameView& view, const std::string& request) {
         }
     }
 
-    switch (answer->from) {
-        case ServedFrom::GameFolder:
-            if (IsRootFile(clean)) {
-                out.rule = "root-file";
-                out.why = "a game-root file (config.ini, Tavren.exe, menu.res, ...) is always used from the game "
-                          "folder";
-            } else if (special) {
-                out.rule = "map-file";
-                out.why = "a map file (*.wp, *_.pst) is looked for in the mod and base folders first; "
-                          "only the game folder holds it";
-            } else {
-                out.rule = "game-folder-copy";
-                out.why = "the game folder holds the file itself, and its own copy wins over the mod and base";
-            }
+    switch (answer->rule) {
+        case ResolutionRule::RootFile:
+            out.why = "a game-root file (config.ini, Tavren.exe, menu.res, ...) is always used from the game folder";
             break;
-        case ServedFrom::Mod:
-        case ServedFrom::Base:
-            if (special) {
-                out.rule = "map-file";
-                out.why = "a map file (*.wp, *_.pst): the mod and base folders come before the game folder's copy";
-            } else if (answer->from == ServedFrom::Mod) {
-                out.rule = "mod";
-                out.why = "the game folder does not hold it, and the selected mod's folder comes before base";
-            } else {
-                out.rule = "base";
-                out.why = context->modFolder.empty() ? "the game folder does not hold it; no mod is selected"
-                                                     : "neither the game folder nor the selected mod holds it";
-            }
+        case ResolutionRule::MapFile:
+            out.why = answer->from == ServedFrom::GameFolder
+                          ? "a map file (*.wp, *_.pst) is looked for in the mod and base folders first; "
+                            "only the game folder holds it"
+                          : "a map file (*.wp, *_.pst): the mod and base folders come before the game folder's copy";
             break;
-        case ServedFrom::Virtual:
-            out.pack = view.Files().PackOf(answer->path).value_or("");
-            if (view.Files().RankOf(answer->path) == VirtualRank::WithBaseFolder) {
-                out.rule = "base-pack";
-                out.why = "a pack of the base folder holds it; such packs rank just before the base folder's own "
-                          "files, and neither the game folder nor the mod holds it";
-            } else {
-                out.rule = "pack";
-                out.why = "a pack of the selected mod (or preloaded at start-up) holds it; these packs come "
-                          "first of all, even before the game folder's own copy";
-            }
+        case ResolutionRule::GameFolderCopy:
+            out.why = "the game folder holds the file itself, and its own copy wins over the mod and base";
             break;
-        case ServedFrom::Nowhere:
-            out.rule = "not-found";
+        case ResolutionRule::Mod:
+            out.why = "the game folder does not hold it, and the selected mod's folder comes before base";
+            break;
+        case ResolutionRule::Base:
+            out.why = context->modFolder.empty() ? "the game folder does not hold it; no mod is selected"
+                                                 : "neither the game folder nor the selected mod holds it";
+            break;
+        case ResolutionRule::BasePack:
+            out.why = "a pack of the base folder holds it; such packs rank just before the base folder's own "
+                      "files, and neither the game folder nor the mod holds it";
+            break;
+        case ResolutionRule::Pack:
+            out.why = "a pack of the selected mod (or preloaded at start-up) holds it; these packs come "
+                      "first of all, even before the game folder's own copy";
+            break;
+        case ResolutionRule::NotFound:
             out.why = "no pack and no search folder holds it: the game opens its own relative path";
             break;
-        case ServedFrom::Unchanged:
-            break;  // only absolute paths and render.json, both explained above
+        default:
+            break;  // explained above
     }
     return out;
 }

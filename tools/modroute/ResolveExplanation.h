@@ -1,6 +1,6 @@
-// Why the redirector answered a game path as it did. The answer itself comes
-// from the product's resolver; the explanation names the rule that decided,
-// found by the same path rules (PathRules.h) the resolver applies.
+// Why the redirector answered a game path as it did. The answer and the rule
+// that decided it come from the product's resolver; the explanation puts the
+// rule in a sentence and shows the map-id rewrite that applied.
 #pragma once
 
 #include <string>

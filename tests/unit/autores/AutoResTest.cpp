@@ -70,12 +70,8 @@ protected:
         game.Write("mods\\M\\Notes\\readme.txt", "no map");
         game.Write("mods\\M\\texture\\x.gmb", "a game folder");
     }
-    CoreSettings Settings(std::uint32_t mode, const std::string& mod = "M") const {
-        CoreSettings settings;
-        settings.AutoRes = mode;
-        settings.AutoResEnabled = mode != 0;
-        settings.SelectedMod = mod;
-        return settings;
+    AutoResSettings Settings(std::uint32_t mode, const std::string& mod = "M") const {
+        return {mode, mod, 3};
     }
 
     const std::string kBaseIndex = AsString(testsupport::GameIndex({"Plains", "Snow Pass", "Citadel"}));
@@ -247,8 +243,8 @@ TEST_F(AutoResTest, AMapTableOfOnlySnMapsIsReadBackFromTheNewIndex) {
     // a pack the rebuild leaves out is found among its blocks by its name.
     game.Write("mods\\M\\sn01\\sn01.des", DesFile("Castle"));
     game.Write("mods\\M\\Castle.pvk", std::string(2 * 1024 * 1024, 'p'));
-    CoreSettings settings = Settings(1);
-    settings.EnablePreloadPVK = 0;  // no pack taken by the rebuild
+    AutoResSettings settings = Settings(1);
+    settings.preloadLevel = 0;  // no pack taken by the rebuild
     const AutoResPlan plan = PlanAutoRes(settings, game.Path());
     ASSERT_TRUE(plan.update);
     EXPECT_TRUE(plan.update->directories.empty());

@@ -4,8 +4,7 @@
 #include <map>
 
 #include "detours/EntryRelocator.h"
-#include "detours/HotPatch.h"
-#include "detours/JumpChain.h"
+#include "detours/FunctionEntry.h"
 #include "detours/X86Decoder.h"
 #include "unit/detours/SyntheticCode.h"
 

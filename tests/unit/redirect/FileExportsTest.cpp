@@ -8,7 +8,7 @@
 #include <string>
 
 #include "common/TextEncoding.h"
-#include "redirect/ExportedFunctions.h"
+#include "exports/ExportedFunctions.h"
 #include "memory/VfsHeap.h"
 #include "redirect/ModRouter.h"
 #include "vfs/PvkFormat.h"

@@ -1,4 +1,4 @@
-#include "redirect/ResolvedFile.h"
+#include "exports/ResolvedFile.h"
 
 #include <windows.h>
 

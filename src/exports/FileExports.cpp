@@ -5,9 +5,10 @@
 
 #include "common/SystemScope.h"
 #include "memory/VfsHeap.h"
-#include "redirect/ExportedFunctions.h"
+#include "exports/ExportedFunctions.h"
 #include "redirect/ModRouter.h"
-#include "redirect/ResolvedFile.h"
+#include "exports/ResolvedFile.h"
+#include "redirect/ResolvedOpen.h"
 
 namespace {
 
@@ -18,13 +19,17 @@ constexpr std::uint64_t kMaxReportableSize = 0xFFFFFFFFu;
 // The file as the game's own open finds it, falling back like the game's
 // opens do when the answer's file is no longer there.
 std::optional<modroute::ResolvedFile> OpenAsTheGameSeesIt(const char* path) {
+    using modroute::Answer;
     modroute::ModRouter& router = modroute::ModRouter::Instance();
-    const auto answer = router.Resolve(path);
-    std::optional<modroute::ResolvedFile> file = modroute::ResolvedFile::Open(*answer, path);
-    if (file || (answer->from != modroute::ServedFrom::Virtual && !answer->Redirects())) return file;
-    const auto onDisk = router.ResolveOnDisk(path);
-    if (onDisk->Redirects() && onDisk->path == answer->path) return file;
-    return modroute::ResolvedFile::Open(*onDisk, path);
+    const auto open = [path](const Answer& answer) { return modroute::ResolvedFile::Open(*answer, path); };
+    const auto missing = [](const std::optional<modroute::ResolvedFile>& file) { return !file; };
+    const auto elsewhere = [&router, path](const Answer& failed) -> Answer {
+        if (failed->from != modroute::ServedFrom::Virtual && !failed->Redirects()) return nullptr;
+        Answer onDisk = router.ResolveOnDisk(path);
+        if (onDisk->Redirects() && onDisk->path == failed->path) return nullptr;
+        return onDisk;
+    };
+    return modroute::OpenResolved(router.Resolve(path), open, missing, elsewhere);
 }
 
 }  // namespace

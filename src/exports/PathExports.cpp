@@ -7,7 +7,7 @@
 #include <string>
 
 #include "common/SystemScope.h"
-#include "redirect/ExportedFunctions.h"
+#include "exports/ExportedFunctions.h"
 #include "redirect/ModRouter.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "patches/FontHooks.h"
+#include "patches/FontReplacements.h"
 
 #include <algorithm>
 #include <cstring>

@@ -2,7 +2,7 @@
 // from: giving a block back, and the heap's statistics.
 #include "common/SystemScope.h"
 #include "memory/VfsHeap.h"
-#include "redirect/ExportedFunctions.h"
+#include "exports/ExportedFunctions.h"
 
 extern "C" {
 
