@@ -20,20 +20,14 @@ using testsupport::TempDir;
 TEST(FileSystem, FoldersOfAnyScriptAreReachable) {
     for (const std::string leaf : {"Zo\xC3\xAB", "\xE5\xA1\x94\xE8\xAA\xA0"}) {
         TempDir dir(leaf);
-        dir.Write("a.txt", "x");
         dir.Write("b.PVK", "2");
         dir.MakeFolder("d.pvk");
-        EXPECT_TRUE(FileExists(dir / "a.txt")) << leaf;
-        EXPECT_FALSE(FileExists(dir / "d.pvk"));
-        EXPECT_TRUE(DirectoryExists(dir / "d.pvk")) << leaf;
-        EXPECT_FALSE(DirectoryExists(dir / "a.txt"));
-        EXPECT_EQ(ReadWholeFile(dir / "a.txt", 16), "x");
-        EXPECT_FALSE(ReadWholeFile(dir / "a.txt", 0));  // larger than allowed
+        EXPECT_TRUE(FileExists(dir / "b.PVK") && !FileExists(dir / "d.pvk")) << leaf;
+        EXPECT_TRUE(DirectoryExists(dir / "d.pvk") && !DirectoryExists(dir / "b.PVK")) << leaf;
+        EXPECT_FALSE(ReadWholeFile(dir / "b.PVK", 0));  // larger than allowed
         EXPECT_EQ(ListFiles(dir.Path(), "pvk"), std::vector<std::string>{"b.PVK"});
         EXPECT_EQ(ListFolders(dir.Path()), std::vector<std::string>{"d.pvk"});
-        EXPECT_EQ(FileSizeOf(dir / "b.PVK"), 1u);
         EXPECT_TRUE(HasEntryMatching(dir.Path(), "d.*"));  // a folder matches a pattern as a file does
-        EXPECT_FALSE(HasEntryMatching(dir.Path(), "*.gmb"));
     }
 }
 
@@ -57,10 +51,10 @@ TEST(SystemScope, NestsPerThreadAndKeepsTheLastError) {
         EXPECT_EQ(GetLastError(), 1234u);
         { const SystemScope inner; }
         EXPECT_TRUE(SystemScope::Active());  // still inside the outer scope
-        bool otherThread = true;
-        std::thread([&] { otherThread = SystemScope::Active(); }).join();
-        EXPECT_FALSE(otherThread);
+        std::thread([] { EXPECT_FALSE(SystemScope::Active()); }).join();
+        SetLastError(77);
     }
+    EXPECT_EQ(GetLastError(), 77u);
     EXPECT_FALSE(SystemScope::Active());
 }
 
