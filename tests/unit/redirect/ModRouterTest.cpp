@@ -114,6 +114,8 @@ TEST_F(RouterTest, MapIdsAreRewrittenOnlyWithAutoResAndAFilledMapAndRenderJsonFo
     game.Write("base\\sn01\\sn01.wp", "base");
     game.Write("base\\sn03\\render.json", "base");
     game.Write("sn03\\render.json", "game");
+    game.Write("mods\\Blades\\sn04\\render.json", "mod");
+    game.Write("base\\sn04\\render.json", "base");
     SnDirectoryMap map;
     map.Set("SN01", "Dune");
     for (const bool autoRes : {false, true}) {
@@ -126,6 +128,7 @@ TEST_F(RouterTest, MapIdsAreRewrittenOnlyWithAutoResAndAFilledMapAndRenderJsonFo
     }
     // render.json: under the map folder of the mod, then base, then the game.
     EXPECT_EQ(Resolve("maps\\sn03\\render.json"), game / "base\\sn03\\render.json");
+    EXPECT_EQ(Resolve("maps\\sn04\\render.json"), game / "mods\\Blades\\sn04\\render.json");
     EXPECT_EQ(Resolve("maps//sn09\\render.json"), "maps//sn09\\render.json");  // nowhere: the caller's own path
 }
 
@@ -233,12 +236,18 @@ TEST_F(RouterTest, ConcurrentResolutionsKeepEveryAnswerAndSeeWholeContexts) {
     stop = true;
     for (std::thread& resolver : resolvers) resolver.join();
     EXPECT_EQ(wrong.load(), 0);
-    // Every first answer was kept: asking again touches the disk no more.
+    // Every first answer of threads resolving at once was kept: asking again touches the disk no more.
+    std::atomic<int> ready{0};
     std::vector<std::thread> again;
-    for (int t = 0; t < 4; ++t) again.emplace_back([&, t] { for (int i = 0; i < 1500; ++i) router.Resolve("z\\" + std::to_string(t * 1500 + i)); });
+    for (int t = 0; t < 8; ++t) {
+        again.emplace_back([&, t] {
+            for (++ready; ready < 8;) std::this_thread::yield();
+            for (int i = 0; i < 1500; ++i) router.Resolve("z\\" + std::to_string(t * 1500 + i));
+        });
+    }
     for (std::thread& thread : again) thread.join();
     const std::uint64_t probes = router.ProbeCount();
-    for (int i = 0; i < 6000; ++i) router.Resolve("z\\" + std::to_string(i));
+    for (int i = 0; i < 12000; ++i) router.Resolve("z\\" + std::to_string(i));
     EXPECT_EQ(router.ProbeCount(), probes);
 }
 
