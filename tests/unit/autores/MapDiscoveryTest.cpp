@@ -61,15 +61,14 @@ TEST(MapDiscovery, FoldersAreMapsBySnNameOrByTheirMapFiles) {
 
 TEST(MapDiscovery, PackFiltersOfEachOperation) {
     FakeMod mod;
-    mod.sizes = {{"Castle.pvk", 60 * kMiB}, {"sn05.pvk", 1}, {"Tavren.pvk", 1}, {"common.pvk", 1}, {"Big.pvk", 400 * kMiB}};
-    const ModFolderListing listing = {{}, {"Castle.pvk", "sn05.pvk", "Tavren.pvk", "common.pvk", "Big.pvk", "Unsized.pvk"}};
+    mod.sizes = {{"Castle.pvk", 60 * kMiB}, {"Mid.pvk", 300 * kMiB}, {"sn05.pvk", 1}, {"Tavren.pvk", 1}, {"common.pvk", 1}, {"Big.pvk", 301 * kMiB}};
+    const ModFolderListing listing = {{}, {"Castle.pvk", "Mid.pvk", "sn05.pvk", "Tavren.pvk", "common.pvk", "Big.pvk", "Unsized.pvk"}};
     const std::tuple<MapDiscoveryRules, std::string, std::string> cases[] = {
-        {ChangeCheckDiscovery(), "Big.pvk Castle.pvk Tavren.pvk Unsized.pvk ", "sn05.pvk "},
-        {AppendDiscovery(), "Big.pvk Castle.pvk Unsized.pvk ", "sn05.pvk "},
+        {ChangeCheckDiscovery(), "Big.pvk Castle.pvk Mid.pvk Tavren.pvk Unsized.pvk ", "sn05.pvk "},
+        {AppendDiscovery(), "Big.pvk Castle.pvk Mid.pvk Unsized.pvk ", "sn05.pvk "},
+        {RebuildDiscovery(4), "Castle.pvk Mid.pvk Unsized.pvk ", "sn05.pvk "},  // up to 300 MiB
         {RebuildDiscovery(2), "Castle.pvk Unsized.pvk ", "sn05.pvk "},
-        {RebuildDiscovery(1), "Unsized.pvk ", "sn05.pvk "},  // up to 50 MiB
         {RebuildDiscovery(0), "", ""},
-        {RebuildDiscovery(9), "Castle.pvk Unsized.pvk ", "sn05.pvk "},  // up to 300 MiB
     };
     for (const auto& [rules, other, sn] : cases) {
         const DiscoveredMaps maps = DiscoverMaps("m", listing, rules, mod.Probes());
