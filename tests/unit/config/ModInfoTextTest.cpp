@@ -1,82 +1,57 @@
-// The two [ModInfo] readers and the root entry name, over bytes.
+// The [ModInfo] readers, the selected mod reader and the name rules, over
+// bytes; the fuzz targets check their invariants on any input.
 #include <gtest/gtest.h>
 
+#include "common/TextEncoding.h"
 #include "config/ModInfoText.h"
+#include "config/SettingsText.h"
 
 using namespace modroute;
 
 namespace {
 
-ModInfo Parse(const std::string& bytes) {
+std::string Describe(const ModInfo& m) {
+    return m.title + "|" + m.author + "|" + m.version + "|" + m.info + "|" + m.image + "|" + m.type + "|" +
+           m.folderName + "|" + m.website + "|" + m.contact;
+}
+
+TEST(ModInfoText, ReadersDefaultsAndSectionRules) {
     ModInfo info;
-    ParseModInfoText(bytes, info, "Blades");
-    return info;
-}
-
-std::string ReadTitle(const std::string& bytes) {
-    ModInfo info;
-    ReadModInfoText(bytes, info);
-    return info.title;
-}
-
-TEST(ModInfoText, ParseResetsToTheModDefaultsAndReadsOnlyModInfo) {
-    const ModInfo defaults = Parse("title=Before\n[ModConfig]\ntitle=Ignored\n");
-    EXPECT_EQ(defaults.title + "|" + defaults.folderName + "|" + defaults.version + "|" + defaults.image + "|" +
-                  defaults.author + "|" + defaults.info + defaults.type + defaults.website + defaults.contact,
-              "Blades|Blades|1.0.0|info.jpg|未知作者|");
-
-    const ModInfo info = Parse(
-        "[ModInfo]\r\n  title =  刀锋 \r\n  ; author=Comment\r\n# version=Comment\r\nno equals sign\r\n"
-        "info=Sharp swords\r\ndescription=Swords\r\nimage=pics//cover/a.jpg\r\nwebsite=w\r\ncontact=c\r\n"
-        "type=\xB5\xB6\r\n[ModConfig]\r\ntitle=After\r\n");
-    EXPECT_EQ(info.title, "刀锋");
-    EXPECT_EQ(info.author, "未知作者");
-    EXPECT_EQ(info.info, "Swords");  // "description" sets info too; the later line wins
-    EXPECT_EQ(info.image, "pics\\cover\\a.jpg");
-    EXPECT_EQ(info.type, "");  // not UTF-8
-}
-
-TEST(ModInfoText, SectionLinesFollowEachReadersOwnRule) {
-    // A byte-order mark stays in front of "[", so that section is not entered;
-    // after a first comment line, as in the default base.ini, it is.
-    EXPECT_EQ(Parse("\xEF\xBB\xBF[ModInfo]\ntitle=Marked\n").title, "Blades");
-    EXPECT_EQ(Parse("\xEF\xBB\xBF# comment\n[ModInfo]\ntitle=Marked\n").title, "Marked");
-    EXPECT_EQ(Parse("  [ModInfo]\ntitle=Indented\n").title, "Blades");
-    EXPECT_EQ(Parse("[ ModInfo ]\ntitle=Spaced\n").title, "Spaced");
-    EXPECT_EQ(ReadTitle("  [ModInfo]  \ntitle=Indented\n"), "Indented");
-    EXPECT_EQ(ReadTitle("[ ModInfo ]\ntitle=Spaced\n"), "");
-
+    ParseModInfoText("title=Before\n[ModInfo]\r\n  title =  刀锋 \r\n; author=Comment\r\ninfo=Sharp\r\n"
+                     "description=Swords\r\nimage=pics//a.jpg\r\ntype=\xB5\xB6\r\n[ModConfig]\r\ntitle=After\r\n",
+                     info, "Blades");
+    EXPECT_EQ(Describe(info), "刀锋|未知作者|1.0.0|Swords|pics\\a.jpg||Blades||");  // type is not UTF-8
     // The raw reader keeps the bytes and the caller's other fields.
-    ModInfo info;
     info.title = "Caller";
     ReadModInfoText("[ModInfo]\nauthor=刀锋\nimage=pics//a.jpg\ndescription=no\n", info);
-    EXPECT_EQ(info.title + "|" + info.author + "|" + info.image + "|" + info.info, "Caller|刀锋|pics//a.jpg|");
-}
-
-TEST(ModInfoText, EveryDefaultDescriptionHasItsOwnTexts) {
-    auto describe = [](const ModInfo& m) {
-        return m.title + "|" + m.author + "|" + m.version + "|" + m.info + "|" + m.image + "|" + m.type + "|" +
-               m.folderName + "|" + m.website + "|" + m.contact;
-    };
-    EXPECT_EQ(describe(DefaultBaseInfo()), "BASE|Orbisoft|9.0.7|基础资源文件|info.jpg|官方原版|||");
-    EXPECT_EQ(describe(DefaultModFolderInfo("刀锋")), "刀锋|未知作者|1.0.0|自定义MOD资源|info.jpg||||");
+    EXPECT_EQ(Describe(info), "Caller|刀锋|1.0.0|Swords|pics//a.jpg||Blades||");
+    // A byte-order mark stays in front of "[", so that section is not entered;
+    // the raw reader trims the line, the scan's reader does not.
+    ModInfo read;
+    ParseModInfoText("\xEF\xBB\xBF[ModInfo]\ntitle=Marked\n", read, "Blades");
+    EXPECT_EQ(read.title, "Blades");
+    ReadModInfoText("  [ModInfo]  \ntitle=Indented\n", read);
+    EXPECT_EQ(read.title, "Indented");
+    EXPECT_EQ(Describe(DefaultBaseInfo()), "BASE|Orbisoft|9.0.7|基础资源文件|info.jpg|官方原版|||");
     ModInfo missing;
-    missing.info = "stale";
-    SetMissingFileInfo(missing, "Blades", false);
-    EXPECT_EQ(describe(missing), "Blades|未知作者|1.0.0||info.jpg||Blades||");
     SetMissingFileInfo(missing, "Tavren", true);
-    EXPECT_EQ(describe(missing), "Tavren|Orbisoft|1.0.0||info.jpg||Tavren||");
-    ModInfo root;
-    SetRootEntryInfo(root, "Blades");
-    EXPECT_EQ(describe(root), "Blades|Orbisoft|9.0.7|基于 Blades 文件夹的游戏原版结构||1|||");
+    EXPECT_EQ(Describe(missing), "Tavren|Orbisoft|1.0.0||info.jpg||Tavren||");
+    EXPECT_EQ(RootEntryName("Blades.2024.1"), "Blades.2024");
 }
 
-TEST(ModInfoText, RootEntryNameDropsOnlyAShortAlphanumericExtension) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"Blades.net", "Blades"}, {"Blades.2024.1", "Blades.2024"}, {"Blades.Abc4", "Blades"},
-        {".x", ".x"},             {"Blades.final", "Blades.final"}, {"Blades.v-2", "Blades.v-2"},
+TEST(SettingsText, SelectedModInUtf8WhateverTheFileWasSavedAs) {
+    const std::string utf8 = "\xE5\x88\x80\xE9\x94\x8B", gbk = "\xB5\xB6\xB7\xE6";  // 刀锋
+    const std::pair<std::string, std::string> cases[] = {
+        {"[Settings]\r\nSelectedMod=" + gbk + "\r\n", utf8},           // no mark: code page 936
+        {"\xEF\xBB\xBF[Settings]\nSelectedMod=" + gbk + "\n", ""},      // marked as UTF-8 but is not
+        {"[settings]\nSelectedMod=Blades\n", ""},
+        {"[Settings]\nselectedmod=Blades\n", ""},
+        {"[Settings]\nSelectedMod=A\n[Other]\nSelectedMod=B\n", "A"},
+        {" \t[Settings]  \r\n  SelectedMod = A=b ; the sword mod\nSelectedMod=Bla;des\n", "Bla"},  // the last wins
     };
-    for (const auto& [folder, root] : cases) EXPECT_EQ(RootEntryName(folder), root) << folder;
+    for (const auto& [text, selected] : cases) EXPECT_EQ(ParseSelectedMod(text, GbkToUtf8), selected) << text;
+    for (const char* name : {"Blades.2024", "\xE5\x88\x80"}) EXPECT_TRUE(IsPlainFolderName(name)) << name;
+    for (const char* name : {"..", "a/b", "C:x"}) EXPECT_FALSE(IsPlainFolderName(name)) << name;
 }
 
 }  // namespace

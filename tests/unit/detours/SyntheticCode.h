@@ -1,15 +1,15 @@
 // Functions assembled from bytes for the hook tests: each on its own
-// execute-read page, at a 16-byte aligned entry with room for filler above.
+// execute-read page, at an entry with room for filler above.
 #pragma once
 
 #include <windows.h>
-
-#include "detours/detours.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
+
+#include "detours/detours.h"
 
 namespace detourtest {
 
@@ -27,14 +27,11 @@ inline Bytes Hex(const char* text) {
 
 class SyntheticCode {
 public:
-    SyntheticCode() : m_base(static_cast<std::uint8_t*>(VirtualAlloc(nullptr, kSize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE))) {}
+    SyntheticCode() : m_base(static_cast<std::uint8_t*>(VirtualAlloc(nullptr, 64 * 1024, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE))) {}
     ~SyntheticCode() { VirtualFree(m_base, 0, MEM_RELEASE); }
-    SyntheticCode(const SyntheticCode&) = delete;
-    SyntheticCode& operator=(const SyntheticCode&) = delete;
 
     // Where the next Place puts its entry, for code with rel32 operands.
     std::uint8_t* NextEntry() const { return m_base + m_used * 4096 + 0x100; }
-
     // filler then body, body at NextEntry(); the page becomes execute-read.
     template <typename F = void*>
     F Place(const Bytes& body, const Bytes& filler = {}) {
@@ -45,25 +42,19 @@ public:
         VirtualProtect(m_base + m_used++ * 4096, 4096, PAGE_EXECUTE_READ, &previous);
         return reinterpret_cast<F>(entry);
     }
-
     // Writes a 4-byte operand: a rel32 from `code` placed at entry, or an address.
     static void Put(Bytes& code, std::size_t at, const void* entry, const void* target) {
-        const auto rel = reinterpret_cast<std::uintptr_t>(target) -
-                         (entry ? reinterpret_cast<std::uintptr_t>(entry) + at + 4 : 0);
+        const auto rel = reinterpret_cast<std::uintptr_t>(target) - (entry ? reinterpret_cast<std::uintptr_t>(entry) + at + 4 : 0);
         std::memcpy(code.data() + at, &rel, 4);
     }
 
 private:
-    static constexpr std::size_t kSize = 64 * 1024;
     std::uint8_t* m_base;
     std::size_t m_used = 0;
 };
 
 // The bytes around an entry, to compare before and after.
-inline Bytes Snapshot(const void* entry) {
-    const auto* p = static_cast<const std::uint8_t*>(entry);
-    return Bytes(p - 8, p + 32);
-}
+inline Bytes Snapshot(const void* entry) { return Bytes(static_cast<const std::uint8_t*>(entry) - 8, static_cast<const std::uint8_t*>(entry) + 32); }
 
 inline DWORD ProtectionOf(const void* p) {
     MEMORY_BASIC_INFORMATION info{};
@@ -74,9 +65,8 @@ inline DWORD ProtectionOf(const void* p) {
 using Add = int(__cdecl*)(int, int);
 inline void* Ptr(Add f) { return reinterpret_cast<void*>(f); }
 
-// Bodies returning a + b. gdi32 form: lea ecx,[esp+4]; and esp,-16;
-// push [ecx-4]; push ebp; mov ebp,esp; push ecx; mov eax,[ecx];
-// add eax,[ecx+4]; pop ecx; leave; lea esp,[ecx-4]; ret
+// Bodies returning a + b. gdi32 form: lea ecx,[esp+4]; and esp,-16; push [ecx-4]; push ebp;
+// mov ebp,esp; push ecx; mov eax,[ecx]; add eax,[ecx+4]; pop ecx; leave; lea esp,[ecx-4]; ret
 inline const Bytes kNops = Hex("90 90 90 90 90");
 inline const Bytes kHotPatch = Hex("8B FF 55 8B EC 8B 45 08 03 45 0C 5D C3");
 inline const Bytes kMsvcrt = Hex("55 89 E5 83 E4 F0 8B 45 08 03 45 0C C9 C3");
