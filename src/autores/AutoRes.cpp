@@ -44,11 +44,6 @@ std::optional<ResUpdate> ComputeModRes(const std::string& modFolder, const std::
     return update(AsBytes(*base), NamedMaps(DiscoverModMaps(modFolder, rules)));
 }
 
-std::optional<SnDirectoryMap::Entries> WriteModRes(const std::string& outputRes, std::optional<ResUpdate> next) {
-    if (!next || !ReplaceResFile(outputRes, next->bytes)) return std::nullopt;
-    return std::move(next->directories);
-}
-
 std::vector<ResMapRecord> RecordsOf(const std::string& resPath) {
     const std::optional<std::string> bytes = ReadWholeFile(resPath, kMaxResBytes);
     if (!bytes) return {};
@@ -88,7 +83,7 @@ AutoResPlan PlanFor(const AutoResSettings& settings, const std::string& gameFold
     } else if (settings.mode == kRebuild || settings.mode == kRebuildOnChange) {
         plan.step = AutoResStep::Rebuild;
         plan.update =
-            ComputeModRes(plan.modFolder, plan.baseRes, RebuildDiscovery(settings.preloadLevel), RebuildResBytes);
+            ComputeModRes(plan.modFolder, plan.baseRes, RebuildDiscovery(settings.packSizeLimit), RebuildResBytes);
     } else {
         return AutoResPlan{};  // not a mode: off
     }
@@ -105,16 +100,6 @@ bool NeedsResRebuild(const std::string& modFolder) {
     const std::vector<std::string> indexed = IndexedMapNames(
         RecordsOf(resPath), [&modFolder](const std::string& key) { return DirectoryExists(PathJoin(modFolder, key)); });
     return current != indexed;
-}
-
-std::optional<SnDirectoryMap::Entries> RebuildRes(const std::string& modFolder, const std::string& outputRes,
-                                                  const std::string& baseRes, std::int32_t preloadLevel) {
-    return WriteModRes(outputRes, ComputeModRes(modFolder, baseRes, RebuildDiscovery(preloadLevel), RebuildResBytes));
-}
-
-std::optional<SnDirectoryMap::Entries> PerformAppendMode(const std::string& modFolder, const std::string& outputRes,
-                                                         const std::string& baseRes) {
-    return WriteModRes(outputRes, ComputeModRes(modFolder, baseRes, AppendDiscovery(), AppendResBytes));
 }
 
 SnDirectoryMap BuildSnDirectoryMap(const std::string& modFolder) {

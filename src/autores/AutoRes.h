@@ -23,19 +23,6 @@ namespace modroute {
 // folder holds now.
 bool NeedsResRebuild(const std::string& modFolder);
 
-// Writes outputRes as the base index's header and game data followed by the
-// mod's maps from number 1 (an exact copy of the base when the mod has none).
-// Gives the table of the maps written, or nothing when outputRes was left as
-// it was (no readable base, a base without blocks, a failed write).
-std::optional<SnDirectoryMap::Entries> RebuildRes(const std::string& modFolder, const std::string& outputRes,
-                                                  const std::string& baseRes, std::int32_t preloadLevel);
-
-// Writes outputRes as the whole base index followed by the mod's maps,
-// numbered after the base's own. Gives the table of the maps written, or
-// nothing when outputRes was left as it was.
-std::optional<SnDirectoryMap::Entries> PerformAppendMode(const std::string& modFolder, const std::string& outputRes,
-                                                         const std::string& baseRes);
-
 // The table read back from the index the mod folder holds: its free-named
 // map folders and packs found among the blocks by name.
 SnDirectoryMap BuildSnDirectoryMap(const std::string& modFolder);
@@ -44,7 +31,9 @@ SnDirectoryMap BuildSnDirectoryMap(const std::string& modFolder);
 struct AutoResSettings {
     std::uint32_t mode = 0;  // 0 off, 1 rebuild, 2 rebuild on change, 3 append
     std::string selectedMod;  // UTF-8, empty = none
-    std::int32_t preloadLevel = 3;  // EnablePreloadPVK: which packs a rebuild takes
+    // Map packs a rebuild takes: up to this size (the preload limit of the
+    // packs setting); none without one.
+    std::optional<std::uint64_t> packSizeLimit;
 };
 
 // What the AutoRes step does with the selected mod.

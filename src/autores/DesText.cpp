@@ -25,15 +25,6 @@ constexpr std::array<std::string_view, 15> kHeaderWords = {
     "gmodel", "description", "file", "v1.0", "by",   "alden", "voss",    "orbisoft",
     "2002",   "2003",        "2004", "2005", "2006", "create", "ridiruz"};
 
-// Bytes of the sequence a UTF-8 lead byte opens; 0 for a byte that opens none.
-std::size_t Utf8SequenceLength(unsigned char lead) {
-    if (lead <= 0x7F) return 1;
-    if (lead >= 0xC2 && lead <= 0xDF) return 2;
-    if (lead >= 0xE0 && lead <= 0xEF) return 3;
-    if (lead >= 0xF0 && lead <= 0xF4) return 4;
-    return 0;
-}
-
 std::string WithoutTrailingNul(std::string text) {
     if (!text.empty() && text.back() == '\0') text.pop_back();
     return text;
@@ -70,18 +61,7 @@ std::string_view WithoutHashMark(std::string_view candidate) {
 
 }  // namespace
 
-bool IsDesUtf8(std::string_view bytes) {
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const std::size_t length = Utf8SequenceLength(static_cast<unsigned char>(bytes[i]));
-        if (length == 0 || length > bytes.size() - i) return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
-        }
-        i += length;
-    }
-    return true;
-}
+bool IsDesUtf8(std::string_view bytes) { return IsUtf8(bytes, kLaxUtf8); }
 
 std::string DecodeDesText(std::string_view fileBytes, TextConverter utf8ToGbk, TextConverter utf16LeToGbk) {
     if (fileBytes.size() >= 3 && fileBytes.starts_with(kUtf8Mark)) return utf8ToGbk(fileBytes.substr(3));

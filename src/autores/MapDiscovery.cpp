@@ -9,8 +9,6 @@
 namespace modroute {
 namespace {
 
-constexpr std::uint64_t kMiB = 1024 * 1024;
-
 // An entry for the name, or nothing when its map name could not be written.
 std::optional<MapEntry> EntryFor(const std::string& modFolder, const std::string& utf8Name, bool isPack,
                                  TextConverter gbkName) {
@@ -44,14 +42,11 @@ bool PackPassesRules(const std::string& packName, const std::string& baseName, c
 
 MapDiscoveryRules ChangeCheckDiscovery() { return {}; }
 
-MapDiscoveryRules RebuildDiscovery(std::int32_t preloadLevel) {
+MapDiscoveryRules RebuildDiscovery(std::optional<std::uint64_t> packSizeLimit) {
     MapDiscoveryRules rules;
     rules.skipKnownGamePacks = true;
-    if (preloadLevel <= 0) {
-        rules.takePacks = false;
-    } else {
-        rules.packSizeLimit = (preloadLevel >= 4 ? 300 : 50 * static_cast<std::uint64_t>(preloadLevel)) * kMiB;
-    }
+    rules.takePacks = packSizeLimit.has_value();
+    rules.packSizeLimit = packSizeLimit;
     return rules;
 }
 

@@ -24,9 +24,8 @@ struct MapDiscoveryRules {
 };
 
 MapDiscoveryRules ChangeCheckDiscovery();
-// Packs by the preload level: none at 0 (or below), else up to 50, 100, 150
-// or (4 and above) 300 MiB.
-MapDiscoveryRules RebuildDiscovery(std::int32_t preloadLevel);
+// Packs up to the size limit; none without one.
+MapDiscoveryRules RebuildDiscovery(std::optional<std::uint64_t> packSizeLimit);
 MapDiscoveryRules AppendDiscovery();
 
 // What a mod folder holds, names as the disk spells them (UTF-8), in listing order.

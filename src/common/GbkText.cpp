@@ -1,5 +1,7 @@
 #include "common/GbkText.h"
 
+#include "common/PathText.h"
+
 namespace modroute {
 namespace {
 
@@ -27,11 +29,10 @@ std::size_t GbkFind(std::string_view text, std::string_view asciiNeedle, std::si
 }
 
 bool GbkContainsIgnoringCase(std::string_view text, std::string_view lowerAsciiNeedle) {
-    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
     std::size_t i = 0;
     while (i + lowerAsciiNeedle.size() <= text.size()) {
         std::size_t j = 0;
-        while (j < lowerAsciiNeedle.size() && lower(text[i + j]) == lowerAsciiNeedle[j]) ++j;
+        while (j < lowerAsciiNeedle.size() && LowerAscii(text[i + j]) == lowerAsciiNeedle[j]) ++j;
         if (j == lowerAsciiNeedle.size()) return true;
         i += IsGbkLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
     }
@@ -41,7 +42,7 @@ bool GbkContainsIgnoringCase(std::string_view text, std::string_view lowerAsciiN
 std::string GbkToLowerAscii(std::string_view text) {
     std::string result(text);
     ForEachGbkCharacter(text, [&](std::size_t i, std::size_t length) {
-        if (length == 1 && result[i] >= 'A' && result[i] <= 'Z') result[i] = static_cast<char>(result[i] - 'A' + 'a');
+        if (length == 1) result[i] = LowerAscii(result[i]);
     });
     return result;
 }
@@ -49,7 +50,7 @@ std::string GbkToLowerAscii(std::string_view text) {
 std::string GbkToUpperAscii(std::string_view text) {
     std::string result(text);
     ForEachGbkCharacter(text, [&](std::size_t i, std::size_t length) {
-        if (length == 1 && result[i] >= 'a' && result[i] <= 'z') result[i] = static_cast<char>(result[i] - 'a' + 'A');
+        if (length == 1) result[i] = UpperAscii(result[i]);
     });
     return result;
 }

@@ -1,13 +1,6 @@
 #include "common/PathText.h"
 
 namespace modroute {
-namespace {
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-}  // namespace
-
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 std::size_t FindLastSeparator(std::string_view path) {

@@ -39,7 +39,9 @@ bool IsSeparator(char c);
 // drive colon second: never relative to a search folder.
 bool IsAbsolutePath(std::string_view path);
 
-// ASCII letters only; other bytes stay.
+// ASCII letters only; other bytes stay. The one case fold of the system.
+constexpr char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+constexpr char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 std::string ToLowerAscii(std::string_view text);
 std::string ToUpperAscii(std::string_view text);
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);

@@ -4,11 +4,10 @@
 #include <climits>
 
 #include "common/GbkText.h"
+#include "common/PathText.h"
 
 namespace modroute {
 namespace {
-
-constexpr char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 FontSubstitution SubstitutionFromUtf8(std::string_view utf8Face, std::int32_t scale,
                                       std::string (*utf8ToGbk)(std::string_view)) {

@@ -53,7 +53,7 @@ bool InitializeRouterEarly() {
 }
 
 AutoResSettings AutoResSettingsOf(const CoreSettings& settings) {
-    return {settings.AutoRes, settings.SelectedMod, settings.EnablePreloadPVK};
+    return {settings.AutoRes, settings.SelectedMod, PreloadLimit(settings.EnablePreloadPVK)};
 }
 
 void RunAndPublishAutoRes() {

@@ -68,30 +68,6 @@ std::optional<std::size_t> ParseTableRecords(std::span<const std::uint8_t> bytes
     }
 }
 
-// The 1- to 3-byte characters of UTF-8, overlong forms and surrogates excluded.
-bool IsShortUtf8(std::string_view text) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const auto continuation = [&](std::size_t i, unsigned char low = 0x80, unsigned char high = 0xBF) {
-        return i < text.size() && byte(i) >= low && byte(i) <= high;
-    };
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const unsigned char lead = byte(i);
-        if (lead < 0x80) {
-            i += 1;
-        } else if (lead >= 0xC2 && lead <= 0xDF && continuation(i + 1)) {
-            i += 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF &&
-                   continuation(i + 1, lead == 0xE0 ? 0xA0 : 0x80, lead == 0xED ? 0x9F : 0xBF) &&
-                   continuation(i + 2)) {
-            i += 3;
-        } else {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Appends little-endian fields and bytes into a buffer sized once beforehand.
 class PackCursor {
 public:
@@ -182,7 +158,7 @@ PvkEntryTable ParsePvkEntryTable(std::span<const std::uint8_t> blockStart, std::
 }
 
 std::string ToUtf8IfNeeded(std::string_view text, TextConverter gbkToUtf8) {
-    if (IsShortUtf8(text)) return std::string(text);
+    if (IsUtf8(text, kShortUtf8)) return std::string(text);
     return gbkToUtf8(text);
 }
 

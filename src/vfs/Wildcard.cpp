@@ -1,21 +1,17 @@
 #include "vfs/Wildcard.h"
 
+#include <algorithm>
+
+#include "common/PathText.h"
+#include "common/Utf8Text.h"
+
 namespace modroute {
 namespace {
-
-char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Length of the UTF-8 character starting at i: 1 for ASCII and for a byte
 // that does not start a complete sequence, so a damaged name still advances.
 std::size_t CharacterLength(std::string_view text, std::size_t i) {
-    const unsigned char lead = static_cast<unsigned char>(text[i]);
-    if (lead < 0xC2 || lead > 0xF4) return 1;
-    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-    if (i + length > text.size()) return 1;
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 1;
-    }
-    return length;
+    return std::max<std::size_t>(Utf8CharacterLength(text, i, kLaxUtf8), 1);
 }
 
 // What may remain of the pattern once the name is used up: stars, and dots
@@ -55,7 +51,7 @@ bool WildcardMatch(std::string_view name, std::string_view pattern) {
         } else if (p < pattern.size() && pattern[p] == '?') {
             n += CharacterLength(name, n);
             ++p;
-        } else if (p < pattern.size() && FoldAscii(pattern[p]) == FoldAscii(name[n])) {
+        } else if (p < pattern.size() && LowerAscii(pattern[p]) == LowerAscii(name[n])) {
             ++n;
             ++p;
         } else if (starPattern != std::string_view::npos) {

@@ -12,6 +12,7 @@
 #include "common/TextEncoding.h"
 #include "support/ResBytes.h"
 #include "support/TempDir.h"
+#include "vfs/VirtualFileSystem.h"
 
 using namespace modroute;
 using testsupport::AsString;
@@ -48,7 +49,7 @@ protected:
         game.Write("mods\\M\\Notes\\readme.txt", "no map");
         game.Write("mods\\M\\texture\\x.gmb", "a game folder");
     }
-    AutoResSettings Settings(std::uint32_t mode, const std::string& mod = "M") const { return {mode, mod, 3}; }
+    AutoResSettings Settings(std::uint32_t mode, const std::string& mod = "M") const { return {mode, mod, PreloadLimit(3)}; }
     const std::string kBaseIndex = AsString(testsupport::GameIndex({"Plains", "Snow Pass", "Citadel"}));
     TempDir game{"game"};
 };
@@ -67,18 +68,17 @@ TEST_F(AutoResTest, MapNameComesFromTheFoldersOwnDescriptionFileFirst) {
 
 TEST_F(AutoResTest, RebuildAndAppendListTheModsMapsAndMapTheFreeNamedOnes) {
     WriteMaps();
-    const auto rebuilt = RebuildRes(Mod(), ModRes(), BaseRes(), 3);
-    ASSERT_TRUE(rebuilt);
+    const Entries rebuilt = RunAutoRes(Settings(1), game.Path()).AllEntries();
     // sn folders by number with their description names, then the others by GBK name.
     EXPECT_EQ(Listed(ModRes()), (Listing{{"Dark Forest", 1}, {"Castle", 2}, {"Town", 3}, {kTownGbk, 4}}));
-    EXPECT_EQ(*rebuilt, (Entries{{"SN02", "Castle"}, {"SN03", "Town"}, {"SN04", kTownUtf8}}));
-    EXPECT_EQ(BuildSnDirectoryMap(Mod()).AllEntries(), *rebuilt);  // read back from the index, the same table
+    EXPECT_EQ(rebuilt, (Entries{{"SN02", "Castle"}, {"SN03", "Town"}, {"SN04", kTownUtf8}}));
+    EXPECT_EQ(BuildSnDirectoryMap(Mod()).AllEntries(), rebuilt);  // read back from the index, the same table
     for (int run = 0; run < 2; ++run) {  // the append starts from the base every time
-        const auto appended = PerformAppendMode(Mod(), ModRes(), BaseRes());
+        const Entries appended = RunAutoRes(Settings(3), game.Path()).AllEntries();
         // A free-named folder keeps its folder name, whatever its description file calls the map.
         EXPECT_EQ(Listed(ModRes()), (Listing{{"Plains", 1}, {"Snow Pass", 2}, {"Citadel", 3}, {"Dark Forest", 4},
                                              {"Castle", 5}, {"Town", 6}, {kTownGbk, 7}}));
-        EXPECT_EQ(*appended, (Entries{{"SN05", "Castle"}, {"SN06", "Town"}, {"SN07", kTownUtf8}}));
+        EXPECT_EQ(appended, (Entries{{"SN05", "Castle"}, {"SN06", "Town"}, {"SN07", kTownUtf8}}));
     }
     EXPECT_EQ(TempDir::ReadFile(BaseRes()), kBaseIndex);
 }
@@ -86,11 +86,11 @@ TEST_F(AutoResTest, RebuildAndAppendListTheModsMapsAndMapTheFreeNamedOnes) {
 TEST_F(AutoResTest, ChangeCheckCannotSettleOnRenumberedOrUpperCaseSnFolders) {
     // sn03 is written as map 1 and no sn01 exists to name the block; SN01 is
     // named sn01 by the index but SN01 by the disk.
-    for (const char* folder : {"sn03", "SN01"}) {
-        TempDir mod("mod");
-        mod.Write(std::string(folder) + "\\x.des", DesFile("Only"));
-        ASSERT_TRUE(RebuildRes(mod.Path(), mod / "Tavren.res", BaseRes(), 3)) << folder;
-        EXPECT_TRUE(NeedsResRebuild(mod.Path())) << folder;
+    for (const std::string folder : {"sn03", "SN01"}) {
+        game.Write("mods\\" + folder + "\\" + folder + "\\x.des", DesFile("Only"));
+        RunAutoRes(Settings(1, folder), game.Path());
+        ASSERT_TRUE(FileExists(game / ("mods\\" + folder + "\\Tavren.res"))) << folder;
+        EXPECT_TRUE(NeedsResRebuild(game / ("mods\\" + folder))) << folder;
     }
 }
 
@@ -100,9 +100,10 @@ TEST_F(AutoResTest, AFailureLeavesThePreviousIndexAndItsTable) {
     const std::string temporary = TemporaryResPath(ModRes());
     game.Write("mods\\M\\Tavren.res", previous);
     TempDir::MakeFolders(temporary);  // a folder where the new index would go
-    EXPECT_FALSE(RebuildRes(Mod(), ModRes(), BaseRes(), 3));
-    EXPECT_FALSE(PerformAppendMode(Mod(), ModRes(), BaseRes()));
-    EXPECT_EQ(TempDir::ReadFile(ModRes()), previous);
+    for (const std::uint32_t mode : {1u, 3u}) {
+        EXPECT_EQ(RunAutoRes(Settings(mode), game.Path()).AllEntries(), (Entries{{"SN01", "Town"}})) << mode;
+        EXPECT_EQ(TempDir::ReadFile(ModRes()), previous);
+    }
     RemoveDirectoryW(Utf8ToWide(temporary).c_str());
     // Held open without leave to replace it: the game still reads the old
     // index, so its table is the one to publish.
@@ -140,7 +141,7 @@ TEST_F(AutoResTest, AMapTableOfOnlySnMapsIsReadBackFromTheNewIndex) {
     game.Write("mods\\M\\sn01\\sn01.des", DesFile("Castle"));
     game.Write("mods\\M\\Castle.pvk", "PVK2");
     AutoResSettings settings = Settings(1);
-    settings.preloadLevel = 0;  // no pack taken by the rebuild
+    settings.packSizeLimit.reset();  // no pack taken by the rebuild
     const AutoResPlan plan = PlanAutoRes(settings, game.Path());
     ASSERT_TRUE(plan.update);
     EXPECT_TRUE(plan.update->directories.empty());

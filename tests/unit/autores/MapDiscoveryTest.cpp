@@ -8,6 +8,7 @@
 #include "autores/MapChangeCheck.h"
 #include "autores/MapDirectoryMatch.h"
 #include "autores/MapDiscovery.h"
+#include "vfs/VirtualFileSystem.h"
 #include "common/TextEncoding.h"
 
 using namespace modroute;
@@ -66,9 +67,9 @@ TEST(MapDiscovery, PackFiltersOfEachOperation) {
     const std::tuple<MapDiscoveryRules, std::string, std::string> cases[] = {
         {ChangeCheckDiscovery(), "Big.pvk Castle.pvk Mid.pvk Tavren.pvk Unsized.pvk ", "sn05.pvk "},
         {AppendDiscovery(), "Big.pvk Castle.pvk Mid.pvk Unsized.pvk ", "sn05.pvk "},
-        {RebuildDiscovery(4), "Castle.pvk Mid.pvk Unsized.pvk ", "sn05.pvk "},  // up to 300 MiB
-        {RebuildDiscovery(2), "Castle.pvk Unsized.pvk ", "sn05.pvk "},
-        {RebuildDiscovery(0), "", ""},
+        {RebuildDiscovery(PreloadLimit(4)), "Castle.pvk Mid.pvk Unsized.pvk ", "sn05.pvk "},  // up to 300 MiB
+        {RebuildDiscovery(PreloadLimit(2)), "Castle.pvk Unsized.pvk ", "sn05.pvk "},
+        {RebuildDiscovery(PreloadLimit(0)), "", ""},
     };
     for (const auto& [rules, other, sn] : cases) {
         const DiscoveredMaps maps = DiscoverMaps("m", listing, rules, mod.Probes());
