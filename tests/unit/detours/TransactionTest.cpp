@@ -125,7 +125,10 @@ TEST(DetourTransaction, MisuseIsRefusedAndChangesNothing) {
     EXPECT_EQ(DetourAttach(&pointer, nullptr), ERROR_INVALID_PARAMETER);
     Tag<3>::real = code.Place(Hex("33 C0 C3"));  // ret within the first five bytes
     EXPECT_EQ(DetourAttach(&Tag<3>::real, Tag<3>::Self()), ERROR_INVALID_BLOCK);
-    EXPECT_EQ(DetourTransactionCommit(), ERROR_INVALID_PARAMETER);  // the first error
+    PVOID* failed = nullptr;  // the first error, and the pointer of the call that made it
+    EXPECT_EQ(DetourTransactionCommitEx(&failed), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(failed, &pointer);
+    EXPECT_STREQ(DetourErrorText(ERROR_INVALID_PARAMETER), "a null detour");
     EXPECT_EQ(function(2, 3), 5);
     EXPECT_EQ(pointer, Ptr(function));
     EXPECT_EQ(Change(false, pointer, detour), ERROR_INVALID_BLOCK);  // not hooked
