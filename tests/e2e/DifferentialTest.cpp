@@ -95,7 +95,10 @@ std::vector<std::string> Played(gamerun::Game& game, const std::vector<std::stri
 
 void PlayBoth(const World& world) {
     gamerun::ManagerRegistry registry;
-    for (const auto& [name, value] : world.registry) registry.SetDword(L"", name, value);
+    for (const auto& [name, value] : world.registry) {
+        const std::size_t slash = name.rfind(L'\\');
+        registry.SetDword(slash == std::wstring::npos ? L"" : name.substr(0, slash), name.substr(slash + 1), value);
+    }
     std::vector<std::string> script = {"call InitializeTavrenModSystem"};
     std::vector<const Row*> rows;
     for (const Row& row : world.rows) {
@@ -179,7 +182,9 @@ TEST(Differential, PackedFilesBeatEvenTheGameFolder) {
               {{pack, "texture\\hero.dds", "packed hero"}, {pack, "texture\\ui\\button.dds", "packed button"},
                {pack, "maps\\sn01.wp", "map one"}, {pack, "maps\\sub\\deep.wp", "deep map"},
                {"game", "texture\\hero.dds", "the game's own"}, {"game", "texture\\loose.dds", "loose"}},
-              {{"*open texture\\hero.dds"}, {"*open TEXTURE\\UI\\BUTTON.DDS"}, {"createa maps\\sub\\deep.wp"},
+              {{"*open texture\\hero.dds"}, {"*open TEXTURE\\UI\\BUTTON.DDS"},
+               {"fopen+ texture\\hero.dds", "ok\tsize=14\tdata=the game's own\ttell=14"},  // a mode that writes: the disk
+               {"createa maps\\sub\\deep.wp"},
                {"createa texture\\loose.dds"}, {"attr texture\\hero.dds", "ok\t0x80\tfile"},
                {"handles maps\\sn01.wp", "ok\ttype=1\tsize=7/0\tsizeex=7\tinfo=1,7,0,1\tread3=map\tbegin+1000=7/0\tcur-2=5\tread2=ne"
                                           "\tend0=7\tatend=1,0\tend-3=4\tread9=one\tbegin0=0\tcur-1=7,0\tend-4=3\tread1= \tclose=1"},
@@ -222,9 +227,12 @@ TEST(Differential, GameAndModFoldersOutsideCodePage936) {
     // 塔文誠 ends in 0x5C in code page 936; 测试模组 is selected.
     const std::string mod = "\xE6\xB5\x8B\xE8\xAF\x95\xE6\xA8\xA1\xE7\xBB\x84";
     PlayBoth({"\xE5\xA1\x94\xE6\x96\x87\xE8\xAA\xA0", mod,
-              {{"mod", "texture\\hero.dds", "mod"}, {"base", "texture\\hero.dds", "base"}, {"base", "music\\theme.ogg", "base"}},
+              {{"mod", "texture\\hero.dds", "mod"}, {"base", "texture\\hero.dds", "base"}, {"base", "music\\theme.ogg", "base"},
+               {"mod", "big.bin", std::string((1 << 20) + 1, 'b')}},
               {{"*open texture\\hero.dds"}, {"createa music\\theme.ogg"},
-               {"call ResolvePath texture\\hero.dds", "ok\t<game>\\mods\\" + mod + "\\texture\\hero.dds"}}});
+               {"call ResolvePath texture\\hero.dds", "ok\t<game>\\mods\\" + mod + "\\texture\\hero.dds"},
+               {"call ReadModFile big.bin", "ok\tresult=0\tbuffer=null"}},  // beyond the 1 MiB cap
+              {{L"Memory\\MaxMemoryMB", 1}}});
 }
 
 TEST(Differential, AutoResLeadsMapIdsToTheModsFreeNamedFolderAndPack) {
@@ -237,6 +245,16 @@ TEST(Differential, AutoResLeadsMapIdsToTheModsFreeNamedFolderAndPack) {
                {"call ResolvePath sn03\\x", "ok\tCastle\\x"}, {"find mods\\Maps\\sn02\\*.txt", "ok\ty.txt"},
                {"createa base\\sn02\\x"}},
               {{L"AutoRes", 1}}});
+    // AutoRes off: the mod's index already there leads nowhere.
+    PlayBoth({"game", "Maps",
+              {{"base", "sn02\\x", "base sn02"}, {"mod", "Abbey\\x", "from Abbey"},
+               {"raw", "mods\\Maps\\Tavren.res", testsupport::AsString(testsupport::GameIndex({"Dark Forest", "Abbey"}))}},
+              {{"createa sn02\\x"}, {"attr sn02", "fail\terror=2"}}});  // folders are not looked for in base
+}
+
+TEST(Differential, WithoutASelectedModTheBaseFoldersPacksArePreloaded) {
+    PlayBoth({"game", "", {{"base\\b.pvk", "b\\packed.txt", "packed"}},
+              {{"delete base\\b.pvk"}, {"createa b\\packed.txt"}}, {{L"EnablePreloadPVK", 1}}});
 }
 
 }  // namespace

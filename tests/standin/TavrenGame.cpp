@@ -3,7 +3,7 @@
 // start; then it plays a script of operations (UTF-8, one a line) and prints
 // "op<TAB>argument<TAB>result" per operation, so that two runs compare as text.
 //   createa|createw PATH     CreateFile, size, whole read, seek to 0 and read the head
-//   fopen|fopen_s|open PATH  the run-time library's opens, size by seeking to the end
+//   fopen|fopen+|fopen_s|open PATH  the run-time library's opens ("rb", "r+b"), size by seeking to the end
 //   attr PATH | find PATTERN | loadlib|loadlibw NAME (path relative to the game folder)
 //   write PATH               CreateFileA with CREATE_ALWAYS, then a write
 //   handles PATH             every handle function on one read open
@@ -150,7 +150,7 @@ std::string OpenWithCrt(const std::string& kind, const std::string& path) {
         _close(fd);
     } else {
         FILE* stream = nullptr;
-        const int error = kind == "fopen" ? ((stream = std::fopen(ToAnsi(path).c_str(), "rb")) ? 0 : errno)
+        const int error = kind != "fopen_s" ? ((stream = std::fopen(ToAnsi(path).c_str(), kind == "fopen" ? "rb" : "r+b")) ? 0 : errno)
                                           : fopen_s(&stream, ToAnsi(path).c_str(), "rb");
         if (stream == nullptr) return "fail\terrno=" + std::to_string(error);
         std::fseek(stream, 0, SEEK_END);
@@ -543,7 +543,7 @@ std::string Perform(const std::string& op, const std::string& argument) {
     const std::vector<std::string> words = Words(argument);
     const std::string ansi = ToAnsi(argument);
     if (op == "createa" || op == "createw") return OpenWithCreateFile(argument, op == "createw");
-    if (op == "fopen" || op == "fopen_s" || op == "open") return OpenWithCrt(op, argument);
+    if (op == "fopen" || op == "fopen+" || op == "fopen_s" || op == "open") return OpenWithCrt(op, argument);
     if (op == "attr") return Attributes(argument);
     if (op == "find") return Find(argument);
     if (op == "loadlib" || op == "loadlibw") return LoadLib(argument, op == "loadlibw");
