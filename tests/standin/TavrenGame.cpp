@@ -1,24 +1,15 @@
 // Stand-in for the game Tavren.exe. Like the real game it imports AVIFileInit
-// from AVIFIL32.dll (the library ModRoute.dll stands in for) and calls it at
-// start; then it plays a script of operations (UTF-8, one a line) and prints
+// from AVIFIL32.dll (ModRoute.dll stands in for it) and calls it at start; then
+// it plays a script (UTF-8, one operation a line) and prints
 // "op<TAB>argument<TAB>result" per operation, so that two runs compare as text.
-//   createa|createw PATH     CreateFile, size, whole read, seek to 0 and read the head
-//   fopen|fopen+|fopen_s|open PATH  the run-time library's opens ("rb", "r+b"), size by seeking to the end
-//   attr PATH | find PATTERN | loadlib|loadlibw NAME (path relative to the game folder)
-//   write PATH               CreateFileA with CREATE_ALWAYS, then a write
-//   handles PATH             every handle function on one read open
-//   realhandles N | virtualbesidereal N PATH   crowd the handle table; open PATH N times beside it
-//   keep PATH | readkept | unloadavi           a handle kept across the library's unload
-//   call EXPORT [ARG]        an export of AVIFIL32.dll, C convention checked (ARG -null: NULL)
-//   chdir DIR | delete PATH | move FROM TO | sleep MS
-//   codebytes                the patchable code (TavrenCode.cpp) as it is now, in hex
-//   font API HEIGHT WIDTH CHARSET FACE   CreateFontA/IndirectA/IndirectW (the LOGFONT kept)
-//                            or D3DXCreateFontA/W of d3dx9_43.dll
-//   stress THREADS ROUNDS MS FINAL PLAN  threads racing the start-up (see Stress below)
-//   replay PLAN              a recorded game start, timed by category (bench_gamestart)
-// TavrenDynamic.exe loads AVIFIL32.dll at run time; a first script line
-// "startup late-code" completes the patchable code only just before AVIFileInit,
-// "startup code-at-load" prints the code between the load and AVIFileInit.
+// Operations: the file opens createa, createw, fopen, fopen+ (r+b), fopen_s,
+// open; attr, find, loadlib, loadlibw, write, handles (every handle function on
+// one open), realhandles N, virtualbesidereal N PATH, keep, readkept, unloadavi,
+// call EXPORT [ARG|-null], chdir, delete, move, sleep, codebytes (the patchable
+// code of TavrenCode.cpp), font API HEIGHT WIDTH CHARSET FACE, stress (below)
+// and replay (bench_gamestart). TavrenDynamic.exe loads AVIFIL32.dll at run
+// time; a first line "startup late-code" completes the patchable code only just
+// before AVIFileInit, "startup code-at-load" prints it between the two.
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
@@ -313,10 +304,8 @@ std::string CallExport(const std::string& name, const std::string& argument) {
     return std::string("ok\t") + ((result & 0xFF) != 0 ? "true" : "false");
 }
 
-const unsigned char* ImageBase() { return reinterpret_cast<const unsigned char*>(GetModuleHandleA(nullptr)); }
-
 std::string CodeBytes() {
-    const unsigned char* base = ImageBase();
+    const auto* base = reinterpret_cast<const unsigned char*>(GetModuleHandleA(nullptr));
     auto area = [&](const char* name, const unsigned char* at, std::size_t length) {
         char offset[16];
         std::snprintf(offset, sizeof offset, "@0x%X=", static_cast<unsigned>(at - base));
@@ -326,16 +315,6 @@ std::string CodeBytes() {
            area("loadsnp", tavren_loadsnp_code, kLoadsnpCodeLength) +
            area("left", base + kLeftPageDivisorOffset, kPageDivisorLength) +
            area("right", base + kRightPageDivisorOffset, kPageDivisorLength);
-}
-
-template <typename LogFont>
-LogFont MakeLogFont(int height, int width, unsigned charSet) {
-    LogFont logFont = {};
-    logFont.lfHeight = height;
-    logFont.lfWidth = width;
-    logFont.lfWeight = FW_NORMAL;
-    logFont.lfCharSet = static_cast<BYTE>(charSet);
-    return logFont;
 }
 
 using D3dxCreateFont = HRESULT(WINAPI*)(void*, INT, UINT, UINT, UINT, BOOL, DWORD, DWORD, DWORD, DWORD, const void*, void**);
@@ -353,11 +332,11 @@ std::string CreateFontWith(const std::string& argument) {
         font = CreateFontA(height, width, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, charSet, OUT_DEFAULT_PRECIS,
                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, ToAnsi(face).c_str());
     } else if (api == "CreateFontIndirectA") {
-        LOGFONTA logFont = MakeLogFont<LOGFONTA>(height, width, charSet);
+        LOGFONTA logFont = {height, width, 0, 0, FW_NORMAL, 0, 0, 0, static_cast<BYTE>(charSet), 0, 0, 0, 0, {}};
         lstrcpynA(logFont.lfFaceName, ToAnsi(face).c_str(), LF_FACESIZE);
         font = CreateFontIndirectA(&logFont);
     } else if (api == "CreateFontIndirectW") {
-        LOGFONTW logFont = MakeLogFont<LOGFONTW>(height, width, charSet);
+        LOGFONTW logFont = {height, width, 0, 0, FW_NORMAL, 0, 0, 0, static_cast<BYTE>(charSet), 0, 0, 0, 0, {}};
         lstrcpynW(logFont.lfFaceName, Widen(face).c_str(), LF_FACESIZE);
         font = CreateFontIndirectW(&logFont);
     } else {
@@ -472,9 +451,7 @@ std::string Stress(int threads, int rounds, int minimumMs, int finalRounds, cons
 
 double Now() {
     LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+    return QueryPerformanceCounter(&now) && QueryPerformanceFrequency(&frequency) ? double(now.QuadPart) / double(frequency.QuadPart) : 0;
 }
 
 // Plan lines "open|attr|find<TAB>CATEGORY<TAB>PATH" (the plan's path is
@@ -572,15 +549,12 @@ std::string Perform(const std::string& op, const std::string& argument) {
         return g_kept == INVALID_HANDLE_VALUE ? Error(GetLastError()) : "ok";
     }
     if (op == "readkept") {
-        char head[4];
-        DWORD read = 0;
         SetLastError(0);
-        const BOOL readOk = ReadFile(g_kept, head, 4, &read, nullptr);
-        const DWORD readError = GetLastError();
+        std::string result = "ok\tread=" + ReadAll(g_kept, 4);
+        result += "," + std::to_string(GetLastError()) + "\tclose=";
         SetLastError(0);
-        const BOOL closeOk = CloseHandle(g_kept);
-        return "ok\tread=" + std::to_string(readOk) + "," + std::to_string(readError) + "\tclose=" +
-               std::to_string(closeOk) + "," + std::to_string(GetLastError());
+        result += std::to_string(CloseHandle(g_kept));
+        return result + "," + std::to_string(GetLastError());
     }
 #ifdef TAVREN_DYNAMIC_AVI
     if (op == "unloadavi") {

@@ -89,6 +89,7 @@ TEST_F(HooksTest, TheSystemsOwnWorkPassesThroughAndInstallingTwiceIsHarmless) {
 
 TEST_F(HooksTest, AttributeQueriesFollowTheMapTable) {
     game.Write("maps\\Dune.wp", "game folder's copy under the map's name");
+    game.Write("maps\\Dune.pak", "a map's pack, never renamed");
     game.Write("base\\maps\\sn08.wp", "the base folder's map file");
     game.MakeFolder("mods\\Blades\\Forest");
     game.Write("base\\sn07.wp", "base");
