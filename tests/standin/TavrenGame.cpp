@@ -20,10 +20,9 @@
 #include <cstring>
 #include <fstream>
 #include <map>
-#include <mutex>
+#include <functional>
 #include <set>
 #include <sstream>
-#include <thread>
 #include <vector>
 
 #include "TavrenCode.h"
@@ -361,23 +360,30 @@ std::string CreateFontWith(const std::string& argument) {
 
 std::string Perform(const std::string& op, const std::string& argument);
 
-std::vector<std::string> Words(const std::string& text) {
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
     std::istringstream stream(text);
-    std::vector<std::string> words;
-    for (std::string word; stream >> word;) words.push_back(word);
-    return words;
+    for (std::string part; std::getline(stream, part, separator);) parts.push_back(part);
+    return parts;
 }
 
-std::vector<std::pair<std::string, std::string>> ReadPlan(const std::string& path) {
-    std::ifstream file(Widen(GameFolder() + "\\" + path).c_str(), std::ios::binary);
-    std::vector<std::pair<std::string, std::string>> lines;
+// The lines of a UTF-8 file, without comments and empty lines.
+std::vector<std::string> ReadLines(const std::string& path) {
+    std::ifstream file(Widen(path).c_str(), std::ios::binary);
+    std::vector<std::string> lines;
     for (std::string line; std::getline(file, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        const std::size_t tab = line.find('\t');
-        if (tab != std::string::npos) lines.emplace_back(line.substr(0, tab), line.substr(tab + 1));
+        if (!line.empty() && line[0] != '#') lines.push_back(line);
     }
     return lines;
 }
+
+std::string Play(const std::string& line) {
+    const std::size_t space = line.find(' ');
+    return Perform(line.substr(0, space), space == std::string::npos ? "" : line.substr(space + 1));
+}
+
+DWORD WINAPI RunFunction(void* function) { return (*static_cast<std::function<void()>*>(function))(), 0; }
 
 // Game threads play the plan's script lines ("COUNT<TAB>op argument") from
 // the moment the library attached, for ROUNDS rounds and at least MS, while
@@ -385,42 +391,42 @@ std::vector<std::pair<std::string, std::string>> ReadPlan(const std::string& pat
 // different answers during the race, and a thread never sees an earlier one
 // again after a later one. Then the full initialisation runs, and once the
 // answers have settled a warm-up round and FINAL rounds must give only the
-// settled answers and leave the handle count as it was.
+// settled answers and leave the handle count as it was (leaked: real handles, reserved values).
 std::string Stress(int threads, int rounds, int minimumMs, int finalRounds, const std::string& planPath) {
     const ULONGLONG start = GetTickCount64();
-    const auto plan = ReadPlan(planPath);
-    if (plan.empty()) return "fail\tno plan";
-    std::mutex lock;
+    std::vector<std::pair<std::size_t, std::string>> plan;
+    for (const std::string& line : ReadLines(GameFolder() + "\\" + planPath)) plan.emplace_back(std::stoul(line), line.substr(line.find('\t') + 1));
+    SRWLOCK lock = SRWLOCK_INIT;
     std::vector<std::set<std::string>> seen(plan.size());
     std::vector<std::string> settled;
     int regressions = 0, late = 0;
     std::string details;
-    auto play = [&](const std::string& line) {
-        const std::size_t space = line.find(' ');
-        return Perform(line.substr(0, space), space == std::string::npos ? "" : line.substr(space + 1));
-    };
     auto report = [&](int& counter, const char* what, std::size_t i, const std::string& got) {
         ++counter;
         if (std::count(details.begin(), details.end(), '\t') < 6) details += std::string("\t") + what + "=" + plan[i].second + " -> " + got;
     };
+    // Plain Win32 threads and lock: the threads library's own keep handles of their own.
     auto phase = [&](bool race, int count) {
-        std::vector<std::thread> workers;
-        for (int t = 0; t < threads; ++t) {
-            workers.emplace_back([&] {
-                std::vector<std::vector<std::string>> order(plan.size());
-                for (int round = 0; round < count || (race && GetTickCount64() < start + minimumMs); ++round) {
-                    for (std::size_t i = 0; i < plan.size(); ++i) {
-                        const std::string got = play(plan[i].second);
-                        const auto known = std::find(order[i].begin(), order[i].end(), got);
-                        std::lock_guard guard(lock);
-                        if (!race && got != settled[i]) report(late, "late", i, got);
-                        if (known == order[i].end()) order[i].push_back(got), seen[i].insert(got);
-                        else if (known + 1 != order[i].end()) report(regressions, "regression", i, got);
-                    }
+        std::function<void()> play = [&] {
+            std::vector<std::vector<std::string>> order(plan.size());
+            for (int round = 0; round < count || (race && GetTickCount64() < start + minimumMs); ++round) {
+                for (std::size_t i = 0; i < plan.size(); ++i) {
+                    const std::string got = Play(plan[i].second);
+                    const auto known = std::find(order[i].begin(), order[i].end(), got);
+                    AcquireSRWLockExclusive(&lock);
+                    if (!race && got != settled[i]) report(late, "late", i, got);
+                    if (known == order[i].end()) order[i].push_back(got), seen[i].insert(got);
+                    else if (known + 1 != order[i].end()) report(regressions, "regression", i, got);
+                    ReleaseSRWLockExclusive(&lock);
                 }
-            });
+            }
+        };
+        std::vector<HANDLE> workers;
+        for (int t = 0; t < threads; ++t) {
+            workers.push_back(CreateThread(nullptr, 0, RunFunction, &play, 0, nullptr));
         }
-        for (std::thread& worker : workers) worker.join();
+        WaitForMultipleObjects(static_cast<DWORD>(workers.size()), workers.data(), TRUE, INFINITE);
+        for (HANDLE worker : workers) CloseHandle(worker);
     };
     phase(true, rounds);
     const std::string initialized = CallExport("InitializeTavrenModSystem", "");
@@ -430,23 +436,23 @@ std::string Stress(int threads, int rounds, int minimumMs, int finalRounds, cons
         if (GetTickCount64() > deadline) return "fail\tnever settled";
         previous = settled;
         settled.clear();
-        for (const auto& line : plan) settled.push_back(play(line.second));
+        for (const auto& line : plan) settled.push_back(Play(line.second));
         Sleep(100);
     }
     int over = 0;
     for (std::size_t i = 0; i < plan.size(); ++i) {
         seen[i].insert(settled[i]);
-        if (seen[i].size() > std::stoul(plan[i].first)) report(over, "over", i, std::to_string(seen[i].size()));
+        if (seen[i].size() > plan[i].first) report(over, "over", i, std::to_string(seen[i].size()));
     }
-    phase(false, 1);
+    phase(false, finalRounds);  // a warm-up as long as the final rounds
     Sleep(100);  // threads that have just ended may still hold handles for a moment
     const auto warm = CountHandles();
     phase(false, finalRounds);
     Sleep(100);
     const auto end = CountHandles();
     return "ok\tinit=" + initialized + "\tover=" + std::to_string(over) + "\tregressions=" + std::to_string(regressions) +
-           "\tlate=" + std::to_string(late) + "\thandles=" + std::to_string(warm.first) + "," + std::to_string(end.first) +
-           "\treserved=" + std::to_string(warm.second) + "," + std::to_string(end.second) + details;
+           "\tlate=" + std::to_string(late) + "\tleaked=" + std::to_string(end.first - warm.first) + "," +
+           std::to_string(end.second - warm.second) + details;
 }
 
 double Now() {
@@ -458,22 +464,19 @@ double Now() {
 // absolute), each played and timed. Per category: count, seconds and bytes
 // read; then the private memory now and at its peak (KiB) and the handles held.
 std::string Replay(const std::string& planPath) {
-    std::ifstream file(Widen(planPath).c_str(), std::ios::binary);
-    if (!file) return "fail\tno plan";
     struct Totals { long count = 0; double seconds = 0; unsigned long long bytes = 0; };
     std::map<std::string, Totals> totals;
     long failures = 0;
     const double start = Now();
-    for (std::string kind, category, path; std::getline(file, kind, '\t') && std::getline(file, category, '\t') &&
-                                            std::getline(file, path);) {
-        if (!path.empty() && path.back() == '\r') path.pop_back();
+    for (const std::string& line : ReadLines(planPath)) {
+        const std::vector<std::string> step = Split(line, '\t');  // kind, category, path
         const double before = Now();
-        const std::string result = Perform(kind == "open" ? "createa" : kind, path);
-        Totals& totalsOf = totals[category];
-        totalsOf.seconds += Now() - before;
-        ++totalsOf.count;
-        failures += result.rfind("ok", 0) == 0 ? 0 : 1;
-        if (kind == "open" && result.rfind("ok", 0) == 0) totalsOf.bytes += std::stoull(result.substr(result.find("size=") + 5));
+        const std::string result = Perform(step.at(0) == "open" ? "createa" : step[0], step.at(2));
+        Totals& category = totals[step[1]];
+        category.seconds += Now() - before;
+        ++category.count;
+        if (result.rfind("ok", 0) != 0) ++failures;
+        else if (step[0] == "open") category.bytes += std::stoull(result.substr(result.find("size=") + 5));
     }
     const double elapsed = Now() - start;
     PROCESS_MEMORY_COUNTERS_EX memory = {};
@@ -517,7 +520,7 @@ DWORD AVIFileInit() {
 #endif
 
 std::string Perform(const std::string& op, const std::string& argument) {
-    const std::vector<std::string> words = Words(argument);
+    const std::vector<std::string> words = Split(argument, ' ');
     const std::string ansi = ToAnsi(argument);
     if (op == "createa" || op == "createw") return OpenWithCreateFile(argument, op == "createw");
     if (op == "fopen" || op == "fopen+" || op == "fopen_s" || op == "open") return OpenWithCrt(op, argument);
@@ -525,7 +528,7 @@ std::string Perform(const std::string& op, const std::string& argument) {
     if (op == "find") return Find(argument);
     if (op == "loadlib" || op == "loadlibw") return LoadLib(argument, op == "loadlibw");
     if (op == "handles") return HandleOperations(argument);
-    if (op == "call") return CallExport(words.at(0), argument.size() > words[0].size() ? argument.substr(words[0].size() + 1) : "");
+    if (op == "call") return CallExport(words.at(0), argument.substr(std::min(argument.size(), words[0].size() + 1)));
     if (op == "font") return CreateFontWith(argument);
     if (op == "codebytes") return CodeBytes();
     if (op == "chdir") return SetCurrentDirectoryA(ansi.c_str()) ? "ok" : Error(GetLastError());
@@ -539,10 +542,8 @@ std::string Perform(const std::string& op, const std::string& argument) {
         CloseHandle(file);
         return "ok";
     }
-    if (op == "realhandles") {
-        for (int i = 0; i < std::stoi(argument); ++i) g_realHandles.push_back(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        return "ok\tkept=" + std::to_string(g_realHandles.size() - std::count(g_realHandles.begin(), g_realHandles.end(), nullptr));
-    }
+    for (int i = 0; op == "realhandles" && i < std::stoi(argument); ++i) g_realHandles.push_back(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (op == "realhandles") return "ok\tkept=" + std::to_string(std::count_if(g_realHandles.begin(), g_realHandles.end(), [](HANDLE h) { return h; }));
     if (op == "virtualbesidereal") return VirtualBesideReal(std::stoi(words.at(0)), words.at(1));
     if (op == "keep") {
         g_kept = CreateFileA(ansi.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -566,9 +567,7 @@ std::string Perform(const std::string& op, const std::string& argument) {
         return "ok";
     }
 #endif
-    if (op == "stress") {
-        return Stress(std::stoi(words.at(0)), std::stoi(words.at(1)), std::stoi(words.at(2)), std::stoi(words.at(3)), words.at(4));
-    }
+    if (op == "stress") return Stress(std::stoi(words.at(0)), std::stoi(words[1]), std::stoi(words[2]), std::stoi(words[3]), words.at(4));
     if (op == "replay") return Replay(argument);
     if (op == "sleep") return Sleep(static_cast<DWORD>(std::stoul(argument))), "ok";
     if (op == "startup") return "ok";
@@ -578,23 +577,16 @@ std::string Perform(const std::string& op, const std::string& argument) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::ifstream script(argc >= 2 ? argv[1] : "", std::ios::binary);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(script, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty() && line[0] != '#') lines.push_back(line);
-    }
+    const std::vector<std::string> lines = ReadLines(argc >= 2 ? argv[1] : "");
 #ifdef TAVREN_DYNAMIC_AVI
     if (!lines.empty()) g_startup = lines[0];
 #endif
     std::printf("avifileinit\t-\tresult=%lu\n", AVIFileInit());
     std::fflush(stdout);
     for (const std::string& line : lines) {
+        const std::string result = Play(line);
         const std::size_t space = line.find(' ');
-        const std::string op = line.substr(0, space);
-        const std::string argument = space == std::string::npos ? "" : line.substr(space + 1);
-        const std::string result = Perform(op, argument);
-        std::printf("%s\t%s\t%s\n", op.c_str(), argument.c_str(), result.c_str());
+        std::printf("%s\t%s\t%s\n", line.substr(0, space).c_str(), space == std::string::npos ? "" : line.c_str() + space + 1, result.c_str());
         std::fflush(stdout);
     }
     return 0;
