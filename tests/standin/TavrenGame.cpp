@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <atomic>
 #include <functional>
 #include <set>
 #include <sstream>
@@ -389,6 +390,7 @@ std::string Stress(int threads, int rounds, int minimumMs, int finalRounds, cons
     std::vector<std::pair<std::size_t, std::string>> plan;
     for (const std::string& line : ReadLines(GameFolder() + "\\" + planPath)) plan.emplace_back(std::stoul(line), line.substr(line.find('\t') + 1));
     SRWLOCK lock = SRWLOCK_INIT;
+    std::atomic<long> fresh{0};
     std::vector<std::set<std::string>> seen(plan.size());
     std::vector<std::string> settled;
     int regressions = 0, late = 0;
@@ -403,7 +405,8 @@ std::string Stress(int threads, int rounds, int minimumMs, int finalRounds, cons
             std::vector<std::vector<std::string>> order(plan.size());
             for (int round = 0; round < count || (race && GetTickCount64() < start + minimumMs); ++round) {
                 for (std::size_t i = 0; i < plan.size(); ++i) {
-                    const std::string got = Play(plan[i].second);
+                    const std::size_t at = plan[i].second.find("{n}");  // "{n}": a path never asked before, at every turn
+                    const std::string got = Play(at == std::string::npos ? plan[i].second : std::string(plan[i].second).replace(at, 3, std::to_string(fresh++)));
                     const auto known = std::find(order[i].begin(), order[i].end(), got);
                     AcquireSRWLockExclusive(&lock);
                     if (!race && got != settled[i]) report(late, "late", i, got);
@@ -573,8 +576,7 @@ int main(int argc, char** argv) {
 #ifdef TAVREN_DYNAMIC_AVI
     if (!lines.empty()) g_startup = lines[0];
 #endif
-    std::printf("avifileinit\t-\tresult=%lu\n", AVIFileInit());
-    std::fflush(stdout);
+    std::printf("avifileinit\t-\tresult=%lu\n", AVIFileInit()), std::fflush(stdout);
     for (const std::string& line : lines) {
         const std::string result = Play(line);
         const std::size_t space = line.find(' ');

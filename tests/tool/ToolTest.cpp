@@ -21,9 +21,7 @@ gamerun::ProgramRun Modroute(const std::vector<std::string>& arguments) {
     return run;
 }
 
-bool HasLine(const std::string& text, const std::string& line) {
-    return ("\n" + text).find("\n" + line + "\n") != std::string::npos;
-}
+bool HasLine(const std::string& text, const std::string& line) { return ("\n" + text).find("\n" + line + "\n") != std::string::npos; }
 
 // Every file and folder below a folder, with the files' bytes.
 std::map<std::string, std::string> Snapshot(const std::string& folder) {
