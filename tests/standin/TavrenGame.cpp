@@ -1,63 +1,30 @@
 // Stand-in for the game Tavren.exe. Like the real game it imports AVIFileInit
-// from AVIFIL32.dll (the library that ModRoute.dll stands in for) and calls it
-// at start; then it performs a script of file operations and prints one
-// tab-separated result line per operation on standard output.
-//
-// Usage: Tavren.exe SCRIPT-FILE   (UTF-8, one operation per line, '#' comments)
-//   createa PATH | createw PATH    CreateFile + GetFileSize + ReadFile + SetFilePointer
-//   attr PATH                      GetFileAttributesA
-//   find PATTERN                   FindFirstFileA / FindNextFileA / FindClose
-//   fopen PATH | fopen_s PATH | open PATH   run-time library opens, then read
-//   loadlib NAME | loadlibw NAME   LoadLibraryA / LoadLibraryW
-//   call EXPORT [ARG]              call an export of AVIFIL32.dll (see ExportCalls.cpp)
-//   chdir PATH                     SetCurrentDirectoryA
-//   sleep MS
-//   waitfile MS PATH               poll GetFileAttributesA until PATH exists (at most MS)
-//   waitopen MS PATH               poll CreateFileA until PATH opens for reading (at most MS)
-//   delete PATH                    DeleteFileA
-//   move FROM TO                   MoveFileA (the paths hold no spaces)
-//   handles PATH                   every handle function on one read open, then a second close
-//   writea PATH                    CreateFileA for writing (CREATE_ALWAYS)
-//   fwrite PATH                    fopen for writing ("wb")
-//   realhandles N                  open N real handles and keep them
-//   virtualbesidereal N PATH       N opens of PATH at once beside the kept real handles
-//   stress THREADS ROUNDS PATH...  threads opening and reading the paths at once
-//   mixedstress THREADS ROUNDS MS FINAL PLAN   threads playing a plan of mixed operations
-//                                  from the start, then once everything is up (StressOps.cpp)
-//   replay PLAN                    a recorded start, timed by category (ReplayOps.cpp)
-//   keep PATH | readkept | unloadavi   open and keep a handle; read it; unload AVIFIL32.dll
-//   codebytes                      the patchable code as it is now, in hex: the hidden-command and
-//                                  loadsnp areas and the two page-divisor instructions
-//   codefind HEX                   how often the bytes occur in the loaded image, and the first offset
-//   font API HEIGHT WIDTH CHARSET FACE   create a font with API: CreateFontA, CreateFontIndirectA,
-//                                  CreateFontIndirectW (report the face a memory DC selects and the
-//                                  LOGFONT read back) or D3DXCreateFontA/W of d3dx9_43.dll (report the result)
-//
-// Built a second time as TavrenDynamic.exe, which loads AVIFIL32.dll with
-// LoadLibrary instead of importing it, so that it can unload it again. Its
-// script may begin with a line that changes how it starts:
-//   startup late-code              the patchable code is completed only after AVIFIL32.dll has
-//                                  loaded, just before AVIFileInit (as a game that unpacks itself)
-//   startup code-at-load           prints a "loaded" line with the codebytes result between
-//                                  loading AVIFIL32.dll and calling AVIFileInit
+// from AVIFIL32.dll (ModRoute.dll stands in for it) and calls it at start; then
+// it plays a script (UTF-8, one operation a line) and prints
+// "op<TAB>argument<TAB>result" per operation, so that two runs compare as text.
+// Operations: the file opens createa, createw, fopen, fopen+ (r+b), fopen_s,
+// open; attr, find, loadlib, loadlibw, write, handles (every handle function on
+// one open), realhandles N, virtualbesidereal N PATH, keep, readkept, unloadavi,
+// call EXPORT [ARG|-null], chdir, delete, move, sleep, codebytes (the patchable
+// code of TavrenCode.cpp), font|fontmade API HEIGHT WIDTH CHARSET FACE, stress (below)
+// and replay (bench_gamestart). TavrenDynamic.exe loads AVIFIL32.dll at run
+// time; a first line "startup late-code" completes the patchable code only just
+// before AVIFileInit, "startup code-at-load" prints it between the two.
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
+#include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
-#include <iomanip>
-#include <iostream>
+#include <map>
+#include <atomic>
+#include <functional>
+#include <set>
 #include <sstream>
-#include <string>
 #include <vector>
 
-#include "EscapedBytes.h"
-#include "ExportCalls.h"
-#include "HandleOps.h"
-#include "ReplayOps.h"
-#include "StressOps.h"
 #include "TavrenCode.h"
 
 #ifdef TAVREN_DYNAMIC_AVI
@@ -69,111 +36,116 @@ DWORD AVIFileInit();
 extern "C" __declspec(dllimport) DWORD WINAPI AVIFileInit();
 #endif
 
+extern "C" std::uint32_t CallWithTwoArguments(const void* function, std::uintptr_t first, std::uintptr_t second,
+                                              std::int32_t* stackBytesTaken);
+// Calls with two pushed arguments and reports how far the callee moved the
+// stack on its way out: 0 for a C function, 8 for one that pops its arguments.
+asm(R"(
+    .text
+    .globl _CallWithTwoArguments
+_CallWithTwoArguments:
+    pushl %ebp
+    movl %esp, %ebp
+    pushl %ebx
+    movl %esp, %ebx
+    pushl 16(%ebp)
+    pushl 12(%ebp)
+    call *8(%ebp)
+    addl $8, %esp
+    movl %esp, %ecx
+    subl %ebx, %ecx
+    movl 20(%ebp), %edx
+    movl %ecx, (%edx)
+    movl %ebx, %esp
+    popl %ebx
+    popl %ebp
+    ret
+)");
+
 namespace {
 
-std::wstring Widen(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+std::wstring Widen(const std::string& text, UINT codePage = CP_UTF8) {
+    const int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
     return wide;
 }
-
-std::string Narrow(const std::wstring& wide, UINT codePage) {
-    if (wide.empty()) return {};
-    const int n = WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                      nullptr, nullptr);
+std::string Narrow(const std::wstring& wide, UINT codePage = CP_UTF8) {
+    const int n = WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
     std::string text(static_cast<std::size_t>(n), '\0');
     WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n, nullptr, nullptr);
     return text;
 }
-
 // The game speaks the ANSI code page; scripts are UTF-8.
 std::string ToAnsi(const std::string& utf8) { return Narrow(Widen(utf8), CP_ACP); }
-std::string AnsiToUtf8(const std::string& ansi) {
-    if (ansi.empty()) return {};
-    const int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(), n);
-    return Narrow(wide, CP_UTF8);
+std::string FromAnsi(const std::string& ansi) { return Narrow(Widen(ansi, CP_ACP)); }
+
+std::string Hex(const unsigned char* bytes, std::size_t length) {
+    std::string text;
+    for (std::size_t i = 0; i < length; ++i) text += {"0123456789ABCDEF"[bytes[i] >> 4], "0123456789ABCDEF"[bytes[i] & 15]};
+    return text;
 }
 
-// The bytes read, as printed, at most 200 of them.
-std::string Escape(const std::string& data) {
-    return standin::EscapedBytes(data, 200) + (data.size() > 200 ? "..." : "");
-}
-
-void Print(const std::string& line) {
-    std::cout << line << '\n' << std::flush;
+// Printable ASCII as it is, everything else (and the backslash) as \xNN.
+std::string Escape(const std::string& data, std::size_t limit = 200) {
+    std::string out;
+    for (std::size_t i = 0; i < data.size() && i < limit; ++i) {
+        const unsigned char c = static_cast<unsigned char>(data[i]);
+        out += c >= 0x20 && c < 0x7F && c != '\\' ? std::string(1, static_cast<char>(c)) : "\\x" + Hex(&c, 1);
+    }
+    return out + (data.size() > limit ? "..." : "");
 }
 
 std::string Error(DWORD code) { return "fail\terror=" + std::to_string(code); }
 
-std::string ReadHandle(HANDLE file) {
-    const DWORD size = GetFileSize(file, nullptr);
-    std::string data;
-    if (size == INVALID_FILE_SIZE) return "fail\tGetFileSize error=" + std::to_string(GetLastError());
-    data.resize(size);
+std::string GameFolder() {
+    wchar_t path[MAX_PATH] = {};
+    const std::wstring folder(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
+    return Narrow(folder.substr(0, folder.find_last_of(L'\\')));
+}
+
+std::string ReadAll(HANDLE file, DWORD count) {
+    std::string data(count, '\0');
     DWORD read = 0;
-    if (size > 0 && !ReadFile(file, data.data(), size, &read, nullptr)) {
-        return "fail\tReadFile error=" + std::to_string(GetLastError());
-    }
-    data.resize(read);
-    // Seek back and read the first bytes again, as the game does for headers.
-    std::string again = "-";
-    if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER && size > 0) {
-        char head[4] = {};
-        DWORD headRead = 0;
-        const DWORD want = size < 4 ? size : 4;
-        if (ReadFile(file, head, want, &headRead, nullptr)) again = Escape(std::string(head, headRead));
-    }
-    return "ok\tsize=" + std::to_string(size) + "\tdata=" + Escape(data) + "\thead=" + again;
+    if (!ReadFile(file, data.data(), count, &read, nullptr)) return "<fail " + std::to_string(GetLastError()) + ">";
+    return data.substr(0, read);
 }
 
 std::string OpenWithCreateFile(const std::string& path, bool wide) {
-    HANDLE file = wide ? CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr)
-                       : CreateFileA(ToAnsi(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = wide ? CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)
+                       : CreateFileA(ToAnsi(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return Error(GetLastError());
-    std::string result = ReadHandle(file);
-    if (!CloseHandle(file)) result += "\tclose=fail";
-    return result;
-}
-
-// Learns the size by seeking to the end, as games do, then reads from the start.
-std::string ReadStream(FILE* stream) {
-    std::fseek(stream, 0, SEEK_END);
-    const long end = std::ftell(stream);
-    std::fseek(stream, 0, SEEK_SET);
-    std::string data;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, stream)) > 0) data.append(buffer, n);
-    std::fclose(stream);
-    return "ok\tsize=" + std::to_string(data.size()) + "\tdata=" + Escape(data) + "\ttell=" + std::to_string(end);
+    const DWORD size = GetFileSize(file, nullptr);
+    const std::string data = ReadAll(file, size);
+    // Seek back and read the first bytes again, as the game does for headers.
+    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    const std::string head = ReadAll(file, std::min<DWORD>(size, 4));
+    CloseHandle(file);
+    return "ok\tsize=" + std::to_string(size) + "\tdata=" + Escape(data) + "\thead=" + Escape(head);
 }
 
 std::string OpenWithCrt(const std::string& kind, const std::string& path) {
-    const std::string ansi = ToAnsi(path);
-    if (kind == "fopen") {
-        FILE* stream = std::fopen(ansi.c_str(), "rb");
-        return stream ? ReadStream(stream) : "fail\terrno=" + std::to_string(errno);
-    }
-    if (kind == "fopen_s") {
-        FILE* stream = nullptr;
-        const errno_t error = fopen_s(&stream, ansi.c_str(), "rb");
-        return error == 0 && stream ? ReadStream(stream) : "fail\terrno=" + std::to_string(error);
-    }
-    const int fd = _open(ansi.c_str(), _O_RDONLY | _O_BINARY);
-    if (fd < 0) return "fail\terrno=" + std::to_string(errno);
-    const long end = _lseek(fd, 0, SEEK_END);
-    _lseek(fd, 0, SEEK_SET);
     std::string data;
     char buffer[4096];
-    int n;
-    while ((n = _read(fd, buffer, sizeof buffer)) > 0) data.append(buffer, static_cast<std::size_t>(n));
-    _close(fd);
+    long end = 0;
+    if (kind == "open") {
+        const int fd = _open(ToAnsi(path).c_str(), _O_RDONLY | _O_BINARY);
+        if (fd < 0) return "fail\terrno=" + std::to_string(errno);
+        end = _lseek(fd, 0, SEEK_END);
+        _lseek(fd, 0, SEEK_SET);
+        for (int n; (n = _read(fd, buffer, sizeof buffer)) > 0;) data.append(buffer, static_cast<std::size_t>(n));
+        _close(fd);
+    } else {
+        FILE* stream = nullptr;
+        const int error = kind != "fopen_s" ? ((stream = std::fopen(ToAnsi(path).c_str(), kind == "fopen" ? "rb" : "r+b")) ? 0 : errno)
+                                          : fopen_s(&stream, ToAnsi(path).c_str(), "rb");
+        if (stream == nullptr) return "fail\terrno=" + std::to_string(error);
+        std::fseek(stream, 0, SEEK_END);
+        end = std::ftell(stream);
+        std::fseek(stream, 0, SEEK_SET);
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, stream)) > 0;) data.append(buffer, n);
+        std::fclose(stream);
+    }
     return "ok\tsize=" + std::to_string(data.size()) + "\tdata=" + Escape(data) + "\ttell=" + std::to_string(end);
 }
 
@@ -191,8 +163,7 @@ std::string Find(const std::string& pattern) {
     if (search == INVALID_HANDLE_VALUE) return Error(GetLastError());
     std::string names;
     do {
-        if (!names.empty()) names += ',';
-        names += AnsiToUtf8(data.cFileName);
+        names += (names.empty() ? "" : ",") + FromAnsi(data.cFileName);
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) names += '/';
     } while (FindNextFileA(search, &data));
     const DWORD last = GetLastError();
@@ -200,49 +171,137 @@ std::string Find(const std::string& pattern) {
     return "ok\t" + names + (last == ERROR_NO_MORE_FILES ? "" : "\tnext-error=" + std::to_string(last));
 }
 
-std::string ModulePath(HMODULE module) {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(module, path, MAX_PATH);
-    return Narrow(path, CP_UTF8);
-}
-
+// The module's path relative to the game folder (whatever its case), so that two game folders compare.
 std::string LoadLib(const std::string& name, bool wide) {
     HMODULE module = wide ? LoadLibraryW(Widen(name).c_str()) : LoadLibraryA(ToAnsi(name).c_str());
     if (module == nullptr) return Error(GetLastError());
-    return "ok\t" + ModulePath(module);
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(module, path, MAX_PATH);
+    FreeLibrary(module);
+    std::string loaded = Narrow(path);
+    const std::string folder = GameFolder() + "\\";
+    const bool inGame = CompareStringOrdinal(Widen(loaded.substr(0, folder.size())).c_str(), -1, Widen(folder).c_str(), -1, TRUE) == CSTR_EQUAL;
+    return "ok\t" + loaded.substr(inGame ? folder.size() : 0);
 }
 
+std::string HandleOperations(const std::string& path) {
+    HANDLE file = CreateFileA(ToAnsi(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return Error(GetLastError());
+    std::ostringstream out;
+    DWORD high = 77;
+    out << "ok\ttype=" << GetFileType(file) << "\tsize=" << GetFileSize(file, &high) << "/" << high;
+    LARGE_INTEGER sizeEx = {};
+    out << "\tsizeex=" << (GetFileSizeEx(file, &sizeEx) ? std::to_string(sizeEx.QuadPart) : "fail");
+    BY_HANDLE_FILE_INFORMATION info = {};
+    out << "\tinfo=" << GetFileInformationByHandle(file, &info) << "," << info.nFileSizeLow << "," << info.nFileSizeHigh
+        << "," << info.nNumberOfLinks;
+    out << "\tread3=" << ReadAll(file, 3);
+    LONG moveHigh = 5;
+    out << "\tbegin+1000=" << SetFilePointer(file, 1000, &moveHigh, FILE_BEGIN) << "/" << moveHigh;
+    out << "\tcur-2=" << SetFilePointer(file, -2, nullptr, FILE_CURRENT) << "\tread2=" << ReadAll(file, 2);
+    out << "\tend0=" << SetFilePointer(file, 0, nullptr, FILE_END);
+    DWORD atEnd = 99;
+    char byte = 0;
+    out << "\tatend=" << ReadFile(file, &byte, 1, &atEnd, nullptr) << "," << atEnd;
+    out << "\tend-3=" << SetFilePointer(file, -3, nullptr, FILE_END) << "\tread9=" << ReadAll(file, 9);
+    out << "\tbegin0=" << SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    SetLastError(0);
+    out << "\tcur-1=" << SetFilePointer(file, -1, nullptr, FILE_CURRENT) << "," << GetLastError();
+    out << "\tend-4=" << SetFilePointer(file, -4, nullptr, FILE_END) << "\tread1=" << ReadAll(file, 1);
+    out << "\tclose=" << CloseHandle(file);
+    return out.str();
+}
+
+std::vector<HANDLE> g_realHandles;  // kept open to crowd the handle table
 HANDLE g_kept = INVALID_HANDLE_VALUE;
 
-const unsigned char* ImageBase() { return reinterpret_cast<const unsigned char*>(GetModuleHandleA(nullptr)); }
-
-std::size_t ImageSize() {
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(ImageBase());
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(ImageBase() + dos->e_lfanew);
-    return nt->OptionalHeader.SizeOfImage;
-}
-
-std::string Hex(const unsigned char* bytes, std::size_t length) {
-    std::string text;
-    for (std::size_t i = 0; i < length; ++i) {
-        char part[4];
-        std::snprintf(part, sizeof part, "%02X", bytes[i]);
-        text += part;
+// No real handle may ever equal a virtual one that is open.
+std::string VirtualBesideReal(int count, const std::string& path) {
+    std::set<HANDLE> real(g_realHandles.begin(), g_realHandles.end());
+    std::vector<HANDLE> opened;
+    int collisions = 0, readable = 0;
+    for (int i = 0; i < count; ++i) {
+        HANDLE file = CreateFileA(ToAnsi(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return "fail\topen " + std::to_string(i);
+        collisions += static_cast<int>(real.count(file));
+        opened.push_back(file);
+        HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        collisions += static_cast<int>(std::count(opened.begin(), opened.end(), event));
+        CloseHandle(event);
     }
-    return text;
+    for (HANDLE file : opened) readable += ReadAll(file, 4).size() == 4 && CloseHandle(file) ? 1 : 0;
+    return "ok\tcollisions=" + std::to_string(collisions) + "\treadable=" + std::to_string(readable) +
+           "\tdistinct=" + std::to_string(std::set<HANDLE>(opened.begin(), opened.end()).size());
 }
 
-std::string OffsetText(std::size_t offset) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(offset));
-    return text;
+// Wine does not count handles for GetProcessHandleCount: every value is
+// probed. Reserved: protected from closing, as the library's virtual handles are.
+std::pair<int, int> CountHandles() {
+    int total = 0, reserved = 0;
+    for (std::uintptr_t value = 4, last = 0; value < last + 0x10000; value += 4) {
+        DWORD flags = 0;
+        if (!GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) continue;
+        last = value;
+        ++total;
+        reserved += (flags & HANDLE_FLAG_PROTECT_FROM_CLOSE) ? 1 : 0;
+    }
+    return {total, reserved};
 }
 
-// Each area as name@offset=bytes, read from the loaded image.
+std::vector<void*> g_buffers;  // from ReadModFile, not yet given to FreeFileBuffer
+
+std::string CallExport(const std::string& name, const std::string& argument) {
+    HMODULE library = GetModuleHandleA("AVIFIL32.dll");
+    FARPROC address = library ? GetProcAddress(library, name.c_str()) : nullptr;
+    if (address == nullptr) return "fail\tno export " + name;
+    const void* function = reinterpret_cast<const void*>(address);
+    if (name == "AVIFileInit") return "ok\tresult=" + std::to_string(reinterpret_cast<DWORD(WINAPI*)()>(function)());
+    std::string path = argument;
+    const bool noBuffer = path.rfind("-nobuffer ", 0) == 0;
+    if (noBuffer) path.erase(0, 10);
+    const std::string ansi = ToAnsi(path);
+    std::uintptr_t first = argument == "-null" ? 0 : reinterpret_cast<std::uintptr_t>(ansi.c_str());
+    void* const untouched = &g_buffers;  // a value ReadModFile never hands out
+    void* buffer = untouched;
+    std::uint32_t current = 0xFFFFFFFF, peak = 0xFFFFFFFF;
+    std::uintptr_t second = 0;
+    if (name == "ReadModFile" && !noBuffer) second = reinterpret_cast<std::uintptr_t>(&buffer);
+    if (name == "GetVFSMemoryStats" && argument != "-null") {
+        first = reinterpret_cast<std::uintptr_t>(&current);
+        second = reinterpret_cast<std::uintptr_t>(&peak);
+    }
+    std::vector<void*> freed;
+    if (name == "FreeFileBuffer") freed = argument == "-null" ? std::vector<void*>{nullptr} : std::move(g_buffers);
+    std::uint32_t result = 0;
+    std::int32_t taken = 0;
+    for (void* each : freed) {
+        result = CallWithTwoArguments(function, reinterpret_cast<std::uintptr_t>(each), 0, &taken);
+        if (taken != 0) break;
+    }
+    if (freed.empty()) result = CallWithTwoArguments(function, first, second, &taken);
+    if (taken != 0) return "fail\t" + name + " removed " + std::to_string(taken) + " bytes of its caller's arguments";
+    if (name == "ReadModFile") {
+        std::string line = "ok\tresult=" + std::to_string(result);
+        if (noBuffer || buffer == untouched) return line + (noBuffer ? "" : "\tbuffer=untouched");
+        if (buffer == nullptr) return line + "\tbuffer=null";
+        g_buffers.push_back(buffer);
+        return line + "\tdata=" + Escape(std::string(static_cast<const char*>(buffer), result));
+    }
+    if (name == "GetVFSMemoryStats") return "ok\tcurrent=" + std::to_string(current) + "\tpeak=" + std::to_string(peak);
+    if (name == "FreeFileBuffer") return "ok\tfreed=" + std::to_string(argument == "-null" ? 0 : freed.size());
+    if (name == "ResolvePath" || name == "GetModSystemVersion") {
+        return result ? "ok\t" + FromAnsi(reinterpret_cast<const char*>(result)) : "ok\t(null)";
+    }
+    if (name == "GetModFileSize") return "ok\t" + std::to_string(result);
+    return std::string("ok\t") + ((result & 0xFF) != 0 ? "true" : "false");
+}
+
 std::string CodeBytes() {
-    const unsigned char* base = ImageBase();
+    const auto* base = reinterpret_cast<const unsigned char*>(GetModuleHandleA(nullptr));
     auto area = [&](const char* name, const unsigned char* at, std::size_t length) {
-        return std::string("\t") + name + "@" + OffsetText(static_cast<std::size_t>(at - base)) + "=" + Hex(at, length);
+        char offset[16];
+        std::snprintf(offset, sizeof offset, "@0x%X=", static_cast<unsigned>(at - base));
+        return std::string("\t") + name + offset + Hex(at, length);
     };
     return "ok" + area("hidden", tavren_hidden_command_code, kHiddenCommandCodeLength) +
            area("loadsnp", tavren_loadsnp_code, kLoadsnpCodeLength) +
@@ -250,283 +309,279 @@ std::string CodeBytes() {
            area("right", base + kRightPageDivisorOffset, kPageDivisorLength);
 }
 
-// The pattern comes from the script, so the image holds no copy of it.
-std::string CodeFind(const std::string& hex) {
-    std::vector<unsigned char> pattern;
-    std::istringstream stream(hex);
-    std::string pair;
-    while (stream >> std::setw(2) >> pair) pattern.push_back(static_cast<unsigned char>(std::stoul(pair, nullptr, 16)));
-    if (pattern.empty()) return "fail\tno bytes";
-    const unsigned char* base = ImageBase();
-    const std::size_t size = ImageSize();
-    std::size_t count = 0;
-    std::size_t first = 0;
-    for (std::size_t at = 0; at + pattern.size() <= size; ++at) {
-        if (std::memcmp(base + at, pattern.data(), pattern.size()) == 0 && count++ == 0) first = at;
-    }
-    return "ok\tcount=" + std::to_string(count) + (count ? "\tfirst=" + OffsetText(first) : "");
-}
+using D3dxCreateFont = HRESULT(WINAPI*)(void*, INT, UINT, UINT, UINT, BOOL, DWORD, DWORD, DWORD, DWORD, const void*, void**);
 
-// The face a DC really uses for the font, and the LOGFONT the font keeps.
-std::string DescribeFont(HFONT font) {
+// The LOGFONT that GDI keeps for the font; D3DX fonts are made without a device.
+std::string CreateFontWith(const std::string& argument) {
+    std::istringstream stream(argument);
+    std::string api, face;
+    int height = 0, width = 0;
+    unsigned charSet = 0;
+    stream >> api >> height >> width >> charSet;
+    std::getline(stream >> std::ws, face);
+    HFONT font = nullptr;
+    if (api == "CreateFontA") {
+        font = CreateFontA(height, width, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, charSet, OUT_DEFAULT_PRECIS,
+                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, ToAnsi(face).c_str());
+    } else if (api == "CreateFontIndirectA") {
+        LOGFONTA logFont = {height, width, 0, 0, FW_NORMAL, 0, 0, 0, static_cast<BYTE>(charSet), 0, 0, 0, 0, {}};
+        lstrcpynA(logFont.lfFaceName, ToAnsi(face).c_str(), LF_FACESIZE);
+        font = CreateFontIndirectA(&logFont);
+    } else if (api == "CreateFontIndirectW") {
+        LOGFONTW logFont = {height, width, 0, 0, FW_NORMAL, 0, 0, 0, static_cast<BYTE>(charSet), 0, 0, 0, 0, {}};
+        lstrcpynW(logFont.lfFaceName, Widen(face).c_str(), LF_FACESIZE);
+        font = CreateFontIndirectW(&logFont);
+    } else {
+        auto create = reinterpret_cast<D3dxCreateFont>(
+            reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("d3dx9_43.dll"), api.c_str())));
+        if (create == nullptr) return "fail\tno " + api;
+        const std::string ansiFace = ToAnsi(face);
+        const std::wstring wideFace = Widen(face);
+        const void* faceBytes = api == "D3DXCreateFontW" ? static_cast<const void*>(wideFace.c_str()) : ansiFace.c_str();
+        void* made = nullptr;
+        const HRESULT result = create(nullptr, height, static_cast<UINT>(width), FW_NORMAL, 1, FALSE, charSet, 0, 0, 0,
+                                      faceBytes, &made);
+        return "ok\thr=" + std::to_string(result);
+    }
     if (font == nullptr) return Error(GetLastError());
-    HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ previous = SelectObject(dc, font);
-    char selected[LF_FACESIZE] = {};
-    GetTextFaceA(dc, LF_FACESIZE, selected);
-    SelectObject(dc, previous);
-    DeleteDC(dc);
     LOGFONTA logFont = {};
     GetObjectA(font, sizeof logFont, &logFont);
     DeleteObject(font);
-    return "ok\tselected=" + AnsiToUtf8(selected) + "\tface=" + AnsiToUtf8(logFont.lfFaceName) +
-           "\theight=" + std::to_string(logFont.lfHeight) + "\twidth=" + std::to_string(logFont.lfWidth) +
-           "\tcharset=" + std::to_string(logFont.lfCharSet);
+    return "ok\tface=" + FromAnsi(logFont.lfFaceName) + "\theight=" + std::to_string(logFont.lfHeight) +
+           "\twidth=" + std::to_string(logFont.lfWidth) + "\tcharset=" + std::to_string(logFont.lfCharSet);
 }
 
-using D3dxCreateFontA = HRESULT(WINAPI*)(void*, INT, UINT, UINT, UINT, BOOL, DWORD, DWORD, DWORD, DWORD,
-                                         const char*, void**);
-using D3dxCreateFontW = HRESULT(WINAPI*)(void*, INT, UINT, UINT, UINT, BOOL, DWORD, DWORD, DWORD, DWORD,
-                                         const wchar_t*, void**);
+std::string Perform(const std::string& op, const std::string& argument);
 
-// The game creates its D3DX fonts without a device here; the stand-in library
-// does not need one, and the system's refuses the call cleanly.
-std::string CreateD3dxFont(const std::string& api, int height, int width, DWORD charSet, const std::string& face) {
-    HMODULE library = LoadLibraryA("d3dx9_43.dll");
-    if (library == nullptr) return "fail\td3dx9_43.dll not loaded";
-    FARPROC address = GetProcAddress(library, api.c_str());
-    if (address == nullptr) return "fail\tno export " + api;
-    void* font = reinterpret_cast<void*>(1);
-    HRESULT result;
-    if (api == "D3DXCreateFontA") {
-        result = reinterpret_cast<D3dxCreateFontA>(reinterpret_cast<void*>(address))(
-            nullptr, height, static_cast<UINT>(width), FW_NORMAL, 1, FALSE, charSet, OUT_DEFAULT_PRECIS,
-            DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, ToAnsi(face).c_str(), &font);
-    } else {
-        result = reinterpret_cast<D3dxCreateFontW>(reinterpret_cast<void*>(address))(
-            nullptr, height, static_cast<UINT>(width), FW_NORMAL, 1, FALSE, charSet, OUT_DEFAULT_PRECIS,
-            DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, Widen(face).c_str(), &font);
-    }
-    char text[48];
-    std::snprintf(text, sizeof text, "hr=0x%08lX\tfont=%s", static_cast<unsigned long>(result),
-                  font == nullptr ? "null" : "set");
-    return std::string("ok\t") + text;
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::istringstream stream(text);
+    for (std::string part; std::getline(stream, part, separator);) parts.push_back(part);
+    return parts;
 }
 
-template <typename LogFont>
-LogFont MakeLogFont(int height, int width, unsigned charSet) {
-    LogFont logFont = {};
-    logFont.lfHeight = height;
-    logFont.lfWidth = width;
-    logFont.lfWeight = FW_NORMAL;
-    logFont.lfCharSet = static_cast<BYTE>(charSet);
-    return logFont;
+// The lines of a UTF-8 file, without comments and empty lines.
+std::vector<std::string> ReadLines(const std::string& path) {
+    std::ifstream file(Widen(path).c_str(), std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(file, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line[0] != '#') lines.push_back(line);
+    }
+    return lines;
 }
 
-// ARGUMENT: API HEIGHT WIDTH CHARSET FACE (the face may hold spaces).
-std::string CreateFontWith(const std::string& argument) {
-    std::istringstream stream(argument);
-    std::string api;
-    int height = 0;
-    int width = 0;
-    unsigned charSet = 0;
-    if (!(stream >> api >> height >> width >> charSet)) return "fail\tusage: font API HEIGHT WIDTH CHARSET FACE";
-    std::string face;
-    std::getline(stream >> std::ws, face);
-    if (api == "CreateFontA") {
-        return DescribeFont(CreateFontA(height, width, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, charSet,
-                                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                        DEFAULT_PITCH | FF_DONTCARE, ToAnsi(face).c_str()));
+std::string Play(const std::string& line) {
+    const std::size_t space = line.find(' ');
+    return Perform(line.substr(0, space), space == std::string::npos ? "" : line.substr(space + 1));
+}
+
+DWORD WINAPI RunFunction(void* function) { return (*static_cast<std::function<void()>*>(function))(), 0; }
+
+// Game threads play the plan's script lines ("COUNT<TAB>op argument") from
+// the moment the library attached, for ROUNDS rounds and at least MS, while
+// its background threads bring the system up. A line may give at most COUNT
+// different answers during the race, and a thread never sees an earlier one
+// again after a later one. Then the full initialisation runs, and once the
+// answers have settled a warm-up round and FINAL rounds must give only the
+// settled answers and leave the handle count as it was (leaked: real handles, reserved values).
+std::string Stress(int threads, int rounds, int minimumMs, int finalRounds, const std::string& planPath) {
+    const ULONGLONG start = GetTickCount64();
+    std::vector<std::pair<std::size_t, std::string>> plan;
+    for (const std::string& line : ReadLines(GameFolder() + "\\" + planPath)) plan.emplace_back(std::stoul(line), line.substr(line.find('\t') + 1));
+    SRWLOCK lock = SRWLOCK_INIT;
+    std::atomic<long> fresh{0};
+    std::vector<std::set<std::string>> seen(plan.size());
+    std::vector<std::string> settled;
+    int regressions = 0, late = 0;
+    std::string details;
+    auto report = [&](int& counter, const char* what, std::size_t i, const std::string& got) {
+        ++counter;
+        if (std::count(details.begin(), details.end(), '\t') < 6) details += std::string("\t") + what + "=" + plan[i].second + " -> " + got;
+    };
+    // Plain Win32 threads and lock: the threads library's own keep handles of their own.
+    auto phase = [&](bool race, int count) {
+        std::function<void()> play = [&] {
+            std::vector<std::vector<std::string>> order(plan.size());
+            for (int round = 0; round < count || (race && GetTickCount64() < start + minimumMs); ++round) {
+                for (std::size_t i = 0; i < plan.size(); ++i) {
+                    const std::size_t at = plan[i].second.find("{n}");  // "{n}": a path never asked before, at every turn
+                    const std::string got = Play(at == std::string::npos ? plan[i].second : std::string(plan[i].second).replace(at, 3, std::to_string(fresh++)));
+                    const auto known = std::find(order[i].begin(), order[i].end(), got);
+                    AcquireSRWLockExclusive(&lock);
+                    if (!race && got != settled[i]) report(late, "late", i, got);
+                    if (known == order[i].end()) order[i].push_back(got), seen[i].insert(got);
+                    else if (known + 1 != order[i].end()) report(regressions, "regression", i, got);
+                    ReleaseSRWLockExclusive(&lock);
+                }
+            }
+        };
+        std::vector<HANDLE> workers;
+        for (int t = 0; t < threads; ++t) {
+            workers.push_back(CreateThread(nullptr, 0, RunFunction, &play, 0, nullptr));
+        }
+        WaitForMultipleObjects(static_cast<DWORD>(workers.size()), workers.data(), TRUE, INFINITE);
+        for (HANDLE worker : workers) CloseHandle(worker);
+    };
+    phase(true, rounds);
+    const std::string initialized = CallExport("InitializeTavrenModSystem", "");
+    // Settled: two passes a moment apart give the same answers.
+    std::vector<std::string> previous;
+    for (const ULONGLONG deadline = GetTickCount64() + 30000; settled.empty() || settled != previous;) {
+        if (GetTickCount64() > deadline) return "fail\tnever settled";
+        previous = settled;
+        settled.clear();
+        for (const auto& line : plan) settled.push_back(Play(line.second));
+        Sleep(100);
     }
-    if (api == "CreateFontIndirectA") {
-        LOGFONTA logFont = MakeLogFont<LOGFONTA>(height, width, charSet);
-        lstrcpynA(logFont.lfFaceName, ToAnsi(face).c_str(), LF_FACESIZE);
-        return DescribeFont(CreateFontIndirectA(&logFont));
+    int over = 0;
+    for (std::size_t i = 0; i < plan.size(); ++i) {
+        seen[i].insert(settled[i]);
+        if (seen[i].size() > plan[i].first) report(over, "over", i, std::to_string(seen[i].size()));
     }
-    if (api == "CreateFontIndirectW") {
-        LOGFONTW logFont = MakeLogFont<LOGFONTW>(height, width, charSet);
-        lstrcpynW(logFont.lfFaceName, Widen(face).c_str(), LF_FACESIZE);
-        return DescribeFont(CreateFontIndirectW(&logFont));
+    phase(false, finalRounds);  // a warm-up as long as the final rounds
+    Sleep(100);  // threads that have just ended may still hold handles for a moment
+    const auto warm = CountHandles();
+    phase(false, finalRounds);
+    Sleep(100);
+    const auto end = CountHandles();
+    return "ok\tinit=" + initialized + "\tover=" + std::to_string(over) + "\tregressions=" + std::to_string(regressions) +
+           "\tlate=" + std::to_string(late) + "\tleaked=" + std::to_string(end.first - warm.first) + "," +
+           std::to_string(end.second - warm.second) + details;
+}
+
+double Now() {
+    LARGE_INTEGER now, frequency;
+    return QueryPerformanceCounter(&now) && QueryPerformanceFrequency(&frequency) ? double(now.QuadPart) / double(frequency.QuadPart) : 0;
+}
+
+// Plan lines "open|attr|find<TAB>CATEGORY<TAB>PATH" (the plan's path is
+// absolute), each played and timed. Per category: count, seconds and bytes
+// read; then the private memory now and at its peak (KiB) and the handles held.
+std::string Replay(const std::string& planPath) {
+    struct Totals { long count = 0; double seconds = 0; unsigned long long bytes = 0; };
+    std::map<std::string, Totals> totals;
+    long failures = 0;
+    const double start = Now();
+    for (const std::string& line : ReadLines(planPath)) {
+        const std::vector<std::string> step = Split(line, '\t');  // kind, category, path
+        const double before = Now();
+        const std::string result = Perform(step.at(0) == "open" ? "createa" : step[0], step.at(2));
+        Totals& category = totals[step[1]];
+        category.seconds += Now() - before, ++category.count;
+        if (result.rfind("ok", 0) != 0) ++failures;
+        else if (step[0] == "open") category.bytes += std::stoull(result.substr(result.find("size=") + 5));
     }
-    if (api == "D3DXCreateFontA" || api == "D3DXCreateFontW") return CreateD3dxFont(api, height, width, charSet, face);
-    return "fail\tunknown font API " + api;
+    const double elapsed = Now() - start;
+    PROCESS_MEMORY_COUNTERS_EX memory = {};
+    memory.cb = sizeof memory;
+    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
+    // Wine leaves PrivateUsage at zero; the commit charge is the same quantity on Windows.
+    const SIZE_T privateBytes = memory.PrivateUsage != 0 ? memory.PrivateUsage : memory.PagefileUsage;
+    char text[160];
+    std::snprintf(text, sizeof text, "ok\ttotal=%.4f\tfailures=%ld\tprivate=%lu\tpeak=%lu\thandles=%d", elapsed, failures,
+                  static_cast<unsigned long>(privateBytes / 1024), static_cast<unsigned long>(memory.PeakPagefileUsage / 1024),
+                  CountHandles().first);
+    std::string out = text;
+    for (const auto& [name, category] : totals) {
+        std::snprintf(text, sizeof text, "\t%s=%ld,%.4f,%llu", name.c_str(), category.count, category.seconds, category.bytes);
+        out += text;
+    }
+    return out;
 }
 
 #ifdef TAVREN_DYNAMIC_AVI
-enum class Startup { Plain, LateCode, CodeAtLoad };
-Startup g_startup = Startup::Plain;
+std::string g_startup;
 
-Startup StartupOf(const char* scriptPath) {
-    std::ifstream script(scriptPath, std::ios::binary);
-    std::string first;
-    std::getline(script, first);
-    if (!first.empty() && first.back() == '\r') first.pop_back();
-    if (first == "startup late-code") return Startup::LateCode;
-    if (first == "startup code-at-load") return Startup::CodeAtLoad;
-    return Startup::Plain;
-}
-
-// The first byte of each signature area, taken away until the code is "unpacked".
-unsigned char g_firstBytes[2] = {};
-unsigned char* const g_signatureStarts[2] = {const_cast<unsigned char*>(tavren_hidden_command_code),
-                                             const_cast<unsigned char*>(tavren_loadsnp_code)};
-
-void WriteByte(unsigned char* at, unsigned char value) {
+void WriteByte(const unsigned char* at, unsigned char value) {
     DWORD previous = 0;
-    VirtualProtect(at, 1, PAGE_EXECUTE_READWRITE, &previous);
-    *at = value;
-    VirtualProtect(at, 1, previous, &previous);
+    VirtualProtect(const_cast<unsigned char*>(at), 1, PAGE_EXECUTE_READWRITE, &previous);
+    *const_cast<unsigned char*>(at) = value;
+    VirtualProtect(const_cast<unsigned char*>(at), 1, previous, &previous);
 }
 
 DWORD AVIFileInit() {
-    if (g_startup == Startup::LateCode) {
-        for (int i = 0; i < 2; ++i) {
-            g_firstBytes[i] = *g_signatureStarts[i];
-            WriteByte(g_signatureStarts[i], 0xCC);
-        }
-    }
+    const unsigned char* starts[2] = {tavren_hidden_command_code, tavren_loadsnp_code};
+    unsigned char first[2] = {starts[0][0], starts[1][0]};
+    // A game that unpacks itself: its code is whole only after the library has loaded.
+    if (g_startup == "startup late-code") for (const unsigned char* at : starts) WriteByte(at, 0xCC);
     g_avi = LoadLibraryA("AVIFIL32.dll");
-    if (g_avi == nullptr) return 0xFFFFFFFF;
-    if (g_startup == Startup::LateCode) {
-        for (int i = 0; i < 2; ++i) WriteByte(g_signatureStarts[i], g_firstBytes[i]);
-    }
-    if (g_startup == Startup::CodeAtLoad) Print("loaded\t-\t" + CodeBytes());
+    if (g_startup == "startup late-code") for (int i = 0; i < 2; ++i) WriteByte(starts[i], first[i]);
+    if (g_startup == "startup code-at-load") std::printf("loaded\t-\t%s\n", CodeBytes().c_str());
     auto init = reinterpret_cast<DWORD(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(g_avi, "AVIFileInit")));
     return init != nullptr ? init() : 0xFFFFFFFE;
 }
 #endif
 
 std::string Perform(const std::string& op, const std::string& argument) {
-    if (op == "startup") return "ok";
+    const std::vector<std::string> words = Split(argument, ' ');
+    const std::string ansi = ToAnsi(argument);
     if (op == "createa" || op == "createw") return OpenWithCreateFile(argument, op == "createw");
-    if (op == "fopen" || op == "fopen_s" || op == "open") return OpenWithCrt(op, argument);
+    if (op == "fopen" || op == "fopen+" || op == "fopen_s" || op == "open") return OpenWithCrt(op, argument);
     if (op == "attr") return Attributes(argument);
     if (op == "find") return Find(argument);
     if (op == "loadlib" || op == "loadlibw") return LoadLib(argument, op == "loadlibw");
-    if (op == "call") {
-        const std::size_t space = argument.find(' ');
-        return standin::CallExport(argument.substr(0, space),
-                                   space == std::string::npos ? "" : argument.substr(space + 1));
-    }
-    if (op == "chdir") return SetCurrentDirectoryA(ToAnsi(argument).c_str()) ? "ok" : Error(GetLastError());
-    if (op == "waitfile" || op == "waitopen") {
-        const std::size_t space = argument.find(' ');
-        const DWORD limit = static_cast<DWORD>(std::stoul(argument.substr(0, space)));
-        const std::string path = ToAnsi(space == std::string::npos ? "" : argument.substr(space + 1));
-        const auto there = [&] {
-            if (op == "waitfile") return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-            HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (file == INVALID_HANDLE_VALUE) return false;
-            CloseHandle(file);
-            return true;
-        };
-        const ULONGLONG deadline = GetTickCount64() + limit;
-        while (!there()) {
-            if (GetTickCount64() >= deadline) return "fail\ttimed out";
-            Sleep(10);
-        }
+    if (op == "handles") return HandleOperations(argument);
+    if (op == "call") return CallExport(words.at(0), argument.substr(std::min(argument.size(), words[0].size() + 1)));
+    if (op == "font") return CreateFontWith(argument);
+    if (op == "fontmade") return CreateFontWith(argument).substr(0, 2);
+    if (op == "codebytes") return CodeBytes();
+    if (op == "chdir") return SetCurrentDirectoryA(ansi.c_str()) ? "ok" : Error(GetLastError());
+    if (op == "delete") return DeleteFileA(ansi.c_str()) ? "ok" : Error(GetLastError());
+    if (op == "move") return MoveFileA(ToAnsi(words.at(0)).c_str(), ToAnsi(words.at(1)).c_str()) ? "ok" : Error(GetLastError());
+    if (op == "write") {
+        HANDLE file = CreateFileA(ansi.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return Error(GetLastError());
+        DWORD written = 0;
+        WriteFile(file, "written by the game", 19, &written, nullptr);
+        CloseHandle(file);
         return "ok";
     }
-    if (op == "delete") return DeleteFileA(ToAnsi(argument).c_str()) ? "ok" : Error(GetLastError());
-    if (op == "move") {
-        const std::size_t space = argument.find(' ');
-        if (space == std::string::npos) return "fail\tmove FROM TO";
-        return MoveFileA(ToAnsi(argument.substr(0, space)).c_str(), ToAnsi(argument.substr(space + 1)).c_str())
-                   ? "ok"
-                   : Error(GetLastError());
-    }
-    if (op == "handles") return standin::HandleOperations(ToAnsi(argument));
-    if (op == "writea") return standin::WriteOpen(ToAnsi(argument));
-    if (op == "fwrite") {
-        FILE* stream = std::fopen(ToAnsi(argument).c_str(), "wb");
-        if (stream == nullptr) return "fail\terrno=" + std::to_string(errno);
-        std::fputs("written by the game", stream);
-        std::fclose(stream);
-        return "ok";
-    }
-    if (op == "realhandles") return standin::KeepRealHandles(std::stoi(argument));
-    if (op == "virtualbesidereal") {
-        const std::size_t space = argument.find(' ');
-        return standin::VirtualBesideReal(std::stoi(argument.substr(0, space)), ToAnsi(argument.substr(space + 1)));
-    }
-    if (op == "stress") {
-        std::istringstream words(argument);
-        int threads = 0;
-        int rounds = 0;
-        words >> threads >> rounds;
-        std::vector<std::string> paths;
-        for (std::string path; words >> path;) paths.push_back(ToAnsi(path));
-        return standin::Stress(threads, rounds, paths);
-    }
-    if (op == "mixedstress") {
-        std::istringstream words(argument);
-        int threads = 0, rounds = 0, minimumMs = 0, finalRounds = 0;
-        std::string plan;
-        words >> threads >> rounds >> minimumMs >> finalRounds >> plan;
-        return standin::MixedStress(threads, rounds, minimumMs, finalRounds, plan);
-    }
-    if (op == "replay") return standin::Replay(argument);
+    for (int i = 0; op == "realhandles" && i < std::stoi(argument); ++i) g_realHandles.push_back(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (op == "realhandles") return "ok\tkept=" + std::to_string(std::count_if(g_realHandles.begin(), g_realHandles.end(), [](HANDLE h) { return h; }));
+    if (op == "virtualbesidereal") return VirtualBesideReal(std::stoi(words.at(0)), words.at(1));
     if (op == "keep") {
-        g_kept = CreateFileA(ToAnsi(argument).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+        g_kept = CreateFileA(ansi.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
         return g_kept == INVALID_HANDLE_VALUE ? Error(GetLastError()) : "ok";
     }
     if (op == "readkept") {
-        char head[4] = {};
-        DWORD read = 0;
         SetLastError(0);
-        const BOOL readOk = ReadFile(g_kept, head, 4, &read, nullptr);
-        const DWORD readError = GetLastError();
+        std::string result = "ok\tread=" + ReadAll(g_kept, 4);
+        result += "," + std::to_string(GetLastError()) + "\tclose=";
         SetLastError(0);
-        const BOOL closeOk = CloseHandle(g_kept);
-        return "ok\tread=" + std::to_string(readOk) + "," + std::to_string(readError) +
-               "\tclose=" + std::to_string(closeOk) + "," + std::to_string(GetLastError());
+        result += std::to_string(CloseHandle(g_kept));
+        return result + "," + std::to_string(GetLastError());
     }
 #ifdef TAVREN_DYNAMIC_AVI
     if (op == "unloadavi") {
         // The library's own threads keep it loaded until they have finished.
         FreeLibrary(g_avi);
-        const ULONGLONG deadline = GetTickCount64() + 15000;
-        while (GetModuleHandleA("AVIFIL32.dll") != nullptr) {
+        for (const ULONGLONG deadline = GetTickCount64() + 15000; GetModuleHandleA("AVIFIL32.dll") != nullptr; Sleep(20)) {
             if (GetTickCount64() >= deadline) return "fail\tstill loaded";
-            Sleep(20);
         }
         return "ok";
     }
 #endif
-
-    if (op == "codebytes") return CodeBytes();
-    if (op == "codefind") return CodeFind(argument);
-    if (op == "font") return CreateFontWith(argument);
-    if (op == "sleep") {
-        Sleep(static_cast<DWORD>(std::stoul(argument)));
-        return "ok";
-    }
+    if (op == "stress") return Stress(std::stoi(words.at(0)), std::stoi(words[1]), std::stoi(words[2]), std::stoi(words[3]), words.at(4));
+    if (op == "replay") return Replay(argument);
+    if (op == "sleep") return Sleep(static_cast<DWORD>(std::stoul(argument))), "ok";
+    if (op == "startup") return "ok";
     return "fail\tunknown operation";
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    const std::vector<std::string> lines = ReadLines(argc >= 2 ? argv[1] : "");
 #ifdef TAVREN_DYNAMIC_AVI
-    if (argc >= 2) g_startup = StartupOf(argv[1]);
+    if (!lines.empty()) g_startup = lines[0];
 #endif
-    Print("avifileinit\t-\tresult=" + std::to_string(AVIFileInit()));
-    if (argc < 2) return 0;
-    std::ifstream script(argv[1], std::ios::binary);
-    if (!script) {
-        Print(std::string("script\t") + argv[1] + "\tfail\tcannot open");
-        return 2;
-    }
-    std::string line;
-    while (std::getline(script, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty() || line[0] == '#') continue;
+    std::printf("avifileinit\t-\tresult=%lu\n", AVIFileInit()), std::fflush(stdout);
+    for (const std::string& line : lines) {
+        const std::string result = Play(line);
         const std::size_t space = line.find(' ');
-        const std::string op = line.substr(0, space);
-        const std::string argument = space == std::string::npos ? "" : line.substr(space + 1);
-        Print(op + "\t" + argument + "\t" + Perform(op, argument));
+        std::printf("%s\t%s\t%s\n", line.substr(0, space).c_str(), space == std::string::npos ? "" : line.c_str() + space + 1, result.c_str());
+        std::fflush(stdout);
     }
     return 0;
 }

@@ -48,13 +48,6 @@ public:
                 DWORD size) const {
         RegSetKeyValueW(HKEY_CURRENT_USER, KeyName(subkey).c_str(), name.c_str(), type, data, size);
     }
-    void CreateKey(const std::wstring& subkey) const {
-        HKEY key = nullptr;
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, KeyName(subkey).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                            nullptr) == ERROR_SUCCESS) {
-            RegCloseKey(key);
-        }
-    }
     // The manager key (or one of its subkeys) exists in the sandbox.
     bool KeyExists(const std::wstring& subkey) const {
         HKEY key = nullptr;

@@ -36,7 +36,6 @@ inline Bytes operator+(Bytes a, const Bytes& b) {
 }
 
 inline std::string AsString(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
-inline Bytes AsBytes(std::string_view text) { return Text(text); }
 
 // A header of 52 game bytes and a stored count.
 inline Bytes ResHeader(std::uint16_t count) {

@@ -146,7 +146,7 @@ void WriteFile(const std::string& utf8Path, const std::string& bytes) {
 }
 
 bool ReadFile(const std::string& utf8Path, std::string& bytes) {
-    HANDLE file = CreateFileW(Widen(utf8Path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    HANDLE file = CreateFileW(Widen(utf8Path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     const DWORD size = GetFileSize(file, nullptr);
