@@ -19,13 +19,14 @@ if [ -n "$(git status --porcelain -- src)" ]; then
 fi
 
 applied=""
+wine_started=""
 cleanup() {
     if [ -n "$applied" ]; then
         # src/ was clean at the start, so checking it out is always safe.
         git apply -R "$applied" 2>/dev/null || git checkout -- src
         applied=""
     fi
-    wineserver -k </dev/null >/dev/null 2>&1 || true
+    if [ -n "$wine_started" ]; then wineserver -k </dev/null >/dev/null 2>&1 || true; fi
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
@@ -43,6 +44,7 @@ scripts/wine-prefix.sh "$BUILD_DIR"
 source scripts/wine-env.sh
 # Started with its output detached, so ctest never waits on Wine's services.
 wineserver -p </dev/null >/dev/null 2>&1
+wine_started=1
 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 
 # Runs ctest into $1 and prints the failing cases, one a line. An entry that
