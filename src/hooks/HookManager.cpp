@@ -8,7 +8,7 @@
 
 #include "detours/HookTable.h"
 #include "hooks/FileHooks.h"
-#include "hooks/HookCall.h"
+#include "common/HookCall.h"
 #include "hooks/RealFunctions.h"
 #include "vfs/VirtualFileFinder.h"
 #include "vfs/VirtualHandleManager.h"

@@ -5,7 +5,6 @@
 
 #include <atomic>
 
-#include "config/ConfigManager.h"
 #include "patches/CharacterCount.h"
 #include "patches/CodeSignatures.h"
 #include "patches/PmodelScan.h"
@@ -19,10 +18,8 @@ std::atomic<bool> g_characterPatchApplied{false};
 
 }  // namespace
 
-int CountCharacters() {
-    const ConfigManager& config = ConfigManager::Instance();
-    const auto folders = PmodelFolders(config.GetGameFolder(), config.GetBaseFolder(), config.GetSelectedMod());
-    return CharacterCountFromLargestIndex(LargestCharacterIndexInFolders(folders));
+int CountCharacters(std::span<const std::string> pmodelFolders) {
+    return CharacterCountFromLargestIndex(LargestCharacterIndexInFolders(pmodelFolders));
 }
 
 int PatchCharacterSites(std::uint8_t* moduleBase, std::size_t imageSize, int count) {
@@ -59,10 +56,10 @@ void ApplyCharacterPatch(int count) {
 
 bool IsCharacterPatchApplied() { return g_characterPatchApplied.load(std::memory_order_acquire); }
 
-void RunCharacterStep() {
+void RunCharacterStep(std::span<const std::string> pmodelFolders) {
     if (IsCharacterPatchApplied()) return;
     try {
-        const int count = CountCharacters();
+        const int count = CountCharacters(pmodelFolders);
         if (count > 0) ApplyCharacterPatch(count);
     } catch (...) {
         // The page buttons keep the game's own divisors.

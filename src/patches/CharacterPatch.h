@@ -7,12 +7,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
+#include <string>
 
 namespace modroute {
 
-// Largest character index in the pmodel folders of the configuration's game
-// folder, base folder and selected mod, plus one; at least 1.
-int CountCharacters();
+// Largest character index in the pmodel folders (PmodelFolders), plus one; at least 1.
+int CountCharacters(std::span<const std::string> pmodelFolders);
 
 // Writes CharacterPatchByte(count) into each page-button divisor of the
 // module image [moduleBase, moduleBase + imageSize). A site that lies outside
@@ -25,8 +26,8 @@ int PatchCharacterSites(std::uint8_t* moduleBase, std::size_t imageSize, int cou
 void ApplyCharacterPatch(int count);
 bool IsCharacterPatchApplied();
 
-// The character step of the file-hook installation: counts and patches
-// unless the patch is already applied.
-void RunCharacterStep();
+// The character step after the file hooks are in: counts and patches unless
+// the patch is already applied.
+void RunCharacterStep(std::span<const std::string> pmodelFolders);
 
 }  // namespace modroute

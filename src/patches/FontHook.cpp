@@ -6,7 +6,6 @@
 
 #include "common/SystemScope.h"
 #include "common/TextEncoding.h"
-#include "config/ConfigManager.h"
 #include "detours/HookTable.h"
 #include "patches/FontReplacements.h"
 #include "patches/InstalledFonts.h"
@@ -65,20 +64,16 @@ void HookD3dx() {
 
 }  // namespace
 
-bool FontHook::Initialize() {
+bool FontHook::Initialize(const FontSettings& settings) {
     std::lock_guard lock(g_lock);
     if (g_initialized) return true;
     const SystemScope scope;
-    Refresh();
+    Refresh(settings);
     // Either group may still be attached when an earlier removal failed.
     if (!g_gdiHooked) HookGdiAndUser();
     if (!g_d3dxHooked) HookD3dx();
     g_initialized = true;
     return true;
-}
-
-void FontHook::SetEnabled(bool enabled) {
-    if (enabled) Refresh();
 }
 
 bool FontHook::Remove() {
@@ -96,11 +91,8 @@ bool FontHook::IsInitialized() {
     return g_initialized;
 }
 
-void FontHook::Refresh() { Refresh(ConfigManager::Instance().Settings()); }
-
-void FontHook::Refresh(const CoreSettings& settings) {
-    Faces().Refresh(FontSettings::FromUtf8(settings.TimesNewRoman, settings.TimesNewRomanScale, settings.MingLiU,
-                                           settings.MingLiUScale, Utf8ToGbk));
+void FontHook::Refresh(const FontSettings& settings) {
+    Faces().Refresh(settings);
     // Asking the system which faces exist takes a screen DC, which may load
     // the display driver under the loader lock. Answered here, on the thread
     // that refreshes, a game thread never waits on that from inside a hook

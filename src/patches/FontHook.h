@@ -13,7 +13,6 @@
 #include <optional>
 #include <string_view>
 
-#include "config/CoreSettings.h"
 #include "patches/FaceResolver.h"
 #include "patches/FontRules.h"
 
@@ -25,17 +24,13 @@ public:
     // functions when gdi32.dll is loaded and has CreateFontA, the D3DX ones
     // of d3dx9_43.dll (loaded if need be) unless they are hooked already.
     // True, also when already initialised or a module or function is missing.
-    static bool Initialize();
-    // true takes the settings again; false changes nothing the hooks consult.
-    static void SetEnabled(bool enabled);
+    static bool Initialize(const FontSettings& settings);
     // Unhooks everything; false, touching nothing, when not initialised.
     static bool Remove();
     static bool IsInitialized();
 
-    // The configured faces and scales of the configuration's core settings
-    // (or of the given ones); each kind is resolved again on its next use.
-    static void Refresh();
-    static void Refresh(const CoreSettings& settings);
+    // The configured faces and scales; each kind is resolved again on its next use.
+    static void Refresh(const FontSettings& settings);
     // The settings now in force, as the hooks choose a kind by them.
     static const FontSettings& CurrentSettings();
 

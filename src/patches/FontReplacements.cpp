@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "common/TextEncoding.h"
-#include "hooks/HookCall.h"
+#include "common/HookCall.h"
 #include "patches/FontHook.h"
 #include "patches/FontRules.h"
 

@@ -83,9 +83,9 @@ void ApplyHiddenCommandPatch() { ApplyToMainModule(HiddenCommandPatch()); }
 
 void ApplyLoadsnpPatch() { ApplyToMainModule(LoadsnpPatch()); }
 
-void ApplySwitchablePatches(const CoreSettings& settings) {
-    if (settings.ToggleCommand != 0) ApplyHiddenCommandPatch();
-    if (settings.OpenPlay != 0) ApplyLoadsnpPatch();
+void ApplySwitchablePatches(bool hiddenCommand, bool loadsnp) {
+    if (hiddenCommand) ApplyHiddenCommandPatch();
+    if (loadsnp) ApplyLoadsnpPatch();
 }
 
 }  // namespace modroute

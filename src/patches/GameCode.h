@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <span>
 
-#include "config/CoreSettings.h"
 #include "patches/CodeSignatures.h"
 
 namespace modroute {
@@ -30,6 +29,6 @@ void ApplyHiddenCommandPatch();
 void ApplyLoadsnpPatch();
 // The hidden-command patch when ToggleCommand is non-zero, then the loadsnp
 // patch when OpenPlay is non-zero.
-void ApplySwitchablePatches(const CoreSettings& settings);
+void ApplySwitchablePatches(bool hiddenCommand, bool loadsnp);
 
 }  // namespace modroute

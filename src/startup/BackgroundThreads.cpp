@@ -3,6 +3,7 @@
 #include "common/FileSystem.h"
 #include "common/PathText.h"
 #include "common/SystemScope.h"
+#include "common/TextEncoding.h"
 #include "config/ConfigManager.h"
 #include "patches/FontHook.h"
 #include "startup/ModSystem.h"
@@ -21,7 +22,9 @@ DWORD WINAPI FullInitializeThread(LPVOID) {
 DWORD WINAPI FontHookThread(LPVOID) {
     const SystemScope scope;
     Sleep(3000);
-    if (FontHook::Initialize()) FontHook::SetEnabled(true);
+    const CoreSettings& settings = ConfigManager::Instance().Settings();
+    FontHook::Initialize(FontSettings::FromUtf8(settings.TimesNewRoman, settings.TimesNewRomanScale, settings.MingLiU,
+                                                settings.MingLiUScale, Utf8ToGbk));
     return 0;
 }
 

@@ -5,6 +5,7 @@
 #include "common/SystemScope.h"
 #include "config/ConfigManager.h"
 #include "hooks/HookManager.h"
+#include "patches/CharacterCount.h"
 #include "patches/CharacterPatch.h"
 #include "startup/RouterSetup.h"
 
@@ -19,7 +20,10 @@ std::once_flag g_autoRes;
 bool ModSystem::EarlyInitialize() {
     if (!HookManager::Install()) return false;
     // The character step belongs to the first installation that succeeds.
-    std::call_once(g_characterStep, RunCharacterStep);
+    std::call_once(g_characterStep, [] {
+        const ConfigManager& config = ConfigManager::Instance();
+        RunCharacterStep(PmodelFolders(config.GetGameFolder(), config.GetBaseFolder(), config.GetSelectedMod()));
+    });
     return true;
 }
 

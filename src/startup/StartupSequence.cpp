@@ -7,7 +7,7 @@
 #include "common/DebugOutput.h"
 #include "common/SystemScope.h"
 #include "config/ConfigManager.h"
-#include "hooks/HookCall.h"
+#include "common/HookCall.h"
 #include "hooks/HookManager.h"
 #include "memory/VfsHeap.h"
 #include "patches/FontHook.h"
@@ -38,6 +38,12 @@ constexpr char kFontHookRemovalFailed[] =
 constexpr char kHookRemovalFailed[] = "\xBE\xAF\xB8\xE6: IAT Hook\xD0\xB6\xD4\xD8\xCA\xA7\xB0\xDC\n";   // 警告: …卸载失败
 constexpr char kFatal[] =
     "\xD6\xC2\xC3\xFC\xB4\xED\xCE\xF3: \xCE\xB4\xB4\xA6\xC0\xED\xB5\xC4\xD2\xEC\xB3\xA3\xD6\xD5\xD6\xB9\n";  // 致命错误: 未处理的异常终止
+
+// The two code patches the player switches in the registry.
+void ApplyConfiguredCodePatches() {
+    const CoreSettings& settings = ConfigManager::Instance().Settings();
+    ApplySwitchablePatches(settings.ToggleCommand != 0, settings.OpenPlay != 0);
+}
 
 void PrintStageResult(bool ok, const char* success, const char* failure) {
     PrintDebugLine(ok ? success : failure);
@@ -126,7 +132,7 @@ void OnProcessAttach(HMODULE self) {
         }
     }
 
-    ApplySwitchablePatches(ConfigManager::Instance().Settings());
+    ApplyConfiguredCodePatches();
 
     g_attachDone = true;
     PrintDebugLine("=== DLL初始化序列完成 ===\n");
@@ -162,7 +168,7 @@ DWORD AviFileInitEntry() {
         g_activationPending = false;
         if (!g_attachDone && ModSystem::EarlyInitialize()) StartDetachedThread(ActivationThread);
         // Again: code that the game unpacks after loading the library is in place only now.
-        ApplySwitchablePatches(ConfigManager::Instance().Settings());
+        ApplyConfiguredCodePatches();
         PrintDebugLine("AVIFileInit: MOD 系统激活流程完成\n");
     }
     return ForwardAviFileInit();

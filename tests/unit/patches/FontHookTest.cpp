@@ -33,7 +33,7 @@ TEST(FontHookSetup, RemoveRestoresTheEntriesAndDrawingFunctionsAnswerAsBeforeWhi
     const std::string unhooked = answers(), original = EntryOf("gdi32.dll", "CreateFontA");
     EXPECT_FALSE(FontHook::Remove());
     for (int round = 0; round < 2; ++round) {
-        ASSERT_TRUE(FontHook::Initialize());
+        ASSERT_TRUE(FontHook::Initialize(FontSettings{}));
         EXPECT_NE(EntryOf("gdi32.dll", "CreateFontA"), original);
         EXPECT_EQ(answers(), unhooked);
         EXPECT_TRUE(FontHook::Remove());
@@ -43,11 +43,8 @@ TEST(FontHookSetup, RemoveRestoresTheEntriesAndDrawingFunctionsAnswerAsBeforeWhi
 }
 
 TEST(FontHook, KindAndReplacementChosenForRealLogFonts) {
-    ASSERT_TRUE(FontHook::Initialize());
-    CoreSettings settings;
-    settings.TimesNewRoman = "Tahoma", settings.TimesNewRomanScale = 120;
-    settings.MingLiU = "Symbol", settings.MingLiUScale = 150;
-    FontHook::Refresh(settings);
+    ASSERT_TRUE(FontHook::Initialize(FontSettings{}));
+    FontHook::Refresh(FontSettings::FromUtf8("Tahoma", 120, "Symbol", 150, Utf8ToGbk));
     // through CreateFontA (Times New Roman only, also where GDI passes it on to
     // CreateFontIndirectA), face, height, width, character set, LOGFONT received
     const std::tuple<bool, const char*, int, int, int, const char*> cases[] = {
@@ -68,5 +65,5 @@ TEST(FontHook, KindAndReplacementChosenForRealLogFonts) {
                       " " + std::to_string(got.lfCharSet), expected) << face;
     }
     FontHook::Remove();
-    FontHook::Refresh(CoreSettings{});
+    FontHook::Refresh(FontSettings{});
 }

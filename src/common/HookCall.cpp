@@ -1,4 +1,4 @@
-#include "hooks/HookCall.h"
+#include "common/HookCall.h"
 
 #include <atomic>
 
