@@ -9,14 +9,6 @@ constexpr bool IsSeparatorByte(char c) { return c == '\\' || c == '/'; }
 
 }  // namespace
 
-std::size_t GbkFindLastSeparator(std::string_view text) {
-    std::size_t found = std::string_view::npos;
-    ForEachGbkCharacter(text, [&](std::size_t i, std::size_t length) {
-        if (length == 1 && IsSeparatorByte(text[i])) found = i;
-    });
-    return found;
-}
-
 std::size_t GbkFind(std::string_view text, std::string_view asciiNeedle, std::size_t from) {
     if (asciiNeedle.empty()) return from <= text.size() ? from : std::string_view::npos;
     std::size_t i = 0;
@@ -43,14 +35,6 @@ std::string GbkToLowerAscii(std::string_view text) {
     std::string result(text);
     ForEachGbkCharacter(text, [&](std::size_t i, std::size_t length) {
         if (length == 1) result[i] = LowerAscii(result[i]);
-    });
-    return result;
-}
-
-std::string GbkToUpperAscii(std::string_view text) {
-    std::string result(text);
-    ForEachGbkCharacter(text, [&](std::size_t i, std::size_t length) {
-        if (length == 1) result[i] = UpperAscii(result[i]);
     });
     return result;
 }

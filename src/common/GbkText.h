@@ -26,9 +26,6 @@ void ForEachGbkCharacter(std::string_view text, Visit visit) {
     }
 }
 
-// Position of the last single-byte '\' or '/', or npos.
-std::size_t GbkFindLastSeparator(std::string_view text);
-
 // Position of the first occurrence of an ASCII needle that starts on a
 // character boundary, or npos. The needle must be plain ASCII.
 std::size_t GbkFind(std::string_view text, std::string_view asciiNeedle, std::size_t from = 0);
@@ -37,9 +34,8 @@ std::size_t GbkFind(std::string_view text, std::string_view asciiNeedle, std::si
 // single-byte letters, at a character boundary. No allocation.
 bool GbkContainsIgnoringCase(std::string_view text, std::string_view lowerAsciiNeedle);
 
-// A..Z lowered / a..z raised in single-byte characters only; trail bytes stay.
+// A..Z lowered in single-byte characters only; trail bytes stay.
 std::string GbkToLowerAscii(std::string_view text);
-std::string GbkToUpperAscii(std::string_view text);
 
 
 }  // namespace modroute
