@@ -3,9 +3,11 @@
 // nowhere, or not the redirector's to change, is passed on with the caller's
 // own arguments, byte for byte. A read whose answer cannot be opened because
 // the file is no longer there is tried once more where the disk serves it
-// now. A path that code page 936 cannot hold is opened through the
-// wide-character function, so nothing is lost.
-#include <fcntl.h>
+// now. Only reads are resolved: a write goes where the game asked, so no
+// mod's or base's file ever changes, and the redirector then forgets the
+// path's answer, so the game reads back what it wrote. A path that code page
+// 936 cannot hold is opened through the wide-character function, so nothing
+// is lost.
 #include <io.h>
 
 #include <cerrno>

@@ -3,7 +3,9 @@
 // context comes with caches of its own, so an answer given under an older
 // context (before the full initialisation, before a pack was registered, with
 // another map table) is never handed out under a newer one. Within one
-// context a path's first answer stays, even when the disk changes later.
+// context a path's first answer stays, even when the disk changes later
+// behind the game's back; what the game changes itself through the hooks
+// (Forget) is seen at once.
 #pragma once
 
 #include <atomic>

@@ -1,6 +1,5 @@
 #include "redirect/PathRules.h"
 
-#include "common/GbkText.h"
 #include "common/MapId.h"
 #include "common/PathText.h"
 #include "resources/GameNames.h"
@@ -44,8 +43,6 @@ bool IsSpecialFile(std::string_view path) {
 }
 
 bool IsRenderJson(std::string_view utf8Path) { return ContainsIgnoringCase(utf8Path, "render.json"); }
-
-bool IsRenderJsonGbk(std::string_view gbkRequest) { return GbkContainsIgnoringCase(gbkRequest, "render.json"); }
 
 OpenIntent IntentOfAccess(std::uint32_t access, std::uint32_t disposition) {
     // FILE_WRITE_DATA, FILE_APPEND_DATA, FILE_WRITE_EA, FILE_DELETE_CHILD,

@@ -29,8 +29,6 @@ bool IsSpecialFile(std::string_view path);
 // A map's render.json: looked up under the map's folder in the mod, base and
 // game folders, whatever folder the request names.
 bool IsRenderJson(std::string_view utf8Path);
-// The same test on a request in code page 936, as the game passes it.
-bool IsRenderJsonGbk(std::string_view gbkRequest);
 
 // What an open does to the file it names. Only a read is resolved: whatever
 // the game writes goes where it asked, so no mod's or base's file ever
