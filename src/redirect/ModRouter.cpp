@@ -291,6 +291,15 @@ std::string_view RelativeToGameFolder(std::string_view utf8Path, const std::stri
     return utf8Path.substr(gameFolder.size() + 1);
 }
 
+// key is the lower-case path itself or lies below it, in any letter case.
+bool IsPathOrBelow(std::string_view key, std::string_view lower) {
+    if (key.size() < lower.size() || (key.size() > lower.size() && key[lower.size()] != '\\')) return false;
+    for (std::size_t i = 0; i < lower.size(); ++i) {
+        if (LowerAscii(key[i]) != lower[i]) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool ModRouter::IsGameOwn(std::string_view clean) const {
@@ -316,13 +325,9 @@ void ModRouter::ForgetUtf8(std::string_view utf8Path) {
         std::unique_lock lock(m_gameOwnLock);
         m_gameOwn.insert(lower);
     }
-    const std::string below = lower + '\\';
     std::unique_lock lock(state.cacheLock);
     m_forgets.fetch_add(1, std::memory_order_acq_rel);
-    std::erase_if(state.cache, [&](const auto& entry) {
-        const std::string key = ToLowerAscii(entry.first);
-        return key == lower || key.starts_with(below);
-    });
+    std::erase_if(state.cache, [&](const auto& entry) { return IsPathOrBelow(entry.first, lower); });
 }
 
 std::shared_ptr<const Resolution> ModRouter::CopyForUpdate(std::string_view gbkPath) {
