@@ -48,6 +48,17 @@ bool DirectoryExists(std::string_view utf8Path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+bool CopyToNewPlace(std::string_view utf8From, std::string_view utf8To) {
+    const SystemScope scope;
+    const std::wstring to = Utf8ToWide(utf8To);
+    const std::wstring from = Utf8ToWide(utf8From);
+    if (to.empty() || from.empty()) return false;
+    for (std::size_t separator = to.find(L'\\', 3); separator != std::wstring::npos; separator = to.find(L'\\', separator + 1)) {
+        CreateDirectoryW(to.substr(0, separator).c_str(), nullptr);  // an existing folder only fails
+    }
+    return CopyFileW(from.c_str(), to.c_str(), TRUE) != FALSE;
+}
+
 std::vector<std::string> ListFiles(std::string_view utf8Folder, std::string_view extension) {
     const SystemScope scope;
     std::vector<std::string> names;

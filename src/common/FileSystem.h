@@ -17,6 +17,10 @@ bool FileExists(std::string_view utf8Path);
 // A directory exists at the path.
 bool DirectoryExists(std::string_view utf8Path);
 
+// Copies a file to a place where none is yet, creating the folders on the
+// way; false when it cannot, or when something is already there.
+bool CopyToNewPlace(std::string_view utf8From, std::string_view utf8To);
+
 // Names (UTF-8) of the plain files directly in the folder that match the
 // extension (".pvk", "pvk", or empty for all), in enumeration order; the
 // match follows the file system's rules, which ignore letter case.

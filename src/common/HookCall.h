@@ -31,6 +31,7 @@ public:
     // system's own probes must not show, neither before the real function
     // runs nor in an answer served without it.
     void RestoreLastError() const { SetLastError(m_lastError); }
+    DWORD LastError() const { return m_lastError; }
 
 private:
     DWORD m_lastError;

@@ -36,4 +36,8 @@ SystemScope::~SystemScope() { SetDepth(Depth() - 1); }
 
 bool SystemScope::Active() { return Depth() != 0; }
 
+OutsideSystemScope::OutsideSystemScope() : m_depth(static_cast<unsigned long>(Depth())) { SetDepth(0); }
+
+OutsideSystemScope::~OutsideSystemScope() { SetDepth(m_depth); }
+
 }  // namespace modroute

@@ -20,4 +20,18 @@ public:
     static bool Active();
 };
 
+// Leaves the thread's scopes until it goes: the real LoadLibrary of a hook
+// runs the library's DllMain, which is the game's code, whose opens are the
+// game's to redirect.
+class OutsideSystemScope {
+public:
+    OutsideSystemScope();
+    ~OutsideSystemScope();
+    OutsideSystemScope(const OutsideSystemScope&) = delete;
+    OutsideSystemScope& operator=(const OutsideSystemScope&) = delete;
+
+private:
+    unsigned long m_depth;
+};
+
 }  // namespace modroute

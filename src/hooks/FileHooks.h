@@ -21,6 +21,19 @@ FILE* __cdecl HookedFopen(const char* name, const char* mode);
 int __cdecl HookedFopenS(FILE** stream, const char* name, const char* mode);
 int __cdecl HookedOpen(const char* name, int flags, int permission);
 
+// Changes the game makes to its files and folders: passed on as they are,
+// then the redirector forgets what it knew of the names changed.
+BOOL WINAPI HookedDeleteFileA(LPCSTR name);
+BOOL WINAPI HookedDeleteFileW(LPCWSTR name);
+BOOL WINAPI HookedMoveFileA(LPCSTR from, LPCSTR to);
+BOOL WINAPI HookedMoveFileW(LPCWSTR from, LPCWSTR to);
+BOOL WINAPI HookedMoveFileExA(LPCSTR from, LPCSTR to, DWORD flags);
+BOOL WINAPI HookedMoveFileExW(LPCWSTR from, LPCWSTR to, DWORD flags);
+BOOL WINAPI HookedCreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES security);
+BOOL WINAPI HookedCreateDirectoryW(LPCWSTR name, LPSECURITY_ATTRIBUTES security);
+BOOL WINAPI HookedRemoveDirectoryA(LPCSTR name);
+BOOL WINAPI HookedRemoveDirectoryW(LPCWSTR name);
+
 // Directory searches: virtual files through virtual find handles.
 HANDLE WINAPI HookedFindFirstFileA(LPCSTR name, LPWIN32_FIND_DATAA data);
 BOOL WINAPI HookedFindNextFileA(HANDLE search, LPWIN32_FIND_DATAA data);

@@ -3,15 +3,18 @@
 // nowhere, or not the redirector's to change, is passed on with the caller's
 // own arguments, byte for byte. A read whose answer cannot be opened because
 // the file is no longer there is tried once more where the disk serves it
-// now. A path that code page 936 cannot hold is opened through the
-// wide-character function, so nothing is lost.
-#include <fcntl.h>
+// now. Only reads are resolved: a write goes where the game asked, so no
+// mod's or base's file ever changes, and the redirector then forgets the
+// path's answer, so the game reads back what it wrote. A path that code page
+// 936 cannot hold is opened through the wide-character function, so nothing
+// is lost.
 #include <io.h>
 
 #include <cerrno>
 #include <memory>
 #include <new>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "common/TextEncoding.h"
@@ -110,12 +113,50 @@ HANDLE OpenWholeIntoMemory(const Resolution& answer) {
     }
 }
 
-// Packed files are read-only: a mode that writes goes to the disk as asked.
-bool IsReadOnlyMode(const char* mode) {
-    return mode[0] == 'r' && std::string_view(mode).find('+') == std::string_view::npos;
+// A write is never resolved; a write into what is there first gets the mod's
+// or base's copy into the game folder (null when there is none to copy).
+Answer CopyForUpdate(const HookCall& call, OpenIntent intent, const char* name) noexcept {
+    if (intent != OpenIntent::Update) return nullptr;
+    try {
+        Answer copy = ModRouter::Instance().CopyForUpdate(name);
+        call.RestoreLastError();
+        return copy;
+    } catch (...) {
+        return nullptr;
+    }
 }
 
-bool IsReadOnlyFlags(int flags) { return (flags & (_O_WRONLY | _O_RDWR | _O_APPEND | _O_CREAT | _O_TRUNC)) == 0; }
+Answer CopyForUpdate(const HookCall& call, OpenIntent intent, const wchar_t* name) noexcept {
+    if (intent != OpenIntent::Update) return nullptr;
+    try {
+        const std::string utf8 = WideToUtf8(name);
+        Answer copy = utf8.empty() ? nullptr : ModRouter::Instance().CopyForUpdateUtf8(utf8);
+        call.RestoreLastError();
+        return copy;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+// After an open that may have created, written or truncated the file: the
+// path is the game's own from now on. The caller's error state stays.
+template <typename Name>
+void ForgetAfterOpen(Name name) noexcept {
+    const DWORD error = GetLastError();
+    const int crtError = errno;
+    try {
+        if constexpr (std::is_same_v<Name, const char*>) {
+            ModRouter::Instance().Forget(name);
+        } else {
+            const std::string utf8 = WideToUtf8(name);
+            if (!utf8.empty()) ModRouter::Instance().ForgetUtf8(utf8);
+        }
+    } catch (...) {
+        // Out of memory: the answer stays as it was.
+    }
+    errno = crtError;
+    SetLastError(error);
+}
 
 // What to open instead of an answer whose file is not there (a pack that no
 // longer supplies it, a mod folder renamed away while the game runs): where
@@ -186,39 +227,50 @@ private:
 
 }  // namespace
 
+// A read served from elsewhere is opened as it is there (OPEN_EXISTING);
+// OPEN_ALWAYS of a served file reports, as the system does, that it existed.
+DWORD ServedError(DWORD disposition, HANDLE handle, DWORD error) {
+    return disposition == OPEN_ALWAYS && handle != INVALID_HANDLE_VALUE ? ERROR_ALREADY_EXISTS : error;
+}
+
 HANDLE WINAPI HookedCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                                 DWORD disposition, DWORD flags, HANDLE templateFile) {
     if (name == nullptr || MustPassThrough()) {
         return RealFunctions.CreateFileA(name, access, share, security, disposition, flags, templateFile);
     }
     const HookCall call;
-    const bool reads = (access & GENERIC_READ) != 0 && disposition == OPEN_EXISTING;
-    if (!RedirectsAccess(reads, name)) {
-        call.RestoreLastError();
-        return RealFunctions.CreateFileA(name, access, share, security, disposition, flags, templateFile);
+    const OpenIntent intent = IntentOfAccess(access, disposition);
+    if (intent != OpenIntent::Read) {
+        const Answer copy = CopyForUpdate(call, intent, name);
+        HANDLE handle = copy ? OpenAnswer(*copy, access, share, security, disposition, flags, templateFile)
+                             : RealFunctions.CreateFileA(name, access, share, security, disposition, flags, templateFile);
+        ForgetAfterOpen(name);
+        return handle;
     }
     const auto open = [&](const Answer& answer) {
         if (HANDLE packed = OpenPacked(answer); packed != INVALID_HANDLE_VALUE) {
-            call.RestoreLastError();
+            SetLastError(ServedError(disposition, packed, call.LastError()));
             return packed;
         }
         if (Redirects(answer)) {
-            if (reads && IsReadWhole(answer->path)) {
+            if (IsReadWhole(answer->path)) {
                 HANDLE whole = OpenWholeIntoMemory(*answer);
                 if (whole != INVALID_HANDLE_VALUE) {
-                    call.RestoreLastError();
+                    SetLastError(ServedError(disposition, whole, call.LastError()));
                     return whole;
                 }
             }
             call.RestoreLastError();
-            return OpenAnswer(*answer, access, share, security, disposition, flags, templateFile);
+            HANDLE handle = OpenAnswer(*answer, access, share, security, OPEN_EXISTING, flags, templateFile);
+            SetLastError(ServedError(disposition, handle, GetLastError()));
+            return handle;
         }
         call.RestoreLastError();
-        return RealFunctions.CreateFileA(name, access, share, security, disposition, flags, templateFile);
+        HANDLE handle = RealFunctions.CreateFileA(name, access, share, security, disposition, flags, templateFile);
+        if (disposition != OPEN_EXISTING) ForgetAfterOpen(name);  // it may have been created
+        return handle;
     };
-    const auto missing = [reads](HANDLE handle) {
-        return handle == INVALID_HANDLE_VALUE && reads && NotFound(GetLastError());
-    };
+    const auto missing = [](HANDLE handle) { return handle == INVALID_HANDLE_VALUE && NotFound(GetLastError()); };
     return OpenResolved(ResolveGbk(name), open, missing, ElsewhereGbk(name));
 }
 
@@ -226,39 +278,52 @@ HANDLE WINAPI HookedCreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECUR
                                 DWORD disposition, DWORD flags, HANDLE templateFile) {
     // The run-time library opening a packed file for fopen or _open.
     if (HANDLE offered = TakeOfferedVirtualHandle(); offered != INVALID_HANDLE_VALUE) return offered;
-    if (name == nullptr || MustPassThrough()) {
+    if (name == nullptr || MustPassThrough() || IsScriptFile(name)) {
         return RealFunctions.CreateFileW(name, access, share, security, disposition, flags, templateFile);
     }
     const HookCall call;
-    if (IsScriptFile(name) || (access & GENERIC_READ) == 0 || disposition != OPEN_EXISTING) {
-        call.RestoreLastError();
-        return RealFunctions.CreateFileW(name, access, share, security, disposition, flags, templateFile);
+    const OpenIntent intent = IntentOfAccess(access, disposition);
+    if (intent != OpenIntent::Read) {
+        const Answer copy = CopyForUpdate(call, intent, name);
+        HANDLE handle = RealFunctions.CreateFileW(copy ? WidePath(*copy).c_str() : name, access, share, security,
+                                                  disposition, flags, templateFile);
+        ForgetAfterOpen(name);
+        return handle;
     }
     const auto open = [&](const Answer& answer) {
         if (HANDLE packed = OpenPacked(answer); packed != INVALID_HANDLE_VALUE) {
-            call.RestoreLastError();
+            SetLastError(ServedError(disposition, packed, call.LastError()));
             return packed;
         }
-        call.RestoreLastError();
         if (!Redirects(answer)) {
-            return RealFunctions.CreateFileW(name, access, share, security, disposition, flags, templateFile);
+            call.RestoreLastError();
+            HANDLE handle = RealFunctions.CreateFileW(name, access, share, security, disposition, flags, templateFile);
+            if (disposition != OPEN_EXISTING) ForgetAfterOpen(name);
+            return handle;
         }
         const std::wstring path = WidePath(*answer);
         call.RestoreLastError();
-        return RealFunctions.CreateFileW(path.c_str(), access, share, security, OPEN_EXISTING, flags, templateFile);
+        HANDLE handle = RealFunctions.CreateFileW(path.c_str(), access, share, security, OPEN_EXISTING, flags, templateFile);
+        SetLastError(ServedError(disposition, handle, GetLastError()));
+        return handle;
     };
     const auto missing = [](HANDLE handle) { return handle == INVALID_HANDLE_VALUE && NotFound(GetLastError()); };
     return OpenResolved(ResolveWide(name), open, missing, ElsewhereWide(name));
 }
 
+// The library's own DllMain runs in the real LoadLibrary: that is the game's
+// code, so only the resolution is the system's work, not the load.
 HMODULE WINAPI HookedLoadLibraryA(LPCSTR name) {
     if (name == nullptr || MustPassThrough()) return RealFunctions.LoadLibraryA(name);
     const HookCall call;
     const auto load = [&](const Answer& answer) {
+        std::wstring wide;
+        if (Redirects(answer) && !answer->gbkExact) wide = WidePath(*answer);
         call.RestoreLastError();
+        const OutsideSystemScope game;
         if (!Redirects(answer)) return RealFunctions.LoadLibraryA(name);
         if (answer->gbkExact) return RealFunctions.LoadLibraryA(answer->gbkPath.c_str());
-        return RealFunctions.LoadLibraryW(WidePath(*answer).c_str());
+        return RealFunctions.LoadLibraryW(wide.c_str());
     };
     return OpenResolved(ResolveGbk(name), load, ModuleMissing, ElsewhereGbk(name));
 }
@@ -267,13 +332,10 @@ HMODULE WINAPI HookedLoadLibraryW(LPCWSTR name) {
     if (name == nullptr || MustPassThrough()) return RealFunctions.LoadLibraryW(name);
     const HookCall call;
     const auto load = [&](const Answer& answer) {
-        if (!Redirects(answer)) {
-            call.RestoreLastError();
-            return RealFunctions.LoadLibraryW(name);
-        }
-        const std::wstring path = WidePath(*answer);
+        const std::wstring path = Redirects(answer) ? WidePath(*answer) : std::wstring();
         call.RestoreLastError();
-        return RealFunctions.LoadLibraryW(path.c_str());
+        const OutsideSystemScope game;
+        return RealFunctions.LoadLibraryW(path.empty() ? name : path.c_str());
     };
     return OpenResolved(ResolveWide(name), load, ModuleMissing, ElsewhereWide(name));
 }
@@ -284,9 +346,8 @@ HMODULE WINAPI HookedLoadLibraryW(LPCWSTR name) {
 // anything else as the caller asked. openNarrow takes the name to open, null
 // for the caller's own.
 template <typename OpenNarrow, typename OpenWide>
-auto OpenForRuntime(const HookCall& call, const Answer& answer, bool readOnly, OpenNarrow openNarrow,
-                    OpenWide openWide) {
-    if (IsVirtual(answer) && readOnly) {
+auto OpenForRuntime(const HookCall& call, const Answer& answer, OpenNarrow openNarrow, OpenWide openWide) {
+    if (IsVirtual(answer)) {
         const PackedOpen packed(*answer);
         call.RestoreLastError();
         if (packed.Offered()) return openNarrow(nullptr);
@@ -297,47 +358,47 @@ auto OpenForRuntime(const HookCall& call, const Answer& answer, bool readOnly, O
     return openWide(WidePath(*answer));
 }
 
+// Every run-time library open: reads resolved, writes where the game asked
+// (or into the copy made for them), and the path then the game's own.
+template <typename OpenNarrow, typename OpenWide, typename Missing>
+auto OpenThroughRuntime(const char* name, OpenIntent intent, OpenNarrow openNarrow, OpenWide openWide, Missing missing) {
+    const HookCall call;
+    if (intent != OpenIntent::Read) {
+        const Answer copy = CopyForUpdate(call, intent, name);
+        auto result = copy ? OpenForRuntime(call, copy, openNarrow, openWide) : openNarrow(nullptr);
+        ForgetAfterOpen(name);
+        return result;
+    }
+    const auto open = [&](const Answer& answer) { return OpenForRuntime(call, answer, openNarrow, openWide); };
+    return OpenResolved(ResolveGbk(name), open, missing, ElsewhereGbk(name));
+}
+
 FILE* __cdecl HookedFopen(const char* name, const char* mode) {
     if (name == nullptr || mode == nullptr || MustPassThrough()) return RealFunctions.fopen(name, mode);
-    const HookCall call;
-    const auto open = [&](const Answer& answer) {
-        return OpenForRuntime(
-            call, answer, IsReadOnlyMode(mode),
-            [&](const char* path) { return RealFunctions.fopen(path != nullptr ? path : name, mode); },
-            [&](const std::wstring& path) { return _wfopen(path.c_str(), WideMode(mode).c_str()); });
-    };
-    const auto missing = [mode](FILE* stream) { return stream == nullptr && IsReadOnlyMode(mode) && errno == ENOENT; };
-    return OpenResolved(ResolveGbk(name), open, missing, ElsewhereGbk(name));
+    return OpenThroughRuntime(
+        name, IntentOfMode(mode), [&](const char* path) { return RealFunctions.fopen(path != nullptr ? path : name, mode); },
+        [&](const std::wstring& path) { return _wfopen(path.c_str(), WideMode(mode).c_str()); },
+        [](FILE* stream) { return stream == nullptr && errno == ENOENT; });
 }
 
 int __cdecl HookedFopenS(FILE** stream, const char* name, const char* mode) {
     if (stream == nullptr || name == nullptr || mode == nullptr || MustPassThrough()) {
         return RealFunctions.fopen_s(stream, name, mode);
     }
-    const HookCall call;
-    const auto open = [&](const Answer& answer) {
-        return OpenForRuntime(
-            call, answer, IsReadOnlyMode(mode),
-            [&](const char* path) { return RealFunctions.fopen_s(stream, path != nullptr ? path : name, mode); },
-            [&](const std::wstring& path) { return _wfopen_s(stream, path.c_str(), WideMode(mode).c_str()); });
-    };
-    const auto missing = [mode](int result) { return result == ENOENT && IsReadOnlyMode(mode); };
-    return OpenResolved(ResolveGbk(name), open, missing, ElsewhereGbk(name));
+    return OpenThroughRuntime(
+        name, IntentOfMode(mode),
+        [&](const char* path) { return RealFunctions.fopen_s(stream, path != nullptr ? path : name, mode); },
+        [&](const std::wstring& path) { return _wfopen_s(stream, path.c_str(), WideMode(mode).c_str()); },
+        [](int result) { return result == ENOENT; });
 }
 
 int __cdecl HookedOpen(const char* name, int flags, int permission) {
     if (name == nullptr || MustPassThrough()) return RealFunctions._open(name, flags, permission);
-    const HookCall call;
-    const auto open = [&](const Answer& answer) {
-        return OpenForRuntime(
-            call, answer, IsReadOnlyFlags(flags),
-            [&](const char* path) { return RealFunctions._open(path != nullptr ? path : name, flags, permission); },
-            [&](const std::wstring& path) { return _wopen(path.c_str(), flags, permission); });
-    };
-    const auto missing = [flags](int descriptor) {
-        return descriptor < 0 && IsReadOnlyFlags(flags) && errno == ENOENT;
-    };
-    return OpenResolved(ResolveGbk(name), open, missing, ElsewhereGbk(name));
+    return OpenThroughRuntime(
+        name, IntentOfFlags(flags),
+        [&](const char* path) { return RealFunctions._open(path != nullptr ? path : name, flags, permission); },
+        [&](const std::wstring& path) { return _wopen(path.c_str(), flags, permission); },
+        [](int descriptor) { return descriptor < 0 && errno == ENOENT; });
 }
 
 }  // namespace modroute

@@ -35,6 +35,16 @@ std::span<const HookRow> KernelRows() {
         Row(RealFunctions.FindClose, &HookedFindClose),
         Row(RealFunctions.LoadLibraryA, &HookedLoadLibraryA),
         Row(RealFunctions.LoadLibraryW, &HookedLoadLibraryW),
+        Row(RealFunctions.DeleteFileA, &HookedDeleteFileA),
+        Row(RealFunctions.DeleteFileW, &HookedDeleteFileW),
+        Row(RealFunctions.MoveFileA, &HookedMoveFileA),
+        Row(RealFunctions.MoveFileW, &HookedMoveFileW),
+        Row(RealFunctions.MoveFileExA, &HookedMoveFileExA),
+        Row(RealFunctions.MoveFileExW, &HookedMoveFileExW),
+        Row(RealFunctions.CreateDirectoryA, &HookedCreateDirectoryA),
+        Row(RealFunctions.CreateDirectoryW, &HookedCreateDirectoryW),
+        Row(RealFunctions.RemoveDirectoryA, &HookedRemoveDirectoryA),
+        Row(RealFunctions.RemoveDirectoryW, &HookedRemoveDirectoryW),
     };
     return rows;
 }

@@ -8,8 +8,10 @@ RealFunctionTable RealFunctions = {
     &::CreateFileA,   &::CreateFileW,   &::ReadFile,       &::CloseHandle,
     &::GetFileAttributesA, &::GetFileSize, &::GetFileSizeEx, &::SetFilePointer, &::SetFilePointerEx,
     &::GetFileInformationByHandle, &::GetFileType, &::FindFirstFileA, &::FindNextFileA,
-    &::FindClose,     &::LoadLibraryA,  &::LoadLibraryW,   nullptr,
-    nullptr,          nullptr,
+    &::FindClose,     &::LoadLibraryA,  &::LoadLibraryW,
+    &::DeleteFileA,   &::DeleteFileW,   &::MoveFileA,      &::MoveFileW,  &::MoveFileExA, &::MoveFileExW,
+    &::CreateDirectoryA, &::CreateDirectoryW, &::RemoveDirectoryA, &::RemoveDirectoryW,
+    nullptr,          nullptr,          nullptr,
 };
 
 }  // namespace modroute

@@ -31,6 +31,16 @@ struct RealFunctionTable {
     decltype(&::FindClose) FindClose;
     decltype(&::LoadLibraryA) LoadLibraryA;
     decltype(&::LoadLibraryW) LoadLibraryW;
+    decltype(&::DeleteFileA) DeleteFileA;
+    decltype(&::DeleteFileW) DeleteFileW;
+    decltype(&::MoveFileA) MoveFileA;
+    decltype(&::MoveFileW) MoveFileW;
+    decltype(&::MoveFileExA) MoveFileExA;
+    decltype(&::MoveFileExW) MoveFileExW;
+    decltype(&::CreateDirectoryA) CreateDirectoryA;
+    decltype(&::CreateDirectoryW) CreateDirectoryW;
+    decltype(&::RemoveDirectoryA) RemoveDirectoryA;
+    decltype(&::RemoveDirectoryW) RemoveDirectoryW;
     FopenFunction fopen;
     FopenSFunction fopen_s;
     OpenFunction _open;

@@ -176,12 +176,15 @@ std::shared_ptr<const Resolution> ModRouter::ResolveUtf8(std::string_view utf8Pa
                                     if (cached != state.cache.end()) return cached->second;
                                 }
                                 const std::string key(clean);
+                                const std::uint64_t forgets = m_forgets.load(std::memory_order_acquire);
                                 std::shared_ptr<const Resolution> answer =
                                     ResolveUncached(*state.context, key, isRenderJson, mapId);
                                 // A render.json that nobody supplies is the caller's own business, and
                                 // not an answer to keep for other spellings of the same path.
                                 if (answer->from == ServedFrom::Unchanged) return answer;
                                 std::unique_lock lock(state.cacheLock);
+                                // The game changed a path meanwhile: this answer may predate it.
+                                if (m_forgets.load(std::memory_order_acquire) != forgets) return answer;
                                 return state.cache.emplace(key, std::move(answer)).first->second;
                             });
 }
@@ -196,6 +199,12 @@ std::shared_ptr<const Resolution> ModRouter::ResolveOnDiskUtf8(std::string_view 
 
 std::shared_ptr<const Resolution> ModRouter::ResolveUncached(const RouteContext& context, const std::string& clean,
                                                              bool isRenderJson, const std::string& mapId) {
+    if (IsGameOwn(clean)) {
+        std::string inGameFolder = PathJoin(context.gameFolder, clean);
+        if (FileExists(inGameFolder)) {
+            return MakeAnswer(ServedFrom::GameFolder, ResolutionRule::GameFolderCopy, std::move(inGameFolder));
+        }
+    }
     if (isRenderJson) return ResolveRenderJson(context, mapId);
     if (IsRootFile(clean)) {
         std::string inGameFolder = PathJoin(context.gameFolder, clean);
@@ -261,6 +270,83 @@ std::shared_ptr<const Resolution> ModRouter::FindFile(const RouteContext& contex
         }
     }
     return MakeAnswer(ServedFrom::Nowhere, ResolutionRule::NotFound, clean);
+}
+
+namespace {
+
+// The request in UTF-8; nothing for bytes that are not code page 936 text.
+std::optional<std::string> RequestUtf8(std::string_view gbkPath) {
+    if (IsAscii(gbkPath)) return std::string(gbkPath);
+    return GbkToUtf8Exact(gbkPath);
+}
+
+// A path inside the game folder that the game names absolutely is the same
+// file as its relative spelling: its answers go as well.
+std::string_view RelativeToGameFolder(std::string_view utf8Path, const std::string& gameFolder) {
+    if (!IsAbsolutePath(utf8Path) || gameFolder.empty() || utf8Path.size() <= gameFolder.size() + 1) return utf8Path;
+    const char separator = utf8Path[gameFolder.size()];
+    if ((separator != '\\' && separator != '/') || ToLowerAscii(utf8Path.substr(0, gameFolder.size())) != ToLowerAscii(gameFolder)) {
+        return utf8Path;
+    }
+    return utf8Path.substr(gameFolder.size() + 1);
+}
+
+// key is the lower-case path itself or lies below it, in any letter case.
+bool IsPathOrBelow(std::string_view key, std::string_view lower) {
+    if (key.size() < lower.size() || (key.size() > lower.size() && key[lower.size()] != '\\')) return false;
+    for (std::size_t i = 0; i < lower.size(); ++i) {
+        if (LowerAscii(key[i]) != lower[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ModRouter::IsGameOwn(std::string_view clean) const {
+    const std::string lower = ToLowerAscii(clean);
+    std::shared_lock lock(m_gameOwnLock);
+    return m_gameOwn.find(lower) != m_gameOwn.end();
+}
+
+void ModRouter::Forget(std::string_view gbkPath) {
+    if (const std::optional<std::string> utf8 = RequestUtf8(gbkPath)) ForgetUtf8(*utf8);
+}
+
+void ModRouter::ForgetUtf8(std::string_view utf8Path) {
+    const State& state = CurrentState();
+    std::string lower;
+    WithCleanRequest(*state.context, RelativeToGameFolder(utf8Path, state.context->gameFolder),
+                     [&](std::string_view clean, bool, const std::string&) {
+                         lower = ToLowerAscii(clean);
+                         return nullptr;
+                     });
+    if (lower.empty()) return;
+    {
+        std::unique_lock lock(m_gameOwnLock);
+        m_gameOwn.insert(lower);
+    }
+    std::unique_lock lock(state.cacheLock);
+    m_forgets.fetch_add(1, std::memory_order_acq_rel);
+    std::erase_if(state.cache, [&](const auto& entry) { return IsPathOrBelow(entry.first, lower); });
+}
+
+std::shared_ptr<const Resolution> ModRouter::CopyForUpdate(std::string_view gbkPath) {
+    const std::optional<std::string> utf8 = RequestUtf8(gbkPath);
+    return utf8 ? CopyForUpdateUtf8(*utf8) : nullptr;
+}
+
+std::shared_ptr<const Resolution> ModRouter::CopyForUpdateUtf8(std::string_view utf8Path) {
+    RouteContext diskOnly = *CurrentState().context;
+    diskOnly.virtualFiles = nullptr;  // a packed name is written where the game asked
+    return WithCleanRequest(diskOnly, utf8Path, [&](std::string_view clean, bool isRenderJson, const std::string& mapId) {
+        std::string inGameFolder = PathJoin(diskOnly.gameFolder, clean);
+        const std::shared_ptr<const Resolution> served = ResolveUncached(diskOnly, std::string(clean), isRenderJson, mapId);
+        if ((served->from != ServedFrom::Mod && served->from != ServedFrom::Base) ||
+            !CopyToNewPlace(served->path, inGameFolder)) {
+            return std::shared_ptr<const Resolution>();
+        }
+        return MakeAnswer(ServedFrom::GameFolder, ResolutionRule::GameFolderCopy, std::move(inGameFolder));
+    });
 }
 
 std::string ModRouter::ResolveFilePath(std::string_view gbkPath) {

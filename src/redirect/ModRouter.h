@@ -3,7 +3,9 @@
 // context comes with caches of its own, so an answer given under an older
 // context (before the full initialisation, before a pack was registered, with
 // another map table) is never handed out under a newer one. Within one
-// context a path's first answer stays, even when the disk changes later.
+// context a path's first answer stays, even when the disk changes later
+// behind the game's back; what the game changes itself through the hooks
+// (Forget) is seen at once.
 #pragma once
 
 #include <atomic>
@@ -13,6 +15,7 @@
 #include <string_view>
 #include <mutex>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "common/SrwLock.h"
@@ -47,6 +50,21 @@ public:
     std::shared_ptr<const Resolution> ResolveOnDisk(std::string_view gbkPath);
     std::shared_ptr<const Resolution> ResolveOnDiskUtf8(std::string_view utf8Path);
 
+    // What the game itself just created, wrote, deleted, moved or renamed:
+    // the answers of that path and of everything below it are dropped, in
+    // every spelling, and the path becomes the game's own, served from the
+    // game folder's copy whenever there is one, before packs, mods and base.
+    // So the game always reads back what it wrote.
+    void Forget(std::string_view gbkPath);
+    void ForgetUtf8(std::string_view utf8Path);
+
+    // For a write into what is there: when the game folder lacks the file
+    // that the mod or base folder serves, copies that file into the game
+    // folder and gives the copy, for the write to open; null otherwise.
+    // Never cached; the caller forgets the path once it has opened it.
+    std::shared_ptr<const Resolution> CopyForUpdate(std::string_view gbkPath);
+    std::shared_ptr<const Resolution> CopyForUpdateUtf8(std::string_view utf8Path);
+
     // The answer in the form the exported ResolvePath gives: empty for an
     // empty path, "[VFS]" and the virtual path, the file to open, the clean
     // relative form when nothing was found, or the request itself when it is
@@ -77,6 +95,7 @@ private:
     void StartGeneration(std::shared_ptr<const RouteContext> context, const State* replaced = nullptr);
     std::shared_ptr<const Resolution> ResolveUncached(const RouteContext& context, const std::string& clean,
                                                       bool isRenderJson, const std::string& mapId);
+    bool IsGameOwn(std::string_view clean) const;
     std::shared_ptr<const Resolution> ResolveRenderJson(const RouteContext& context, const std::string& mapId);
     std::shared_ptr<const Resolution> FindFile(const RouteContext& context, const std::string& clean);
 
@@ -86,6 +105,12 @@ private:
     // process, one per context and one per change of the packs.
     std::atomic<const State*> m_current{nullptr};
     std::mutex m_generationsLock;
+    // Paths the game changed itself (lower case, clean), kept across
+    // generations; and a count of the forgets, so that an answer worked out
+    // while the game changed its path is not kept.
+    mutable SrwLock m_gameOwnLock;
+    std::unordered_set<std::string, PathHash, std::equal_to<>> m_gameOwn;
+    std::atomic<std::uint64_t> m_forgets{0};
     std::vector<std::unique_ptr<State>> m_generations;
 };
 

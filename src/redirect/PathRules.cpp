@@ -1,6 +1,5 @@
 #include "redirect/PathRules.h"
 
-#include "common/GbkText.h"
 #include "common/MapId.h"
 #include "common/PathText.h"
 #include "resources/GameNames.h"
@@ -45,9 +44,33 @@ bool IsSpecialFile(std::string_view path) {
 
 bool IsRenderJson(std::string_view utf8Path) { return ContainsIgnoringCase(utf8Path, "render.json"); }
 
-bool IsRenderJsonGbk(std::string_view gbkRequest) { return GbkContainsIgnoringCase(gbkRequest, "render.json"); }
+OpenIntent IntentOfAccess(std::uint32_t access, std::uint32_t disposition) {
+    // FILE_WRITE_DATA, FILE_APPEND_DATA, FILE_WRITE_EA, FILE_DELETE_CHILD,
+    // FILE_WRITE_ATTRIBUTES, DELETE, WRITE_DAC, WRITE_OWNER, MAXIMUM_ALLOWED,
+    // GENERIC_ALL and GENERIC_WRITE.
+    constexpr std::uint32_t kWriting = 0x2 | 0x4 | 0x10 | 0x40 | 0x100 | 0x10000 | 0x40000 | 0x80000 | 0x02000000 |
+                                       0x10000000 | 0x40000000;
+    constexpr std::uint32_t kCreateNew = 1, kCreateAlways = 2, kOpenExisting = 3, kOpenAlways = 4;
+    if (disposition == kCreateNew || disposition == kCreateAlways) return OpenIntent::Replace;
+    if ((access & kWriting) == 0 && (disposition == kOpenExisting || disposition == kOpenAlways)) {
+        return OpenIntent::Read;
+    }
+    return OpenIntent::Update;  // TRUNCATE_EXISTING too: it needs the file to be there
+}
 
-bool RedirectsAccess(bool reads, std::string_view gbkRequest) { return reads || IsRenderJsonGbk(gbkRequest); }
+OpenIntent IntentOfMode(std::string_view mode) {
+    if (mode.empty() || mode[0] == 'w' || mode.find('x') != std::string_view::npos) return OpenIntent::Replace;
+    if (mode[0] == 'r' && mode.find('+') == std::string_view::npos) return OpenIntent::Read;
+    // "r+", "a", "a+" keep what is there; a mode the library rejects creates nothing.
+    return mode[0] == 'r' || mode[0] == 'a' ? OpenIntent::Update : OpenIntent::Replace;
+}
+
+OpenIntent IntentOfFlags(int flags) {
+    constexpr int kWriteOnly = 0x1, kReadWrite = 0x2, kAppend = 0x8, kCreate = 0x100, kTruncate = 0x200, kExclusive = 0x400;
+    if ((flags & (kTruncate | kExclusive)) != 0) return OpenIntent::Replace;
+    if ((flags & (kWriteOnly | kReadWrite | kAppend | kCreate)) != 0) return OpenIntent::Update;
+    return OpenIntent::Read;
+}
 
 bool IsScriptFile(std::wstring_view request) {
     const std::size_t length = request.size();

@@ -2,6 +2,7 @@
 // a game path, the game-root files, special files and the map-id rewrite.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -28,13 +29,21 @@ bool IsSpecialFile(std::string_view path);
 // A map's render.json: looked up under the map's folder in the mod, base and
 // game folders, whatever folder the request names.
 bool IsRenderJson(std::string_view utf8Path);
-// The same test on a request in code page 936, as the game passes it.
-bool IsRenderJsonGbk(std::string_view gbkRequest);
 
-// What the opens redirect: a map's render.json for every kind of access;
-// anything else only when it is read, since whatever the game writes goes
-// where it asked.
-bool RedirectsAccess(bool reads, std::string_view gbkRequest);
+// What an open does to the file it names. Only a read is resolved: whatever
+// the game writes goes where it asked, so no mod's or base's file ever
+// changes. An update writes into what is there (the mod's or base's copy is
+// first copied into the game folder, as the game expects to find it); a
+// replace starts the file afresh.
+enum class OpenIntent { Read, Update, Replace };
+// CreateFile's access mask and disposition: a read asks for no right that
+// writes, appends, deletes or changes attributes, security or ownership, and
+// creates nothing it would not have found (OPEN_EXISTING, OPEN_ALWAYS).
+OpenIntent IntentOfAccess(std::uint32_t access, std::uint32_t disposition);
+// The run-time library's fopen mode ("rb", "r+", "a", "wt", ...).
+OpenIntent IntentOfMode(std::string_view mode);
+// The run-time library's _open flags.
+OpenIntent IntentOfFlags(int flags);
 // Script files (.as) are the game's own business: never redirected.
 bool IsScriptFile(std::wstring_view request);
 // A redirected picture (.jpg) that is read is loaded whole into memory, as

@@ -52,12 +52,16 @@ std::string PackBytes(const std::vector<const File*>& files) {
 }
 
 void Put(gamerun::Game& game, const std::string& path, const std::string& bytes) {
-    if (bytes == "<dll>") {
+    if (bytes == "<dll>" || bytes == "<plugin>") {
         gamerun::MakeFolders(game.PathOf(path.substr(0, path.rfind('\\'))));
-        gamerun::CopyBinary(L"AVIFIL32_original.dll", game.PathOf(path));
+        gamerun::CopyBinary(bytes == "<dll>" ? L"AVIFIL32_original.dll" : L"Plugin.dll", game.PathOf(path));
     } else {
         game.Write(path, bytes);
     }
+}
+
+std::string Placed(const World& world, const File& f) {
+    return f.where == "mod" ? "mods\\" + world.mod + "\\" + f.path : f.where == "base" ? "base\\" + f.path : "";
 }
 
 void Lay(gamerun::Game& game, const World& world, bool plain) {
@@ -72,8 +76,7 @@ void Lay(gamerun::Game& game, const World& world, bool plain) {
         } else if (rank == ranks.end()) {
             packs[f.where].push_back(&f);
         } else {
-            Put(game, f.where == "game" ? f.path : f.where == "mod" ? "mods\\" + world.mod + "\\" + f.path : "base\\" + f.path,
-                f.bytes);
+            Put(game, f.where == "game" ? f.path : Placed(world, f), f.bytes);
         }
         const int r = rank == ranks.end() ? f.where == "raw" ? 9 : 0 : rank->second;
         if (!winners.count(f.path) || winners[f.path].first > r) winners[f.path] = {r, f.bytes};
@@ -125,6 +128,13 @@ void PlayBoth(const World& world) {
     for (std::size_t i = 0; i < rows.size(); ++i) {
         EXPECT_EQ(withDll[i + 2], rows[i]->answer.empty() ? without[i + 2] : rows[i]->answer)
             << world.folder << ": " << script[i + 1];
+    }
+    // Whatever the game did, no mod's or base's file changed (one the game moved away by name is gone).
+    for (const File& f : world.files) {
+        std::string bytes;
+        if (!Placed(world, f).empty() && f.bytes[0] != '<' && gamerun::ReadFile(hooked.PathOf(Placed(world, f)), bytes)) {
+            EXPECT_EQ(bytes, f.bytes) << f.where << ": " << f.path;
+        }
     }
 }
 
@@ -183,6 +193,7 @@ TEST(Differential, PackedFilesBeatEvenTheGameFolder) {
                {pack, "maps\\sn01.wp", "map one"}, {pack, "maps\\sub\\deep.wp", "deep map"},
                {"game", "texture\\hero.dds", "the game's own"}, {"game", "texture\\loose.dds", "loose"}},
               {{"*open texture\\hero.dds"}, {"*open TEXTURE\\UI\\BUTTON.DDS"},
+               {"call ResolvePath texture/hero.dds", "ok\t[VFS]texture\\hero.dds"},
                {"fopen+ texture\\hero.dds", "ok\tsize=14\tdata=the game's own\ttell=14"},  // a mode that writes: the disk
                {"createa maps\\sub\\deep.wp"},
                {"createa texture\\loose.dds"}, {"attr texture\\hero.dds", "ok\t0x80\tfile"},
@@ -190,9 +201,34 @@ TEST(Differential, PackedFilesBeatEvenTheGameFolder) {
                                           "\tend0=7\tatend=1,0\tend-3=4\tread9=one\tbegin0=0\tcur-1=7,0\tend-4=3\tread1= \tclose=1"},
                {"find texture\\ui"}, {"find texture\\nothing*"},
                {"find maps\\*.wp", "ok\tsn01.wp,deep.wp"}, {"find texture\\*", "ok\thero.dds,button.dds"},
-               {"call ResolvePath texture/hero.dds", "ok\t[VFS]texture\\hero.dds"},
                {"call GetModFileSize texture\\ui\\button.dds", "ok\t13"},
                {"call ReadModFile maps\\sub\\deep.wp", Exported("deep map")}}});
+}
+
+// The game writes, appends, updates in place, creates, deletes and renames
+// names that the mod, base and a pack also hold, and always reads back its own.
+TEST(Differential, TheGamesOwnWritesStayInTheGameFolderAndAreReadBack) {
+    const std::string at = "ok\t<game>\\";
+    PlayBoth({"game", "Blades",
+              {{"mod", "data\\a.txt", "mod a"}, {"base", "data\\a.txt", "base a"}, {"base", "data\\b.txt", "base b"},
+               {"mod", "data\\c.txt", "mod c"}, {"mod", "data\\d.txt", "mod d"}, {"mod", "data\\e.txt", "mod e"},
+               {"base", "data\\f.txt", "base f"}, {"base", "data\\r.txt", "base r"}, {"mod", "maps\\m.wp", "mod wp"},
+               {"mod", "sn03\\render.json", "{mod}"}, {"base", "sn03\\render.json", "{base}"},
+               {"mods\\Blades\\p.pvk", "data\\p.txt", "packed p"}, {"game", "lib\\plugin.dll", "<plugin>"},
+               {"mod", "plugin\\settings.txt", "mod settings"}},
+              {{"*open data\\a.txt"}, {"file createa rw data\\a.txt XY"}, {"*open data\\a.txt"}, {"attr data\\a.txt"},
+               {"file fopen ab data\\b.txt +1"}, {"createa DATA\\c.txt"}, {"file open append data\\c.txt +2"}, {"file createw append data\\d.txt +3"},
+               {"file fopen r+b data\\e.txt E"}, {"file open rw data\\f.txt F"}, {"file createa rwalways data\\f.txt G"},
+               {"*open data\\b.txt"}, {"*open DATA\\c.txt"}, {"*open data\\d.txt"}, {"*open data\\f.txt"},
+               {"file createa filereaddata data\\r.txt"}, {"file createw readalways data\\r.txt"},
+               {"file createa new data\\g.txt made"}, {"*open data\\g.txt"}, {"mkdir x"}, {"mkdir x\\sn03"},
+               {"file fopen wb x\\sn03\\render.json {game}"},
+               {"createa x\\sn03\\render.json"}, {"file fopen r+b maps\\m.wp W"}, {"*open maps\\m.wp"},
+               {"file createa rw data\\p.txt X", "fail\terror=2"}, {"file fopen wb data\\p.txt new p"}, {"*open data\\p.txt"},
+               {"delete data\\a.txt"}, {"call ResolvePath data\\a.txt", at + "mods\\Blades\\data\\a.txt"},
+               {"move data\\e.txt data\\e2.txt"}, {"*open data\\e2.txt"}, {"createa data\\e.txt", Read("mod e")},
+               {"mkdir data\\new"}, {"file open new data\\new\\n.txt n"}, {"find data\\new\\*"}, {"attr data\\new"},
+               {"loadlib lib\\plugin.dll"}}});
 }
 
 // A pack's 32-bit field at offset set to value.

@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <io.h>
 #include <psapi.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -149,6 +150,48 @@ std::string OpenWithCrt(const std::string& kind, const std::string& path) {
     return "ok\tsize=" + std::to_string(data.size()) + "\tdata=" + Escape(data) + "\ttell=" + std::to_string(end);
 }
 
+// "file API MODE PATH [TEXT]": opens as the game would write (or oddly read),
+// writes TEXT where the open leaves the position, then reads the whole file
+// back through the same open. MODE is an fopen mode, or for the others one of
+// the names below.
+std::string FileOp(const std::string& api, const std::string& mode, const std::string& path, const std::string& text) {
+    static const std::map<std::string, std::pair<DWORD, DWORD>> kCreate = {
+        {"rw", {GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING}}, {"rwalways", {GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS}},
+        {"append", {FILE_APPEND_DATA | SYNCHRONIZE, OPEN_ALWAYS}}, {"new", {GENERIC_WRITE | GENERIC_READ, CREATE_ALWAYS}},
+        {"filereaddata", {FILE_READ_DATA, OPEN_EXISTING}}, {"readalways", {FILE_GENERIC_READ, OPEN_ALWAYS}}};
+    static const std::map<std::string, int> kOpen = {{"rw", _O_RDWR}, {"append", _O_RDWR | _O_APPEND}, {"new", _O_RDWR | _O_CREAT | _O_TRUNC}};
+    std::string data(1 << 16, '\0');
+    long got = -1, wrote = -1;
+    if (api == "createa" || api == "createw") {
+        const auto [access, disposition] = kCreate.at(mode);
+        HANDLE file = api == "createw" ? CreateFileW(Widen(path).c_str(), access, FILE_SHARE_READ, nullptr, disposition, 0, nullptr)
+                                       : CreateFileA(ToAnsi(path).c_str(), access, FILE_SHARE_READ, nullptr, disposition, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return Error(GetLastError());
+        const DWORD opened = GetLastError();
+        DWORD count = 0;
+        if (!text.empty()) wrote = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &count, nullptr) ? static_cast<long>(count) : -1;
+        SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+        got = ReadFile(file, data.data(), static_cast<DWORD>(data.size()), &count, nullptr) ? static_cast<long>(count) : -1;
+        CloseHandle(file);
+        wrote = wrote * 1000 + static_cast<long>(opened);
+    } else if (api == "open") {
+        const int fd = _open(ToAnsi(path).c_str(), kOpen.at(mode) | _O_BINARY, _S_IREAD | _S_IWRITE);
+        if (fd < 0) return "fail\terrno=" + std::to_string(errno);
+        if (!text.empty()) wrote = _write(fd, text.data(), static_cast<unsigned>(text.size()));
+        _lseek(fd, 0, SEEK_SET);
+        got = _read(fd, data.data(), static_cast<unsigned>(data.size()));
+        _close(fd);
+    } else {
+        FILE* stream = std::fopen(ToAnsi(path).c_str(), mode.c_str());
+        if (stream == nullptr) return "fail\terrno=" + std::to_string(errno);
+        if (!text.empty()) wrote = static_cast<long>(std::fwrite(text.data(), 1, text.size(), stream));
+        std::fseek(stream, 0, SEEK_SET);
+        got = static_cast<long>(std::fread(data.data(), 1, data.size(), stream));
+        std::fclose(stream);
+    }
+    return "ok\twrote=" + std::to_string(wrote) + "\tdata=" + (got < 0 ? "<fail>" : Escape(data.substr(0, static_cast<std::size_t>(got))));
+}
+
 std::string Attributes(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(ToAnsi(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return Error(GetLastError());
@@ -177,11 +220,13 @@ std::string LoadLib(const std::string& name, bool wide) {
     if (module == nullptr) return Error(GetLastError());
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(module, path, MAX_PATH);
+    const auto read = reinterpret_cast<const char* (*)()>(reinterpret_cast<void*>(GetProcAddress(module, "PluginRead")));
+    const std::string plugin = read != nullptr ? std::string("\tread=") + read() : "";
     FreeLibrary(module);
     std::string loaded = Narrow(path);
     const std::string folder = GameFolder() + "\\";
     const bool inGame = CompareStringOrdinal(Widen(loaded.substr(0, folder.size())).c_str(), -1, Widen(folder).c_str(), -1, TRUE) == CSTR_EQUAL;
-    return "ok\t" + loaded.substr(inGame ? folder.size() : 0);
+    return "ok\t" + loaded.substr(inGame ? folder.size() : 0) + plugin;
 }
 
 std::string HandleOperations(const std::string& path) {
@@ -528,6 +573,11 @@ std::string Perform(const std::string& op, const std::string& argument) {
     if (op == "codebytes") return CodeBytes();
     if (op == "chdir") return SetCurrentDirectoryA(ansi.c_str()) ? "ok" : Error(GetLastError());
     if (op == "delete") return DeleteFileA(ansi.c_str()) ? "ok" : Error(GetLastError());
+    if (op == "mkdir") return CreateDirectoryA(ansi.c_str(), nullptr) ? "ok" : Error(GetLastError());
+    if (op == "file") {
+        const std::size_t at = words.at(0).size() + words.at(1).size() + words.at(2).size() + 3;
+        return FileOp(words[0], words[1], words[2], argument.size() > at ? argument.substr(at) : "");
+    }
     if (op == "move") return MoveFileA(ToAnsi(words.at(0)).c_str(), ToAnsi(words.at(1)).c_str()) ? "ok" : Error(GetLastError());
     if (op == "write") {
         HANDLE file = CreateFileA(ansi.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);

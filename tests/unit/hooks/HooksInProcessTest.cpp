@@ -11,6 +11,7 @@
 
 #include "common/SystemScope.h"
 #include "common/TextEncoding.h"
+#include "exports/ExportedFunctions.h"
 #include "hooks/HookManager.h"
 #include "redirect/ModRouter.h"
 #include "redirect/SearchPaths.h"
@@ -165,6 +166,28 @@ TEST_F(HooksTest, ReadersNeverCrashWhileHooksComeAndGoAndTheContextChanges) {
     for (std::thread& reader : readers) reader.join();
     EXPECT_EQ(wrong.load(), 0);
     EXPECT_GT(served.load(), 0);
+}
+
+// Bytes in use in the process heap, where the answer buffers live.
+SIZE_T HeapBytesInUse() {
+    SIZE_T used = 0;
+    PROCESS_HEAP_ENTRY entry = {};
+    HeapLock(GetProcessHeap());
+    while (HeapWalk(GetProcessHeap(), &entry)) used += (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) ? entry.cbData : 0;
+    HeapUnlock(GetProcessHeap());
+    return used;
+}
+
+// Each thread's 64 KiB answer buffer stays put between its calls and goes with the thread.
+TEST(ResolvePathBuffer, StableWithinAThreadAndFreedWhenItEnds) {
+    const SIZE_T before = HeapBytesInUse();
+    for (int i = 0; i < 500; ++i) {
+        std::thread([] {
+            const char* first = ResolvePath("texture\\a.dds");
+            EXPECT_EQ(ResolvePath("texture\\b.dds"), first);
+        }).join();
+    }
+    EXPECT_LT(HeapBytesInUse() - before, SIZE_T{8} << 20);  // 500 kept buffers would be 31 MiB
 }
 
 }  // namespace
