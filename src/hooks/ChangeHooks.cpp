@@ -6,7 +6,7 @@
 
 #include "common/TextEncoding.h"
 #include "hooks/FileHooks.h"
-#include "hooks/HookCall.h"
+#include "common/HookCall.h"
 #include "hooks/RealFunctions.h"
 #include "redirect/ModRouter.h"
 
