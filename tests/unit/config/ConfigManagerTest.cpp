@@ -9,7 +9,6 @@
 #include <memory>
 #include <thread>
 
-#include "common/FileSystem.h"
 #include "common/TextEncoding.h"
 #include "config/ConfigManager.h"
 #include "config/ModInfoText.h"
@@ -69,15 +68,6 @@ TEST_F(ConfigManagerTest, ScanListsBaseFirstThenModsAndCreatesBaseOnlyAfterIt) {
     Start(blocked.Path());
     EXPECT_FALSE(config->Mods().EnsureBaseFolder());
     EXPECT_EQ(TempDir::ReadFile(blocked / "base"), "a file");
-}
-
-TEST_F(ConfigManagerTest, GameWithoutBaseOrModsIsItsOwnRootEntry) {
-    TempDir plain("Blades.net");
-    Start(plain.Path());
-    EXPECT_EQ(FolderNames(), "Blades ");
-    EXPECT_EQ(config->Mods().GetModFolders()[0].path, plain.Path());
-    EXPECT_EQ(config->GetModConfig("Blades").value().type, "1");
-    EXPECT_TRUE(ListFolders(plain.Path()).empty());  // the game's own layout is left alone
 }
 
 TEST_F(ConfigManagerTest, OverlappingFullInitializationsRunTheBodyOnce) {
