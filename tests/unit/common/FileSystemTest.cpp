@@ -2,11 +2,9 @@
 
 #include <windows.h>
 
-#include <thread>
 #include <vector>
 
 #include "common/FileSystem.h"
-#include "common/SystemScope.h"
 #include "common/TextEncoding.h"
 #include "support/TempDir.h"
 
@@ -29,16 +27,3 @@ TEST(FileSystem, FoldersOfAnyScriptAreReachable) {
     EXPECT_EQ(FileTimeToUnixSeconds(0), 0u);  // before 1970: no wrap-around
 }
 
-TEST(SystemScope, NestsPerThreadAndKeepsTheLastError) {
-    SetLastError(1234);
-    {
-        const SystemScope outer;
-        EXPECT_EQ(GetLastError(), 1234u);
-        { const SystemScope inner; }
-        EXPECT_TRUE(SystemScope::Active());  // still inside the outer scope
-        std::thread([] { EXPECT_FALSE(SystemScope::Active()); }).join();
-        SetLastError(77);
-    }
-    EXPECT_EQ(GetLastError(), 77u);
-    EXPECT_FALSE(SystemScope::Active());
-}
