@@ -202,19 +202,41 @@ TEST_F(RouterTest, GameFolderOfTrailBytesAndBaseBeingTheGameFolder) {
     EXPECT_EQ(SearchPaths(), sameAsBase.Path() + " ");
 }
 
-// Every first answer of threads resolving at once is kept: a file appearing
-// later changes none.
-TEST_F(RouterTest, ConcurrentResolutionsKeepEveryAnswer) {
+TEST_F(RouterTest, ConcurrentResolutionsKeepEveryAnswerAndSeeWholeContexts) {
+    game.Write("mods\\Blades\\texture\\m.dds", "mod");
+    game.Write("base\\texture\\b.dds", "base");
     Start("Blades");
+    const RouteContext full = FullRouteContext(*config);
+    const std::string modCopy = Utf8ToGbk(game / "mods\\Blades\\texture\\m.dds");
+    std::atomic<bool> stop{false};
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> resolvers;
+    for (int t = 0; t < 4; ++t) {
+        resolvers.emplace_back([&, t] {
+            for (int round = 0; !stop; ++round) {
+                // Distinct misses keep inserting while others look up.
+                const std::string miss = "x\\" + std::to_string(t) + "_" + std::to_string(round) + ".dds";
+                if (router.ResolveFilePath(miss) != miss) ++wrong;
+                if (router.Resolve("texture\\b.dds")->from != ServedFrom::Base) ++wrong;
+                const std::string mod = router.ResolveFilePath("texture\\m.dds");
+                if (mod != modCopy && mod != "texture\\m.dds") ++wrong;  // an early context has no mod
+            }
+        });
+    }
+    for (int i = 0; i < 300; ++i) router.Configure(EarlyRouteContext(*config)), router.Configure(full);
+    stop = true;
+    for (std::thread& resolver : resolvers) resolver.join();
+    EXPECT_EQ(wrong.load(), 0);
     std::atomic<int> ready{0};
-    std::vector<std::thread> threads;
+    std::vector<std::thread> again;
     for (int t = 0; t < 8; ++t) {
-        threads.emplace_back([&, t] {
+        again.emplace_back([&, t] {
             for (++ready; ready < 8;) std::this_thread::yield();
             for (int i = 0; i < 1500; ++i) router.Resolve("z\\" + std::to_string(t * 1500 + i));
         });
     }
-    for (std::thread& thread : threads) thread.join();
+    for (std::thread& thread : again) thread.join();
+    // Every first answer of threads resolving at once was kept: a file appearing later changes none.
     for (int i = 0; i < 12000; i += 15) game.Write("base\\z\\" + std::to_string(i), "late");
     for (int i = 0; i < 12000; i += 15) EXPECT_EQ(From("z\\" + std::to_string(i)), ServedFrom::Nowhere) << i;
 }
