@@ -86,39 +86,6 @@ TEST(DetourTransaction, ARefusedCallCommitsNothing) {
     EXPECT_EQ(Change(false, pointer, Tag<1>::Self()), ERROR_INVALID_BLOCK);  // not hooked
 }
 
-// A hook through an import thunk lands on the function. A second hook on a
-// hooked function is refused however it is reached; the first keeps working,
-// and once detached the function can be hooked again.
-TEST(DetourTransaction, ThunksAreFollowedAndHooksDoNotChain) {
-    SyntheticCode code;
-    for (const Add function : {code.Place<Add>(kGdi), code.Place<Add>(kHotPatch, kNops)}) {
-        static Add cell;
-        cell = function;
-        Bytes thunk = Hex("FF 25 00 00 00 00");  // jmp [cell]
-        SyntheticCode::Put(thunk, 2, nullptr, &cell);
-        const PVOID viaThunk = code.Place(thunk);
-
-        Tag<1>::real = viaThunk;
-        ASSERT_EQ(Change(true, Tag<1>::real, Tag<1>::Self()), NO_ERROR);
-        EXPECT_EQ(function(2, 3), 51);
-        EXPECT_EQ(static_cast<const std::uint8_t*>(viaThunk)[0], 0xFF);  // the thunk itself is left alone
-        const PVOID trampoline = Tag<1>::real;
-        for (PVOID second : {Ptr(function), trampoline, viaThunk}) {
-            Tag<2>::real = second;
-            EXPECT_EQ(Change(true, Tag<2>::real, Tag<2>::Self()), ERROR_INVALID_OPERATION);
-            EXPECT_EQ(Tag<2>::real, second);
-        }
-        EXPECT_EQ(function(2, 3), 51);
-        ASSERT_EQ(Change(false, Tag<1>::real, Tag<1>::Self()), NO_ERROR);
-        EXPECT_EQ(Tag<1>::real, viaThunk);  // the value it held, not the function
-
-        ASSERT_EQ(Change(true, Tag<2>::real, Tag<2>::Self()), NO_ERROR);
-        EXPECT_EQ(Tag<2>::real, trampoline);  // the same trampoline again
-        EXPECT_EQ(function(2, 3), 52);
-        ASSERT_EQ(Change(false, Tag<2>::real, Tag<2>::Self()), NO_ERROR);
-    }
-}
-
 // Every slot of a full region lies inside it, and the slot after comes from
 // a new region: a slot past the end would be someone else's memory.
 TEST(TrampolinePool, SlotsStayInsideTheirRegionAndAFullRegionIsFollowedByANewOne) {
