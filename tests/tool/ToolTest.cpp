@@ -20,8 +20,6 @@ gamerun::ProgramRun Modroute(const std::vector<std::string>& arguments) {
     return run;
 }
 
-bool HasLine(const std::string& text, const std::string& line) { return ("\n" + text).find("\n" + line + "\n") != std::string::npos; }
-
 // Every file and folder below a folder, with the files' bytes.
 std::map<std::string, std::string> Snapshot(const std::string& folder) {
     std::map<std::string, std::string> files;
@@ -65,15 +63,6 @@ TEST(Tool, ResolveNamesTheRuleAndTheFileThatServesEachSampleGamePath) {
         EXPECT_EQ(Field(run.out, c.path, "file"), c.file) << c.path;
     }
     EXPECT_EQ(Field(run.out, "ui\\title.txt", "pack"), kGame + "\\mods\\Blades\\UITexture.pvk");
-}
-
-// The plan is shown, never carried out.
-TEST(Tool, MapsNumbersTheSampleModsMapsAndWritesNothing) {
-    gamerun::ManagerRegistry registry;
-    const auto before = Snapshot(kGame);
-    const gamerun::ProgramRun run = Modroute({"maps", kGame, "--mode", "3"});
-    EXPECT_TRUE(HasLine(run.out, "3\tSN03\tEmber Road\tfrom sn01\\sn01.des")) << run.out;
-    EXPECT_EQ(Snapshot(kGame), before);
 }
 
 TEST(Tool, PvkBuildsTheSamplePackAndExtractsItBack) {
