@@ -14,15 +14,11 @@ class RegistrySandbox {
 public:
     RegistrySandbox() {
         static std::atomic<int> counter{0};
-        m_name = std::wstring(kParent) + L"\\" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                 std::to_wstring(counter++);
+        m_name = std::wstring(kParent) + L"\\" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter++);
         RegDeleteTreeW(HKEY_CURRENT_USER, m_name.c_str());
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, m_name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_key,
-                            nullptr) != ERROR_SUCCESS) {
-            m_key = nullptr;
-            return;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, m_name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_key, nullptr) == ERROR_SUCCESS) {
+            m_overridden = RegOverridePredefKey(HKEY_CURRENT_USER, m_key) == ERROR_SUCCESS;
         }
-        m_overridden = RegOverridePredefKey(HKEY_CURRENT_USER, m_key) == ERROR_SUCCESS;
     }
     ~RegistrySandbox() {
         if (m_overridden) RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
@@ -40,30 +36,23 @@ public:
     void SetDword(const std::wstring& subkey, const std::wstring& name, DWORD value) const {
         SetRaw(subkey, name, REG_DWORD, &value, sizeof value);
     }
-    void SetString(const std::wstring& subkey, const std::wstring& name, const std::wstring& value,
-                   DWORD type = REG_SZ) const {
+    void SetString(const std::wstring& subkey, const std::wstring& name, const std::wstring& value, DWORD type = REG_SZ) const {
         SetRaw(subkey, name, type, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     }
-    void SetRaw(const std::wstring& subkey, const std::wstring& name, DWORD type, const void* data,
-                DWORD size) const {
+    void SetRaw(const std::wstring& subkey, const std::wstring& name, DWORD type, const void* data, DWORD size) const {
         RegSetKeyValueW(HKEY_CURRENT_USER, KeyName(subkey).c_str(), name.c_str(), type, data, size);
     }
-    // The manager key (or one of its subkeys) exists in the sandbox.
     bool KeyExists(const std::wstring& subkey) const {
         HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, KeyName(subkey).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-            return false;
-        }
-        RegCloseKey(key);
-        return true;
+        const bool exists = RegOpenKeyExW(HKEY_CURRENT_USER, KeyName(subkey).c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS;
+        if (exists) RegCloseKey(key);
+        return exists;
     }
 
 private:
     static constexpr wchar_t kParent[] = L"Software\\ModRouteTests";
-
     static std::wstring KeyName(const std::wstring& subkey) {
-        const std::wstring root = L"SOFTWARE\\TavrenModManager";
-        return subkey.empty() ? root : root + L"\\" + subkey;
+        return subkey.empty() ? L"SOFTWARE\\TavrenModManager" : L"SOFTWARE\\TavrenModManager\\" + subkey;
     }
 
     std::wstring m_name;

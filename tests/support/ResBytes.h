@@ -17,13 +17,8 @@ using Bytes = std::vector<std::uint8_t>;
 // "05 00 0c" -> bytes.
 inline Bytes Hex(std::string_view hex) {
     Bytes bytes;
-    for (std::size_t i = 0; i + 1 < hex.size();) {
-        if (hex[i] == ' ') {
-            ++i;
-            continue;
-        }
-        bytes.push_back(static_cast<std::uint8_t>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
-        i += 2;
+    for (std::size_t i = 0; i + 1 < hex.size(); ++i) {
+        if (hex[i] != ' ') bytes.push_back(static_cast<std::uint8_t>(std::stoi(std::string(hex.substr(i++, 2)), nullptr, 16)));
     }
     return bytes;
 }

@@ -1,6 +1,5 @@
-// AutoRes on real mod folders: map names from description files, the
-// rebuild, the change check, the append mode, the index replaced in one step
-// or not at all, the base index never written, and the map table published.
+// AutoRes on real mod folders: the rebuild, the change check, the append
+// mode, a failed replacement, the base index never written.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -26,9 +25,6 @@ using Entries = SnDirectoryMap::Entries;
 
 std::string DesFile(const std::string& name) { return "GModel Description File V1.0\r\n" + name + "\r\nSceneObjects 3\r\n"; }
 Listing Listed(const std::string& resPath) { return testsupport::ListedMaps(TempDir::ReadFile(resPath)); }
-HANDLE Hold(const std::string& path) {
-    return CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-}
 
 // A game with a base index of three game maps and a mod M.
 class AutoResTest : public ::testing::Test {
@@ -42,6 +38,7 @@ protected:
     std::string BaseRes() const { return game / "base\\Tavren.res"; }
     // An sn folder with a description file, free-named folders, a pack, and folders that are no maps.
     void WriteMaps() const {
+        game.Write("mods\\M\\sn01\\a.des", DesFile("Other"));  // the folder's own file comes first
         game.Write("mods\\M\\sn01\\sn01.des", DesFile("Dark Forest"));
         game.Write("mods\\M\\Town\\town.gmb", "g");
         game.Write("mods\\M\\" + kTownUtf8 + "\\a.des", DesFile("Another Name"));
@@ -55,16 +52,6 @@ protected:
 };
 
 }  // namespace
-
-TEST_F(AutoResTest, MapNameComesFromTheFoldersOwnDescriptionFileFirst) {
-    game.Write("own\\a.des", DesFile("Other"));
-    game.Write("own\\own.des", DesFile("Own"));
-    game.Write("locked\\locked.des", DesFile("Locked"));
-    HANDLE locked = CreateFileW(Utf8ToWide(game / "locked\\locked.des").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_EQ(ExtractMapName(game / "own", "fallback"), "Own");
-    EXPECT_EQ(ExtractMapName(game / "locked", "fallback"), "fallback");
-    CloseHandle(locked);
-}
 
 TEST_F(AutoResTest, RebuildAndAppendListTheModsMapsAndMapTheFreeNamedOnes) {
     WriteMaps();
@@ -104,14 +91,6 @@ TEST_F(AutoResTest, AFailureLeavesThePreviousIndexAndItsTable) {
         EXPECT_EQ(RunAutoRes(Settings(mode), game.Path()).AllEntries(), (Entries{{"SN01", "Town"}})) << mode;
         EXPECT_EQ(TempDir::ReadFile(ModRes()), previous);
     }
-    RemoveDirectoryW(Utf8ToWide(temporary).c_str());
-    // Held open without leave to replace it: the game still reads the old
-    // index, so its table is the one to publish.
-    HANDLE held = Hold(ModRes());
-    EXPECT_EQ(RunAutoRes(Settings(1), game.Path()).AllEntries(), (Entries{{"SN01", "Town"}}));
-    CloseHandle(held);
-    EXPECT_EQ(TempDir::ReadFile(ModRes()), previous);
-    EXPECT_FALSE(FileExists(temporary));
 }
 
 TEST_F(AutoResTest, ThePlanWritesNothingAndIsWhatTheStepCarriesOut) {
@@ -133,19 +112,6 @@ TEST_F(AutoResTest, ThePlanWritesNothingAndIsWhatTheStepCarriesOut) {
         EXPECT_EQ(TempDir::ReadFile(ModRes()), plan.update ? AsString(plan.update->bytes) : before) << mode << mod;
         if (FileExists(ModRes())) game.Write("mods\\M\\Tavren.res", TempDir::ReadFile(ModRes()) + "end");
     }
-}
-
-TEST_F(AutoResTest, AMapTableOfOnlySnMapsIsReadBackFromTheNewIndex) {
-    // Only sn folders are written, so the new index maps nothing by itself;
-    // a pack the rebuild leaves out is found among its blocks by its name.
-    game.Write("mods\\M\\sn01\\sn01.des", DesFile("Castle"));
-    game.Write("mods\\M\\Castle.pvk", "PVK2");
-    AutoResSettings settings = Settings(1);
-    settings.packSizeLimit.reset();  // no pack taken by the rebuild
-    const AutoResPlan plan = PlanAutoRes(settings, game.Path());
-    ASSERT_TRUE(plan.update);
-    EXPECT_TRUE(plan.update->directories.empty());
-    EXPECT_EQ(plan.table.AllEntries(), (Entries{{"SN01", "Castle"}}));
 }
 
 TEST_F(AutoResTest, TheBaseIndexIsNeverWrittenAndWithoutItTheGameFoldersIsTheBase) {

@@ -1,12 +1,11 @@
-// Map names from model description files and the names of map entries. The
-// fuzz targets check decoding, naming and numbering on any bytes; these are
-// the encodings the game's files come in and one case of each naming rule.
+// Map names from model description files. The fuzz target checks decoding
+// and naming on any bytes; these are the encodings the game's files come in
+// and one case of each naming rule.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "autores/DesText.h"
-#include "autores/MapNames.h"
 #include "common/TextEncoding.h"
 
 using namespace modroute;
@@ -31,18 +30,6 @@ std::string Utf16(std::string_view utf8, bool bigEndian) {
         bytes += bigEndian ? std::string{high, low} : std::string{low, high};
     }
     return bytes;
-}
-
-MapEntry Entry(const std::string& name, int number, const std::string& path) {
-    MapEntry entry;
-    entry.name = name, entry.number = number, entry.isSn = number != 0, entry.path = path;
-    return entry;
-}
-
-std::string Paths(const std::vector<MapEntry>& entries) {
-    std::string paths;
-    for (const MapEntry& entry : entries) paths += entry.path + " ";
-    return paths;
 }
 
 }  // namespace
@@ -74,20 +61,4 @@ TEST(DesText, NameIsTheUsableLineAboveTheLastSceneObjectsLine) {
     for (const std::string name : {"\x81\x42y Town", "\x81\x46ile"}) {
         EXPECT_EQ(NameFromFile("Header\r\n" + name + "\r\nSceneObjects\r\n"), name) << name;
     }
-}
-
-TEST(MapNames, SnNumbersAndTheOrderOfEntries) {
-    EXPECT_EQ(ParseSnNumber("sn256"), std::nullopt);
-    EXPECT_EQ(ParseSnNumber("sn 7"), 7);                     // read like strtol after the two letters
-    EXPECT_EQ(ParseSnNumber("sn4294967297"), std::nullopt);  // would wrap to 1 in 32 bits
-    EXPECT_TRUE(HasSnPrefix("sN\xB3\xC7"));
-    std::vector<MapEntry> sn = {Entry("sn07", 7, "first"), Entry("sn12", 12, "sn12"), Entry("SN007", 7, "second"),
-                                Entry("sn3", 3, "sn3")};
-    SortSnEntries(sn);
-    EXPECT_EQ(Paths(sn), "sn3 first second sn12 ");
-    // GBK names start with bytes above 0x80 and so follow every ASCII name.
-    std::vector<MapEntry> other = {Entry("\xB3\xC7", 0, "gbk"), Entry("town", 0, "folder"), Entry("Town", 0, "Town"),
-                                   Entry("town", 0, "pack")};
-    SortOtherEntries(other);
-    EXPECT_EQ(Paths(other), "Town folder pack gbk ");
 }

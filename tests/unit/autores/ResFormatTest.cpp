@@ -1,16 +1,13 @@
 // The map index file over bytes. The fuzz targets check the block encoder
-// against the scan and the scan on any bytes; these cases pin the game's
-// layout and the edges of the block rule.
+// against the scan, and the scan of any bytes after any header; these cases
+// pin the game's layout and the edges of the block rule.
 #include <gtest/gtest.h>
-
-#include <algorithm>
 
 #include "autores/ResFormat.h"
 #include "support/ResBytes.h"
 
 using namespace modroute;
 using testsupport::Bytes;
-using testsupport::GameBlock;
 using testsupport::Hex;
 using testsupport::Text;
 using testsupport::operator+;
@@ -41,22 +38,3 @@ TEST(ResFormat, BlockStartRuleBoundsAndTheStoredCount) {
     EXPECT_EQ(ReadStoredCount(short53), std::nullopt);
 }
 
-TEST(ResFormat, GamesOwnIndexListsOnlyItsBlocks) {
-    // The header may hold a block-like pattern; it is the game's and not a map.
-    Bytes file = testsupport::ResHeader(713);
-    const Bytes headerBlockLike = Hex("05 00 00 00  01 00 00 00  03 00 00 00") + Text("ab");
-    std::copy(headerBlockLike.begin(), headerBlockLike.end(), file.begin() + 10);
-    // Further game data before the first block: tags whose number byte is 0
-    // or whose length byte is out of range.
-    file = file + Hex("05 00 00 00  00 00 00 00  08 00 00 00  05 00 00 00  07 00 00 00  41 00 00 00") + Bytes(70, 0x20);
-    const std::size_t firstBlock = file.size();
-    // Tails of unknown layout, among them a u32 5 before a NUL length byte.
-    const std::string town = "\xB3\xC7\xD5\x5C";  // GBK, second character with a '\' trail byte
-    file = file + GameBlock(1, town, Hex("01 00 00 00 00 02 00 00 00 05 00 00 00 00 00 00 00 00 FF FF"));
-    file = file + GameBlock(2, "Snow Pass", Hex("01 05 00 00 00 01 00 00 00 00") + Bytes(40, 0x77));
-    file = file + GameBlock(12, "Citadel", Hex("00 00 00 00 05 00 00 00"));
-    EXPECT_EQ(ScanMapBlocks(file),
-              (std::vector<ResMapRecord>{{town, 1, "sn01"}, {"Snow Pass", 2, "sn02"}, {"Citadel", 12, "sn12"}}));
-    EXPECT_EQ(FindFirstMapBlock(file), firstBlock);
-    EXPECT_EQ(ReadStoredCount(file), 713);
-}

@@ -1,15 +1,11 @@
 // The full stage on real game folders: the mod scan and configurations, the
-// base folder and its default base.ini, the pack list of the index thread,
-// overlapping initialisations.
+// base folder and its default base.ini, the pack list of the index thread.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
-#include <atomic>
 #include <memory>
-#include <thread>
 
-#include "common/FileSystem.h"
 #include "common/TextEncoding.h"
 #include "config/ConfigManager.h"
 #include "config/ModInfoText.h"
@@ -69,42 +65,6 @@ TEST_F(ConfigManagerTest, ScanListsBaseFirstThenModsAndCreatesBaseOnlyAfterIt) {
     Start(blocked.Path());
     EXPECT_FALSE(config->Mods().EnsureBaseFolder());
     EXPECT_EQ(TempDir::ReadFile(blocked / "base"), "a file");
-}
-
-TEST_F(ConfigManagerTest, GameWithoutBaseOrModsIsItsOwnRootEntry) {
-    TempDir plain("Blades.net");
-    Start(plain.Path());
-    EXPECT_EQ(FolderNames(), "Blades ");
-    EXPECT_EQ(config->Mods().GetModFolders()[0].path, plain.Path());
-    EXPECT_EQ(config->GetModConfig("Blades").value().type, "1");
-    EXPECT_TRUE(ListFolders(plain.Path()).empty());  // the game's own layout is left alone
-}
-
-TEST_F(ConfigManagerTest, OverlappingFullInitializationsRunTheBodyOnce) {
-    TempDir game("game");
-    for (int i = 0; i < 120; ++i) game.MakeFolder("mods\\Mod" + std::to_string(i));
-    config = std::make_unique<ConfigManager>(game.Path());
-    config->EarlyInitialize();  // as at attach, before any other thread exists
-    std::atomic<bool> done{false}, partialSeen{false};
-    std::atomic<int> complete{0};
-    std::thread reader([&] {
-        while (!done) {
-            const std::size_t size = config->Mods().GetModFolders().size();
-            if ((size != 0 && size != 120) || config->GetBaseFolder() != game / "base") partialSeen = true;
-        }
-    });
-    const auto caller = [&] {
-        if (config->FullInitialize() && config->Mods().GetModFolders().size() == 120 && config->GetModConfig("Mod119")) {
-            ++complete;
-        }
-    };
-    std::thread first(caller), second(caller);
-    first.join(), second.join();
-    done = true;
-    reader.join();
-    EXPECT_EQ(complete.load(), 2);  // neither returns before the body ran to its end
-    EXPECT_FALSE(partialSeen);
-    EXPECT_EQ(config->FullInitializationRuns(), 1);
 }
 
 TEST_F(ConfigManagerTest, ChineseModSelectedInGbkFindsItsPacksAndRules) {

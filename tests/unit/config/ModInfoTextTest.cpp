@@ -21,10 +21,6 @@ TEST(ModInfoText, ReadersDefaultsAndSectionRules) {
                      "description=Swords\r\nimage=pics//a.jpg\r\ntype=\xB5\xB6\r\n[ModConfig]\r\ntitle=After\r\n",
                      info, "Blades");
     EXPECT_EQ(Describe(info), "刀锋|未知作者|1.0.0|Swords|pics\\a.jpg||Blades||");  // type is not UTF-8
-    // The raw reader keeps the bytes and the caller's other fields.
-    info.title = "Caller";
-    ReadModInfoText("[ModInfo]\nauthor=刀锋\nimage=pics//a.jpg\ndescription=no\n", info);
-    EXPECT_EQ(Describe(info), "Caller|刀锋|1.0.0|Swords|pics//a.jpg||Blades||");
     // A byte-order mark stays in front of "[", so that section is not entered;
     // the raw reader trims the line, the scan's reader does not.
     ModInfo read;
@@ -36,7 +32,6 @@ TEST(ModInfoText, ReadersDefaultsAndSectionRules) {
     ModInfo missing;
     SetMissingFileInfo(missing, "Tavren", true);
     EXPECT_EQ(Describe(missing), "Tavren|Orbisoft|1.0.0||info.jpg||Tavren||");
-    EXPECT_EQ(RootEntryName("Blades.2024.1"), "Blades.2024");
 }
 
 TEST(SettingsText, SelectedModInUtf8WhateverTheFileWasSavedAs) {

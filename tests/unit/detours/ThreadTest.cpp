@@ -1,11 +1,9 @@
-// Threads caught in bytes a commit rewrites, and callers running while hooks
-// come and go.
+// Threads caught in bytes a commit rewrites.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 #include "detours/DetourAllThreads.h"
 #include "detours/detours.h"
@@ -95,56 +93,5 @@ TEST(DetourThreads, EnlistedThreadsAreMovedOutOfRewrittenBytes) {
                 EXPECT_EQ(Change(false, g_spinReal, detour), NO_ERROR);
             }
         }
-    }
-}
-
-// Hooks and unhooks a function 40 times while three threads call it, every
-// other thread enlisted each time: a suspended caller is often in the bytes
-// that change. The function returns the ecx it was given, the detour counts
-// in [ecx+4] and forwards; a caller that sees another value stops with 1.
-TEST(DetourThreads, CallersRunOnWhileRelocatedAndHotPatchEntriesAreHooked) {
-    static PVOID real = nullptr;
-    static volatile char stop = 0;
-    // push ebp; mov ebp,esp; and esp,-16 (all copied); mov eax,ecx; leave; ret. A hot-patch
-    // entry with int3 filler: a caller between the short and the long jump would meet the filler.
-    for (const auto& [body, filler] : {std::pair{Hex("55 8B EC 83 E4 F0 8B C1 C9 C3"), Bytes{}},
-                                       std::pair{Hex("8B FF 8B C1 C3"), Hex("CC CC CC CC CC")}}) {
-        SyntheticCode code;
-        const PVOID function = code.Place(body, filler);
-        Bytes detour = Hex("FF 41 04 FF 25 00 00 00 00");  // inc [ecx+4]; jmp [real]
-        SyntheticCode::Put(detour, 5, nullptr, &real);
-        const PVOID detourEntry = code.Place(detour);
-        // mov ecx,[esp+4]; L: call function; cmp eax,ecx; jne Wrong; cmp byte [stop],0; je L;
-        // xor eax,eax; ret 4; Wrong: mov eax,1; ret 4
-        Bytes caller = Hex("8B 4C 24 04 E8 00 00 00 00 3B C1 75 0E 80 3D 00 00 00 00 00 74 EE 33 C0 C2 04 00 "
-                           "B8 01 00 00 00 C2 04 00");
-        SyntheticCode::Put(caller, 5, code.NextEntry(), function);
-        SyntheticCode::Put(caller, 15, nullptr, const_cast<char*>(&stop));
-        const auto run = reinterpret_cast<LPTHREAD_START_ROUTINE>(code.Place(caller));
-        real = function;
-        const Bytes before = Snapshot(function);
-        stop = 0;
-        struct alignas(64) Record { volatile long calls = 0, detoured = 0; } records[3];
-        std::vector<HANDLE> callers;
-        for (Record& r : records) callers.push_back(CreateThread(nullptr, 0, run, &r, 0, nullptr));
-        for (int cycle = 0; cycle < 40 && !testing::Test::HasFailure(); ++cycle) {
-            for (bool attach : {true, false}) {
-                ASSERT_EQ(DetourTransactionBegin(), NO_ERROR);
-                EXPECT_EQ(DetourUpdateAllOtherThreads(), NO_ERROR);
-                EXPECT_EQ(attach ? DetourAttach(&real, detourEntry) : DetourDetach(&real, detourEntry), NO_ERROR);
-                EXPECT_EQ(DetourTransactionCommit(), NO_ERROR) << "cycle " << cycle;
-                Sleep(0);
-            }
-        }
-        stop = 1;
-        WaitForMultipleObjects(static_cast<DWORD>(callers.size()), callers.data(), TRUE, INFINITE);
-        for (HANDLE t : callers) {
-            DWORD exitCode = 1;
-            GetExitCodeThread(t, &exitCode);
-            EXPECT_EQ(exitCode, 0u) << "a caller got a wrong result";
-            CloseHandle(t);
-        }
-        EXPECT_GT(records[0].detoured + records[1].detoured + records[2].detoured, 0);
-        EXPECT_EQ(Snapshot(function), before);
     }
 }

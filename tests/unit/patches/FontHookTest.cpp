@@ -4,43 +4,12 @@
 
 #include <windows.h>
 
-#include <cstring>
 #include <string>
 
 #include "common/TextEncoding.h"
 #include "patches/FontHook.h"
 
 using namespace modroute;
-
-namespace {
-
-std::string EntryOf(const char* module, const char* function) {
-    return std::string(reinterpret_cast<const char*>(GetProcAddress(GetModuleHandleA(module), function)), 5);
-}
-
-}  // namespace
-
-// Runs before any other test of this file hooks anything. Removing restores
-// the entries; hooked again after a removal; drawing answers as before.
-TEST(FontHookSetup, RemoveRestoresTheEntriesAndDrawingFunctionsAnswerAsBeforeWhileHooked) {
-    HDC dc = CreateCompatibleDC(nullptr);
-    const auto answers = [&] {
-        RECT a = {0, 0, 0, 0}, w = {0, 0, 0, 0};
-        return std::to_string(DrawTextA(dc, "Tavren", -1, &a, DT_CALCRECT)) + " " + std::to_string(a.right) + " " +
-               std::to_string(DrawTextW(dc, L"Tavren", -1, &w, DT_CALCRECT)) + " " + std::to_string(w.right) + " " +
-               std::to_string(TextOutA(dc, 0, 0, "Tavren", 6));
-    };
-    const std::string unhooked = answers(), original = EntryOf("gdi32.dll", "CreateFontA");
-    EXPECT_FALSE(FontHook::Remove());
-    for (int round = 0; round < 2; ++round) {
-        ASSERT_TRUE(FontHook::Initialize(FontSettings{}));
-        EXPECT_NE(EntryOf("gdi32.dll", "CreateFontA"), original);
-        EXPECT_EQ(answers(), unhooked);
-        EXPECT_TRUE(FontHook::Remove());
-        EXPECT_EQ(EntryOf("gdi32.dll", "CreateFontA"), original);
-    }
-    DeleteDC(dc);
-}
 
 TEST(FontHook, KindAndReplacementChosenForRealLogFonts) {
     ASSERT_TRUE(FontHook::Initialize(FontSettings{}));

@@ -2,12 +2,7 @@
 // game uses and the boundaries.
 #include <gtest/gtest.h>
 
-#include <climits>
-
-#include "patches/CharacterCount.h"
 #include "patches/FontRules.h"
-#include "patches/PmodelScan.h"
-#include "support/TempDir.h"
 
 using namespace modroute;
 
@@ -23,14 +18,3 @@ TEST(FontRules, NamesKindsSizesAndFaces) {
     EXPECT_EQ(GbkTruncate(std::string(30, 'a') + "\xBA\xDA", 31), std::string(30, 'a'));  // 黑 would straddle the limit
 }
 
-TEST(CharacterCount, IndexesCountAndPmodelFolders) {
-    EXPECT_EQ(CharacterIndexOf("p1.\xE4\xB8\xAD"), std::nullopt);  // p1.中: four characters in six bytes
-    EXPECT_EQ(CharacterCountFromLargestIndex(INT_MAX), INT_MAX);      // no overflow
-    EXPECT_EQ(PmodelFolders("C:\\g\\", "", "Base"), (std::vector<std::string>{"C:\\g\\pmodel", "C:\\g\\mods\\Base\\pmodel"}));
-    const testsupport::TempDir game("\xEA\xB2\x8C\xEC\x9E\x84");  // 게임: has no GBK form
-    game.Write("base\\pmodel\\p01_a.gmb", "");
-    game.Write("base\\pmodel\\p99.x\\p98.gmb", "");  // below a folder: neither listed nor counted
-    EXPECT_EQ(LargestCharacterIndexInFolders(std::vector<std::string>{game / "base\\pmodel"}), 1);
-    game.Write("pmodel\\p50.gmb", "");  // the game folder's own counts, first in order but compared by value
-    EXPECT_EQ(LargestCharacterIndexInFolders(PmodelFolders(game.Path(), game / "base", "base")), 50);
-}

@@ -54,28 +54,6 @@ TEST(GameCode, PatchSkipsUnreadablePagesAndKeepsEveryPagesProtection) {
     EXPECT_FALSE(PatchFirstMatch(image.base, image.size - 1, HiddenCommandPatch()));
     ASSERT_TRUE(PatchFirstMatch(image.base, image.size, HiddenCommandPatch()));
     EXPECT_EQ(image.base[last + 5], 0x71);
+    EXPECT_EQ(CharacterPatchByte(5), 251);  // count minus ten, modulo 256
 }
 
-// The divisor byte is the count minus ten, modulo 256, written into both
-// `mov eax, 20` instructions, or into those of them the image holds.
-TEST(CharacterPatch, DivisorByteGoesIntoBothMovInstructionsOfTheImage) {
-    EXPECT_EQ(CharacterPatchByte(5), 251);
-    constexpr std::size_t kLeft = 0x57642, kRight = 0x576BA, kWhole = kRight + 5;
-    const std::uint8_t movEax20[] = {0xB8, 0x14, 0x00, 0x00, 0x00};
-    // count, image size, the right site holds the mov, sites patched, bytes found at the sites
-    const std::tuple<int, std::size_t, bool, int, std::uint8_t, std::uint8_t> cases[] = {
-        {41, kWhole, true, 2, 31, 31},
-        {13, kWhole - 1, true, 1, 3, 0x14},  // right site cut off by the image's end
-        {13, kWhole, false, 1, 3, 0xCC},      // right site holds another instruction
-    };
-    for (const auto& [count, imageSize, rightIsMov, sites, left, right] : cases) {
-        Pages image(std::vector<DWORD>((kWhole + 4095) / 4096, PAGE_EXECUTE_READ));
-        std::copy_n(movEax20, 5, image.base + kLeft);
-        if (rightIsMov) std::copy_n(movEax20, 5, image.base + kRight);
-        image.Protect();
-        EXPECT_EQ(PatchCharacterSites(image.base, imageSize, count), sites) << imageSize;
-        EXPECT_EQ(image.base[kLeft + 1], left);
-        EXPECT_EQ(image.base[kRight + 1], right);
-        EXPECT_EQ(image.ProtectionOf(kLeft), static_cast<DWORD>(PAGE_EXECUTE_READ));
-    }
-}

@@ -1,17 +1,12 @@
-// The exported file functions in this process, where the private heap is
-// created only by the second test: what a caller sees before the attach
-// sequence ran, and files of the virtual file system, never taken from the disk.
+// The exported file functions in this process, which never creates the
+// private heap: what a caller sees before the attach sequence ran.
 #include <gtest/gtest.h>
 
 #include <thread>
 
 #include "common/TextEncoding.h"
-#include "memory/VfsHeap.h"
 #include "exports/ExportedFunctions.h"
-#include "redirect/ModRouter.h"
 #include "support/TempDir.h"
-#include "vfs/PvkFormat.h"
-#include "vfs/VirtualFileSystem.h"
 
 extern "C" const char* ResolvePath(const char* path);
 
@@ -30,27 +25,6 @@ TEST(FileExports, BeforeTheHeapExistsAReadLeavesANullBuffer) {
     EXPECT_EQ(ReadModFile(request.c_str(), &buffer), 0u);
     EXPECT_EQ(buffer, nullptr);
     EXPECT_EQ(GetModFileSize(request.c_str()), 12u);
-}
-
-TEST(FileExports, PackedFilesAreReadFromThePackNotFromTheDisk) {
-    TempDir game("game");
-    game.Write("exports_test\\hero.dds", "disk copy");
-    const std::string packed = "packed hero";
-    const PvkPackEntry entry = {"hero.dds", "exports_test", {reinterpret_cast<const std::uint8_t*>(packed.data()), packed.size()}};
-    std::vector<std::uint8_t> pack;
-    ASSERT_EQ(WritePvk(std::span(&entry, 1), {}, pack), PvkWriteError::None);
-    game.Write("base\\exports.pvk", std::string(pack.begin(), pack.end()));
-    ASSERT_TRUE(VirtualFileSystem::Instance().LoadPvkIndex(game / "base\\exports.pvk"));
-    RouteContext context;
-    context.gameFolder = game.Path();
-    context.virtualFiles = &VirtualFileSystem::Instance();
-    ModRouter::Instance().Configure(context);
-    ASSERT_TRUE(VfsHeap::Instance().Initialize(0, 512));  // as at attach
-    void* buffer = &g_untouched;
-    ASSERT_EQ(ReadModFile("EXPORTS_TEST/hero.dds", &buffer), packed.size());
-    EXPECT_EQ(std::string(static_cast<const char*>(buffer), packed.size()), packed);
-    FreeFileBuffer(buffer);
-    ModRouter::Instance().Configure(RouteContext{});
 }
 
 TEST(FileExports, ResolvePathKeepsOneBufferPerThread) {

@@ -1,11 +1,9 @@
 // The mod file index on real mod folders: what a build finds and how it
-// spells it, which changes make it stale, and that every operation waits for
-// the index lock except the ones for mods without an index.
+// spells it, and which changes make it stale.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
-#include <future>
 #include <set>
 
 #include "common/FileSystem.h"
@@ -67,40 +65,6 @@ TEST(ModFileIndex, OnlyTheSettingsFileAndImportantPacksMakeItStale) {
         EXPECT_EQ(table.GetModFileIndex("Blades", mod.Path())->buildTime, current ? build : build + 60) << name;
         build += 1000;
     }
-}
-
-// Holds a build inside its first existence test until released.
-class BlockingProbes : public CountingProbes {
-public:
-    bool DirectoryExists(std::string_view utf8Path) override {
-        if (!std::exchange(m_blocked, true)) {
-            inside.set_value();
-            release.wait();
-        }
-        return CountingProbes::DirectoryExists(utf8Path);
-    }
-    bool m_blocked = false;
-    std::promise<void> inside, released;
-    std::shared_future<void> release = released.get_future().share();
-};
-
-TEST(ModFileIndex, EveryOperationWaitsForTheLockButModsWithoutAnIndexDoNot) {
-    TempDir mod("Blades");
-    mod.MakeFolder("texture");
-    BlockingProbes probes;
-    ModFileIndexTable table(probes);
-    auto build = std::async(std::launch::async, [&] { return table.BuildModFileIndex("Blades", mod.Path()); });
-    probes.inside.get_future().wait();
-    auto noIndex = std::async(std::launch::async, [&] { return table.GetModFileIndex("base", "C:\\x"); });
-    auto current = std::async(std::launch::async, [&] { return table.IsModFileIndexCurrent("Blades", mod.Path()); });
-    auto get = std::async(std::launch::async, [&] { return table.GetModFileIndex("Blades", mod.Path()); });
-    const bool answered = noIndex.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
-    EXPECT_TRUE(answered && !noIndex.get()) << "base waited for the lock";
-    EXPECT_EQ(current.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
-    EXPECT_EQ(get.wait_for(std::chrono::milliseconds(0)), std::future_status::timeout);
-    probes.released.set_value();
-    EXPECT_TRUE(build.get() && current.get());
-    EXPECT_EQ(EntryNames(get.get().value()), std::set<std::string>{"texture"});
 }
 
 }  // namespace

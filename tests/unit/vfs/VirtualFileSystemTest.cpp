@@ -3,9 +3,6 @@
 
 #include <windows.h>
 
-#include <atomic>
-#include <thread>
-
 #include "PackBytes.h"
 #include "common/TextEncoding.h"
 #include "support/TempDir.h"
@@ -99,36 +96,6 @@ TEST(VirtualFileSystem, ArchivesRankWithTheirFolderAndCountAsChangesOnlyWhenThey
     // The pack each read comes from: a preloaded file's own, else the best-ranked archive.
     EXPECT_EQ(files.PackOf("t\\a.txt"), game / "mods\\M\\preloaded.pvk");
     EXPECT_EQ(files.PackOf("T\\B.TXT"), game / "mods\\M\\big.pvk");
-}
-
-TEST(VirtualFileSystem, ReadersNeverSeeHalfRegisteredPacks) {
-    TempDir base("base");
-    constexpr int kPacks = 40;
-    const auto pack = [&](int p) { return base / ("p" + std::to_string(p) + ".pvk"); };
-    for (int p = 0; p < kPacks; ++p) WritePack(base, "p" + std::to_string(p) + ".pvk", {File("f.txt", "d" + std::to_string(p), "pack " + std::to_string(p))});
-    VirtualFileSystem files;
-    ASSERT_TRUE(files.Initialize({0, "", base.Path()}));
-    std::atomic<bool> done{false};
-    std::atomic<int> wrong{0};
-    std::vector<std::thread> readers;
-    for (int t = 0; t < 4; ++t) {
-        readers.emplace_back([&, t] {
-            for (int round = 0; !done; ++round) {
-                const int p = (round + t) % kPacks;
-                // Each step must see at least what the one before it saw.
-                const std::string path = "d" + std::to_string(p) + "\\f.txt";
-                const bool known = files.HasFile(path);
-                const std::string data = Read(files, path);
-                if (data != "<none>" && data != "pack " + std::to_string(p)) ++wrong;
-                if (known && (data == "<none>" || files.PackOf(path) != pack(p))) ++wrong;
-                if (data != "<none>" && Search(files, "d" + std::to_string(p) + "\\*") != "f.txt:" + std::to_string(data.size()) + " ") ++wrong;
-            }
-        });
-    }
-    for (int p = 0; p < kPacks; ++p) ASSERT_TRUE(files.LoadPvkIndex(pack(p)));
-    done = true;
-    for (std::thread& reader : readers) reader.join();
-    EXPECT_EQ(wrong.load(), 0);
 }
 
 }  // namespace
