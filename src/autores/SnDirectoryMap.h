@@ -20,7 +20,6 @@ public:
 
     // Exact lookup of an upper-case key such as "SN07".
     std::optional<std::string> Find(std::string_view key) const;
-    void Set(const std::string& key, const std::string& directory) { m_entries[key] = directory; }
     void Clear() { m_entries.clear(); }
 
     std::size_t Size() const { return m_entries.size(); }

@@ -41,7 +41,6 @@ bool ConfigManager::FullInitialize() {
     std::lock_guard<std::mutex> lock(m_fullInitLock);
     if (m_fullyInitialized.load(std::memory_order_acquire)) return true;
     const SystemScope scope;
-    m_fullInitRuns.fetch_add(1, std::memory_order_relaxed);
     EarlyInitialize();
     if (!m_mods.ScanModFolders()) return false;
     m_mods.InitializeDefaultModConfigs();

@@ -39,7 +39,6 @@ public:
     // the redirector has its full context, and never on the loader's thread.
     bool LoadSelectedModResourceRules();
     // How often the full initialisation's body has run (once, in a working system).
-    int FullInitializationRuns() const { return m_fullInitRuns.load(std::memory_order_relaxed); }
 
     // Written once by EarlyInitialize, before any other thread reads them.
     const CoreSettings& Settings() const { return m_settings; }
@@ -65,7 +64,6 @@ private:
     std::mutex m_fullInitLock;
     std::atomic<bool> m_coreSettingsRead{false};
     std::atomic<bool> m_fullyInitialized{false};
-    std::atomic<int> m_fullInitRuns{0};
 };
 
 }  // namespace modroute

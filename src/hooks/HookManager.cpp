@@ -97,6 +97,5 @@ bool HookManager::Uninstall(bool waitForCallersToLeave) {
     return true;
 }
 
-bool HookManager::IsInstalled() { return g_installed.load(std::memory_order_acquire); }
 
 }  // namespace modroute

@@ -16,7 +16,6 @@ public:
     // caller about to unload the library asks to wait (briefly) until no
     // thread is left inside a replacement.
     static bool Uninstall(bool waitForCallersToLeave = false);
-    static bool IsInstalled();
 };
 
 }  // namespace modroute

@@ -36,7 +36,6 @@ public:
     // equal to the current one changes nothing.
     void Configure(RouteContext context);
     std::shared_ptr<const RouteContext> Context() const { return m_current.load(std::memory_order_acquire)->context; }
-    SearchPathList GetSearchPaths() const { return Context()->searchPaths; }
 
     // Where a game path (code page 936) is served from.
     std::shared_ptr<const Resolution> Resolve(std::string_view gbkPath);

@@ -128,7 +128,6 @@ void VirtualFileSystem::AddEntries(const std::string& packPath, PvkFileContents 
         record.name = ToUtf8IfNeeded(record.name, GbkToUtf8);
         record.directory = ToUtf8IfNeeded(record.directory, GbkToUtf8);
         Entry entry{record, packPath, contents.content, record.dataOffset};
-        m_loadedBytes.fetch_add(record.size, std::memory_order_relaxed);
         m_keyIgnoringCase.emplace(ToLowerAscii(record.key), record.key);
         m_tree.AddFile(record.key, record.size);
         m_files.insert_or_assign(record.key, std::move(entry));

@@ -83,7 +83,6 @@ public:
     std::vector<VirtualDirectoryTree::Listed> FilesBelow(std::string_view folder) const;
 
     std::size_t FileCount() const;
-    std::uint64_t LoadedBytes() const { return m_loadedBytes.load(std::memory_order_relaxed); }
 
 private:
     // A preloaded file; its data is the slice of the pack's content block.
@@ -117,7 +116,6 @@ private:
     Setup m_setup;
     bool m_initialized = false;
     std::atomic<std::uint64_t> m_generation{1};
-    std::atomic<std::uint64_t> m_loadedBytes{0};
 };
 
 }  // namespace modroute

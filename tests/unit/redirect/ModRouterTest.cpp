@@ -58,7 +58,7 @@ protected:
     bool Redirects(const std::string& utf8Path) { return router.ShouldRedirect(Utf8ToGbk(utf8Path)); }
     std::string SearchPaths() {
         std::string paths;
-        for (const SearchPath& entry : router.GetSearchPaths()) paths += entry.path + " ";
+        for (const SearchPath& entry : router.Context()->searchPaths) paths += entry.path + " ";
         return paths;
     }
 
@@ -116,8 +116,7 @@ TEST_F(RouterTest, MapIdsAreRewrittenOnlyWithAutoResAndAFilledMapAndRenderJsonFo
     game.Write("sn03\\render.json", "game");
     game.Write("mods\\Blades\\sn04\\render.json", "mod");
     game.Write("base\\sn04\\render.json", "base");
-    SnDirectoryMap map;
-    map.Set("SN01", "Dune");
+    const SnDirectoryMap map(SnDirectoryMap::Entries{{"SN01", "Dune"}});
     for (const bool autoRes : {false, true}) {
         Configure(game, "Blades", autoRes);
         router.Configure(FullRouteContext(*config));
