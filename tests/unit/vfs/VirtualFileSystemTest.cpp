@@ -3,11 +3,17 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <mutex>
+#include <set>
+#include <thread>
+
 #include "PackBytes.h"
 #include "common/TextEncoding.h"
 #include "support/TempDir.h"
 #include "vfs/VirtualFileFinder.h"
 #include "vfs/VirtualFileSystem.h"
+#include "vfs/VirtualHandleTable.h"
 
 using namespace modroute;
 using packbytes::File;
@@ -16,6 +22,12 @@ using testsupport::TempDir;
 namespace {
 
 constexpr std::uint64_t kMiB = 1024 * 1024;
+
+template <typename Work>
+auto WithLock(std::mutex& lock, Work work) {
+    const std::lock_guard guard(lock);
+    return work();
+}
 
 // A larger file without more data: the tail is never read, so a sparse one will do.
 void WritePack(const TempDir& dir, const std::string& name, const std::vector<PvkPackEntry>& entries,
@@ -97,3 +109,25 @@ TEST(VirtualFileSystem, ArchivesRankWithTheirFolderAndCountAsChangesOnlyWhenThey
 }
 
 }  // namespace
+
+// Eight threads taking and giving back reserved handle values at once: no
+// value is ever held by two of them.
+TEST(ReservedHandlePool, NoValueIsHeldByTwoThreads) {
+    std::mutex lock;
+    std::set<HANDLE> inUse;
+    std::atomic<int> ready{0}, twice{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([&] {
+            for (++ready; ready < 8;) std::this_thread::yield();
+            for (int i = 0; i < 200000; ++i) {
+                HANDLE value = ReservedHandlePool::Instance().Acquire();
+                if (!WithLock(lock, [&] { return inUse.insert(value).second; })) ++twice;
+                WithLock(lock, [&] { return inUse.erase(value); });
+                ReservedHandlePool::Instance().Release(value);
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(twice.load(), 0);
+}
