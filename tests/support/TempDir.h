@@ -2,7 +2,9 @@
 // Paths are UTF-8, so tests can use Chinese names.
 #pragma once
 
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "GameHarness.h"
 
@@ -20,6 +22,10 @@ public:
 
     // Writes a file below the folder, creating its parent folders.
     void Write(const std::string& relative, const std::string& bytes) const { WriteFile(*this / relative, bytes); }
+    // A layout as one table of (path, bytes) rows.
+    void Write(std::initializer_list<std::pair<std::string, std::string>> files) const {
+        for (const auto& [relative, bytes] : files) Write(relative, bytes);
+    }
     void MakeFolder(const std::string& relative) const { MakeFolders(*this / relative); }
 
     static void MakeFolders(const std::string& utf8Path) { gamerun::MakeFolders(utf8Path); }

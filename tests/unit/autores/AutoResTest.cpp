@@ -42,9 +42,8 @@ protected:
         game.Write("mods\\M\\sn01\\sn01.des", DesFile("Dark Forest"));
         game.Write("mods\\M\\Town\\town.gmb", "g");
         game.Write("mods\\M\\" + kTownUtf8 + "\\a.des", DesFile("Another Name"));
-        game.Write("mods\\M\\Castle.pvk", "PVK2");
-        game.Write("mods\\M\\Notes\\readme.txt", "no map");
-        game.Write("mods\\M\\texture\\x.gmb", "a game folder");
+        game.Write({{"mods\\M\\Castle.pvk", "PVK2"}, {"mods\\M\\Notes\\readme.txt", "no map"},
+                    {"mods\\M\\texture\\x.gmb", "a game folder"}});
     }
     AutoResSettings Settings(std::uint32_t mode, const std::string& mod = "M") const { return {mode, mod, PreloadLimit(3)}; }
     const std::string kBaseIndex = AsString(testsupport::GameIndex({"Plains", "Snow Pass", "Citadel"}));
@@ -119,8 +118,7 @@ TEST_F(AutoResTest, TheBaseIndexIsNeverWrittenAndWithoutItTheGameFoldersIsTheBas
     const std::string baseIndex = AsString(testsupport::GameIndex({"Plains", "Harbor"}));
     game.Write("base\\Tavren.res", baseIndex);
     game.Write("base\\sn01\\sn01.des", DesFile("Plains"));
-    game.Write("base\\Harbor\\h.gmb", "g");
-    game.Write("base\\Fresh\\f.gmb", "a map the base index does not list");
+    game.Write({{"base\\Harbor\\h.gmb", "g"}, {"base\\Fresh\\f.gmb", "a map the base index does not list"}});
     EXPECT_EQ(RunAutoRes(Settings(1, "base"), game.Path()).AllEntries(), (Entries{{"SN02", "Harbor"}}));
     EXPECT_EQ(TempDir::ReadFile(BaseRes()), baseIndex);
     DeleteFileW(Utf8ToWide(BaseRes()).c_str());

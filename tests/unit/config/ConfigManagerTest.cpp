@@ -72,9 +72,7 @@ TEST_F(ConfigManagerTest, ChineseModSelectedInGbkFindsItsPacksAndRules) {
     game.Write("ModRoute.ini", "[Settings]\nSelectedMod=" + Utf8ToGbk("刀锋") + "\n");  // saved as code page 936
     game.Write("mods\\刀锋\\刀锋.ini", "[ModInfo]\ntitle=锋利的刀\n[ModConfig]\nmusic=0\nwaves.pak=2\n");
     game.MakeFolder("mods\\刀锋\\texture");
-    game.Write("mods\\刀锋\\waves.pak", "pack");
-    game.Write("mods\\刀锋\\包.pvk", "PVK2");
-    game.Write("base\\a.pvk", "PVK2");
+    game.Write({{"mods\\刀锋\\waves.pak", "pack"}, {"mods\\刀锋\\包.pvk", "PVK2"}, {"base\\a.pvk", "PVK2"}});
     game.Write("base\\sub.pvk\\b.pvk", "PVK2");  // a folder named like a pack
     config = std::make_unique<ConfigManager>(game.Path());
     ASSERT_TRUE(config->EarlyInitialize());
@@ -88,8 +86,7 @@ TEST_F(ConfigManagerTest, ChineseModSelectedInGbkFindsItsPacksAndRules) {
     ASSERT_TRUE(config->LoadSelectedModResourceRules());
     EXPECT_EQ(Rules("刀锋"), "texture=1d waves.pak=2f music=0d ");
     // The rules follow a changed description; a base has no index, only its section counts.
-    game.Write("mods\\刀锋\\刀锋.ini", "[ModConfig]\ntexture=0\n");
-    game.Write("base\\base.ini", "[ModConfig]\nTavren.res=1\n");
+    game.Write({{"mods\\刀锋\\刀锋.ini", "[ModConfig]\ntexture=0\n"}, {"base\\base.ini", "[ModConfig]\nTavren.res=1\n"}});
     game.MakeFolder("base\\music");
     ASSERT_TRUE(config->Mods().LoadModConfig("刀锋") && config->Mods().LoadModConfig("base"));
     EXPECT_EQ(Rules("刀锋"), "texture=0d waves.pak=1f ");

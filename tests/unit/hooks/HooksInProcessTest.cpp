@@ -25,9 +25,8 @@ namespace {
 class HooksTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        game.Write("mods\\Blades\\texture\\a.dds", "mod a");
-        game.Write("mods\\Blades\\texture\\pic.jpg", "picture");
-        game.Write("base\\texture\\b.dds", "base b");
+        game.Write({{"mods\\Blades\\texture\\a.dds", "mod a"}, {"mods\\Blades\\texture\\pic.jpg", "picture"},
+                    {"base\\texture\\b.dds", "base b"}});
         GetCurrentDirectoryW(MAX_PATH, previousDirectory);
         SetCurrentDirectoryW(Utf8ToWide(game.Path()).c_str());  // the game runs in its folder
         RouteContext full;
@@ -67,8 +66,7 @@ TEST_F(HooksTest, TheSystemsOwnWorkPassesThroughAndInstallingTwiceIsHarmless) {
         EXPECT_EQ(ReadThrough("texture\\a.dds"), "<error 3>");
     }
     // Scripts opened by wide name are never redirected; other files are.
-    game.Write("mods\\Blades\\scripts\\main.AS", "mod script");
-    game.Write("mods\\Blades\\scripts\\main.txt", "mod text");
+    game.Write({{"mods\\Blades\\scripts\\main.AS", "mod script"}, {"mods\\Blades\\scripts\\main.txt", "mod text"}});
     for (const wchar_t* path : {L"scripts\\main.AS", L"scripts\\main.txt"}) {
         HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
         EXPECT_EQ(file == INVALID_HANDLE_VALUE, wcsstr(path, L".AS") != nullptr);
@@ -77,9 +75,9 @@ TEST_F(HooksTest, TheSystemsOwnWorkPassesThroughAndInstallingTwiceIsHarmless) {
 }
 
 TEST_F(HooksTest, AttributeQueriesFollowTheMapTable) {
-    game.Write("maps\\Dune.wp", "game folder's copy under the map's name");
-    game.Write("maps\\Dune.pak", "a map's pack, never renamed");
-    game.Write("base\\maps\\sn08.wp", "the base folder's map file");
+    game.Write({{"maps\\Dune.wp", "game folder's copy under the map's name"},
+                {"maps\\Dune.pak", "a map's pack, never renamed"},
+                {"base\\maps\\sn08.wp", "the base folder's map file"}});
     game.MakeFolder("mods\\Blades\\Forest");
     game.Write("base\\sn07.wp", "base");
     const SnDirectoryMap map(SnDirectoryMap::Entries{{"SN07", "Dune"}, {"SN08", "Marsh"}, {"SN09", "Forest"}});

@@ -38,8 +38,7 @@ std::set<std::string> EntryNames(const ModFileIndex& index) {
 TEST(ModFileIndex, HoldsTheListedNamesTheFolderHasSpelledAsTheListSpellsThem) {
     TempDir mod("Blades");
     for (const char* folder : {"TEXTURE", "sn10", "uitexture", "user.cfg", "sn256", "textures"}) mod.MakeFolder(folder);
-    mod.Write("waves.PAK", "pack");
-    mod.Write("music", "a file, not a folder");
+    mod.Write({{"waves.PAK", "pack"}, {"music", "a file, not a folder"}});
     ModFileIndexTable table;
     const ModFileIndex index = table.GetModFileIndex("Blades", mod.Path()).value();
     EXPECT_EQ(EntryNames(index), (std::set<std::string>{"texture", "sn10", "UITexture", "waves.pak file"}));
