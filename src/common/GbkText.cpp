@@ -3,11 +3,6 @@
 #include "common/PathText.h"
 
 namespace modroute {
-namespace {
-
-constexpr bool IsSeparatorByte(char c) { return c == '\\' || c == '/'; }
-
-}  // namespace
 
 std::size_t GbkFind(std::string_view text, std::string_view asciiNeedle, std::size_t from) {
     if (asciiNeedle.empty()) return from <= text.size() ? from : std::string_view::npos;
