@@ -2,11 +2,11 @@
 // map's own folder when AutoRes has mapped it, with the base folder and the
 // mod's map folder as fallbacks for the map's own files. Everything else is
 // the system's answer for the caller's own path.
+#include "common/HookCall.h"
 #include "common/MapId.h"
 #include "common/PathText.h"
 #include "common/TextEncoding.h"
 #include "hooks/FileHooks.h"
-#include "common/HookCall.h"
 #include "hooks/RealFunctions.h"
 #include "redirect/ModRouter.h"
 #include "vfs/VirtualFileHandles.h"

@@ -4,9 +4,9 @@
 // the game itself left there.
 #include <string>
 
+#include "common/HookCall.h"
 #include "common/TextEncoding.h"
 #include "hooks/FileHooks.h"
-#include "common/HookCall.h"
 #include "hooks/RealFunctions.h"
 #include "redirect/ModRouter.h"
 

@@ -17,9 +17,9 @@
 #include <type_traits>
 #include <vector>
 
+#include "common/HookCall.h"
 #include "common/TextEncoding.h"
 #include "hooks/FileHooks.h"
-#include "common/HookCall.h"
 #include "hooks/OfferedHandle.h"
 #include "hooks/RealFunctions.h"
 #include "redirect/ModRouter.h"

@@ -3,10 +3,10 @@
 // rewrite of a map id folder in its pattern.
 #include <memory>
 
+#include "common/HookCall.h"
 #include "common/PathText.h"
 #include "common/TextEncoding.h"
 #include "hooks/FileHooks.h"
-#include "common/HookCall.h"
 #include "hooks/RealFunctions.h"
 #include "redirect/ModRouter.h"
 #include "redirect/PathRules.h"

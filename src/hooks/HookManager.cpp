@@ -6,9 +6,9 @@
 #include <span>
 #include <mutex>
 
+#include "common/HookCall.h"
 #include "detours/HookTable.h"
 #include "hooks/FileHooks.h"
-#include "common/HookCall.h"
 #include "hooks/RealFunctions.h"
 #include "vfs/VirtualFileFinder.h"
 #include "vfs/VirtualHandleManager.h"

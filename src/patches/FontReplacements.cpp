@@ -6,8 +6,8 @@
 #include <optional>
 #include <string_view>
 
-#include "common/TextEncoding.h"
 #include "common/HookCall.h"
+#include "common/TextEncoding.h"
 #include "patches/FontHook.h"
 #include "patches/FontRules.h"
 

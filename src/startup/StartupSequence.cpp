@@ -5,17 +5,17 @@
 #include <exception>
 
 #include "common/DebugOutput.h"
+#include "common/HookCall.h"
 #include "common/SystemScope.h"
 #include "config/ConfigManager.h"
-#include "common/HookCall.h"
 #include "hooks/HookManager.h"
 #include "memory/VfsHeap.h"
 #include "patches/FontHook.h"
 #include "patches/GameCode.h"
-#include "vfs/VirtualFileSystem.h"
 #include "startup/BackgroundThreads.h"
 #include "startup/ModSystem.h"
 #include "startup/RouterSetup.h"
+#include "vfs/VirtualFileSystem.h"
 
 namespace modroute {
 namespace {
