@@ -31,6 +31,7 @@ bool ConfigManager::EarlyInitialize() {
     if (m_coreSettingsRead.load(std::memory_order_acquire)) return true;
     const SystemScope scope;
     m_settings.SelectedMod = ReadSelectedMod(m_gameFolder);
+    m_settings.Log = ReadLogSwitch(m_gameFolder);
     ReadRegistrySettings(m_settings);
     m_coreSettingsRead.store(true, std::memory_order_release);
     return true;

@@ -48,6 +48,9 @@ public:
     // The selected mod's folder (whether or not it exists); empty when no mod
     // is selected or the selection is "base".
     std::string GetSelectedModFolder() const;
+    // For offline tools: the game seen as if the mod were selected; called
+    // after EarlyInitialize and before the mods are scanned.
+    void SelectModForViewing(std::string mod) { m_settings.SelectedMod = std::move(mod); }
     std::string GetBaseFolder() const { return m_mods.GetBaseFolder(); }
 
     ModCatalog& Mods() { return m_mods; }

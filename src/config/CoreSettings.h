@@ -21,6 +21,7 @@ struct CoreSettings {
     std::int32_t EnablePreloadPVK = kDefaultEnablePreloadPVK;
     std::uint32_t MaxMemoryMB = kDefaultMaxMemoryMB;  // private heap cap, 0 = none
     std::string SelectedMod;           // UTF-8, empty = none
+    bool Log = false;                  // ModRoute.ini asks for ModRoute.log
 };
 
 }  // namespace modroute

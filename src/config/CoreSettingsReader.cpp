@@ -141,4 +141,9 @@ std::string ReadSelectedMod(const std::string& gameFolder) {
     return selected;
 }
 
+bool ReadLogSwitch(const std::string& gameFolder) {
+    const std::optional<std::string> bytes = ReadWholeFile(PathJoin(gameFolder, "ModRoute.ini"), kMaxSettingsFileBytes);
+    return bytes && ParseLogSwitch(*bytes);
+}
+
 }  // namespace modroute

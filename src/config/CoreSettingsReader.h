@@ -16,6 +16,9 @@ namespace modroute {
 // empty when the file is missing, unreadable or selects nothing.
 std::string ReadSelectedMod(const std::string& gameFolder);
 
+// Whether ModRoute.ini in the game folder asks for the log file.
+bool ReadLogSwitch(const std::string& gameFolder);
+
 // A 4-byte value of any type under SOFTWARE\TavrenModManager\<subkey>
 // (subkey ASCII, may be empty); the default when the key, the value or
 // exactly four bytes of data are missing.

@@ -5,8 +5,8 @@ namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-// The last SelectedMod value of [Settings], as the file's bytes have it.
-std::string FindSelectedMod(std::string_view text) {
+// The last value of the key in [Settings], as the file's bytes have it.
+std::string FindSettingsValue(std::string_view text, std::string_view key) {
     std::string section;
     std::string selected;
     ForEachTextLine(text, [&](std::string_view rawLine) {
@@ -19,7 +19,7 @@ std::string FindSelectedMod(std::string_view text) {
         if (section != "Settings") return;
         const std::size_t equals = line.find('=');
         if (equals == std::string_view::npos) return;
-        if (TrimBlanks(line.substr(0, equals)) != "SelectedMod") return;
+        if (TrimBlanks(line.substr(0, equals)) != key) return;
         std::string_view value = TrimBlanks(line.substr(equals + 1));
         value = value.substr(0, value.find('#'));
         value = value.substr(0, value.find(';'));
@@ -33,11 +33,16 @@ std::string FindSelectedMod(std::string_view text) {
 std::string ParseSelectedMod(std::string_view fileBytes, TextConverter gbkToUtf8) {
     if (fileBytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
         const std::string_view text = fileBytes.substr(kUtf8Bom.size());
-        return IsWellFormedUtf8(text) ? FindSelectedMod(text) : std::string();
+        return IsWellFormedUtf8(text) ? FindSettingsValue(text, "SelectedMod") : std::string();
     }
-    std::string selected = FindSelectedMod(fileBytes);
+    std::string selected = FindSettingsValue(fileBytes, "SelectedMod");
     if (selected.empty() || PassesUtf8Test(selected)) return selected;
     return gbkToUtf8(selected);
+}
+
+bool ParseLogSwitch(std::string_view fileBytes) {
+    if (fileBytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) fileBytes.remove_prefix(kUtf8Bom.size());
+    return FindSettingsValue(fileBytes, "Log") == "1";
 }
 
 bool IsPlainFolderName(std::string_view utf8Name) {

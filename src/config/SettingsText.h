@@ -19,6 +19,9 @@ namespace modroute {
 // which case it is used as it is.
 std::string ParseSelectedMod(std::string_view fileBytes, TextConverter gbkToUtf8);
 
+// Whether the last Log line of [Settings] asks for the log file: "Log=1".
+bool ParseLogSwitch(std::string_view fileBytes);
+
 // True when the UTF-8 name can only mean a folder directly under mods: it is
 // not empty, not "." or "..", and holds no separator or drive colon.
 bool IsPlainFolderName(std::string_view utf8Name);

@@ -100,6 +100,21 @@ void Progress::Show(bool last) {
     Write(STD_ERROR_HANDLE, last ? line + "\n" : line);
 }
 
+std::string LastErrorText() {
+    const DWORD error = GetLastError();
+    if (error == ERROR_SUCCESS) return {};
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                            FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, error, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+    std::string message = length > 0 ? WideToUtf8(std::wstring_view(text, length)) : std::string();
+    if (text != nullptr) LocalFree(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
+        message.pop_back();
+    }
+    return message + " (error " + std::to_string(error) + ")";
+}
+
 std::string Quantity(std::uint64_t count, std::string_view one, std::string_view many) {
     return std::to_string(count) + " " + std::string(count == 1 ? one : many);
 }

@@ -52,6 +52,9 @@ private:
     bool m_active;
 };
 
+// The system's message for GetLastError(), empty when there is none.
+std::string LastErrorText();
+
 // Small text helpers for the reports.
 std::string Quantity(std::uint64_t count, std::string_view one, std::string_view many);
 std::string MiB(std::uint64_t bytes);  // "12.3 MiB"

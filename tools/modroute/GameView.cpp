@@ -23,9 +23,11 @@ std::string ExistingFolder(const std::string& utf8Path) {
     return folder;
 }
 
-std::unique_ptr<ConfigManager> ReadConfiguration(const std::string& gameFolder) {
+std::unique_ptr<ConfigManager> ReadConfiguration(const std::string& gameFolder,
+                                                 const std::optional<std::string>& mod) {
     auto config = std::make_unique<ConfigManager>(gameFolder);
     config->EarlyInitialize();
+    if (mod) config->SelectModForViewing(*mod);
     // The full initialisation's first two steps; the third would create the
     // base folder, the fourth rewrite the mod's map index.
     config->Mods().ScanModFolders();
@@ -33,7 +35,8 @@ std::unique_ptr<ConfigManager> ReadConfiguration(const std::string& gameFolder) 
     return config;
 }
 
-GameView::GameView(const std::string& gameFolder) : m_config(ReadConfiguration(gameFolder)) {
+GameView::GameView(const std::string& gameFolder, const std::optional<std::string>& mod)
+    : m_config(ReadConfiguration(gameFolder, mod)) {
     m_mapPlan = PlanAutoRes(AutoResSettingsOf(m_config->Settings()), m_config->GetGameFolder());
 
     // As start-up does it: the packs of one folder preloaded, then every pack

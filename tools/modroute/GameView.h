@@ -7,6 +7,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,12 +23,14 @@ namespace modroute::tool {
 std::string ExistingFolder(const std::string& utf8Path);
 
 // ModRoute.ini and the registry read, the mods scanned: what the full
-// initialisation knows before it creates anything.
-std::unique_ptr<ConfigManager> ReadConfiguration(const std::string& gameFolder);
+// initialisation knows before it creates anything. A mod given replaces the
+// selection of ModRoute.ini.
+std::unique_ptr<ConfigManager> ReadConfiguration(const std::string& gameFolder,
+                                                 const std::optional<std::string>& mod = std::nullopt);
 
 class GameView {
 public:
-    explicit GameView(const std::string& gameFolder);
+    explicit GameView(const std::string& gameFolder, const std::optional<std::string>& mod = std::nullopt);
 
     const ConfigManager& Config() const { return *m_config; }
     const AutoResPlan& MapPlan() const { return m_mapPlan; }

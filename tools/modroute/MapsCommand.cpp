@@ -7,6 +7,7 @@
 #include "Commands.h"
 #include "Console.h"
 #include "GameView.h"
+#include "Options.h"
 #include "autores/MapNameFile.h"
 #include "common/FileSystem.h"
 #include "common/PathText.h"
@@ -95,20 +96,18 @@ struct MapsArguments {
 };
 
 std::optional<MapsArguments> ParseArguments(const Arguments& arguments, std::string& error) {
+    constexpr OptionSpec kOptions[] = {{"--mode", true}};
     MapsArguments parsed;
-    std::vector<std::string> positional;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        if (arguments[i] == "--mode") {
-            if (i + 1 == arguments.size() || arguments[i + 1].size() != 1 || arguments[i + 1][0] < '1' ||
-                arguments[i + 1][0] > '3') {
-                error = "--mode takes 1, 2 or 3";
-                return std::nullopt;
-            }
-            parsed.mode = static_cast<std::uint32_t>(arguments[++i][0] - '0');
-        } else {
-            positional.push_back(arguments[i]);
+    const std::optional<ParsedArguments> options = ParseOptions(arguments, kOptions, error);
+    if (!options) return std::nullopt;
+    if (const std::optional<std::string> mode = options->Value("--mode")) {
+        if (mode->size() != 1 || (*mode)[0] < '1' || (*mode)[0] > '3') {
+            error = "--mode takes 1, 2 or 3";
+            return std::nullopt;
         }
+        parsed.mode = static_cast<std::uint32_t>((*mode)[0] - '0');
     }
+    const std::vector<std::string>& positional = options->positional;
     if (positional.empty() || positional.size() > 2) {
         error = "maps takes a game folder and, optionally, a mod";
         return std::nullopt;

@@ -1,6 +1,7 @@
 #include "PvkChecks.h"
 
 #include <array>
+#include <map>
 
 #include "common/PathText.h"
 
@@ -73,6 +74,36 @@ std::vector<std::string> PvkTableProblems(const PvkTable& pack) {
             problems.push_back(Entry(i, entry) + ": its " + std::to_string(entry.size) +
                                " bytes of data run past the content block the file holds");
         }
+    }
+    return problems;
+}
+
+std::vector<std::pair<std::size_t, std::size_t>> CaseTwins(const std::vector<std::string>& names) {
+    std::vector<std::pair<std::size_t, std::size_t>> twins;
+    std::map<std::string, std::size_t> first;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const auto [at, fresh] = first.emplace(ToLowerAscii(names[i]), i);
+        if (!fresh && names[at->second] != names[i]) twins.emplace_back(at->second, i);
+    }
+    return twins;
+}
+
+std::vector<std::string> PvkNameProblems(const PvkTable& pack, GbkExactConverter utf8ToGbkExact) {
+    std::vector<std::string> problems;
+    const std::vector<PvkEntry>& entries = pack.table.entries;
+    std::vector<std::string> keys;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        keys.push_back(entries[i].key);
+        if (const std::optional<std::string> unsafe = UnsafeKeyReason(entries[i].key)) {
+            problems.push_back(Entry(i, entries[i]) + " would leave the folder it is extracted to: " + *unsafe);
+        } else if (!utf8ToGbkExact(entries[i].key)) {
+            problems.push_back(Entry(i, entries[i]) +
+                               ": the game's code page 936 cannot name it, so the game can never open it");
+        }
+    }
+    for (const auto& [first, second] : CaseTwins(keys)) {
+        problems.push_back(Entry(second, entries[second]) + " and " + Entry(first, entries[first]) +
+                           " differ only in letter case: on Windows one overwrites the other");
     }
     return problems;
 }

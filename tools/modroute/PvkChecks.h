@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "vfs/PvkFile.h"
@@ -21,5 +22,15 @@ std::optional<std::string> UnsafeKeyReason(std::string_view key);
 // block outside the file or over the header, a table without its terminator,
 // entries whose data lies outside the block the file holds.
 std::vector<std::string> PvkTableProblems(const PvkTable& pack);
+
+// Every problem of the entries' names, one sentence each: a key that would
+// leave an extraction folder, two keys that differ only in letter case (one
+// file overwrites the other on Windows), a key the game's code page 936
+// cannot name (utf8ToGbkExact gives nothing), so the game can never open it.
+using GbkExactConverter = std::optional<std::string> (*)(std::string_view utf8);
+std::vector<std::string> PvkNameProblems(const PvkTable& pack, GbkExactConverter utf8ToGbkExact);
+
+// The first of two names that differ only in ASCII letter case, by index.
+std::vector<std::pair<std::size_t, std::size_t>> CaseTwins(const std::vector<std::string>& names);
 
 }  // namespace modroute::tool

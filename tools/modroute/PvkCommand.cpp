@@ -10,7 +10,9 @@
 
 #include "Commands.h"
 #include "Console.h"
+#include "FolderFiles.h"
 #include "GameView.h"
+#include "Options.h"
 #include "PvkChecks.h"
 #include "common/FileSystem.h"
 #include "common/PathText.h"
@@ -25,7 +27,7 @@ namespace fs = std::filesystem;
 
 constexpr char kUsage[] =
     "modroute pvk list <pack>\n"
-    "       modroute pvk extract <pack> <folder>\n"
+    "       modroute pvk extract <pack> <folder> [--force]\n"
     "       modroute pvk pack <folder> <pack>\n"
     "       modroute pvk verify <pack>";
 
@@ -101,8 +103,14 @@ bool WriteWholeFile(const std::string& utf8Path, const std::uint8_t* data, std::
     return static_cast<bool>(file.flush());
 }
 
-int Extract(const Arguments& arguments) {
+int Extract(const Arguments& allArguments) {
+    constexpr OptionSpec kExtractOptions[] = {{"--force", false}};
+    std::string usageError;
+    const std::optional<ParsedArguments> parsed = ParseOptions(allArguments, kExtractOptions, usageError);
+    if (!parsed) return BadUsage(usageError, kUsage);
+    const Arguments& arguments = parsed->positional;
     if (arguments.size() != 2) return BadUsage("pvk extract takes a pack and a folder", kUsage);
+    const bool overwrite = parsed->Has("--force");
     const std::string& packPath = arguments[0];
     PvkTable pack;
     if (const std::optional<int> failed = OpenTable(packPath, pack)) return *failed;
@@ -129,6 +137,12 @@ int Extract(const Arguments& arguments) {
             ++problems;
             continue;
         }
+        if (!overwrite && FileExists(PathJoin(folder, entry.key))) {
+            OutLine("problem: " + name + " not extracted: " + PathJoin(folder, entry.key) +
+                    " exists (--force overwrites it)");
+            ++problems;
+            continue;
+        }
         if (!WriteWholeFile(PathJoin(folder, entry.key), data.data(), data.size())) {
             OutLine("problem: " + name + " cannot be written to " + PathJoin(folder, entry.key));
             ++problems;
@@ -142,32 +156,6 @@ int Extract(const Arguments& arguments) {
             folder);
     if (problems > 0) OutLine(Quantity(problems, "problem", "problems"));
     return problems > 0 ? kProblems : kOk;
-}
-
-struct FolderFile {
-    std::string relative;  // UTF-8, backslashes
-    std::string directory;
-    std::string name;
-    std::string path;
-};
-
-std::vector<FolderFile> FilesBelow(const std::string& folder) {
-    std::vector<FolderFile> files;
-    const fs::path root = FsPath(folder);
-    for (const fs::directory_entry& item : fs::recursive_directory_iterator(root)) {
-        if (!item.is_regular_file()) continue;
-        FolderFile file;
-        file.relative = ToBackslashes(Utf8Of(item.path().lexically_relative(root)));
-        const std::size_t separator = FindLastSeparator(file.relative);
-        file.directory = separator == std::string::npos ? std::string() : file.relative.substr(0, separator);
-        file.name = separator == std::string::npos ? file.relative : file.relative.substr(separator + 1);
-        file.path = Utf8Of(item.path());
-        files.push_back(std::move(file));
-    }
-    // The same folder always gives the same pack.
-    std::sort(files.begin(), files.end(),
-              [](const FolderFile& a, const FolderFile& b) { return a.relative < b.relative; });
-    return files;
 }
 
 std::string WriteErrorText(PvkWriteError error) {
@@ -209,6 +197,13 @@ int Pack(const Arguments& arguments) {
             ++problems;
         }
         total += FileSizeOf(file.path).value_or(0);
+    }
+    std::vector<std::string> relatives;
+    for (const FolderFile& file : files) relatives.push_back(file.relative);
+    for (const auto& [first, second] : CaseTwins(relatives)) {
+        OutLine("problem: " + files[second].relative + " and " + files[first].relative +
+                " differ only in letter case: on Windows one would overwrite the other");
+        ++problems;
     }
     if (problems > 0) {
         OutLine("Nothing written: " + Quantity(problems, "problem", "problems"));
@@ -257,6 +252,7 @@ int Verify(const Arguments& arguments) {
     Describe(packPath, pack);
 
     std::vector<std::string> problems = PvkTableProblems(pack);
+    for (std::string& problem : PvkNameProblems(pack, Utf8ToGbkExact)) problems.push_back(std::move(problem));
     std::map<std::string, std::size_t> seen;
     std::uint64_t dataEnd = pack.table.dataStart;
     {
