@@ -33,6 +33,9 @@ public:
     RegistryKey& operator=(const RegistryKey&) = delete;
 
     bool IsOpen() const { return m_key != nullptr; }
+    bool Holds(const wchar_t* valueName) const {
+        return m_key != nullptr && RegQueryValueExW(m_key, valueName, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    }
 
     // Exactly four bytes of data; requiredType 0 accepts any type.
     std::optional<std::uint32_t> QueryNumber(const wchar_t* valueName, DWORD requiredType = 0) const {
@@ -78,6 +81,11 @@ private:
 std::uint32_t ReadRegistryNumber(std::string_view subkey, const wchar_t* valueName, std::uint32_t defaultValue) {
     const RegistryKey key(subkey);
     return key.QueryNumber(valueName).value_or(defaultValue);
+}
+
+bool RegistryValueStored(std::string_view subkey, const wchar_t* valueName) {
+    const SystemScope scope;
+    return RegistryKey(subkey).Holds(valueName);
 }
 
 namespace {

@@ -24,6 +24,10 @@ bool ReadLogSwitch(const std::string& gameFolder);
 // exactly four bytes of data are missing.
 std::uint32_t ReadRegistryNumber(std::string_view subkey, const wchar_t* valueName, std::uint32_t defaultValue);
 
+// Whether SOFTWARE\TavrenModManager\<subkey> holds the value at all,
+// whatever its type: where a setting came from, for the log.
+bool RegistryValueStored(std::string_view subkey, const wchar_t* valueName);
+
 // Every registry value of the core settings: the AutoRes mode (0 to 3,
 // anything else 0) and its switch, EnablePreloadPVK, MaxMemoryMB, the patch
 // values (each keeps its default when it cannot be read) and the fonts.

@@ -8,6 +8,7 @@
 #include "patches/FontHook.h"
 #include "startup/ModSystem.h"
 #include "startup/RouterSetup.h"
+#include "startup/StartReport.h"
 #include "vfs/VirtualFileSystem.h"
 
 namespace modroute {
@@ -16,6 +17,7 @@ DWORD WINAPI FullInitializeThread(LPVOID) {
     const SystemScope scope;
     if (!ModSystem::FullConfiguration()) return 1;
     if (!InitializeRouter()) return 1;
+    LogFullStart();
     return ModSystem::FullInitialize() ? 0 : 1;
 }
 
@@ -48,7 +50,7 @@ DWORD WINAPI PvkIndexThread(LPVOID) {
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_IDLE);
     const ConfigManager& config = ConfigManager::Instance();
     for (const std::string& pack : PvkIndexFiles(config.GetBaseFolder(), config.GetSelectedModFolder())) {
-        VirtualFileSystem::Instance().LoadPvkIndex(pack);
+        LogPackIndexed(pack, VirtualFileSystem::Instance().LoadPvkIndex(pack));
     }
     return 0;
 }

@@ -15,6 +15,7 @@
 #include "startup/BackgroundThreads.h"
 #include "startup/ModSystem.h"
 #include "startup/RouterSetup.h"
+#include "startup/StartReport.h"
 #include "vfs/VirtualFileSystem.h"
 
 namespace modroute {
@@ -96,6 +97,7 @@ void OnProcessAttach(HMODULE self) {
     PrintDebugLine("第1步：读取核心配置...\n");
     const bool coreSettingsRead = ConfigManager::Instance().EarlyInitialize();
     PrintStageResult(coreSettingsRead, "核心配置读取完成\n", "警告: 核心配置读取失败，使用默认值\n");
+    OpenStartLog(ConfigManager::Instance());
 
     // The private heap for exported file data; nothing is printed either way.
     VfsHeap::Instance().Initialize(0, ConfigManager::Instance().Settings().MaxMemoryMB);
@@ -111,7 +113,9 @@ void OnProcessAttach(HMODULE self) {
     PrintStageResult(redirectReady, "文件重定向系统早期初始化完成\n", "警告: 文件重定向系统早期初始化失败\n");
 
     PrintDebugLine("第7步：安装IAT Hook...\n");
-    PrintStageResult(ModSystem::EarlyInitialize(), "IAT Hook安装成功\n", "错误: IAT Hook安装失败\n");
+    const bool hooksInstalled = ModSystem::EarlyInitialize();
+    LogHooksInstalled(hooksInstalled);
+    PrintStageResult(hooksInstalled, "IAT Hook安装成功\n", "错误: IAT Hook安装失败\n");
 
     if (!g_fontThreadStarted) {
         g_fontThreadStarted = true;

@@ -486,3 +486,19 @@ TEST(Process, EightThreadsFromAttachRaceEveryBackgroundStageAndLoseNothing) {
 }
 
 }  // namespace
+
+TEST(Process, LogOfAStartNamesTheSelectedModAndARefusedPackOnlyWhenAsked) {
+    gamerun::ManagerRegistry registry;
+    for (const char* line : {"Log=1", "log=1"}) {
+        Game game;
+        game.Write("ModRoute.ini", std::string("[Settings]\r\nSelectedMod=Blades\r\n") + line + "\r\n");
+        game.Write("mods\\Blades\\bad.pvk", "NOTAPACK" + std::string(4096, '\0'));
+        ASSERT_FALSE(game.Run({"sleep 1500"}).timedOut);
+        std::string log;
+        EXPECT_EQ(gamerun::ReadFile(game.PathOf("ModRoute.log"), log), line[0] == 'L') << line;
+        if (line[0] != 'L') continue;
+        EXPECT_NE(log.find("\r\nselected mod: Blades  (ModRoute.ini)\r\n"), std::string::npos) << log;
+        EXPECT_NE(log.find("pack refused: " + game.PathOf("mods\\Blades\\bad.pvk") + ": it is not a pack"),
+                  std::string::npos) << log;
+    }
+}
