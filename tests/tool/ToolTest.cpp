@@ -98,8 +98,10 @@ TEST(Tool, UsageErrorsExitWithTwoAndUnreadableInputsWithThree) {
     TempDir folder("game");
     const std::string missing = folder / "missing";
     const struct { std::vector<std::string> arguments; DWORD exitCode; const char* message; } cases[] = {
-        {{}, 2, "modroute mods <game>"},
+        {{"check"}, 2, "modroute check <game folder> [mod] [--json]"},
         {{"maps", folder.Path(), "..\\other"}, 2, "is not a folder name under mods"},
+        {{"maps", folder.Path(), "--mode=4"}, 2, "--mode takes 1, 2 or 3"},
+        {{"conflicts", folder.Path(), "--mode", "1"}, 2, "unknown option --mode"},
         {{"pvk", "pack", missing, folder / "out.pvk"}, 3, "cannot read the folder"},
     };
     for (const auto& c : cases) {
@@ -108,6 +110,80 @@ TEST(Tool, UsageErrorsExitWithTwoAndUnreadableInputsWithThree) {
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
         EXPECT_TRUE(run.out.empty()) << run.out;
     }
+}
+
+// Flattens a JSON text into "problems.0.area" -> scalar; throws on broken syntax.
+struct FlatJson {
+    std::map<std::string, std::string> at;
+    std::string text;
+    std::size_t i = 0;
+    explicit FlatJson(std::string json) : text(std::move(json)) {
+        Value("");
+        while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+        if (i != text.size()) throw std::runtime_error("text after the JSON value");
+    }
+    char Next() {
+        while (std::isspace(static_cast<unsigned char>(text.at(i)))) ++i;
+        return text.at(i);
+    }
+    std::string String() {
+        std::string value;
+        for (++i; text.at(i) != '"'; ++i) value += text[i] == '\\' ? (text.at(++i) == 'u' ? (i += 4, '?') : text[i]) : text[i];
+        return ++i, value;
+    }
+    void Value(const std::string& path) {
+        const char open = Next(), close = open == '{' ? '}' : ']';
+        if (open == '"') return void(at[path] = String());
+        if (open != '{' && open != '[') return void(at[path] = text.substr(i, text.find_first_of(",}]", i) - i)), void(i = text.find_first_of(",}]", i));
+        ++i;
+        if (Next() == close) return void(++i);
+        for (int n = 0;; ++n) {
+            std::string key = std::to_string(n);
+            if (open == '{' && (Next() != '"' || (key = String(), Next()) != ':' || !++i)) throw std::runtime_error("bad member");
+            Value(path.empty() ? key : path + "." + key);
+            const char after = Next();
+            ++i;
+            if (after == close) return;
+            if (after != ',') throw std::runtime_error("bad separator");
+        }
+    }
+};
+
+TEST(Tool, CheckReportsEachTrapOnceAndConflictsNameWhoIsHidden) {
+    gamerun::Game game;
+    const struct { const char* area; const char* file; std::string bytes; const char* problem; } cases[] = {
+        {"settings", "ModRoute.ini", "[settings]\r\nSelectedMod=Blades\r\n", "the section settings is ignored"},
+        {"description", "base\\base.ini", "[ModInfo]\r\nauthor=a\r\n", "has no title"},
+        {"description", "mods\\Blades\\Blades.ini", "\xEF\xBB\xBF[ModInfo]\r\ntitle=B\r\n", "byte-order mark"},
+        {"pack", "mods\\Blades\\case.pvk", "", "differ only in letter case"},
+        {"autores", "mods\\Blades", "", "maps with free names (case.pvk, 黑森林)"},
+        {"hidden", "mods\\Blades\\texture\\sky.dds", "mod", "texture\\sky.dds is hidden by the game folder"},
+    };
+    for (const auto& c : cases) if (!c.bytes.empty()) game.Write(c.file, c.bytes);
+    game.Write("texture\\sky.dds", "game");
+    game.Write("mods\\Blades\\黑森林\\黑森林.des", "des");
+    const std::string data = "x";
+    const std::vector<modroute::PvkPackEntry> entries = {{"A.txt", "d", {reinterpret_cast<const std::uint8_t*>(data.data()), 1}},
+                                                         {"a.txt", "d", {reinterpret_cast<const std::uint8_t*>(data.data()), 1}}};
+    std::vector<std::uint8_t> pack;
+    ASSERT_EQ(modroute::WritePvk(entries, {}, pack), modroute::PvkWriteError::None);
+    game.Write("mods\\Blades\\case.pvk", std::string(pack.begin(), pack.end()));
+
+    const gamerun::ProgramRun run = Modroute({"check", game.Folder(), "Blades", "--json"});
+    EXPECT_EQ(run.exitCode, 1u);
+    const FlatJson check(run.out);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const std::string at = "problems." + std::to_string(i) + ".";
+        EXPECT_EQ(check.at.count(at + "area") ? check.at.at(at + "area") + " " + check.at.at(at + "file") : "", std::string(cases[i].area) + " " + cases[i].file) << run.out;
+        EXPECT_NE(check.at.count(at + "problem") ? check.at.at(at + "problem").find(cases[i].problem) : std::string::npos, std::string::npos) << run.out;
+    }
+    EXPECT_EQ(check.at.count("problems." + std::to_string(std::size(cases)) + ".area"), 0u) << run.out;
+
+    const FlatJson conflicts(Modroute({"conflicts", game.Folder(), "Blades", "--json"}).out);
+    EXPECT_EQ(conflicts.at.at("paths.0.path") + " " + conflicts.at.at("paths.0.winner.source") + " " + conflicts.at.at("paths.0.hidden.0.source"), "texture\\sky.dds game folder mod");
+    EXPECT_EQ(conflicts.at.count("paths.1.path") + conflicts.at.count("paths.0.hidden.1.source"), 0u);
+    EXPECT_EQ(conflicts.at.at("totals.hidden") + " " + conflicts.at.at("totals.wins.mod pack"), "1 1");
+    EXPECT_EQ(Modroute({"check", gamerun::Game().Folder()}).exitCode, 0u) << "a game with ModRoute installed and nothing else";
 }
 
 }  // namespace
