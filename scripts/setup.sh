@@ -10,8 +10,9 @@ fi
 
 export DEBIAN_FRONTEND=noninteractive
 # clang, llvm (the symbolizer) and libclang-rt-14-dev (libFuzzer and the
-# sanitizer runtimes) build and run the native fuzz targets.
-PACKAGES=(g++-mingw-w64-i686-posix wine wine32:i386 fonts-wine googletest cmake locales clang llvm libclang-rt-14-dev)
+# sanitizer runtimes) build and run the native fuzz targets; zip packs the
+# release and unzip lets its test read it back.
+PACKAGES=(g++-mingw-w64-i686-posix wine wine32:i386 fonts-wine googletest cmake locales clang llvm libclang-rt-14-dev zip unzip)
 
 have_all() {
     for p in "${PACKAGES[@]}"; do
