@@ -15,8 +15,7 @@
 #include "common/FileSystem.h"
 #include "common/PathText.h"
 #include "common/TextEncoding.h"
-#include "common/TextLines.h"
-#include "config/SettingsText.h"
+#include "config/TextFileProblems.h"
 #include "startup/BackgroundThreads.h"
 #include "startup/RouterSetup.h"
 
@@ -28,7 +27,6 @@ constexpr OptionSpec kOptions[] = {{"--json", false}};
 constexpr std::uint64_t kMaxTextFileBytes = 16u * 1024u * 1024u;
 constexpr std::uint64_t kMaxLibraryBytes = 256u * 1024u * 1024u;
 constexpr std::size_t kMostMaps = 255;
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr char kRebuildPack[] = "fix the files and rebuild the pack with modroute pvk pack";
 
 struct Finding {
@@ -83,61 +81,15 @@ void CheckInstall(Report& report) {
     }
 }
 
-bool Utf16(std::string_view bytes) {
-    return bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF";
-}
-
-// Names that ModRoute reads only in their exact spelling.
-void CheckSpelling(Report& report, const std::string& file, std::size_t line, std::string_view written,
-                   std::string_view exact, const char* what) {
-    if (written != exact && EqualsIgnoringAsciiCase(written, exact)) {
-        report.Problem("settings", file,
-                       "line " + std::to_string(line) + ": the " + what + " " + std::string(written) +
-                           " is ignored: ModRoute reads only " + std::string(exact),
-                       "write it " + std::string(exact));
-    }
-}
-
 void CheckSettingsFile(Report& report, const ConfigManager& config, bool modGiven) {
     const std::string file = PathJoin(report.Game(), "ModRoute.ini");
     const std::optional<std::string> bytes = ReadWholeFile(file, kMaxTextFileBytes);
     if (!bytes) {
         report.Note(FileExists(file) ? "ModRoute.ini cannot be read: no mod is selected"
                                      : "no ModRoute.ini: no mod is selected");
-    } else if (Utf16(*bytes)) {
-        report.Problem("settings", file, "saved as UTF-16, which ModRoute does not read: no mod is selected",
-                       "save it as UTF-8 or as ANSI (GBK)");
     } else {
-        std::string_view text = *bytes;
-        const bool bom = text.substr(0, kUtf8Bom.size()) == kUtf8Bom;
-        if (bom) text.remove_prefix(kUtf8Bom.size());
-        if (bom && !IsWellFormedUtf8(text)) {
-            report.Problem("settings", file, "starts with a UTF-8 byte-order mark but is not UTF-8: nothing is read",
-                           "save it again as UTF-8");
-        }
-        std::size_t number = 0;
-        bool inSettings = false;
-        ForEachTextLine(text, [&](std::string_view raw) {
-            ++number;
-            const std::string_view line = TrimBlanks(raw);
-            if (line.empty() || line.front() == ';' || line.front() == '#') return;
-            if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
-                const std::string_view section = line.substr(1, line.size() - 2);
-                inSettings = EqualsIgnoringAsciiCase(section, "Settings");
-                CheckSpelling(report, file, number, section, "Settings", "section");
-                return;
-            }
-            const std::size_t equals = line.find('=');
-            if (!inSettings || equals == std::string_view::npos) return;
-            const std::string_view key = TrimBlanks(line.substr(0, equals));
-            CheckSpelling(report, file, number, key, "SelectedMod", "key");
-            CheckSpelling(report, file, number, key, "Log", "key");
-        });
-        const std::string written = ParseSelectedMod(*bytes, GbkToUtf8);
-        if (!written.empty() && !IsPlainFolderName(written)) {
-            report.Problem("settings", file,
-                           "SelectedMod=" + written + " is not a plain folder name under mods: no mod is selected",
-                           "write only the mod folder's name, as in SelectedMod=Blades");
+        for (TextFileProblem& found : SettingsFileProblems(*bytes, GbkToUtf8)) {
+            report.Problem("settings", file, std::move(found.problem), std::move(found.advice));
         }
     }
     const std::string& mod = config.GetSelectedMod();
@@ -157,37 +109,8 @@ void CheckSettingsFile(Report& report, const ConfigManager& config, bool modGive
 void CheckDescription(Report& report, const std::string& file) {
     const std::optional<std::string> bytes = ReadWholeFile(file, kMaxTextFileBytes);
     if (!bytes) return;  // a folder without one is described by its name
-    if (bytes->rfind(std::string(kUtf8Bom) + "[ModInfo]", 0) == 0) {
-        report.Problem("description", file, "a byte-order mark directly before [ModInfo] hides the section",
-                       "start the file with a comment line, such as ; description, before [ModInfo]");
-        return;
-    }
-    std::string_view text = *bytes;
-    if (text.substr(0, kUtf8Bom.size()) == kUtf8Bom) text.remove_prefix(kUtf8Bom.size());
-    if (!IsWellFormedUtf8(text)) {
-        report.Problem("description", file, "not UTF-8 text: its values that are not UTF-8 show as empty",
-                       "save it as UTF-8");
-    }
-    bool section = false;
-    bool inModInfo = false;
-    bool title = false;
-    ForEachTextLine(text, [&](std::string_view line) {
-        if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
-            inModInfo = TrimBlanks(line.substr(1, line.size() - 2)) == "ModInfo";
-            section |= inModInfo;
-            return;
-        }
-        const std::size_t equals = line.find('=');
-        if (inModInfo && equals != std::string_view::npos && TrimBlanks(line.substr(0, equals)) == "title") {
-            title = true;
-        }
-    });
-    if (!section) {
-        report.Problem("description", file, "no [ModInfo] section: the mod is described by its folder's name",
-                       "add a [ModInfo] section with title, author and version");
-    } else if (!title) {
-        report.Problem("description", file, "[ModInfo] has no title: the mod shows under its folder's name",
-                       "add a line title=...");
+    for (TextFileProblem& found : DescriptionFileProblems(*bytes)) {
+        report.Problem("description", file, std::move(found.problem), std::move(found.advice));
     }
 }
 

@@ -12,6 +12,7 @@
 #include "common/FileSystem.h"
 #include "common/PathText.h"
 #include "common/TextEncoding.h"
+#include "config/CoreSettingsReader.h"
 #include "config/SettingsText.h"
 #include "startup/RouterSetup.h"
 
@@ -138,9 +139,12 @@ int RunMaps(const Arguments& arguments) {
     if (parsed->mode) settings.AutoRes = *parsed->mode;
     OutLine("Game folder  " + game);
     OutLine("AutoRes      " + std::to_string(settings.AutoRes) + " " + ModeName(settings.AutoRes) +
-            (parsed->mode ? " (--mode)" : " (registry)"));
+            (parsed->mode ? " (--mode)"
+                          : RegistryValueStored("", L"AutoRes") ? " (registry)" : " (default: not in the registry)"));
     OutLine("Mod          " + (settings.SelectedMod.empty() ? std::string("none") : settings.SelectedMod) +
-            (parsed->mod ? " (given)" : " (ModRoute.ini)"));
+            (parsed->mod                       ? " (given)"
+             : settings.SelectedMod.empty()    ? " (no usable SelectedMod in ModRoute.ini)"
+                                               : " (ModRoute.ini)"));
     if (settings.AutoRes == 0) {
         OutLine("AutoRes is off: no index is written and the map table stays empty.");
         OutLine("Add --mode 1, 2 or 3 to see what a mode would do.");

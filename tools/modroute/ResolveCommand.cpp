@@ -5,6 +5,7 @@
 #include "Console.h"
 #include "GameView.h"
 #include "ResolveExplanation.h"
+#include "common/FileSystem.h"
 #include "common/TextEncoding.h"
 
 namespace modroute::tool {
@@ -31,6 +32,11 @@ int RunResolve(const Arguments& arguments) {
     const std::string& mod = config.GetSelectedMod();
     OutLine("Game folder   " + game);
     OutLine("Selected mod  " + (mod.empty() ? std::string("none") : mod));
+    const std::string modFolder = config.GetSelectedModFolder();
+    const bool modMissing = !modFolder.empty() && !DirectoryExists(modFolder);
+    if (modMissing) {
+        OutLine("problem: the selected mod has no folder " + modFolder + ": the game plays with base and its own files");
+    }
     const std::size_t mapped = view.MapPlan().table.Size();
     OutLine("Map table     " + Quantity(mapped, "entry", "entries") + ", " + MapTableSource(view.MapPlan()));
     OutLine("Packs         " + Quantity(view.Files().FileCount(), "file", "files") + " preloaded from " +
@@ -52,7 +58,7 @@ int RunResolve(const Arguments& arguments) {
         }
         allFound &= explanation.found;
     }
-    return allFound ? kOk : kProblems;
+    return allFound && !modMissing ? kOk : kProblems;
 }
 
 }  // namespace modroute::tool
