@@ -493,10 +493,12 @@ TEST(Process, LogOfAStartNamesTheSelectedModAndARefusedPackOnlyWhenAsked) {
         Game game;
         game.Write("ModRoute.ini", std::string("[Settings]\r\nSelectedMod=Blades\r\n") + line + "\r\n");
         game.Write("mods\\Blades\\bad.pvk", "NOTAPACK" + std::string(4096, '\0'));
+        if (line[0] == 'L') game.Write("ModRoute.log", std::string(300000, '.') + "an earlier start's log");
         ASSERT_FALSE(game.Run({"sleep 1500"}).timedOut);
         std::string log;
         EXPECT_EQ(gamerun::ReadFile(game.PathOf("ModRoute.log"), log), line[0] == 'L') << line;
         if (line[0] != 'L') continue;
+        EXPECT_EQ(log.find("earlier start"), std::string::npos) << "replaced at each start";
         EXPECT_NE(log.find("\r\nselected mod: Blades  (ModRoute.ini)\r\n"), std::string::npos) << log;
         EXPECT_NE(log.find("pack refused: " + game.PathOf("mods\\Blades\\bad.pvk") + ": it is not a pack"),
                   std::string::npos) << log;

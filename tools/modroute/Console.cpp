@@ -40,6 +40,12 @@ void Write(DWORD which, std::string_view utf8) {
     }
 }
 
+// Progress lines are for a person watching; a pipe or a file gets none.
+bool StandardErrorIsConsole() {
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
 }  // namespace
 
 void Out(std::string_view utf8) {
@@ -76,7 +82,7 @@ Progress::Progress(std::string label, std::uint64_t totalBytes, std::size_t tota
     : m_label(std::move(label)),
       m_totalBytes(totalBytes),
       m_totalItems(totalItems),
-      m_active(totalItems >= kLongJobItems || totalBytes >= kLongJobBytes) {}
+      m_active((totalItems >= kLongJobItems || totalBytes >= kLongJobBytes) && StandardErrorIsConsole()) {}
 
 Progress::~Progress() {
     if (m_active) Show(true);

@@ -30,8 +30,8 @@ void FlushOut();
 std::vector<std::string> CommandLineArguments();
 
 // "done of total" on one standard-error line, rewritten in place at most a
-// few times a second, for jobs large enough to make someone wait; nothing
-// for small ones.
+// few times a second, for jobs large enough to make someone wait, and only
+// when standard error is a console; nothing for small jobs.
 class Progress {
 public:
     Progress(std::string label, std::uint64_t totalBytes, std::size_t totalItems);
