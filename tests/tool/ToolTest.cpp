@@ -73,6 +73,8 @@ TEST(Tool, PvkBuildsTheSamplePackAndExtractsItBack) {
     EXPECT_EQ(TempDir::ReadFile(work / "UITexture.pvk"), TempDir::ReadFile(committed));
     ASSERT_EQ(Modroute({"pvk", "extract", committed, work / "extracted"}).exitCode, 0u);
     EXPECT_EQ(Snapshot(work / "extracted"), Snapshot(folder));
+    EXPECT_EQ(Modroute({"pvk", "extract", committed, work / "extracted"}).exitCode, 1u) << "files there are kept";
+    EXPECT_EQ(Modroute({"pvk", "extract", "--force", committed, work / "extracted"}).exitCode, 0u);
     EXPECT_EQ(Modroute({"pvk", "verify", committed}).exitCode, 0u);
 }
 

@@ -35,15 +35,15 @@ constexpr CommandHelp kCommands[] = {
     {"conflicts", RunConflicts, "modroute conflicts <game> [mod] [--all] [--json]",
      "every path the mod (folder and packs) and base supply that more than one place holds, who wins\n"
      "and who is hidden, with totals; --all lists every path"},
-    {"resolve", RunResolve, "modroute resolve <game> <path>...",
+    {"resolve", RunResolve, "modroute resolve <game> <path>... [--json]",
      "where each game path is served from, and by which rule"},
     {"maps", RunMaps, "modroute maps <game> [mod] [--mode N]", "the maps AutoRes would write, and its map table"},
     {"pvk", RunPvk,
-     "modroute pvk list <pack>\n  modroute pvk extract <pack> <folder> [--force]\n"
+     "modroute pvk list <pack> [--json]\n  modroute pvk extract <pack> <folder> [--force]\n"
      "  modroute pvk pack <folder> <pack>\n  modroute pvk verify <pack>",
      "a pack's entries; its files written below a folder (existing files only with --force); a pack built\n"
      "from a folder; its header, tables, data and names checked"},
-    {"res", RunRes, "modroute res dump <Tavren.res>\n  modroute res check <Tavren.res>",
+    {"res", RunRes, "modroute res dump <Tavren.res> [--json]\n  modroute res check <Tavren.res> [--json]",
      "the map blocks of a map index and its stored count; whether every block reads back"},
 };
 

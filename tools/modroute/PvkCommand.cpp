@@ -12,6 +12,7 @@
 #include "Console.h"
 #include "FolderFiles.h"
 #include "GameView.h"
+#include "Json.h"
 #include "Options.h"
 #include "PvkChecks.h"
 #include "common/FileSystem.h"
@@ -26,7 +27,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr char kUsage[] =
-    "modroute pvk list <pack>\n"
+    "modroute pvk list <pack> [--json]\n"
     "       modroute pvk extract <pack> <folder> [--force]\n"
     "       modroute pvk pack <folder> <pack>\n"
     "       modroute pvk verify <pack>";
@@ -81,10 +82,27 @@ void Describe(const std::string& packPath, const PvkTable& pack) {
     OutLine("Entries  " + std::to_string(pack.table.entries.size()));
 }
 
-int List(const Arguments& arguments) {
+int List(const Arguments& allArguments) {
+    constexpr OptionSpec kListOptions[] = {{"--json", false}};
+    std::string usageError;
+    const std::optional<ParsedArguments> parsed = ParseOptions(allArguments, kListOptions, usageError);
+    if (!parsed) return BadUsage(usageError, kUsage);
+    const Arguments& arguments = parsed->positional;
     if (arguments.size() != 1) return BadUsage("pvk list takes one pack", kUsage);
     PvkTable pack;
     if (const std::optional<int> failed = OpenTable(arguments[0], pack)) return *failed;
+    if (parsed->Has("--json")) {
+        JsonWriter json;
+        json.BeginObject().Field("command", "pvk list").Field("pack", arguments[0]).Key("entries").BeginArray();
+        for (const PvkEntry& entry : pack.table.entries) {
+            json.BeginObject().Field("name", Shown(entry.name)).Field("directory", Shown(entry.directory));
+            json.Field("key", entry.key).Field("size", std::int64_t{entry.size}).Key("offset");
+            if (entry.hasData) json.Number(static_cast<std::int64_t>(DataOffset(pack, entry))); else json.Null();
+            json.EndObject();
+        }
+        OutLine(json.EndArray().EndObject().Text());
+        return kOk;
+    }
     Describe(arguments[0], pack);
     OutLine("name\tdirectory\tkey\tsize\toffset");
     for (const PvkEntry& entry : pack.table.entries) {

@@ -4,6 +4,8 @@
 #include "Commands.h"
 #include "Console.h"
 #include "GameView.h"
+#include "Json.h"
+#include "Options.h"
 #include "ResolveExplanation.h"
 #include "common/FileSystem.h"
 #include "common/TextEncoding.h"
@@ -11,7 +13,7 @@
 namespace modroute::tool {
 namespace {
 
-constexpr char kUsage[] = "modroute resolve <game folder> <game path>...";
+constexpr char kUsage[] = "modroute resolve <game folder> <game path>... [--json]";
 
 void Row(const char* label, const std::string& value) {
     if (value.empty()) return;
@@ -22,7 +24,12 @@ void Row(const char* label, const std::string& value) {
 
 }  // namespace
 
-int RunResolve(const Arguments& arguments) {
+int RunResolve(const Arguments& allArguments) {
+    constexpr OptionSpec kOptions[] = {{"--json", false}};
+    std::string error;
+    const std::optional<ParsedArguments> parsed = ParseOptions(allArguments, kOptions, error);
+    if (!parsed) return BadUsage(error, kUsage);
+    const Arguments& arguments = parsed->positional;
     if (arguments.size() < 2) return BadUsage("resolve takes a game folder and at least one game path", kUsage);
     const std::string game = GameFolderArgument(arguments[0]);
     if (game.empty()) return kCannotRead;
@@ -30,22 +37,39 @@ int RunResolve(const Arguments& arguments) {
     GameView view(game);
     const ConfigManager& config = view.Config();
     const std::string& mod = config.GetSelectedMod();
-    OutLine("Game folder   " + game);
-    OutLine("Selected mod  " + (mod.empty() ? std::string("none") : mod));
     const std::string modFolder = config.GetSelectedModFolder();
     const bool modMissing = !modFolder.empty() && !DirectoryExists(modFolder);
-    if (modMissing) {
-        OutLine("problem: the selected mod has no folder " + modFolder + ": the game plays with base and its own files");
+    const bool json = parsed->Has("--json");
+    JsonWriter writer;
+    if (json) {
+        writer.BeginObject().Field("command", "resolve").Field("game", game).Key("mod");
+        if (mod.empty()) writer.Null(); else writer.String(mod);
+        writer.Key("modFolderMissing").Bool(modMissing).Key("paths").BeginArray();
+    } else {
+        OutLine("Game folder   " + game);
+        OutLine("Selected mod  " + (mod.empty() ? std::string("none") : mod));
+        if (modMissing) {
+            OutLine("problem: the selected mod has no folder " + modFolder +
+                    ": the game plays with base and its own files");
+        }
+        const std::size_t mapped = view.MapPlan().table.Size();
+        OutLine("Map table     " + Quantity(mapped, "entry", "entries") + ", " + MapTableSource(view.MapPlan()));
+        OutLine("Packs         " + Quantity(view.Files().FileCount(), "file", "files") + " preloaded from " +
+                view.PackSetup().preloadFolder + ", " + Quantity(view.RegisteredPacks().size(), "pack", "packs") +
+                " registered by the pack index thread");
     }
-    const std::size_t mapped = view.MapPlan().table.Size();
-    OutLine("Map table     " + Quantity(mapped, "entry", "entries") + ", " + MapTableSource(view.MapPlan()));
-    OutLine("Packs         " + Quantity(view.Files().FileCount(), "file", "files") + " preloaded from " +
-            view.PackSetup().preloadFolder + ", " + Quantity(view.RegisteredPacks().size(), "pack", "packs") +
-            " registered by the pack index thread");
     bool allFound = true;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         const std::string& request = arguments[i];
         const Explanation explanation = ExplainResolution(view, request);
+        allFound &= explanation.found;
+        if (json) {
+            writer.BeginObject().Field("request", request).Field("servedFrom", explanation.servedFrom);
+            writer.Field("file", explanation.file).Field("pack", explanation.pack);
+            writer.Field("rewrite", explanation.rewrite).Field("rule", explanation.rule).Field("why", explanation.why);
+            writer.Key("found").Bool(explanation.found).EndObject();
+            continue;
+        }
         OutLine();
         OutLine(request);
         Row("served from", explanation.servedFrom);
@@ -56,8 +80,8 @@ int RunResolve(const Arguments& arguments) {
         if (!Utf8ToGbkExact(request)) {
             Row("note", "the path has no code page 936 form: only the game's wide-character opens can name it");
         }
-        allFound &= explanation.found;
     }
+    if (json) OutLine(writer.EndArray().EndObject().Text());
     return allFound && !modMissing ? kOk : kProblems;
 }
 
