@@ -3,6 +3,7 @@
 # tool without debug sections, and the same bytes when packed twice.
 # Usage: check_release_package.sh <objdump> <bin folder> <work folder>
 set -euo pipefail
+export LC_ALL=C
 OBJDUMP="$1"; BIN="$2"; WORK="$3"
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 rm -rf "$WORK"; mkdir -p "$WORK"
