@@ -27,6 +27,7 @@ DWORD WINAPI FontHookThread(LPVOID) {
     const CoreSettings& settings = ConfigManager::Instance().Settings();
     FontHook::Initialize(FontSettings::FromUtf8(settings.TimesNewRoman, settings.TimesNewRomanScale, settings.MingLiU,
                                                 settings.MingLiUScale, Utf8ToGbk));
+    LogStartLine(FontHook::IsInitialized() ? "font hooks installed" : "problem: the font hooks are not installed");
     return 0;
 }
 
