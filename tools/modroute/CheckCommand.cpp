@@ -7,6 +7,7 @@
 #include "Commands.h"
 #include "Conflicts.h"
 #include "Console.h"
+#include "FolderFiles.h"
 #include "Json.h"
 #include "ModMaps.h"
 #include "Options.h"
@@ -194,6 +195,16 @@ void CheckMaps(Report& report, const ConfigManager& config) {
     }
 }
 
+void CheckNames(Report& report, const std::string& folder) {
+    if (folder.empty() || !DirectoryExists(folder)) return;
+    for (const FolderFile& file : FilesBelow(folder)) {
+        if (Utf8ToGbkExact(file.relative)) continue;
+        report.Problem("names", file.path,
+                       "the game's code page 936 cannot name it: the game's own opens never reach it",
+                       "rename it with ASCII or simplified Chinese (GBK) characters");
+    }
+}
+
 void CheckHidden(Report& report, GameView& view) {
     for (const SuppliedPath& path : SuppliedPaths(view)) {
         if (!path.winner || path.supplies[*path.winner].source != Source::GameFolder) continue;
@@ -246,6 +257,8 @@ int RunCheck(const Arguments& arguments) {
     }
     CheckPacks(report, config);
     CheckMaps(report, config);
+    CheckNames(report, config.GetSelectedModFolder());
+    CheckNames(report, config.GetBaseFolder());
     CheckHidden(report, view);
 
     if (parsed->Has("--json")) {

@@ -26,11 +26,12 @@ struct CommandHelp {
 };
 
 constexpr CommandHelp kCommands[] = {
-    {"mods", RunMods, "modroute mods <game>",
+    {"mods", RunMods, "modroute mods <game> [--json]",
      "the mods found, their descriptions, the selected mod, the search path, each setting and where it came from"},
     {"check", RunCheck, "modroute check <game> [mod] [--json]",
      "what keeps the mod from working, one line each with what to do: the installed AVIFIL32.dll,\n"
-     "ModRoute.ini, the description files, every pack, AutoRes traps, mod files a game-folder copy hides;\n"
+     "ModRoute.ini, the description files, every pack, AutoRes traps, names code page 936 cannot write,\n"
+     "mod files a game-folder copy hides;\n"
      "exit 1 when anything is found"},
     {"conflicts", RunConflicts, "modroute conflicts <game> [mod] [--all] [--json]",
      "every path the mod (folder and packs) and base supply that more than one place holds, who wins\n"

@@ -5,6 +5,8 @@
 #include "Commands.h"
 #include "Console.h"
 #include "GameView.h"
+#include "Json.h"
+#include "Options.h"
 #include "SettingsReport.h"
 #include "common/FileSystem.h"
 #include "common/PathText.h"
@@ -16,7 +18,7 @@
 namespace modroute::tool {
 namespace {
 
-constexpr char kUsage[] = "modroute mods <game folder>";
+constexpr char kUsage[] = "modroute mods <game folder> [--json]";
 
 std::string Relative(const std::string& gameFolder, const std::string& path) {
     if (path.size() > gameFolder.size() + 1 && path.compare(0, gameFolder.size(), gameFolder) == 0 &&
@@ -76,14 +78,63 @@ std::string PreloadPolicy(std::int32_t level) {
            ", the game's system packs whatever their size";
 }
 
+void DescriptionJson(JsonWriter& json, const ModInfo& info) {
+    json.Field("title", info.title).Field("author", info.author).Field("version", info.version);
+    json.Field("info", info.info).Field("type", info.type).Field("website", info.website);
+    json.Field("contact", info.contact).Field("image", info.image);
+}
+
+int WriteModsJson(const ConfigManager& config) {
+    const std::string& game = config.GetGameFolder();
+    JsonWriter json;
+    json.BeginObject().Field("command", "mods").Field("game", game).Key("settings").BeginArray();
+    for (const SettingRow& row : SettingRows(config)) {
+        json.BeginObject().Field("name", row.name).Field("value", row.value).Field("source", row.source).EndObject();
+    }
+    bool problems = false;
+    json.EndArray().Key("mods").BeginArray();
+    for (const ModFolder& folder : config.Mods().GetModFolders()) {
+        const std::string description = DescriptionFileOf(folder);
+        const bool present = FileExists(description);
+        const bool readable = !present || folder.name == "base" || config.GetModConfig(folder.name).has_value();
+        problems |= !readable;
+        json.BeginObject().Field("name", folder.name).Field("path", folder.path);
+        json.Key("selected").Bool(folder.name == config.GetSelectedMod()).Key("descriptionFile");
+        if (present) json.String(Relative(game, description)); else json.Null();
+        json.Key("descriptionReadable").Bool(readable);
+        DescriptionJson(json, folder.info);
+        json.EndObject();
+    }
+    const std::string modFolder = config.GetSelectedModFolder();
+    const bool missing = !modFolder.empty() && !DirectoryExists(modFolder);
+    json.EndArray().Key("selectedMod");
+    if (config.GetSelectedMod().empty()) json.Null(); else json.String(config.GetSelectedMod());
+    json.Key("selectedModFolderMissing").Bool(missing).Key("searchPath").BeginArray();
+    for (const SearchPath& folder : FullRouteContext(config).searchPaths) {
+        json.BeginObject().Field("from", ServedFromName(folder.from)).Field("path", folder.path).EndObject();
+    }
+    const VirtualFileSystem::Setup setup = VirtualFileSetup(config);
+    json.EndArray().Field("preloadFolder", setup.preloadFolder).Field("preloadLevel", setup.preloadLevel);
+    json.Key("registeredPacks").BeginArray();
+    for (const std::string& pack : PvkIndexFiles(config.GetBaseFolder(), modFolder)) json.String(pack);
+    OutLine(json.EndArray().EndObject().Text());
+    return problems || missing ? kProblems : kOk;
+}
+
 }  // namespace
 
-int RunMods(const Arguments& arguments) {
+int RunMods(const Arguments& allArguments) {
+    std::string error;
+    constexpr OptionSpec kOptions[] = {{"--json", false}};
+    const std::optional<ParsedArguments> parsed = ParseOptions(allArguments, kOptions, error);
+    if (!parsed) return BadUsage(error, kUsage);
+    const Arguments& arguments = parsed->positional;
     if (arguments.size() != 1) return BadUsage("mods takes one game folder", kUsage);
     const std::string game = GameFolderArgument(arguments[0]);
     if (game.empty()) return kCannotRead;
 
     const std::unique_ptr<ConfigManager> config = ReadConfiguration(game);
+    if (parsed->Has("--json")) return WriteModsJson(*config);
     bool problems = false;
     OutLine("Game folder  " + game);
     OutLine();

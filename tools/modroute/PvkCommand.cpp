@@ -195,7 +195,11 @@ bool IsInside(const std::string& path, const std::string& folder) {
            IsSeparator(lowerPath[lowerFolder.size()]);
 }
 
-int Pack(const Arguments& arguments) {
+int Pack(const Arguments& allArguments) {
+    std::string usageError;
+    const std::optional<ParsedArguments> parsed = ParseOptions(allArguments, {}, usageError);
+    if (!parsed) return BadUsage(usageError, kUsage);
+    const Arguments& arguments = parsed->positional;
     if (arguments.size() != 2) return BadUsage("pvk pack takes a folder and a pack", kUsage);
     const std::string folder = ExistingFolder(arguments[0]);
     if (folder.empty()) return CannotRead("the folder " + arguments[0]);
@@ -262,7 +266,11 @@ int Pack(const Arguments& arguments) {
     return kOk;
 }
 
-int Verify(const Arguments& arguments) {
+int Verify(const Arguments& allArguments) {
+    std::string usageError;
+    const std::optional<ParsedArguments> parsed = ParseOptions(allArguments, {}, usageError);
+    if (!parsed) return BadUsage(usageError, kUsage);
+    const Arguments& arguments = parsed->positional;
     if (arguments.size() != 1) return BadUsage("pvk verify takes one pack", kUsage);
     const std::string& packPath = arguments[0];
     PvkTable pack;

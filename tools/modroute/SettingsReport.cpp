@@ -57,69 +57,69 @@ std::string ShowStored(const StoredValue& value) {
     return Quantity(value.data.size(), "byte", "bytes") + " of type " + std::to_string(value.type);
 }
 
-// One line: name, the value ModRoute uses, and where it came from.
-void Line(const std::wstring& subkey, const wchar_t* name, const std::string& used, const std::string& fallback) {
-    const std::string label = (subkey.empty() ? "" : WideToUtf8(subkey) + "\\") + WideToUtf8(name);
-    std::string source;
+// Where a registry setting's value came from.
+SettingRow Row(const std::wstring& subkey, const wchar_t* name, const std::string& used, const std::string& fallback) {
+    SettingRow row{(subkey.empty() ? "" : WideToUtf8(subkey) + "\\") + WideToUtf8(name), used, ""};
     const std::optional<StoredValue> stored = ReadStoredValue(subkey, name);
     if (!stored) {
-        source = "default";
+        row.source = "default";
     } else if (ShowStored(*stored) == used) {
-        source = "registry";
+        row.source = "registry";
     } else {
         // Wrong type, wrong size, out of range: ModRoute read something else.
-        source = "registry holds " + ShowStored(*stored) + (used == fallback ? ", read as the default" : "");
+        row.source = "registry holds " + ShowStored(*stored) + (used == fallback ? ", read as the default" : "");
     }
-    std::string padded = "    " + label;
-    padded.resize(std::max<std::size_t>(padded.size() + 1, 30), ' ');
-    std::string value = used;
-    value.resize(std::max<std::size_t>(value.size() + 1, 12), ' ');
-    OutLine(padded + value + "(" + source + ")");
+    return row;
 }
 
 std::string Text(const std::string& face) { return "\"" + face + "\""; }
 
-void ReportSelectedMod(const ConfigManager& config) {
+std::string Padded(std::string text, std::size_t width) {
+    text.resize(std::max<std::size_t>(text.size() + 1, width), ' ');
+    return text;
+}
+
+// Why a ModRoute.ini that is there selects what it selects.
+SettingRow SelectedModRow(const ConfigManager& config) {
     const std::string file = PathJoin(config.GetGameFolder(), "ModRoute.ini");
-    OutLine("  " + file);
     const std::string& selected = config.GetSelectedMod();
-    if (!FileExists(file)) {
-        OutLine("    SelectedMod               (none)      (default: no ModRoute.ini)");
-        return;
-    }
-    if (!selected.empty()) {
-        OutLine("    SelectedMod               " + selected + "  ([Settings] of ModRoute.ini)");
-        return;
-    }
-    // Say why a file that is there selects nothing.
+    if (!FileExists(file)) return {"SelectedMod", "(none)", "default: no ModRoute.ini"};
+    if (!selected.empty()) return {"SelectedMod", selected, "[Settings] of ModRoute.ini"};
     const std::optional<std::string> bytes = ReadWholeFile(file, 1024 * 1024);
     const std::string written = bytes ? ParseSelectedMod(*bytes, GbkToUtf8) : std::string();
-    if (written.empty()) {
-        OutLine("    SelectedMod               (none)      (default: no SelectedMod in [Settings])");
-    } else {
-        OutLine("    SelectedMod               (none)      (ModRoute.ini names \"" + written +
-                "\", which is not a plain folder name)");
-    }
+    if (written.empty()) return {"SelectedMod", "(none)", "default: no SelectedMod in [Settings]"};
+    return {"SelectedMod", "(none)", "ModRoute.ini names \"" + written + "\", which is not a plain folder name"};
 }
 
 }  // namespace
 
-void ReportSettings(const ConfigManager& config) {
+std::vector<SettingRow> SettingRows(const ConfigManager& config) {
     const CoreSettings& used = config.Settings();
     const CoreSettings defaults;
+    return {
+        SelectedModRow(config),
+        {"Log", used.Log ? "1" : "0", used.Log ? "[Settings] of ModRoute.ini" : "default: no Log=1 in [Settings]"},
+        Row(L"", L"AutoRes", std::to_string(used.AutoRes), std::to_string(defaults.AutoRes)),
+        Row(L"", L"EnablePreloadPVK", std::to_string(used.EnablePreloadPVK), std::to_string(defaults.EnablePreloadPVK)),
+        Row(L"Memory", L"MaxMemoryMB", std::to_string(used.MaxMemoryMB), std::to_string(defaults.MaxMemoryMB)),
+        Row(L"Patch", L"ToggleCommand", std::to_string(used.ToggleCommand), std::to_string(defaults.ToggleCommand)),
+        Row(L"Patch", L"OpenPlay", std::to_string(used.OpenPlay), std::to_string(defaults.OpenPlay)),
+        Row(L"Fonts", L"TimesNewRoman", Text(used.TimesNewRoman), Text(defaults.TimesNewRoman)),
+        Row(L"Fonts", L"TimesNewRomanScale", std::to_string(used.TimesNewRomanScale),
+            std::to_string(defaults.TimesNewRomanScale)),
+        Row(L"Fonts", L"MingLiU", Text(used.MingLiU), Text(defaults.MingLiU)),
+        Row(L"Fonts", L"MingLiUScale", std::to_string(used.MingLiUScale), std::to_string(defaults.MingLiUScale)),
+    };
+}
+
+void ReportSettings(const ConfigManager& config) {
+    const std::vector<SettingRow> rows = SettingRows(config);
     OutLine("Settings (read once at start-up; a change takes effect at the next start)");
-    ReportSelectedMod(config);
-    OutLine("  HKEY_CURRENT_USER\\SOFTWARE\\TavrenModManager");
-    Line(L"", L"AutoRes", std::to_string(used.AutoRes), std::to_string(defaults.AutoRes));
-    Line(L"", L"EnablePreloadPVK", std::to_string(used.EnablePreloadPVK), std::to_string(defaults.EnablePreloadPVK));
-    Line(L"Memory", L"MaxMemoryMB", std::to_string(used.MaxMemoryMB), std::to_string(defaults.MaxMemoryMB));
-    Line(L"Patch", L"ToggleCommand", std::to_string(used.ToggleCommand), std::to_string(defaults.ToggleCommand));
-    Line(L"Patch", L"OpenPlay", std::to_string(used.OpenPlay), std::to_string(defaults.OpenPlay));
-    Line(L"Fonts", L"TimesNewRoman", Text(used.TimesNewRoman), Text(defaults.TimesNewRoman));
-    Line(L"Fonts", L"TimesNewRomanScale", std::to_string(used.TimesNewRomanScale),
-         std::to_string(defaults.TimesNewRomanScale));
-    Line(L"Fonts", L"MingLiU", Text(used.MingLiU), Text(defaults.MingLiU));
-    Line(L"Fonts", L"MingLiUScale", std::to_string(used.MingLiUScale), std::to_string(defaults.MingLiUScale));
+    OutLine("  " + PathJoin(config.GetGameFolder(), "ModRoute.ini"));
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (i == 2) OutLine("  HKEY_CURRENT_USER\\SOFTWARE\\TavrenModManager");
+        OutLine(Padded("    " + rows[i].name, 30) + Padded(rows[i].value, 12) + "(" + rows[i].source + ")");
+    }
 }
 
 }  // namespace modroute::tool

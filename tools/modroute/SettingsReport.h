@@ -3,10 +3,21 @@
 // or the default when there is nothing (or nothing usable) to read.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "config/ConfigManager.h"
 
 namespace modroute::tool {
 
+struct SettingRow {
+    std::string name;    // "SelectedMod", "Log", "AutoRes", "Fonts\\MingLiU", ...
+    std::string value;   // the value ModRoute uses
+    std::string source;  // where it came from
+};
+
+// ModRoute.ini's settings first, then the registry's.
+std::vector<SettingRow> SettingRows(const ConfigManager& config);
 void ReportSettings(const ConfigManager& config);
 
 }  // namespace modroute::tool
