@@ -38,7 +38,7 @@ constexpr CommandHelp kCommands[] = {
      "and who is hidden, with totals; --all lists every path"},
     {"resolve", RunResolve, "modroute resolve <game> <path>... [--json]",
      "where each game path is served from, and by which rule"},
-    {"maps", RunMaps, "modroute maps <game> [mod] [--mode N]", "the maps AutoRes would write, and its map table"},
+    {"maps", RunMaps, "modroute maps <game> [mod] [--mode N] [--json]", "the maps AutoRes would write, and its map table"},
     {"pvk", RunPvk,
      "modroute pvk list <pack> [--json]\n  modroute pvk extract <pack> <folder> [--force]\n"
      "  modroute pvk pack <folder> <pack>\n  modroute pvk verify <pack>",

@@ -7,6 +7,7 @@
 #include "Commands.h"
 #include "Console.h"
 #include "GameView.h"
+#include "Json.h"
 #include "Options.h"
 #include "autores/MapNameFile.h"
 #include "common/FileSystem.h"
@@ -19,7 +20,7 @@
 namespace modroute::tool {
 namespace {
 
-constexpr char kUsage[] = "modroute maps <game folder> [mod] [--mode 1|2|3]";
+constexpr char kUsage[] = "modroute maps <game folder> [mod] [--mode 1|2|3] [--json]";
 constexpr std::uint64_t kMaxResBytes = 256u * 1024u * 1024u;
 
 const char* ModeName(std::uint32_t mode) {
@@ -58,15 +59,20 @@ void ListMaps(const std::vector<NumberedMap>& maps, const std::string& modFolder
     }
 }
 
-void ListIndex(const std::string& resPath) {
+std::optional<std::vector<ResMapRecord>> IndexRecords(const std::string& resPath) {
     const std::optional<std::string> bytes = ReadWholeFile(resPath, kMaxResBytes);
-    if (!bytes) {
+    if (!bytes) return std::nullopt;
+    return ScanMapBlocks(ResBytes(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()));
+}
+
+void ListIndex(const std::string& resPath) {
+    const std::optional<std::vector<ResMapRecord>> records = IndexRecords(resPath);
+    if (!records) {
         OutLine("  (no index at " + resPath + ")");
         return;
     }
-    const ResBytes file(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size());
     OutLine("number\tkey\tname");
-    for (const ResMapRecord& record : ScanMapBlocks(file)) {
+    for (const ResMapRecord& record : *records) {
         OutLine(std::to_string(record.number) + "\t" + FormatMapKey(record.number) + "\t" +
                 GbkToUtf8(record.internalName));
     }
@@ -94,10 +100,59 @@ struct MapsArguments {
     std::string game;
     std::optional<std::string> mod;
     std::optional<std::uint32_t> mode;
+    bool json = false;
 };
 
+void MapJson(JsonWriter& json, int number, const std::string& gbkName, const std::string& from) {
+    json.BeginObject().Field("number", std::int64_t{number}).Field("key", FormatMapKey(number));
+    json.Field("name", GbkToUtf8(gbkName)).Field("from", from).EndObject();
+}
+
+int WriteMapsJson(const std::string& game, const CoreSettings& settings, const MapsArguments& parsed) {
+    JsonWriter json;
+    json.BeginObject().Field("command", "maps").Field("game", game).Field("autoRes", std::int64_t{settings.AutoRes});
+    json.Field("autoResSource", parsed.mode ? "--mode" : RegistryValueStored("", L"AutoRes") ? "registry" : "default");
+    json.Key("mod");
+    if (settings.SelectedMod.empty()) json.Null(); else json.String(settings.SelectedMod);
+    json.Field("modSource", parsed.mod ? "given" : "ModRoute.ini");
+    std::string outcome = "off";
+    std::string problem;
+    AutoResPlan plan;
+    json.Key("maps").BeginArray();
+    if (settings.AutoRes != 0 && settings.SelectedMod.empty()) outcome = "no mod selected";
+    if (settings.AutoRes != 0 && !settings.SelectedMod.empty()) {
+        plan = PlanAutoRes(AutoResSettingsOf(settings), game);
+        if (plan.step == AutoResStep::NoModFolder) {
+            outcome = "nothing";
+            problem = "the mod's folder does not exist";
+        } else if (plan.step == AutoResStep::BaseSelected || plan.step == AutoResStep::UpToDate) {
+            outcome = plan.step == AutoResStep::BaseSelected ? "base selected: index only read" : "index up to date";
+            for (const ResMapRecord& record : IndexRecords(plan.outputRes).value_or(std::vector<ResMapRecord>{})) {
+                MapJson(json, record.number, record.internalName, plan.outputRes);
+            }
+        } else if (!plan.update) {
+            outcome = "index kept";
+            problem = "no new index can be made: " + WhyNoUpdate(plan);
+        } else {
+            outcome = plan.step == AutoResStep::Rebuild ? "would rebuild" : "would append";
+            for (const NumberedMap& map : plan.update->maps) {
+                MapJson(json, map.number, map.entry.mapName, NameSource(map.entry, plan.modFolder));
+            }
+        }
+    }
+    json.EndArray().Field("outcome", outcome).Key("problem");
+    if (problem.empty()) json.Null(); else json.String(problem);
+    json.Key("mapTable").BeginArray();
+    std::vector<std::pair<std::string, std::string>> entries(plan.table.AllEntries().begin(),
+                                                             plan.table.AllEntries().end());
+    std::sort(entries.begin(), entries.end());
+    for (const auto& [key, directory] : entries) json.BeginObject().Field("key", key).Field("directory", directory).EndObject();
+    OutLine(json.EndArray().EndObject().Text());
+    return problem.empty() ? kOk : kProblems;
+}
+
 std::optional<MapsArguments> ParseArguments(const Arguments& arguments, std::string& error) {
-    constexpr OptionSpec kOptions[] = {{"--mode", true}};
+    constexpr OptionSpec kOptions[] = {{"--mode", true}, {"--json", false}};
     MapsArguments parsed;
     const std::optional<ParsedArguments> options = ParseOptions(arguments, kOptions, error);
     if (!options) return std::nullopt;
@@ -108,6 +163,7 @@ std::optional<MapsArguments> ParseArguments(const Arguments& arguments, std::str
         }
         parsed.mode = static_cast<std::uint32_t>((*mode)[0] - '0');
     }
+    parsed.json = options->Has("--json");
     const std::vector<std::string>& positional = options->positional;
     if (positional.empty() || positional.size() > 2) {
         error = "maps takes a game folder and, optionally, a mod";
@@ -137,6 +193,7 @@ int RunMaps(const Arguments& arguments) {
     CoreSettings settings = config->Settings();
     if (parsed->mod) settings.SelectedMod = *parsed->mod;
     if (parsed->mode) settings.AutoRes = *parsed->mode;
+    if (parsed->json) return WriteMapsJson(game, settings, *parsed);
     OutLine("Game folder  " + game);
     OutLine("AutoRes      " + std::to_string(settings.AutoRes) + " " + ModeName(settings.AutoRes) +
             (parsed->mode ? " (--mode)"
