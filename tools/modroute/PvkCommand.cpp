@@ -30,7 +30,7 @@ constexpr char kUsage[] =
     "modroute pvk list <pack> [--json]\n"
     "       modroute pvk extract <pack> <folder> [--force]\n"
     "       modroute pvk pack <folder> <pack>\n"
-    "       modroute pvk verify <pack>";
+    "       modroute pvk verify <pack> [--json]";
 
 fs::path FsPath(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
 
@@ -268,15 +268,18 @@ int Pack(const Arguments& allArguments) {
 
 int Verify(const Arguments& allArguments) {
     std::string usageError;
-    const std::optional<ParsedArguments> parsed = ParseOptions(allArguments, {}, usageError);
+    constexpr OptionSpec kVerifyOptions[] = {{"--json", false}};
+    const std::optional<ParsedArguments> parsed = ParseOptions(allArguments, kVerifyOptions, usageError);
     if (!parsed) return BadUsage(usageError, kUsage);
     const Arguments& arguments = parsed->positional;
     if (arguments.size() != 1) return BadUsage("pvk verify takes one pack", kUsage);
     const std::string& packPath = arguments[0];
     PvkTable pack;
     if (const std::optional<int> failed = OpenTable(packPath, pack)) return *failed;
-    Describe(packPath, pack);
+    const bool asJson = parsed->Has("--json");
+    if (!asJson) Describe(packPath, pack);
 
+    std::vector<std::string> notes;
     std::vector<std::string> problems = PvkTableProblems(pack);
     for (std::string& problem : PvkNameProblems(pack, Utf8ToGbkExact)) problems.push_back(std::move(problem));
     std::map<std::string, std::size_t> seen;
@@ -287,7 +290,7 @@ int Verify(const Arguments& allArguments) {
         for (std::size_t i = 0; i < pack.table.entries.size(); ++i) {
             const PvkEntry& entry = pack.table.entries[i];
             if (const auto [at, fresh] = seen.emplace(entry.key, i + 1); !fresh) {
-                OutLine("note: entry " + std::to_string(i + 1) + " has the key " + entry.key + " of entry " +
+                notes.push_back("entry " + std::to_string(i + 1) + " has the key " + entry.key + " of entry " +
                         std::to_string(at->second) + "; the later one is served");
             }
             if (!entry.hasData) continue;
@@ -299,9 +302,20 @@ int Verify(const Arguments& allArguments) {
         }
     }
     if (pack.table.terminated && dataEnd < pack.content.size) {
-        OutLine("note: " + Quantity(pack.content.size - dataEnd, "byte", "bytes") +
-                " of the content block follow the last entry's data");
+        notes.push_back(Quantity(pack.content.size - dataEnd, "byte", "bytes") +
+                        " of the content block follow the last entry's data");
     }
+    if (asJson) {
+        JsonWriter json;
+        json.BeginObject().Field("command", "pvk verify").Field("pack", packPath);
+        json.Field("entries", static_cast<std::int64_t>(pack.table.entries.size())).Key("problems").BeginArray();
+        for (const std::string& problem : problems) json.String(problem);
+        json.EndArray().Key("notes").BeginArray();
+        for (const std::string& note : notes) json.String(note);
+        OutLine(json.EndArray().EndObject().Text());
+        return problems.empty() ? kOk : kProblems;
+    }
+    for (const std::string& note : notes) OutLine("note: " + note);
     for (const std::string& problem : problems) OutLine("problem: " + problem);
     if (problems.empty()) {
         OutLine("OK: header, entry table and the data of every entry lie inside the file");
