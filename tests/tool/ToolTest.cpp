@@ -96,6 +96,14 @@ TEST(Tool, ExtractWritesNothingOutsideItsFolder) {
                            {"in\\", ""}, {"in\\out\\", ""}, {"in\\out\\fine\\", ""}, {"in\\out\\fine\\good.txt", "data"}}));
 }
 
+TEST(Tool, VersionHelpAndPathsAfterTheEndOfOptions) {
+    EXPECT_EQ(Modroute({"--version"}).out, "modroute " MODROUTE_VERSION "\n");
+    EXPECT_EQ(Modroute({"conflicts", "--help"}).out.rfind("usage: modroute conflicts <game> [mod] [--all]", 0), 0u);
+    const gamerun::ProgramRun run = Modroute({"resolve", kGame, "--", "--all"});
+    EXPECT_EQ(run.exitCode, 1u) << "--all after -- is a path found nowhere\n" << run.err;
+    EXPECT_EQ(Field(run.out, "--all", "rule"), "not-found: no pack and no search folder holds it: the game opens its own relative path");
+}
+
 TEST(Tool, UsageErrorsExitWithTwoAndUnreadableInputsWithThree) {
     TempDir folder("game");
     const std::string missing = folder / "missing";
