@@ -162,7 +162,9 @@ int Extract(const Arguments& allArguments) {
             continue;
         }
         if (!WriteWholeFile(PathJoin(folder, entry.key), data.data(), data.size())) {
-            OutLine("problem: " + name + " cannot be written to " + PathJoin(folder, entry.key));
+            const std::string reason = LastErrorText();
+            OutLine("problem: " + name + " cannot be written to " + PathJoin(folder, entry.key) +
+                    (reason.empty() ? "" : ": " + reason));
             ++problems;
             continue;
         }
@@ -252,7 +254,11 @@ int Pack(const Arguments& allArguments) {
         OutLine("problem: nothing written: " + WriteErrorText(error));
         return kProblems;
     }
-    if (!WriteWholeFile(packPath, packBytes.data(), packBytes.size())) return CannotRead("the pack " + packPath);
+    if (!WriteWholeFile(packPath, packBytes.data(), packBytes.size())) {
+        const std::string reason = LastErrorText();
+        ErrLine("modroute: cannot write the pack " + packPath + (reason.empty() ? "" : ": " + reason));
+        return kCannotRead;
+    }
     OutLine("Wrote " + packPath + ": " + Quantity(entries.size(), "entry", "entries") + ", " +
             Quantity(packBytes.size(), "byte", "bytes"));
     const std::string stem = PvkPackStem(packPath);
