@@ -80,8 +80,17 @@ ResReport CheckRes(ResBytes file, ExactConverter gbkToUtf8Exact) {
         return report;
     }
 
+    const std::vector<std::size_t> starts = MapBlockOffsets(file);
+    std::size_t nextStart = 0, readUpTo = 0;
     for (std::size_t offset = kResHeaderSize; offset + kMapBlockNameOffset <= file.size(); ++offset) {
-        const std::optional<ResMapRecord> record = ReadMapBlock(file, offset);
+        // The reader passes over the leading fields and name of a block it took.
+        if (offset < readUpTo) continue;
+        std::optional<ResMapRecord> record;
+        if (nextStart < starts.size() && starts[nextStart] == offset) {
+            ++nextStart;
+            record = ReadMapBlock(file, offset);
+            readUpTo = offset + kMapBlockNameOffset + file[offset + kMapBlockNameLengthOffset];
+        }
         const std::optional<std::string> key = LaidOutKey(file, offset);
         if (record) {
             report.blocks.push_back({offset, *record, key.value_or("")});

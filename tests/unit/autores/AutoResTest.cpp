@@ -1,5 +1,5 @@
-// AutoRes on real mod folders: the rebuild, the change check, the append
-// mode, a failed replacement, the base index never written.
+// AutoRes on real mod folders: the rebuild, the append mode, start after
+// start, a failed replacement, the base index never written.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -59,24 +59,36 @@ TEST_F(AutoResTest, RebuildAndAppendListTheModsMapsAndMapTheFreeNamedOnes) {
     EXPECT_EQ(Listed(ModRes()), (Listing{{"Dark Forest", 1}, {"Castle", 2}, {"Town", 3}, {kTownGbk, 4}}));
     EXPECT_EQ(rebuilt, (Entries{{"SN02", "Castle"}, {"SN03", "Town"}, {"SN04", kTownUtf8}}));
     EXPECT_EQ(BuildSnDirectoryMap(Mod()).AllEntries(), rebuilt);  // read back from the index, the same table
-    for (int run = 0; run < 2; ++run) {  // the append starts from the base every time
-        const Entries appended = RunAutoRes(Settings(3), game.Path()).AllEntries();
-        // A free-named folder keeps its folder name, whatever its description file calls the map.
-        EXPECT_EQ(Listed(ModRes()), (Listing{{"Plains", 1}, {"Snow Pass", 2}, {"Citadel", 3}, {"Dark Forest", 4},
-                                             {"Castle", 5}, {"Town", 6}, {kTownGbk, 7}}));
-        EXPECT_EQ(appended, (Entries{{"SN05", "Castle"}, {"SN06", "Town"}, {"SN07", kTownUtf8}}));
-    }
+    const Entries appended = RunAutoRes(Settings(3), game.Path()).AllEntries();
+    // The base lists sn01 already; a free-named folder keeps its folder name, whatever its description file says.
+    EXPECT_EQ(Listed(ModRes()), (Listing{{"Plains", 1}, {"Snow Pass", 2}, {"Citadel", 3}, {"Castle", 4}, {"Town", 5},
+                                         {kTownGbk, 6}}));
+    EXPECT_EQ(appended, (Entries{{"SN04", "Castle"}, {"SN05", "Town"}, {"SN06", kTownUtf8}}));
     EXPECT_EQ(TempDir::ReadFile(BaseRes()), kBaseIndex);
 }
 
-TEST_F(AutoResTest, ChangeCheckCannotSettleOnRenumberedOrUpperCaseSnFolders) {
-    // sn03 is written as map 1 and no sn01 exists to name the block; SN01 is
-    // named sn01 by the index but SN01 by the disk.
-    for (const std::string folder : {"sn03", "SN01"}) {
-        game.Write("mods\\" + folder + "\\" + folder + "\\x.des", DesFile("Only"));
-        RunAutoRes(Settings(1, folder), game.Path());
-        ASSERT_TRUE(FileExists(game / ("mods\\" + folder + "\\Tavren.res"))) << folder;
-        EXPECT_TRUE(NeedsResRebuild(game / ("mods\\" + folder))) << folder;
+TEST_F(AutoResTest, EveryStartGivesTheSameTableAndWritesOnlyAnIndexThatDiffers) {
+    // sn01's map is named like the free-named Snowfield; map 5 has a name starting with a digit.
+    game.Write({{"mods\\M\\sn01\\sn01.des", DesFile("Snowfield")}, {"mods\\M\\sn02\\x.gmb", "g"},
+                {"mods\\M\\sn03\\x.gmb", "g"}, {"mods\\M\\sn04\\x.gmb", "g"}, {"mods\\M\\Snowfield\\x.gmb", "g"},
+                {"mods\\M\\1st Pass\\x.gmb", "g"}, {"mods\\M\\Castle.pvk", "PVK2"}});
+    const Entries expected = {{"SN05", "1st Pass"}, {"SN06", "Castle"}, {"SN07", "Snowfield"}};
+    for (const std::uint32_t mode : {1u, 2u, 3u}) {
+        EXPECT_EQ(RunAutoRes(Settings(mode), game.Path()).AllEntries(), expected) << mode;
+        const std::string written = TempDir::ReadFile(ModRes());
+        TempDir::Age(ModRes());
+        EXPECT_EQ(RunAutoRes(Settings(mode), game.Path()).AllEntries(), expected) << mode;
+        EXPECT_TRUE(TempDir::Aged(ModRes())) << mode;
+        // A renamed map and a changed base make another index, written once.
+        game.Write("mods\\M\\sn04\\sn04.des", DesFile("Frozen " + std::to_string(mode)));
+        EXPECT_EQ(RunAutoRes(Settings(mode), game.Path()).AllEntries(), expected) << mode;
+        EXPECT_FALSE(TempDir::Aged(ModRes())) << mode;
+        EXPECT_NE(TempDir::ReadFile(ModRes()), written) << mode;
+        game.Write("base\\Tavren.res", kBaseIndex.substr(0, 20) + "!" + kBaseIndex.substr(21));
+        TempDir::Age(ModRes());
+        RunAutoRes(Settings(mode), game.Path());
+        EXPECT_FALSE(TempDir::Aged(ModRes())) << mode;
+        game.Write("base\\Tavren.res", kBaseIndex);
     }
 }
 
@@ -97,8 +109,8 @@ TEST_F(AutoResTest, ThePlanWritesNothingAndIsWhatTheStepCarriesOut) {
     const std::tuple<std::uint32_t, const char*, AutoResStep, bool> cases[] = {
         {0, "M", AutoResStep::Off, false},          {1, "Missing", AutoResStep::NoModFolder, false},
         {2, "base", AutoResStep::BaseSelected, false}, {2, "M", AutoResStep::Rebuild, true},
-        {2, "M", AutoResStep::UpToDate, false},     {3, "M", AutoResStep::Append, true},
-        {1, "M", AutoResStep::Rebuild, true},
+        {1, "M", AutoResStep::UpToDate, false},     {3, "M", AutoResStep::Append, true},
+        {3, "M", AutoResStep::UpToDate, false},     {2, "M", AutoResStep::Rebuild, true},
     };
     for (const auto& [mode, mod, step, newIndex] : cases) {
         const std::string before = TempDir::ReadFile(ModRes());
@@ -107,9 +119,8 @@ TEST_F(AutoResTest, ThePlanWritesNothingAndIsWhatTheStepCarriesOut) {
         EXPECT_EQ(plan.update.has_value(), newIndex) << mode << mod;
         EXPECT_EQ(TempDir::ReadFile(ModRes()), before) << mode << mod;
         EXPECT_EQ(RunAutoRes(Settings(mode, mod), game.Path()).AllEntries(), plan.table.AllEntries()) << mode << mod;
-        // Without a new index the old one is left alone, bytes after its end and all.
+        // Without a new index the old one is left alone.
         EXPECT_EQ(TempDir::ReadFile(ModRes()), plan.update ? AsString(plan.update->bytes) : before) << mode << mod;
-        if (FileExists(ModRes())) game.Write("mods\\M\\Tavren.res", TempDir::ReadFile(ModRes()) + "end");
     }
 }
 

@@ -39,25 +39,43 @@ TEST(ResRebuild, RebuildKeepsTheGameDataAndListsTheModsMapsOnly) {
     ASSERT_TRUE(rebuilt);
     const Bytes& res = rebuilt->bytes;
     EXPECT_EQ(Bytes(res.begin(), res.begin() + kBaseFront.size()), WithCount(kBaseFront, 713));
-    EXPECT_EQ(Listed(res), (Listing{{"Dark Forest", 1}, {"Castle", 2}, {"Town", 3}}));
+    EXPECT_EQ(Listed(res), (Listing{{"Castle", 1}, {"Town", 2}, {"Dark Forest", 3}}));
     // Three blocks of name + 71 bytes and nothing else: the game's blocks are gone.
     EXPECT_EQ(res.size(), kBaseFront.size() + (11 + 71) + (6 + 71) + (4 + 71));
     // The sn folders are found by the game under their own names.
-    EXPECT_EQ(rebuilt->directories, (SnDirectoryMap::Entries{{"SN02", "Castle"}, {"SN03", "Town"}}));
+    EXPECT_EQ(rebuilt->directories, (SnDirectoryMap::Entries{{"SN01", "Castle"}, {"SN02", "Town"}}));
     EXPECT_EQ(RebuildResBytes(kBase, {}).value().bytes, kBase);
     EXPECT_FALSE(RebuildResBytes(kBaseFront, maps));  // no block marks where the game data ends
     EXPECT_FALSE(AppendResBytes(WithCount(kBase, 709), maps));
 }
 
-TEST(ResRebuild, AppendKeepsTheBaseWholeAndNumbersAfterItsStoredCount) {
-    const std::vector<MapEntry> maps = {Map("sn02", "Harbour", 2), Map("Town", "Town")};
+TEST(ResRebuild, SnMapsKeepTheirNumbersAndTheOthersTakeTheLowestFreeOnes) {
+    const std::vector<MapEntry> maps = {Map("sn02", "Two", 2), Map("SN02", "Again", 2), Map("sn05", "Five", 5),
+                                        Map("sn100", "Hundred", 100), Map("A", "A"), Map("B", "B"), Map("C", "C"),
+                                        Map("D", "D")};
+    const auto numbers = [](const std::vector<NumberedMap>& numbered) {
+        std::string text;
+        for (const NumberedMap& map : numbered) text += map.entry.name + "=" + std::to_string(map.number) + " ";
+        return text;
+    };
+    // The second sn02 is reached under sn02 anyway: it takes no number of its own.
+    EXPECT_EQ(numbers(NumberMaps(maps, {})), "A=1 sn02=2 B=3 C=4 sn05=5 D=6 sn100=100 ");
+    // Held numbers (the base's in append mode) are nobody's to take, an sn map's own included.
+    EXPECT_EQ(numbers(NumberMaps(maps, {1, 2, 3, 4, 6})), "sn05=5 A=7 B=8 C=9 D=10 sn100=100 ");
+}
+
+TEST(ResRebuild, AppendKeepsTheBaseWholeAndNumbersAroundTheBasesMaps) {
+    const std::vector<MapEntry> maps = {Map("sn02", "Harbour", 2), Map("sn05", "Five", 5), Map("Town", "Town")};
     const std::optional<ResUpdate> appended = AppendResBytes(kBase, maps);
     ASSERT_TRUE(appended);
     EXPECT_EQ(Bytes(appended->bytes.begin(), appended->bytes.begin() + kBase.size()), WithCount(kBase, 715));
-    // The stored count, not the blocks the scan finds, tells where the numbers go on.
+    // The base lists sn02 already; Town takes 4, the lowest number neither the base nor sn05 holds.
+    EXPECT_EQ(Listed(appended->bytes),
+              (Listing{{"Plains", 1}, {"Snow Pass", 2}, {"Citadel", 3}, {"Town", 4}, {"Five", 5}}));
+    // The stored count, not only the blocks the scan finds, tells which numbers the base holds.
     const std::optional<ResUpdate> after20 = AppendResBytes(WithCount(kBase, 730), maps);
-    EXPECT_EQ(StoredCount(after20->bytes), 732);
-    EXPECT_EQ(Listed(after20->bytes).back(), (std::pair<std::string, int>{"Town", 22}));
+    EXPECT_EQ(StoredCount(after20->bytes), 731);
+    EXPECT_EQ(Listed(after20->bytes).back(), (std::pair<std::string, int>{"Town", 21}));
 }
 
 TEST(ResRebuild, NumbersStopAt255AndTheCountFollowsTheBlocksWritten) {
