@@ -34,6 +34,9 @@ TEST(ResFormat, BlockStartRuleBoundsAndTheStoredCount) {
     EXPECT_FALSE(IsMapBlockStart(file(64, 62), kResHeaderSize));  // name one byte short
     EXPECT_FALSE(IsMapBlockStart(file(2, 4), kResHeaderSize));    // offset + 16 == size
     EXPECT_TRUE(IsMapBlockStart(file(2, 5), kResHeaderSize));
+    // Map 5's number field reads as a tag, and a name starting with a digit as a name length: no block there.
+    const Bytes maps = testsupport::ResHeader(712) + BuildMapBlock({5, "1st Pass", "SN05"}) + BuildMapBlock({6, "Six", "SN06"});
+    EXPECT_EQ(ScanMapBlocks(maps), (std::vector<ResMapRecord>{{"1st Pass", 5, "sn05"}, {"Six", 6, "sn06"}}));
     const Bytes short53(53, 0);
     EXPECT_EQ(ReadStoredCount(short53), std::nullopt);
 }
