@@ -15,7 +15,9 @@
 #include <map>
 
 #include "GameHarness.h"
+#include "common/MapId.h"
 #include "support/ResBytes.h"
+#include "support/TempDir.h"
 #include "vfs/PvkFormat.h"
 
 namespace {
@@ -287,6 +289,70 @@ TEST(Differential, AutoResLeadsMapIdsToTheModsFreeNamedFolderAndPack) {
               {{"base", "sn02\\x", "base sn02"}, {"mod", "Abbey\\x", "from Abbey"},
                {"raw", "mods\\Maps\\Tavren.res", testsupport::AsString(testsupport::GameIndex({"Dark Forest", "Abbey"}))}},
               {{"createa sn02\\x"}, {"attr sn02", "fail\terror=2"}}});  // folders are not looked for in base
+}
+
+// AutoRes start after start, in every mode, for sn folders with gaps,
+// free-named folders and a pack (Chinese names, "Sn..." and digit-leading
+// names, a copy named after an sn folder) and more than 100 maps: every block
+// of the mod's index opens its own map's marker under its snNN path; the
+// index is written only when it differs (a renamed map, a changed base), and
+// the base's index never.
+TEST(Process, EveryMapTheIndexListsOpensItsOwnFilesStartAfterStart) {
+    const std::string baseIndex = testsupport::AsString(testsupport::GameIndex({"Plains", "Harbor", "Citadel"}));
+    const std::string snow = "\xE9\x9B\xAA\xE5\xB1\xB1", copy = "sn02 - \xE5\x89\xAF\xE6\x9C\xAC";  // 雪山, 副本
+    // Block name (GBK) -> marker of the map it stands for; base maps that the mod has no sn folder for are base's.
+    std::map<std::string, std::string> markers = {{"Plains", "base sn01"}, {"Harbor", "sn02"}, {"Citadel", "base sn03"},
+        {"Dunes", "sn02"}, {"Dunes again", "sn02"}, {"sn05", "sn05"}, {"\xD1\xA9\xC9\xBD", "snow"},
+        {"Snowfield", "Snowfield"}, {"1st Pass", "1st Pass"}, {"sn02 - \xB8\xB1\xB1\xBE", "copy"}, {"Castle", "Castle"}};
+    std::vector<std::pair<std::string, std::string>> folders = {{"sn05", "sn05"}, {snow, "snow"}, {"Snowfield", "Snowfield"},
+                                                                {"1st Pass", "1st Pass"}, {copy, "copy"}};
+    for (int i = 0; i < 96; ++i) folders.emplace_back("Map" + std::to_string(100 + i), "Map" + std::to_string(100 + i));
+    for (int i = 0; i < 96; ++i) markers["Map" + std::to_string(100 + i)] = "Map" + std::to_string(100 + i);
+    std::vector<std::string> script = {"call InitializeTavrenModSystem"};
+    for (int number = 1; number <= 110; ++number) script.push_back("createa " + modroute::MapIdText(number) + "\\marker.txt");
+
+    for (const DWORD mode : {1, 2, 3}) {
+        gamerun::ManagerRegistry registry;
+        registry.SetDword(L"", L"AutoRes", mode);
+        Game game;
+        const std::string res = game.PathOf("mods\\Maps\\Tavren.res");
+        game.Write("ModRoute.ini", "[Settings]\r\nSelectedMod=Maps\r\n");
+        game.Write("base\\Tavren.res", baseIndex);
+        game.Write("base\\sn01\\marker.txt", "base sn01");
+        game.Write("base\\sn03\\marker.txt", "base sn03");
+        game.Write("mods\\Maps\\sn02\\marker.txt", "sn02");
+        game.Write("mods\\Maps\\sn02\\sn02.des", "GModel Description File V1.0\r\nDunes\r\nSceneObjects 3\r\n");
+        for (const auto& [folder, marker] : folders) {
+            game.Write("mods\\Maps\\" + folder + "\\marker.txt", marker);
+            game.Write("mods\\Maps\\" + folder + "\\x.gmb", "g");
+        }
+        const File packed{"", "Castle\\marker.txt", "Castle"};
+        game.Write("mods\\Maps\\Castle.pvk", PackBytes({&packed}));
+        game.InstallOriginalAvi();
+        // Each start: every listed map opens its marker, and the index lists every map of the layout.
+        const auto start = [&](const std::string& when, bool written) {
+            const GameRun run = game.Run(script);
+            EXPECT_EQ(run.Result("call", "InitializeTavrenModSystem"), "ok\ttrue") << mode << when;
+            std::string index;
+            ASSERT_TRUE(gamerun::ReadFile(res, index)) << mode << when;
+            EXPECT_EQ(testsupport::TempDir::Aged(res), !written) << mode << when;
+            const testsupport::MapListing listed = testsupport::ListedMaps(index);
+            EXPECT_EQ(listed.size(), folders.size() + (mode == 3 ? 4 : 2)) << mode << when;  // base's sn02 is not appended
+            for (const auto& [name, number] : listed) {
+                const std::string opened = run.Result("createa", modroute::MapIdText(number) + "\\marker.txt");
+                EXPECT_EQ(gamerun::ResultFields(opened)["data"], markers.count(name) ? markers[name] : "?" + name) << mode << when << number;
+            }
+            testsupport::TempDir::Age(res);
+        };
+        start("first", true);
+        start("second", false);
+        game.Write("mods\\Maps\\sn02\\sn02.des", "GModel Description File V1.0\r\nDunes again\r\nSceneObjects 3\r\n");
+        start("renamed", mode != 3);
+        game.Write("base\\Tavren.res", "!" + baseIndex.substr(1));
+        start("new base", true);
+        std::string base;
+        EXPECT_TRUE(gamerun::ReadFile(game.PathOf("base\\Tavren.res"), base) && base == "!" + baseIndex.substr(1)) << mode;
+    }
 }
 
 TEST(Differential, WithoutASelectedModTheBaseFoldersPacksArePreloaded) {
