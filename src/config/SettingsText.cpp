@@ -30,14 +30,19 @@ std::string FindSelectedMod(std::string_view text) {
 
 }  // namespace
 
-std::string ParseSelectedMod(std::string_view fileBytes, TextConverter gbkToUtf8) {
+std::vector<std::string> SelectedModReadings(std::string_view fileBytes, TextConverter gbkToUtf8) {
+    std::vector<std::string> readings;
     if (fileBytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
         const std::string_view text = fileBytes.substr(kUtf8Bom.size());
-        return IsWellFormedUtf8(text) ? FindSelectedMod(text) : std::string();
+        if (IsWellFormedUtf8(text)) readings.push_back(FindSelectedMod(text));
+    } else {
+        const std::string selected = FindSelectedMod(fileBytes);
+        if (PassesUtf8Test(selected)) readings.push_back(selected);
+        std::string gbk = gbkToUtf8(selected);
+        if (!gbk.empty() && gbk != selected) readings.push_back(std::move(gbk));
     }
-    std::string selected = FindSelectedMod(fileBytes);
-    if (selected.empty() || PassesUtf8Test(selected)) return selected;
-    return gbkToUtf8(selected);
+    if (!readings.empty() && readings.front().empty()) readings.clear();
+    return readings;
 }
 
 bool IsPlainFolderName(std::string_view utf8Name) {

@@ -93,7 +93,8 @@ void ReportSelectedMod(const ConfigManager& config) {
     }
     // Say why a file that is there selects nothing.
     const std::optional<std::string> bytes = ReadWholeFile(file, 1024 * 1024);
-    const std::string written = bytes ? ParseSelectedMod(*bytes, GbkToUtf8) : std::string();
+    const std::vector<std::string> readings = bytes ? SelectedModReadings(*bytes, GbkToUtf8) : std::vector<std::string>();
+    const std::string written = readings.empty() ? std::string() : readings.front();
     if (written.empty()) {
         OutLine("    SelectedMod               (none)      (default: no SelectedMod in [Settings])");
     } else {
