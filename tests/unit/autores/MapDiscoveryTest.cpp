@@ -1,11 +1,11 @@
 // Which folders and packs of a mod are maps, for the rebuild and the append
-// mode; and the map table read back from an index.
+// mode. The table read back from an index by name is fuzzed against the
+// written one (res_roundtrip).
 #include <gtest/gtest.h>
 
 #include <map>
 #include <set>
 
-#include "autores/MapDirectoryMatch.h"
 #include "autores/MapDiscovery.h"
 #include "vfs/VirtualFileSystem.h"
 #include "common/TextEncoding.h"
@@ -76,19 +76,4 @@ TEST(MapDiscovery, PackFiltersOfEachOperation) {
         EXPECT_EQ(Names(maps.other), other);
         EXPECT_EQ(Names(maps.sn), sn) << other;
     }
-}
-
-TEST(MapDirectoryMatch, FreeNamedFoldersAndPacksAreFoundByTheirExactName) {
-    FakeMod mod;
-    mod.mapFolders = {"MyMap", "PATCH", "sn05", kTownUtf8, "Earlier", "Later"};
-    const std::vector<ResMapRecord> records = {
-        {"mymap", 20, "sn20"}, {"MyMap", 21, "sn21"}, {"MyMap", 22, "sn22"}, {"PATCH", 3, "sn03"},    {"sn05", 5, "sn05"},
-        {kTownGbk, 7, "sn07"}, {"Castle", 9, "sn09"}, {"Earlier", 11, "sn11"}, {"Later", 11, "sn11"},
-        {"Notes", 12, "sn12"}, {"Keep", 100, "sn100"},
-    };
-    const ModFolderListing listing = {{"MyMap", "PATCH", "sn05", kTownUtf8, "Notes", "Earlier", "Later"},
-                                      {"Castle.pvk", "sn09.pvk", "Keep.pvk"}};
-    EXPECT_EQ(MatchMapDirectories(records, listing, mod.Probes()),
-              (SnDirectoryMap::Entries{{"SN21", "MyMap"}, {"SN07", kTownUtf8}, {"SN09", "Castle"}, {"SN11", "Later"},
-                                       {"SN100", "Keep"}}));
 }
