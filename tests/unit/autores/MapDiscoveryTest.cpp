@@ -58,7 +58,7 @@ TEST(MapDiscovery, FoldersAreMapsBySnNameOrByTheirMapFiles) {
     EXPECT_EQ(Names(maps.other), "SN_extra Town sn007 sn02 copy " + longest + " " + kTownUtf8 + " ");
     // Neither sn folders nor reserved names nor names without a GBK form or too long for a block are probed.
     EXPECT_EQ(mod.asked, "Town Notes " + kTownUtf8 + " SN_extra " + longest + " sn02 copy sn007 sn256 ");
-    EXPECT_EQ(maps.other[5].name + "|" + maps.other[5].path, kTownGbk + "|C:\\m\\" + kTownUtf8);
+    EXPECT_EQ(maps.other.back().name + "|" + maps.other.back().path, kTownGbk + "|C:\\m\\" + kTownUtf8);
 }
 
 TEST(MapDiscovery, PackFiltersOfEachOperation) {
