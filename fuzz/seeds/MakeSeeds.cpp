@@ -145,6 +145,14 @@ void ResSeeds() {
     blockInput(refused, 256, std::string("Na\0me", 5));
     refused.Text("sn4294967297");
     Write("res_block", "refused", refused.Bytes());
+
+    // sn folders with a gap, a copy named after one, a digit-leading map that gets number 5, a pack.
+    FieldWriter mod;
+    mod.Byte(0).Byte(3);
+    for (const int number : {1, 2, 3, 4, 100}) mod.Byte(2).Byte(static_cast<std::uint8_t>(number)).Text("").Text("Des " + std::to_string(number));
+    for (const char* name : {"sn02 - copy", "1st Pass", "Abbey", "Snowfield"}) mod.Byte(0).Byte(0).Text(name).Text("");
+    mod.Byte(1).Byte(0).Text("Castle").Text("");
+    Write("res_roundtrip", "gaps-copies-digits", mod.Bytes());
 }
 
 std::string Utf16(std::string_view ascii, bool bigEndian) {

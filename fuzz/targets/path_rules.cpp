@@ -3,12 +3,13 @@
 //
 // Input: path, NUL, search pattern, then NUL-separated "SNxx=directory"
 // entries of the map table (a directory is one name: no separator). Keys the
-// input does not name are mapped when their last two bytes add up to an even
-// number, so that rewrites come up without the fuzzer guessing a key.
+// input does not name are mapped when their first digit and last byte add up
+// to an even number, so that rewrites come up without the fuzzer guessing a key.
 #include <algorithm>
 #include <map>
 
 #include "FuzzSupport.h"
+#include "common/MapId.h"
 #include "common/PathText.h"
 #include "redirect/PathRules.h"
 
@@ -90,11 +91,12 @@ public:
 
     MapDirectoryLookup Lookup() {
         return [this](std::string_view key) -> std::optional<std::string> {
-            FUZZ_CHECK(key.size() == 4 && ToUpperAscii(key) == key && key.starts_with("SN"));
+            const std::optional<MapId> id = ReadMapId(key);
+            FUZZ_CHECK(id && id->length == key.size() && ToUpperAscii(key) == key && key.starts_with("SN"));
             m_lastKey = key;
             const auto found = m_directories.find(std::string(key));
             if (found != m_directories.end()) return found->second;
-            if ((key[2] + key[3]) % 2 != 0) return std::nullopt;
+            if ((key[2] + key.back()) % 2 != 0) return std::nullopt;
             return m_directories.emplace(key, "Map_" + std::string(key)).first->second;
         };
     }
@@ -132,15 +134,27 @@ void CheckPatternRewrite(const std::string& pattern, MapTable& table) {
     if (!rewritten) return;
     const std::string& key = table.LastKey();
     const std::string& directory = table.Directory(key);
-    // Exactly one "snNN" right after a separator became the directory.
+    // One whole part named exactly like the key became the directory.
     bool found = false;
-    for (std::size_t i = 0; i + 5 <= pattern.size() && !found; ++i) {
-        found = IsSeparator(pattern[i]) && ToUpperAscii(pattern.substr(i + 1, 4)) == key &&
-                *rewritten == pattern.substr(0, i + 1) + directory + pattern.substr(i + 5);
+    for (std::size_t i = 0; i + key.size() <= pattern.size() && !found; ++i) {
+        const std::size_t end = i + key.size();
+        found = (i == 0 || IsSeparator(pattern[i - 1])) && (end == pattern.size() || IsSeparator(pattern[end])) &&
+                ToUpperAscii(pattern.substr(i, key.size())) == key &&
+                *rewritten == pattern.substr(0, i) + directory + pattern.substr(end);
     }
     FUZZ_CHECK(found);
-    FUZZ_CHECK(key[2] >= '0' && key[2] <= '9' && key[3] >= '0' && key[3] <= '9');
     FUZZ_CHECK(CountSeparators(*rewritten) == CountSeparators(pattern));
+}
+
+// Only the file name changes: its leading id becomes the directory.
+void CheckMapFileCandidate(const std::string& clean, MapTable& table) {
+    const std::optional<std::string> candidate = MapFileCandidate(clean, table.Lookup());
+    if (!candidate) return;
+    const std::size_t separator = FindLastSeparator(clean);
+    const std::size_t nameStart = separator == std::string::npos ? 0 : separator + 1;
+    const std::string& key = table.LastKey();
+    FUZZ_CHECK(ToUpperAscii(clean.substr(nameStart, key.size())) == key);
+    FUZZ_CHECK(*candidate == clean.substr(0, nameStart) + table.Directory(key) + clean.substr(nameStart + key.size()));
 }
 
 }  // namespace
@@ -159,5 +173,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckMapPathRewrite(NormalizePath(path), table);
     CheckMapPathRewrite(CleanPath(path), table);
     CheckPatternRewrite(pattern, table);
+    CheckMapFileCandidate(NormalizePath(path), table);
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "autores/AutoRes.h"
 
-#include "autores/MapChangeCheck.h"
+#include <algorithm>
+
 #include "autores/MapDirectoryMatch.h"
 #include "autores/MapNameFile.h"
 #include "autores/ModFolderScan.h"
@@ -50,17 +51,10 @@ std::vector<ResMapRecord> RecordsOf(const std::string& resPath) {
     return ScanMapBlocks(AsBytes(*bytes));
 }
 
-// The table of an index whose blocks are given: its own directories when it
-// names free-named maps, else what the folder's listing finds among them.
-SnDirectoryMap TableOf(const std::string& modFolder, const ResUpdate& update) {
-    if (!update.directories.empty()) return SnDirectoryMap(update.directories);
-    return SnDirectoryMap(MatchMapDirectories(ScanMapBlocks(update.bytes), ListModFolder(modFolder),
-                                              ModFolderProbes(modFolder)));
-}
-
 AutoResPlan PlanFor(const AutoResSettings& settings, const std::string& gameFolder) {
     AutoResPlan plan;
     if (settings.mode == kOff || settings.selectedMod.empty()) return plan;
+    if (settings.mode != kRebuild && settings.mode != kRebuildOnChange && settings.mode != kAppend) return plan;
     const bool baseSelected = settings.selectedMod == kBaseName;
     plan.modFolder =
         baseSelected ? PathJoin(gameFolder, kBaseName) : PathJoin(PathJoin(gameFolder, "mods"), settings.selectedMod);
@@ -71,36 +65,36 @@ AutoResPlan PlanFor(const AutoResSettings& settings, const std::string& gameFold
         plan.step = AutoResStep::NoModFolder;
         return plan;
     }
-
     // The base index is every other mod's starting point: read, never written.
     if (baseSelected) {
         plan.step = AutoResStep::BaseSelected;
-    } else if (settings.mode == kAppend) {
-        plan.step = AutoResStep::Append;
-        plan.update = ComputeModRes(plan.modFolder, plan.baseRes, AppendDiscovery(), AppendResBytes);
-    } else if (settings.mode == kRebuildOnChange && !NeedsResRebuild(plan.modFolder)) {
-        plan.step = AutoResStep::UpToDate;
-    } else if (settings.mode == kRebuild || settings.mode == kRebuildOnChange) {
-        plan.step = AutoResStep::Rebuild;
-        plan.update =
-            ComputeModRes(plan.modFolder, plan.baseRes, RebuildDiscovery(settings.packSizeLimit), RebuildResBytes);
-    } else {
-        return AutoResPlan{};  // not a mode: off
+        plan.table = BuildSnDirectoryMap(plan.modFolder);
+        return plan;
     }
-    plan.table = plan.update ? TableOf(plan.modFolder, *plan.update) : BuildSnDirectoryMap(plan.modFolder);
+
+    // Every mode works out the whole index it stands for and writes it only
+    // when the file differs: the table then is the one of those bytes, the
+    // same at every start that finds the same folders.
+    const bool append = settings.mode == kAppend;
+    plan.step = append ? AutoResStep::Append : AutoResStep::Rebuild;
+    plan.update = append ? ComputeModRes(plan.modFolder, plan.baseRes, AppendDiscovery(), AppendResBytes)
+                         : ComputeModRes(plan.modFolder, plan.baseRes, RebuildDiscovery(settings.packSizeLimit),
+                                         RebuildResBytes);
+    if (!plan.update) {
+        plan.table = BuildSnDirectoryMap(plan.modFolder);
+        return plan;
+    }
+    plan.table = SnDirectoryMap(plan.update->directories);
+    const std::optional<std::string> current = ReadWholeFile(plan.outputRes, kMaxResBytes);
+    if (current && std::equal(current->begin(), current->end(), plan.update->bytes.begin(), plan.update->bytes.end(),
+                              [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; })) {
+        plan.step = AutoResStep::UpToDate;
+        plan.update.reset();
+    }
     return plan;
 }
 
 }  // namespace
-
-bool NeedsResRebuild(const std::string& modFolder) {
-    const std::string resPath = PathJoin(modFolder, kResName);
-    if (!FileExists(resPath)) return true;
-    const std::vector<std::string> current = MapNamesInOrder(DiscoverModMaps(modFolder, ChangeCheckDiscovery()));
-    const std::vector<std::string> indexed = IndexedMapNames(
-        RecordsOf(resPath), [&modFolder](const std::string& key) { return DirectoryExists(PathJoin(modFolder, key)); });
-    return current != indexed;
-}
 
 SnDirectoryMap BuildSnDirectoryMap(const std::string& modFolder) {
     const std::string resPath = PathJoin(modFolder, kResName);

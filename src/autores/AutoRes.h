@@ -3,10 +3,11 @@
 // game's snNN paths to the mod's free-named map folders and packs. Runs once,
 // on the full initialisation's thread, before the table is published.
 //
-// Modes (registry value AutoRes): 0 off; 1 rebuild at every start; 2 rebuild
-// when the maps changed; 3 the base index with the mod's maps appended. The
-// new index is computed whole and put in place in one step, so a failure
-// leaves the previous one as it was. The base folder's own index is never
+// Modes (registry value AutoRes): 0 off; 1 and 2 the base index's game data
+// with the mod's maps; 3 the base index with the mod's maps appended. Each
+// start computes the whole index its mode stands for and writes it only when
+// the file holds other bytes, so 1 and 2 differ in name only; it is put in
+// place in one step, and a failure leaves the previous one as it was. The base folder's own index is never
 // written: with "base" selected, the table is only read from it.
 #pragma once
 
@@ -19,12 +20,9 @@
 
 namespace modroute {
 
-// The index of the mod folder is missing, or lists other maps than the
-// folder holds now.
-bool NeedsResRebuild(const std::string& modFolder);
-
-// The table read back from the index the mod folder holds: its free-named
-// map folders and packs found among the blocks by name.
+// The table read back from the index the mod folder holds, when no index of
+// its own can be computed: its free-named map folders and packs found among
+// the blocks by name.
 SnDirectoryMap BuildSnDirectoryMap(const std::string& modFolder);
 
 // The settings the AutoRes step reads.
@@ -41,9 +39,9 @@ enum class AutoResStep {
     Off,           // AutoRes is 0, or no mod is selected
     NoModFolder,   // the selected mod's folder does not exist
     BaseSelected,  // "base" is selected: its index is only read
-    UpToDate,      // mode 2, and the index lists the maps the folder holds
-    Rebuild,       // mode 1, or mode 2 with changed maps
-    Append,        // mode 3
+    UpToDate,      // the index already holds the bytes its mode stands for
+    Rebuild,       // mode 1 or 2, and the index differs
+    Append,        // mode 3, and the index differs
 };
 
 // The AutoRes step worked out whole, before anything is written: the new
@@ -56,7 +54,8 @@ struct AutoResPlan {
     // The new contents of outputRes; nothing when no index is to be written,
     // also when the base index cannot be read or gives no place to start.
     std::optional<ResUpdate> update;
-    // The table published once the update is in place; without an update,
+    // The table of the index computed (published once it is in place, or
+    // at once when the file holds it already); when none can be computed,
     // the table read back from the index the mod folder holds now.
     SnDirectoryMap table;
 };

@@ -25,14 +25,14 @@ SnDirectoryMap::Entries MatchMapDirectories(const std::vector<ResMapRecord>& rec
                                             const ModFolderListing& listing, const MapDiscoveryProbes& probes) {
     SnDirectoryMap::Entries directories;
     for (const std::string& folder : listing.folders) {
-        if (IsReservedFolderName(folder) || HasSnPrefix(folder) || !probes.isMapFolder(folder)) continue;
+        if (IsReservedFolderName(folder) || ParseSnNumber(folder) || !probes.isMapFolder(folder)) continue;
         MapByName(records, folder, probes.gbkName, directories);
     }
     for (const std::string& pack : listing.packs) {
         const std::size_t dot = pack.rfind('.');
         if (dot == std::string::npos) continue;
         const std::string baseName = pack.substr(0, dot);
-        if (HasSnPrefix(baseName) || IsReservedFolderName(baseName)) continue;
+        if (ParseSnNumber(baseName) || IsReservedFolderName(baseName)) continue;
         // A pack named like a mapped folder finds the folder's record again:
         // the same key keeps the same name.
         MapByName(records, baseName, probes.gbkName, directories);

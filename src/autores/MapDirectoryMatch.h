@@ -12,8 +12,8 @@
 
 namespace modroute {
 
-// Folders that are not reserved, have no sn prefix and hold map files, then
-// packs that are not reserved and have no sn prefix: each is looked up by its
+// Folders that are not reserved, are not named exactly like a map id and
+// hold map files, then packs that are neither: each is looked up by its
 // exact GBK name among the records (the first equal one wins) and maps the
 // record's key to its name on disk. A later folder or pack of the same key
 // replaces an earlier one.

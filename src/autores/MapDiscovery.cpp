@@ -40,8 +40,6 @@ bool PackPassesRules(const std::string& packName, const std::string& baseName, c
 
 }  // namespace
 
-MapDiscoveryRules ChangeCheckDiscovery() { return {}; }
-
 MapDiscoveryRules RebuildDiscovery(std::optional<std::uint64_t> packSizeLimit) {
     MapDiscoveryRules rules;
     rules.skipKnownGamePacks = true;

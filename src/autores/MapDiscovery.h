@@ -15,15 +15,14 @@
 
 namespace modroute {
 
-// The filters that differ between the change check, the rebuild and the
-// append mode. Folders are filtered alike by all three.
+// The filters that differ between the rebuild and the append mode. Folders
+// are filtered alike by both.
 struct MapDiscoveryRules {
     bool takePacks = true;
     bool skipKnownGamePacks = false;             // Tavren.pvk, common.pvk, ...
     std::optional<std::uint64_t> packSizeLimit;  // larger packs are skipped; unreadable sizes pass
 };
 
-MapDiscoveryRules ChangeCheckDiscovery();
 // Packs up to the size limit; none without one.
 MapDiscoveryRules RebuildDiscovery(std::optional<std::uint64_t> packSizeLimit);
 MapDiscoveryRules AppendDiscovery();

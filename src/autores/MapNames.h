@@ -17,20 +17,16 @@ struct MapEntry {
     std::string utf8Name; // the same name as the disk spells it
     std::string path;     // mod folder + \ + name, UTF-8
     std::string mapName;  // the name written into the map block
-    bool isSn = false;    // ParseSnNumber(name) gave a number
+    bool isSn = false;    // ParseSnNumber(name) gave a number: the map keeps it
     int number = 0;       // that number, 1..255
     bool isPack = false;  // found as a .pvk file
 };
 
-// The map number of an sn name: at least 4 bytes, "sn" in either case, then
-// text read the way strtol reads a decimal number (leading white space and a
-// sign allowed, reading stops at the first non-digit) giving 1..255. Nothing
-// for an ordinary name.
+// The map number of an sn name: a name that is exactly a map id (sn07, SN07,
+// sn100; see MapId.h), which the game's snNN paths reach without any
+// rewrite. Nothing for any other name, also one that merely starts with an
+// id (a copy named "sn01 - copy" is a free-named map).
 std::optional<int> ParseSnNumber(std::string_view name);
-
-// At least 4 bytes starting with "sn" in either case, whatever follows:
-// such a name is never entered into the SN directory map.
-bool HasSnPrefix(std::string_view name);
 
 // Ascending map number; entries of equal number keep their order.
 void SortSnEntries(std::vector<MapEntry>& entries);

@@ -27,10 +27,18 @@ void AppendTerminated(std::vector<std::uint8_t>& out, std::string_view text) {
 
 // The blocks of a RES follow its header; the header's 52 game bytes are
 // never read as a block, so truncating before the first block keeps them.
+// A found block's leading fields and name are no place for another: map 5
+// named "1st Pass" holds 05 00 00 00 at its number, and the name's first
+// byte then passes for a name length.
 template <typename Visit>
 void ForEachBlockStart(ResBytes file, Visit visit) {
-    for (std::size_t offset = kResHeaderSize; offset + 16 < file.size(); ++offset) {
-        if (IsMapBlockStart(file, offset) && !visit(offset)) return;
+    for (std::size_t offset = kResHeaderSize; offset + 16 < file.size();) {
+        if (!IsMapBlockStart(file, offset)) {
+            ++offset;
+            continue;
+        }
+        if (!visit(offset)) return;
+        offset += kMapBlockNameOffset + file[offset + kMapBlockNameLengthOffset];
     }
 }
 

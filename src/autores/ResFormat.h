@@ -56,8 +56,9 @@ bool IsMapBlockStart(ResBytes file, std::size_t offset);
 std::optional<ResMapRecord> ReadMapBlock(ResBytes file, std::size_t offset);
 
 // Where the blocks start, after the header, in file order. The scan steps
-// one byte at a time, also through a found block. Empty for a file shorter
-// than the header.
+// one byte at a time and goes on after a found block's name (NUL included):
+// its number and name bytes never start another block. Empty for a file
+// shorter than the header.
 std::vector<std::size_t> MapBlockOffsets(ResBytes file);
 
 // Every block at MapBlockOffsets, in file order.

@@ -1,5 +1,7 @@
 #include "autores/ResRebuild.h"
 
+#include <algorithm>
+
 namespace modroute {
 namespace {
 
@@ -9,27 +11,52 @@ constexpr std::uint8_t kBlockValueA = 63;
 constexpr std::uint8_t kBlockValueB = 5;
 constexpr std::uint8_t kBlockValueC = 0;
 
-std::optional<ResUpdate> WithBlocks(std::vector<std::uint8_t> kept, const MapBlocks& blocks) {
-    if (!UpdateMapCountDirect(kept, static_cast<int>(blocks.maps.size()))) return std::nullopt;
-    kept.insert(kept.end(), blocks.bytes.begin(), blocks.bytes.end());
-    return ResUpdate{std::move(kept), AssignMapDirectories(blocks.maps), blocks.maps};
+bool BlockHolds(const std::string& mapName) {
+    return !mapName.empty() && mapName.size() <= kMaxMapNameLength && mapName.find('\0') == std::string::npos;
+}
+
+std::optional<ResUpdate> WithBlocks(std::vector<std::uint8_t> kept, std::vector<NumberedMap> maps) {
+    if (!UpdateMapCountDirect(kept, static_cast<int>(maps.size()))) return std::nullopt;
+    const std::vector<std::uint8_t> blocks = EncodeMapBlocks(maps);
+    kept.insert(kept.end(), blocks.begin(), blocks.end());
+    SnDirectoryMap::Entries directories = AssignMapDirectories(maps);
+    return ResUpdate{std::move(kept), std::move(directories), std::move(maps)};
 }
 
 }  // namespace
 
-MapBlocks EncodeMapBlocks(const std::vector<MapEntry>& maps, int firstNumber) {
-    MapBlocks blocks;
-    int number = firstNumber;
-    for (const MapEntry& entry : maps) {
-        if (number > kMaxMapNumber) break;
-        const std::vector<std::uint8_t> block = BuildMapBlock(
-            {number, entry.mapName, FormatMapKey(number), kBlockFlag, kBlockValueA, kBlockValueB, kBlockValueC});
-        if (block.empty()) continue;
-        blocks.bytes.insert(blocks.bytes.end(), block.begin(), block.end());
-        blocks.maps.push_back({number, entry});
-        ++number;
+std::vector<NumberedMap> NumberMaps(const std::vector<MapEntry>& maps, const std::vector<int>& heldNumbers) {
+    std::vector<bool> held(kMaxMapNumber + 1, false);
+    for (const int number : heldNumbers) {
+        if (number >= 1 && number <= kMaxMapNumber) held[number] = true;
     }
-    return blocks;
+    std::vector<NumberedMap> numbered;
+    for (const MapEntry& entry : maps) {
+        if (!entry.isSn || !BlockHolds(entry.mapName) || held[entry.number]) continue;
+        held[entry.number] = true;
+        numbered.push_back({entry.number, entry});
+    }
+    int next = 1;
+    for (const MapEntry& entry : maps) {
+        if (entry.isSn || !BlockHolds(entry.mapName)) continue;
+        while (next <= kMaxMapNumber && held[next]) ++next;
+        if (next > kMaxMapNumber) break;
+        held[next] = true;
+        numbered.push_back({next, entry});
+    }
+    std::stable_sort(numbered.begin(), numbered.end(),
+                     [](const NumberedMap& a, const NumberedMap& b) { return a.number < b.number; });
+    return numbered;
+}
+
+std::vector<std::uint8_t> EncodeMapBlocks(const std::vector<NumberedMap>& maps) {
+    std::vector<std::uint8_t> bytes;
+    for (const NumberedMap& map : maps) {
+        const std::vector<std::uint8_t> block = BuildMapBlock({map.number, map.entry.mapName, FormatMapKey(map.number),
+                                                               kBlockFlag, kBlockValueA, kBlockValueB, kBlockValueC});
+        bytes.insert(bytes.end(), block.begin(), block.end());
+    }
+    return bytes;
 }
 
 SnDirectoryMap::Entries AssignMapDirectories(const std::vector<NumberedMap>& maps) {
@@ -47,14 +74,16 @@ std::optional<ResUpdate> RebuildResBytes(ResBytes base, const std::vector<MapEnt
     if (!firstBlock) return std::nullopt;
     std::vector<std::uint8_t> kept(base.begin(), base.begin() + static_cast<std::ptrdiff_t>(*firstBlock));
     WriteStoredCount(kept, kResBaseCount);
-    return WithBlocks(std::move(kept), EncodeMapBlocks(maps, 1));
+    return WithBlocks(std::move(kept), NumberMaps(maps, {}));
 }
 
 std::optional<ResUpdate> AppendResBytes(ResBytes base, const std::vector<MapEntry>& maps) {
     const std::optional<std::uint16_t> count = ReadStoredCount(base);
     if (!count || *count < kResBaseCount) return std::nullopt;
-    const int baseMaps = *count - kResBaseCount;
-    return WithBlocks(std::vector<std::uint8_t>(base.begin(), base.end()), EncodeMapBlocks(maps, baseMaps + 1));
+    std::vector<int> held;
+    for (int number = 1; number <= *count - kResBaseCount && number <= kMaxMapNumber; ++number) held.push_back(number);
+    for (const ResMapRecord& record : ScanMapBlocks(base)) held.push_back(record.number);
+    return WithBlocks(std::vector<std::uint8_t>(base.begin(), base.end()), NumberMaps(maps, held));
 }
 
 bool UpdateMapCountDirect(std::span<std::uint8_t> res, int added) {

@@ -23,19 +23,22 @@ struct NumberedMap {
     MapEntry entry;
 };
 
-// The blocks of the maps, one after another, numbered from firstNumber on in
-// list order. A map whose name a block cannot hold gets no block and no
-// number; numbering stops after 255, and the maps beyond are left out rather
-// than given a number byte that wraps.
-struct MapBlocks {
-    std::vector<std::uint8_t> bytes;
-    std::vector<NumberedMap> maps;  // the maps written, in block order
-};
-MapBlocks EncodeMapBlocks(const std::vector<MapEntry>& maps, int firstNumber);
+// The numbers of the maps. A map in an sn folder or pack keeps its own
+// number, the one its snNN paths name, unless that number is already held
+// (by the base index in append mode, or by an earlier map of the list);
+// then it is left out, as the game reaches its files under snNN anyway.
+// Every other map then takes the lowest number nobody holds, in list order.
+// A map whose name a block cannot hold takes no number, and maps beyond 255
+// are left out rather than given a number byte that wraps. In ascending
+// number order.
+std::vector<NumberedMap> NumberMaps(const std::vector<MapEntry>& maps, const std::vector<int>& heldNumbers);
+
+// The blocks of the numbered maps, one after another, in their order.
+std::vector<std::uint8_t> EncodeMapBlocks(const std::vector<NumberedMap>& maps);
 
 // The map table for the numbered maps: key of the number -> folder or pack
-// name on disk, for every map not in an sn folder (the game finds those by
-// their own name).
+// name on disk, for every map not named exactly like its id (the game finds
+// those by their own name).
 SnDirectoryMap::Entries AssignMapDirectories(const std::vector<NumberedMap>& maps);
 
 struct ResUpdate {
@@ -45,13 +48,14 @@ struct ResUpdate {
 };
 
 // The base index cut before its first block, count 710, then one block per
-// map from number 1. A base without maps to add is kept exactly. Nothing when
+// map, numbered by NumberMaps. A base without maps to add is kept exactly. Nothing when
 // the base is shorter than the header, or holds no block to tell where its
 // game data ends.
 std::optional<ResUpdate> RebuildResBytes(ResBytes base, const std::vector<MapEntry>& maps);
 
-// The base index whole, then the maps numbered after the base's own
-// (stored count − 710), the count raised by the blocks added. Nothing when
+// The base index whole, then the maps numbered by NumberMaps around the
+// numbers the base holds (those of its blocks, and 1 up to its stored count
+// − 710), the count raised by the blocks added. Nothing when
 // the base is shorter than the header or its count is below 710.
 std::optional<ResUpdate> AppendResBytes(ResBytes base, const std::vector<MapEntry>& maps);
 

@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <optional>
+#include <string_view>
 
 #include "common/PathText.h"
 #include "common/SystemScope.h"
@@ -14,6 +16,24 @@ namespace modroute {
 namespace {
 
 constexpr wchar_t kManagerKey[] = L"SOFTWARE\\TavrenModManager";
+
+// "12", " -1 ": a decimal number that fits 32 bits (a negative one as the
+// DWORD the manager would store for it); nothing for any other text.
+std::optional<std::uint32_t> NumberSpelled(const wchar_t* text) {
+    std::wstring_view digits(text);
+    while (!digits.empty() && (digits.front() == L' ' || digits.front() == L'\t')) digits.remove_prefix(1);
+    while (!digits.empty() && (digits.back() == L' ' || digits.back() == L'\t')) digits.remove_suffix(1);
+    const bool negative = !digits.empty() && digits.front() == L'-';
+    if (negative) digits.remove_prefix(1);
+    if (digits.empty() || digits.size() > 10) return std::nullopt;
+    std::uint64_t value = 0;
+    for (const wchar_t c : digits) {
+        if (c < L'0' || c > L'9') return std::nullopt;
+        value = value * 10 + static_cast<std::uint64_t>(c - L'0');
+    }
+    if (value > (negative ? 0x80000000u : 0xFFFFFFFFu)) return std::nullopt;
+    return static_cast<std::uint32_t>(negative ? 0u - value : value);
+}
 
 // An open registry key, closed when it goes out of scope.
 class RegistryKey {
@@ -37,19 +57,23 @@ public:
         return m_key != nullptr && RegQueryValueExW(m_key, valueName, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
     }
 
-    // Exactly four bytes of data; requiredType 0 accepts any type.
+    // Exactly four bytes of data; requiredType 0 accepts any type, and reads
+    // text (REG_SZ, REG_EXPAND_SZ) as the decimal number it spells.
     std::optional<std::uint32_t> QueryNumber(const wchar_t* valueName, DWORD requiredType = 0) const {
         if (m_key == nullptr) return std::nullopt;
         DWORD type = 0;
-        DWORD value = 0;
-        DWORD size = sizeof value;
-        if (RegQueryValueExW(m_key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
-            ERROR_SUCCESS) {
+        // Room for any number spelled out; one unit more keeps it terminated.
+        wchar_t data[33] = {};
+        DWORD size = sizeof data - sizeof data[0];
+        if (RegQueryValueExW(m_key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS) {
             return std::nullopt;
         }
-        // Shorter data would leave part of the number unwritten.
-        if (size != sizeof value) return std::nullopt;
         if (requiredType != 0 && type != requiredType) return std::nullopt;
+        if (requiredType == 0 && (type == REG_SZ || type == REG_EXPAND_SZ)) return NumberSpelled(data);
+        // Shorter data would leave part of the number unwritten.
+        if (size != sizeof(std::uint32_t)) return std::nullopt;
+        std::uint32_t value = 0;
+        std::memcpy(&value, data, sizeof value);
         return value;
     }
 
@@ -142,11 +166,16 @@ void ReadRegistrySettings(CoreSettings& settings) {
 std::string ReadSelectedMod(const std::string& gameFolder) {
     const std::optional<std::string> bytes = ReadWholeFile(PathJoin(gameFolder, "ModRoute.ini"), kMaxSettingsFileBytes);
     if (!bytes || bytes->empty()) return {};
-    std::string selected = ParseSelectedMod(*bytes, GbkToUtf8);
+    std::vector<std::string> readings = SelectedModReadings(*bytes, GbkToUtf8);
     // The name is joined below mods and written into: a value that would
     // leave that folder selects nothing.
-    if (!IsPlainFolderName(selected)) selected.clear();
-    return selected;
+    std::erase_if(readings, [](const std::string& name) { return !IsPlainFolderName(name); });
+    if (readings.empty()) return {};
+    const std::string mods = PathJoin(gameFolder, "mods");
+    for (const std::string& name : readings) {
+        if (name == "base" || DirectoryExists(PathJoin(mods, name))) return name;
+    }
+    return readings.front();
 }
 
 bool ReadLogSwitch(const std::string& gameFolder) {

@@ -12,8 +12,10 @@
 
 namespace modroute {
 
-// The SelectedMod of ModRoute.ini in the game folder (UTF-8 path), in UTF-8;
-// empty when the file is missing, unreadable or selects nothing.
+// The SelectedMod of ModRoute.ini in the game folder (UTF-8 path), in UTF-8:
+// of its readings, the first that names an existing mod folder (or "base"),
+// else the first; empty when the file is missing, unreadable or selects
+// nothing.
 std::string ReadSelectedMod(const std::string& gameFolder);
 
 // Whether ModRoute.ini in the game folder asks for the log file.

@@ -51,14 +51,14 @@ bool CreateNewFile(const std::string& path, const std::string& bytes) {
 bool ParseIniFile(const std::string& path, ModInfo& out, const std::string& modName) {
     const std::optional<std::string> bytes = ReadWholeFile(path, kMaxDescriptionBytes);
     if (!bytes) return false;
-    ParseModInfoText(*bytes, out, modName);
+    ParseModInfoText(DescriptionFileText(*bytes, GbkToUtf8), out, modName);
     return true;
 }
 
 bool ReadModInfo(const std::string& path, ModInfo& out) {
     const std::optional<std::string> bytes = ReadWholeFile(path, kMaxDescriptionBytes);
     if (!bytes) return false;
-    ReadModInfoText(*bytes, out);
+    ReadModInfoText(DescriptionFileText(*bytes, GbkToUtf8), out);
     return true;
 }
 

@@ -38,6 +38,13 @@ bool SplitEntry(std::string_view line, std::string_view& key, std::string_view& 
 
 }  // namespace
 
+std::string DescriptionFileText(std::string_view fileBytes, TextConverter gbkToUtf8) {
+    constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+    if (fileBytes.starts_with(kUtf8Bom)) fileBytes.remove_prefix(kUtf8Bom.size());
+    if (IsWellFormedUtf8(fileBytes)) return std::string(fileBytes);
+    return gbkToUtf8(fileBytes);
+}
+
 void ParseModInfoText(std::string_view fileBytes, ModInfo& out, const std::string& modName) {
     out = ModInfo{};
     out.title = modName;

@@ -13,6 +13,11 @@
 
 namespace modroute {
 
+// A description file's text in UTF-8, as the player saved it: a UTF-8
+// byte-order mark is dropped (so a first line "[ModInfo]" is a section line),
+// text that is not well-formed UTF-8 is code page 936 (through gbkToUtf8).
+std::string DescriptionFileText(std::string_view fileBytes, TextConverter gbkToUtf8);
+
 // The reader of the mod scan: resets out for modName (title and folderName =
 // modName, author "未知作者", version "1.0.0", image "info.jpg"), then applies
 // the [ModInfo] lines; a value that is not UTF-8 becomes empty text,

@@ -30,14 +30,19 @@ std::string FindSettingsValue(std::string_view text, std::string_view key) {
 
 }  // namespace
 
-std::string ParseSelectedMod(std::string_view fileBytes, TextConverter gbkToUtf8) {
+std::vector<std::string> SelectedModReadings(std::string_view fileBytes, TextConverter gbkToUtf8) {
+    std::vector<std::string> readings;
     if (fileBytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
         const std::string_view text = fileBytes.substr(kUtf8Bom.size());
-        return IsWellFormedUtf8(text) ? FindSettingsValue(text, "SelectedMod") : std::string();
+        if (IsWellFormedUtf8(text)) readings.push_back(FindSettingsValue(text, "SelectedMod"));
+    } else {
+        const std::string selected = FindSettingsValue(fileBytes, "SelectedMod");
+        if (PassesUtf8Test(selected)) readings.push_back(selected);
+        std::string gbk = gbkToUtf8(selected);
+        if (!gbk.empty() && gbk != selected) readings.push_back(std::move(gbk));
     }
-    std::string selected = FindSettingsValue(fileBytes, "SelectedMod");
-    if (selected.empty() || PassesUtf8Test(selected)) return selected;
-    return gbkToUtf8(selected);
+    if (!readings.empty() && readings.front().empty()) readings.clear();
+    return readings;
 }
 
 bool ParseLogSwitch(std::string_view fileBytes) {

@@ -5,19 +5,22 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/TextLines.h"
 #include "common/Utf8Text.h"
 
 namespace modroute {
 
-// The SelectedMod value of section [Settings] of a ModRoute.ini, given the
-// whole file, in UTF-8; the last SelectedMod line wins, empty when there is
-// none. A file that starts with a UTF-8 byte-order mark is UTF-8, and selects
-// nothing when it is not well-formed. Any other file is taken as code page
-// 936 (converted with gbkToUtf8), unless the value passes the UTF-8 test, in
-// which case it is used as it is.
-std::string ParseSelectedMod(std::string_view fileBytes, TextConverter gbkToUtf8);
+// The readings of the SelectedMod value of section [Settings] of a
+// ModRoute.ini, given the whole file, in UTF-8, the preferred one first; the
+// last SelectedMod line wins, and a file that selects nothing gives none. A
+// file that starts with a UTF-8 byte-order mark is UTF-8, and selects nothing
+// when it is not well-formed. Any other file may be either: a value that is
+// well-formed UTF-8 is read as UTF-8 first and as code page 936 (converted
+// with gbkToUtf8) second, when that reading differs ("雪山" saved in 936 is
+// also well-formed UTF-8); any other value is code page 936.
+std::vector<std::string> SelectedModReadings(std::string_view fileBytes, TextConverter gbkToUtf8);
 
 // Whether the last Log line of [Settings] asks for the log file: "Log=1".
 bool ParseLogSwitch(std::string_view fileBytes);

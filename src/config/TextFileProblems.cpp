@@ -55,7 +55,8 @@ std::vector<TextFileProblem> SettingsFileProblems(std::string_view fileBytes, Te
         CheckSpelling(problems, number, key, "SelectedMod", "key");
         CheckSpelling(problems, number, key, "Log", "key");
     });
-    const std::string written = ParseSelectedMod(fileBytes, gbkToUtf8);
+    const std::vector<std::string> readings = SelectedModReadings(fileBytes, gbkToUtf8);
+    const std::string written = readings.empty() ? std::string() : readings.front();
     if (!written.empty() && !IsPlainFolderName(written)) {
         problems.push_back({"SelectedMod=" + written + " is not a plain folder name under mods: no mod is selected",
                             "write only the mod folder's name, as in SelectedMod=Blades"});
@@ -65,16 +66,10 @@ std::vector<TextFileProblem> SettingsFileProblems(std::string_view fileBytes, Te
 
 std::vector<TextFileProblem> DescriptionFileProblems(std::string_view fileBytes) {
     std::vector<TextFileProblem> problems;
-    if (fileBytes.substr(0, kUtf8Bom.size() + 9) == std::string(kUtf8Bom) + "[ModInfo]") {
-        problems.push_back({"a byte-order mark directly before [ModInfo] hides the section",
-                            "start the file with a comment line, such as ; description, before [ModInfo]"});
-        return problems;
-    }
+    // A byte-order mark and code page 936 text are read as written, so
+    // only what the text says can be missing.
     std::string_view text = fileBytes;
     if (text.substr(0, kUtf8Bom.size()) == kUtf8Bom) text.remove_prefix(kUtf8Bom.size());
-    if (!IsWellFormedUtf8(text)) {
-        problems.push_back({"not UTF-8 text: its values that are not UTF-8 show as empty", "save it as UTF-8"});
-    }
     bool section = false;
     bool inModInfo = false;
     bool title = false;

@@ -151,7 +151,7 @@ std::shared_ptr<const Resolution> WithCleanRequest(const RouteContext& context, 
     std::string mapId;
     if (isRenderJson) {
         const std::size_t position = FindMapId(clean);
-        if (position != std::string::npos) mapId = ToLowerAscii(clean.substr(position, 4));
+        if (position != std::string::npos) mapId = ToLowerAscii(MapIdKeyAt(clean, position));
     }
     std::string rewritten;
     if (context.MapRewriteActive()) {
@@ -238,14 +238,8 @@ std::shared_ptr<const Resolution> ModRouter::FindFile(const RouteContext& contex
     const bool special = IsSpecialFile(clean);
     std::vector<std::string> candidates;
     if (special && context.MapRewriteActive()) {
-        const std::size_t position = FindMapId(clean);
-        if (position != std::string::npos) {
-            if (std::optional<std::string> directory = context.mapTable->Find(ToUpperAscii(clean.substr(position, 4)))) {
-                std::string mapped = clean;
-                mapped.replace(position, 4, *directory);
-                candidates.push_back(std::move(mapped));
-            }
-        }
+        const auto lookUp = [&context](std::string_view key) { return context.mapTable->Find(key); };
+        if (std::optional<std::string> mapped = MapFileCandidate(clean, lookUp)) candidates.push_back(std::move(*mapped));
     }
     candidates.push_back(clean);
 

@@ -81,21 +81,25 @@ bool IsScriptFile(std::wstring_view request) {
 bool IsReadWhole(std::string_view utf8Path) { return ContainsIgnoringCase(utf8Path, ".jpg"); }
 
 std::size_t FindMapId(std::string_view path) {
-    const std::string lower = ToLowerAscii(path);
-    const std::size_t position = lower.find("sn");
-    if (position == std::string::npos || path.size() - position < 4) return std::string_view::npos;
-    return position;
+    for (std::size_t at = 0; at + 4 <= path.size(); ++at) {
+        if (ReadMapId(path.substr(at))) return at;
+    }
+    return std::string_view::npos;
+}
+
+std::string MapIdKeyAt(std::string_view path, std::size_t position) {
+    const std::optional<MapId> id = ReadMapId(path.substr(position));
+    return id ? ToUpperAscii(path.substr(position, id->length)) : std::string();
 }
 
 std::optional<std::string> RewriteMapPath(const std::string& clean, const MapDirectoryLookup& lookup) {
     const std::size_t position = FindMapId(clean);
     if (position == std::string::npos) return std::nullopt;
-    const std::string id = clean.substr(position, 4);
-    const std::string key = ToUpperAscii(id);
+    const std::string key = MapIdKeyAt(clean, position);
     const std::optional<std::string> directory = lookup(key);
     if (!directory) return std::nullopt;
-    const std::string rest = clean.substr(position + 4);
-    const bool namesThePack = ToLowerAscii(GetFileName(clean)) == ToLowerAscii(id) + ".pak";
+    const std::string rest = clean.substr(position + key.size());
+    const bool namesThePack = ToUpperAscii(GetFileName(clean)) == key + ".PAK";
     const bool namesAFolder = rest.size() >= 2 && rest[0] == '\\';
     if (!namesThePack && !namesAFolder) return std::nullopt;
 
@@ -109,16 +113,34 @@ std::optional<std::string> RewriteMapPath(const std::string& clean, const MapDir
     return rewritten;
 }
 
-std::optional<std::string> RewriteMapFolderInPattern(const std::string& pattern, const MapDirectoryLookup& lookup) {
-    const std::string lower = ToLowerAscii(pattern);
-    std::size_t position = lower.rfind("\\sn");
-    if (position == std::string::npos) position = lower.rfind("/sn");
-    if (position == std::string::npos || ReadSnDigits(std::string_view(lower).substr(position + 1)).count < 2) {
-        return std::nullopt;
-    }
-    const std::optional<std::string> directory = lookup(ToUpperAscii(pattern.substr(position + 1, 4)));
+std::optional<std::string> MapFileCandidate(const std::string& clean, const MapDirectoryLookup& lookup) {
+    const std::size_t separator = FindLastSeparator(clean);
+    const std::size_t nameStart = separator == std::string::npos ? 0 : separator + 1;
+    const std::optional<MapId> id = ReadMapId(std::string_view(clean).substr(nameStart));
+    if (!id || nameStart + id->length >= clean.size()) return std::nullopt;
+    const char after = clean[nameStart + id->length];
+    if (after != '.' && after != '_') return std::nullopt;
+    const std::optional<std::string> directory = lookup(MapIdKeyAt(clean, nameStart));
     if (!directory) return std::nullopt;
-    return pattern.substr(0, position + 1) + *directory + pattern.substr(position + 5);
+    return clean.substr(0, nameStart) + *directory + clean.substr(nameStart + id->length);
+}
+
+std::optional<std::string> RewriteMapFolderInPattern(const std::string& pattern, const MapDirectoryLookup& lookup) {
+    // Segments from the last one back: the last whole-id folder is the map's.
+    std::size_t end = pattern.size();
+    while (end > 0) {
+        std::size_t start = end;
+        while (start > 0 && !IsSeparator(pattern[start - 1])) --start;
+        const std::optional<MapId> id = ReadMapId(std::string_view(pattern).substr(start, end - start));
+        if (id && id->length == end - start) {
+            const std::optional<std::string> directory = lookup(MapIdKeyAt(pattern, start));
+            if (!directory) return std::nullopt;
+            return pattern.substr(0, start) + *directory + pattern.substr(end);
+        }
+        if (start == 0) break;
+        end = start - 1;
+    }
+    return std::nullopt;
 }
 
 }  // namespace modroute

@@ -50,9 +50,12 @@ bool IsScriptFile(std::wstring_view request);
 // the game reads it in many small pieces.
 bool IsReadWhole(std::string_view utf8Path);
 
-// Position of the map id ("sn" in any letter case, followed by two
-// characters) in a path, when four characters follow from it; npos otherwise.
+// Position of the first map id in a path ("sn" in any letter case and the
+// digits the game writes for 1..255, no digit after them: sn07, sn100; see
+// MapId.h); npos when there is none.
 std::size_t FindMapId(std::string_view path);
+// The id at that position in upper case (SN07, SN100): the map table's key.
+std::string MapIdKeyAt(std::string_view path, std::size_t position);
 
 // Looks an upper-case map key (SN07) up; gives the map's directory (UTF-8).
 using MapDirectoryLookup = std::function<std::optional<std::string>(std::string_view key)>;
@@ -62,8 +65,15 @@ using MapDirectoryLookup = std::function<std::optional<std::string>(std::string_
 // takes the directory's name too. Gives nothing when no rewrite applies.
 std::optional<std::string> RewriteMapPath(const std::string& clean, const MapDirectoryLookup& lookup);
 
-// The directory search pattern with its last "\snNN" (or "/snNN") folder
-// replaced by the directory mapped for SNNN; nothing when none applies.
+// For a map's own file named after its id (maps\sn07.wp, x\sn07_.pst: the
+// file name starts with the id, then '.' or '_'), the path with the id in the
+// file name replaced by the mapped directory. Only the file name is looked
+// at: a folder before it was rewritten already and may hold "sn" itself.
+std::optional<std::string> MapFileCandidate(const std::string& clean, const MapDirectoryLookup& lookup);
+
+// The directory search pattern with its last folder named exactly like a map
+// id (sn07\*, maps/sn100\*.txt) replaced by the directory mapped for its key;
+// nothing when none applies.
 std::optional<std::string> RewriteMapFolderInPattern(const std::string& pattern, const MapDirectoryLookup& lookup);
 
 }  // namespace modroute

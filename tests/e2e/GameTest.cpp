@@ -15,7 +15,9 @@
 #include <map>
 
 #include "GameHarness.h"
+#include "common/MapId.h"
 #include "support/ResBytes.h"
+#include "support/TempDir.h"
 #include "vfs/PvkFormat.h"
 
 namespace {
@@ -143,6 +145,7 @@ void PlayBoth(const World& world) {
 std::string Read(const std::string& data) {
     return "ok\tsize=" + std::to_string(data.size()) + "\tdata=" + data + "\thead=" + data.substr(0, 4);
 }
+std::string DesText(const std::string& name) { return "GModel Description File V1.0\r\n" + name + "\r\nSceneObjects 3\r\n"; }
 std::string Exported(const std::string& data) { return "ok\tresult=" + std::to_string(data.size()) + "\tdata=" + data; }
 
 TEST(Differential, LooseFilesLibrariesWritesHandlesAndExports) {
@@ -275,18 +278,65 @@ TEST(Differential, GameAndModFoldersOutsideCodePage936) {
 TEST(Differential, AutoResLeadsMapIdsToTheModsFreeNamedFolderAndPack) {
     PlayBoth({"game", "Maps",
               {{"base", "Tavren.res", testsupport::AsString(testsupport::GameIndex({"Plains", "Harbor", "Citadel"}))},
-               {"base", "sn02\\x", "base sn02"}, {"mod", "sn01\\sn01.des", "GModel Description File V1.0\r\nDark Forest\r\nSceneObjects 3\r\n"},
+               {"base", "sn02\\x", "base sn02"}, {"mod", "sn01\\sn01.des", DesText("Dark Forest")},
                {"mod", "sn01\\x", "from sn01"}, {"mod", "Abbey\\abbey.gmb", "g"}, {"mod", "Abbey\\x", "from Abbey"},
                {"mod", "Abbey\\y.txt", "y"}, {"raw", "mods\\Maps\\Castle.pvk", "PVK2"}},
               {{"createa sn01\\x"}, {"createa sn02\\x", Read("from Abbey")}, {"attr sn02", "ok\t0x10\tdir"},
                {"call ResolvePath sn03\\x", "ok\tCastle\\x"}, {"find mods\\Maps\\sn02\\*.txt", "ok\ty.txt"},
                {"createa base\\sn02\\x"}},
               {{L"AutoRes", 1}}});
-    // AutoRes off: the mod's index already there leads nowhere.
-    PlayBoth({"game", "Maps",
-              {{"base", "sn02\\x", "base sn02"}, {"mod", "Abbey\\x", "from Abbey"},
-               {"raw", "mods\\Maps\\Tavren.res", testsupport::AsString(testsupport::GameIndex({"Dark Forest", "Abbey"}))}},
-              {{"createa sn02\\x"}, {"attr sn02", "fail\terror=2"}}});  // folders are not looked for in base
+}
+
+// AutoRes start after start, in every mode: sn folders with a gap, free-named
+// folders (Chinese, "Sn...", digit-leading, a copy of sn02), a pack and over
+// 100 maps. Every block of the index opens its own map's marker through its
+// snNN path; the index is written only when it differs, base's never.
+TEST(Process, EveryMapTheIndexListsOpensItsOwnFilesStartAfterStart) {
+    const std::string baseIndex = testsupport::AsString(testsupport::GameIndex({"Plains", "Harbor", "Citadel"}));
+    // Folder -> its block's name (GBK); block name -> the marker its number must open.
+    std::vector<std::pair<std::string, std::string>> maps = {{"sn05", "sn05"}, {"\xE9\x9B\xAA\xE5\xB1\xB1", "\xD1\xA9\xC9\xBD"},
+        {"Snowfield", "Snowfield"}, {"1st Pass", "1st Pass"}, {"sn02 - \xE5\x89\xAF\xE6\x9C\xAC", "sn02 - \xB8\xB1\xB1\xBE"}};
+    for (int i = 100; i < 196; ++i) maps.emplace_back("Map" + std::to_string(i), "Map" + std::to_string(i));
+    std::map<std::string, std::string> markers = {{"Plains", "base sn01"}, {"Harbor", "sn02"}, {"Citadel", "base sn03"},
+                                                  {"Dunes", "sn02"}, {"Dunes again", "sn02"}, {"Castle", "Castle"}};
+    const File packed{"", "Castle\\marker.txt", "Castle"};
+    std::map<std::string, std::string> files = {{"ModRoute.ini", "[Settings]\r\nSelectedMod=Maps\r\n"},
+        {"base\\sn01\\marker.txt", "base sn01"}, {"base\\sn03\\marker.txt", "base sn03"},
+        {"mods\\Maps\\sn02\\marker.txt", "sn02"}, {"mods\\Maps\\Castle.pvk", PackBytes({&packed})}};
+    for (std::size_t i = 0; i < maps.size(); ++i) {
+        files["mods\\Maps\\" + maps[i].first + "\\marker.txt"] = markers[maps[i].second] = std::to_string(i);
+        files["mods\\Maps\\" + maps[i].first + "\\x.gmb"] = "g";
+    }
+    std::vector<std::string> script = {"call InitializeTavrenModSystem"};
+    for (int number = 1; number <= 110; ++number) script.push_back("createa " + modroute::MapIdText(number) + "\\marker.txt");
+    for (const DWORD mode : {1, 2, 3}) {
+        gamerun::ManagerRegistry registry;
+        registry.SetDword(L"", L"AutoRes", mode);
+        Game game;
+        const std::string res = game.PathOf("mods\\Maps\\Tavren.res");
+        for (const auto& [path, bytes] : files) game.Write(path, bytes);
+        game.InstallOriginalAvi();
+        const auto start = [&](const std::string& base, const std::string& dunes, bool written) {
+            game.Write("base\\Tavren.res", base);
+            game.Write("mods\\Maps\\sn02\\sn02.des", DesText(dunes));
+            const GameRun run = game.Run(script);
+            std::string index, baseAfter;
+            ASSERT_TRUE(gamerun::ReadFile(res, index) && gamerun::ReadFile(game.PathOf("base\\Tavren.res"), baseAfter));
+            EXPECT_EQ(baseAfter, base);
+            EXPECT_EQ(testsupport::TempDir::Aged(res), !written) << mode << dunes;
+            const testsupport::MapListing listed = testsupport::ListedMaps(index);
+            EXPECT_EQ(listed.size(), maps.size() + (mode == 3 ? 4 : 2)) << mode;  // base's sn02 is not appended
+            for (const auto& [name, number] : listed) {
+                const std::string opened = run.Result("createa", modroute::MapIdText(number) + "\\marker.txt");
+                EXPECT_EQ(gamerun::ResultFields(opened)["data"], markers.at(name)) << mode << dunes << number;
+            }
+            testsupport::TempDir::Age(res);
+        };
+        start(baseIndex, "Dunes", true);
+        start(baseIndex, "Dunes", false);
+        start(baseIndex, "Dunes again", mode != 3);  // renamed in its description file
+        start("!" + baseIndex.substr(1), "Dunes again", true);
+    }
 }
 
 TEST(Differential, WithoutASelectedModTheBaseFoldersPacksArePreloaded) {

@@ -73,7 +73,7 @@ inline int StoredCount(std::string_view res) {
 }
 
 // The blocks of index bytes as the game's reader sees them: name and number,
-// in file order.
+// in file order; a block's own fields and name hold no other.
 using MapListing = std::vector<std::pair<std::string, int>>;
 inline MapListing ListedMaps(std::string_view res) {
     MapListing listed;
@@ -83,6 +83,7 @@ inline MapListing ListedMaps(std::string_view res) {
         const std::size_t length = byte(i + 8);
         if (length < 2 || length > 64 || i + 12 + length - 1 > res.size()) continue;
         listed.emplace_back(std::string(res.substr(i + 12, length - 1)), byte(i + 4));
+        i += 11 + length;
     }
     return listed;
 }

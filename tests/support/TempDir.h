@@ -38,6 +38,18 @@ public:
         return bytes;
     }
 
+    // Sets a file's write time far back; Aged holds until someone writes or replaces the file.
+    static void Age(const std::string& utf8Path) {
+        HANDLE file = CreateFileW(gamerun::Widen(utf8Path).c_str(), FILE_WRITE_ATTRIBUTES, 7, nullptr, OPEN_EXISTING, 0, nullptr);
+        const FILETIME old{0, 0x01C00000};
+        SetFileTime(file, nullptr, nullptr, &old), CloseHandle(file);
+    }
+    static bool Aged(const std::string& utf8Path) {
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        return GetFileAttributesExW(gamerun::Widen(utf8Path).c_str(), GetFileExInfoStandard, &data) &&
+               data.ftLastWriteTime.dwHighDateTime == 0x01C00000 && data.ftLastWriteTime.dwLowDateTime == 0;
+    }
+
 private:
     gamerun::TempFolder m_root;
     std::string m_path;

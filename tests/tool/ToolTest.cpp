@@ -164,7 +164,7 @@ TEST(Tool, CheckReportsEachTrapOnceAndConflictsNameWhoIsHidden) {
     const struct { const char* area; const char* file; std::string bytes; const char* problem; } cases[] = {
         {"settings", "ModRoute.ini", "[settings]\r\nSelectedMod=Blades\r\n", "the section settings is ignored"},
         {"description", "base\\base.ini", "[ModInfo]\r\nauthor=a\r\n", "has no title"},
-        {"description", "mods\\Blades\\Blades.ini", "\xEF\xBB\xBF[ModInfo]\r\ntitle=B\r\n", "byte-order mark"},
+        {"description", "mods\\Blades\\Blades.ini", "\xEF\xBB\xBF[Info]\r\ntitle=B\r\n", "no [ModInfo] section"},
         {"pack", "mods\\Blades\\case.pvk", "", "differ only in letter case"},
         {"autores", "mods\\Blades", "", "maps with free names (case.pvk, 黑森林)"},
         {"hidden", "mods\\Blades\\texture\\sky.dds", "mod", "texture\\sky.dds is hidden by the game folder"},

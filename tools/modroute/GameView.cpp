@@ -62,8 +62,9 @@ std::string MapTableSource(const AutoResPlan& plan) {
         case AutoResStep::Append:
             if (plan.update) return "computed from the index AutoRes would write (nothing written)";
             return "read from the current " + plan.outputRes + " (AutoRes could not compute a new one)";
-        case AutoResStep::BaseSelected:
         case AutoResStep::UpToDate:
+            return "computed from " + plan.outputRes + ", which holds the index AutoRes would write";
+        case AutoResStep::BaseSelected:
             break;
     }
     return "read from the current " + plan.outputRes;

@@ -25,8 +25,8 @@ constexpr std::uint64_t kMaxResBytes = 256u * 1024u * 1024u;
 
 const char* ModeName(std::uint32_t mode) {
     switch (mode) {
-        case 1: return "rebuild at every start";
-        case 2: return "rebuild when the maps changed";
+        case 1: return "rebuild, written when it differs";
+        case 2: return "rebuild, written when it differs";
         case 3: return "append the mod's maps to the base index";
         default: return "off";
     }
@@ -42,7 +42,7 @@ std::string Relative(const std::string& folder, const std::string& path) {
 // Where a map's name in its block comes from.
 std::string NameSource(const MapEntry& entry, const std::string& modFolder) {
     if (entry.isPack) return "pack " + entry.utf8Name + ".pvk: its own name";
-    if (!entry.isSn) return "free-named folder: its own name, by which the map table finds it again";
+    if (!entry.isSn) return "free-named folder: its own name";
     const std::optional<std::string> des = MapDescriptionFile(entry.path);
     if (!des) return "sn folder without a .des file: the folder's name";
     if (ExtractMapName(entry.path, "").empty()) {
@@ -229,7 +229,7 @@ int RunMaps(const Arguments& arguments) {
             ListIndex(plan.outputRes);
             break;
         case AutoResStep::UpToDate:
-            OutLine("The index lists the maps the folder holds: it is left as it is. It lists:");
+            OutLine("The index holds what this mode would write: it is left as it is. It lists:");
             ListIndex(plan.outputRes);
             break;
         case AutoResStep::Rebuild:
@@ -240,8 +240,8 @@ int RunMaps(const Arguments& arguments) {
                 break;
             }
             OutLine(plan.step == AutoResStep::Rebuild
-                        ? "Would write the base index's header and game data, then the mod's maps from number 1:"
-                        : "Would write the whole base index, then the mod's maps after the base's own:");
+                        ? "Would write the base index's header and game data, then the mod's maps (sn folders keep their numbers):"
+                        : "Would write the whole base index, then the mod's maps it does not list (sn folders keep their numbers):");
             ListMaps(plan.update->maps, plan.modFolder);
             if (const std::optional<std::uint16_t> count = ReadStoredCount(plan.update->bytes)) {
                 OutLine("Stored count " + std::to_string(*count) + " (710 + " + std::to_string(*count - kResBaseCount) +

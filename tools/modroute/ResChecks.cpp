@@ -80,9 +80,21 @@ ResReport CheckRes(ResBytes file, ExactConverter gbkToUtf8Exact) {
         return report;
     }
 
+    const std::vector<std::size_t> starts = MapBlockOffsets(file);
+    std::size_t nextStart = 0, readUpTo = 0;
     for (std::size_t offset = kResHeaderSize; offset + kMapBlockNameOffset <= file.size(); ++offset) {
-        const std::optional<ResMapRecord> record = ReadMapBlock(file, offset);
+        // The reader passes over the leading fields and name of a block it
+        // took; its key, which holds a length field, is no block either.
+        const bool isStart = nextStart < starts.size() && starts[nextStart] == offset;
+        if (offset < readUpTo && !isStart) continue;
+        std::optional<ResMapRecord> record;
         const std::optional<std::string> key = LaidOutKey(file, offset);
+        if (isStart) {
+            ++nextStart;
+            record = ReadMapBlock(file, offset);
+            readUpTo = offset + kMapBlockNameOffset + file[offset + kMapBlockNameLengthOffset];
+            if (key) readUpTo += 4 + key->size();
+        }
         if (record) {
             report.blocks.push_back({offset, *record, key.value_or("")});
             const std::string name = Shown(record->internalName, gbkToUtf8Exact);

@@ -11,7 +11,7 @@ namespace {
 // The map id's directory, when the table holds the id at position.
 std::optional<std::string> MappedDirectory(const RouteContext& context, const std::string& path, std::size_t position) {
     if (!context.MapRewriteActive() || position == std::string::npos) return std::nullopt;
-    return context.mapTable->Find(ToUpperAscii(path.substr(position, 4)));
+    return context.mapTable->Find(MapIdKeyAt(path, position));
 }
 
 std::string MapNote(const std::string& from, const std::string& to, const std::string& key,
@@ -21,7 +21,7 @@ std::string MapNote(const std::string& from, const std::string& to, const std::s
 
 void ExplainRenderJson(const RouteContext& context, const std::string& clean, Explanation& out) {
     const std::size_t position = FindMapId(clean);
-    const std::string mapId = position == std::string::npos ? std::string() : ToLowerAscii(clean.substr(position, 4));
+    const std::string mapId = position == std::string::npos ? std::string() : ToLowerAscii(MapIdKeyAt(clean, position));
     std::string directory = mapId;
     if (std::optional<std::string> mapped = MappedDirectory(context, clean, position)) directory = *mapped;
     const std::string looked = directory + "\\render.json";
@@ -33,13 +33,8 @@ void ExplainRenderJson(const RouteContext& context, const std::string& clean, Ex
 // The map file's candidate with its id replaced by the map's directory,
 // which the resolver tries before the path itself.
 std::optional<std::string> MapFileCandidate(const RouteContext& context, const std::string& clean) {
-    if (!IsSpecialFile(clean)) return std::nullopt;
-    const std::size_t position = FindMapId(clean);
-    const std::optional<std::string> directory = MappedDirectory(context, clean, position);
-    if (!directory) return std::nullopt;
-    std::string candidate = clean;
-    candidate.replace(position, 4, *directory);
-    return candidate;
+    if (!IsSpecialFile(clean) || !context.MapRewriteActive()) return std::nullopt;
+    return modroute::MapFileCandidate(clean, [&context](std::string_view key) { return context.mapTable->Find(key); });
 }
 
 bool EndsWithPath(const std::string& path, const std::string& relative) {
@@ -92,7 +87,7 @@ Explanation ExplainResolution(GameView& view, const std::string& request) {
         const auto lookUp = [&context](std::string_view key) { return context->mapTable->Find(key); };
         if (std::optional<std::string> rewritten = RewriteMapPath(clean, lookUp)) {
             const std::size_t position = FindMapId(clean);
-            const std::string key = ToUpperAscii(clean.substr(position, 4));
+            const std::string key = MapIdKeyAt(clean, position);
             out.rewrite = MapNote(clean, *rewritten, key, *context->mapTable->Find(key));
             clean = *rewritten;
         }
@@ -101,8 +96,8 @@ Explanation ExplainResolution(GameView& view, const std::string& request) {
         const bool candidateWon = answer->from == ServedFrom::Virtual ? answer->path == CleanPath(*candidate)
                                                                       : EndsWithPath(answer->path, *candidate);
         if (candidateWon) {
-            const std::size_t position = FindMapId(clean);
-            const std::string key = ToUpperAscii(clean.substr(position, 4));
+            const std::size_t separator = FindLastSeparator(clean);
+            const std::string key = MapIdKeyAt(clean, separator == std::string::npos ? 0 : separator + 1);
             out.rewrite = MapNote(clean, *candidate, key, *context->mapTable->Find(key));
         }
     }

@@ -86,7 +86,8 @@ SettingRow SelectedModRow(const ConfigManager& config) {
     if (!FileExists(file)) return {"SelectedMod", "(none)", "default: no ModRoute.ini"};
     if (!selected.empty()) return {"SelectedMod", selected, "[Settings] of ModRoute.ini"};
     const std::optional<std::string> bytes = ReadWholeFile(file, 1024 * 1024);
-    const std::string written = bytes ? ParseSelectedMod(*bytes, GbkToUtf8) : std::string();
+    const std::vector<std::string> readings = bytes ? SelectedModReadings(*bytes, GbkToUtf8) : std::vector<std::string>();
+    const std::string written = readings.empty() ? std::string() : readings.front();
     if (written.empty()) return {"SelectedMod", "(none)", "default: no SelectedMod in [Settings]"};
     return {"SelectedMod", "(none)", "ModRoute.ini names \"" + written + "\", which is not a plain folder name"};
 }

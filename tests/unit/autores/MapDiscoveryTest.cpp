@@ -1,12 +1,11 @@
-// Which folders and packs of a mod are maps, for the change check, the
-// rebuild and the append mode; and the map table read back from an index.
+// Which folders and packs of a mod are maps, for the rebuild and the append
+// mode. The table read back from an index by name is fuzzed against the
+// written one (res_roundtrip).
 #include <gtest/gtest.h>
 
 #include <map>
 #include <set>
 
-#include "autores/MapChangeCheck.h"
-#include "autores/MapDirectoryMatch.h"
 #include "autores/MapDiscovery.h"
 #include "vfs/VirtualFileSystem.h"
 #include "common/TextEncoding.h"
@@ -48,16 +47,18 @@ std::string Names(const std::vector<MapEntry>& entries) {
 TEST(MapDiscovery, FoldersAreMapsBySnNameOrByTheirMapFiles) {
     FakeMod mod;
     const std::string longest = std::string(61, 'x') + kTownUtf8;  // 63 bytes in GBK: a block holds it
-    mod.mapFolders = {"Town", "mods", kTownUtf8, kZoe, "SN_extra", longest, longest + "x"};
-    const ModFolderListing listing = {
-        {"sn07", "Town", "Notes", "MODS", "sn03", kTownUtf8, kZoe, "SN_extra", "SN01", longest, longest + "x"}, {}};
-    const DiscoveredMaps maps = DiscoverMaps("C:\\m", listing, ChangeCheckDiscovery(), mod.Probes());
-    EXPECT_EQ(Names(maps.sn), "SN01 sn03 sn07 ");
+    mod.mapFolders = {"Town", "mods", kTownUtf8, kZoe, "SN_extra", longest, longest + "x", "sn02 copy", "sn007"};
+    const ModFolderListing listing = {{"sn07", "Town", "Notes", "MODS", "sn03", kTownUtf8, kZoe, "SN_extra", "SN01",
+                                       longest, longest + "x", "sn100", "sn02 copy", "sn007", "sn256"},
+                                      {}};
+    const DiscoveredMaps maps = DiscoverMaps("C:\\m", listing, AppendDiscovery(), mod.Probes());
+    // Only a name that is exactly the id the game writes is an sn folder.
+    EXPECT_EQ(Names(maps.sn), "SN01 sn03 sn07 sn100 ");
     // Byte order of the GBK names: ASCII upper case, lower case, then GBK.
-    EXPECT_EQ(Names(maps.other), "SN_extra Town " + longest + " " + kTownUtf8 + " ");
+    EXPECT_EQ(Names(maps.other), "SN_extra Town sn007 sn02 copy " + longest + " " + kTownUtf8 + " ");
     // Neither sn folders nor reserved names nor names without a GBK form or too long for a block are probed.
-    EXPECT_EQ(mod.asked, "Town Notes " + kTownUtf8 + " SN_extra " + longest + " ");
-    EXPECT_EQ(maps.other[3].name + "|" + maps.other[3].path, kTownGbk + "|C:\\m\\" + kTownUtf8);
+    EXPECT_EQ(mod.asked, "Town Notes " + kTownUtf8 + " SN_extra " + longest + " sn02 copy sn007 sn256 ");
+    EXPECT_EQ(maps.other.back().name + "|" + maps.other.back().path, kTownGbk + "|C:\\m\\" + kTownUtf8);
 }
 
 TEST(MapDiscovery, PackFiltersOfEachOperation) {
@@ -65,7 +66,6 @@ TEST(MapDiscovery, PackFiltersOfEachOperation) {
     mod.sizes = {{"Castle.pvk", 60 * kMiB}, {"Mid.pvk", 300 * kMiB}, {"sn05.pvk", 1}, {"Tavren.pvk", 1}, {"common.pvk", 1}, {"Big.pvk", 301 * kMiB}};
     const ModFolderListing listing = {{}, {"Castle.pvk", "Mid.pvk", "sn05.pvk", "Tavren.pvk", "common.pvk", "Big.pvk", "Unsized.pvk"}};
     const std::tuple<MapDiscoveryRules, std::string, std::string> cases[] = {
-        {ChangeCheckDiscovery(), "Big.pvk Castle.pvk Mid.pvk Tavren.pvk Unsized.pvk ", "sn05.pvk "},
         {AppendDiscovery(), "Big.pvk Castle.pvk Mid.pvk Unsized.pvk ", "sn05.pvk "},
         {RebuildDiscovery(PreloadLimit(4)), "Castle.pvk Mid.pvk Unsized.pvk ", "sn05.pvk "},  // up to 300 MiB
         {RebuildDiscovery(PreloadLimit(2)), "Castle.pvk Unsized.pvk ", "sn05.pvk "},
@@ -76,23 +76,4 @@ TEST(MapDiscovery, PackFiltersOfEachOperation) {
         EXPECT_EQ(Names(maps.other), other);
         EXPECT_EQ(Names(maps.sn), sn) << other;
     }
-}
-
-TEST(MapDirectoryMatch, FreeNamedFoldersAndPacksAreFoundByTheirExactName) {
-    FakeMod mod;
-    mod.mapFolders = {"MyMap", "PATCH", "sn05", kTownUtf8, "Earlier", "Later"};
-    const std::vector<ResMapRecord> records = {
-        {"mymap", 20, "sn20"}, {"MyMap", 21, "sn21"}, {"MyMap", 22, "sn22"}, {"PATCH", 3, "sn03"},    {"sn05", 5, "sn05"},
-        {kTownGbk, 7, "sn07"}, {"Castle", 9, "sn09"}, {"Earlier", 11, "sn11"}, {"Later", 11, "sn11"},
-        {"Notes", 12, "sn12"}, {"Keep", 100, "sn100"},
-    };
-    const ModFolderListing listing = {{"MyMap", "PATCH", "sn05", kTownUtf8, "Notes", "Earlier", "Later"},
-                                      {"Castle.pvk", "sn09.pvk", "Keep.pvk"}};
-    EXPECT_EQ(MatchMapDirectories(records, listing, mod.Probes()),
-              (SnDirectoryMap::Entries{{"SN21", "MyMap"}, {"SN07", kTownUtf8}, {"SN09", "Castle"}, {"SN11", "Later"},
-                                       {"SN100", "Keep"}}));
-    // The change check names sn blocks by existing folders and others by their name.
-    const std::vector<ResMapRecord> indexed = {{"Town", 3, "sn03"}, {"Second", 2, "sn02"}, {"Abbey", 4, "sn04"}};
-    EXPECT_EQ(IndexedMapNames(indexed, [](const std::string& key) { return key == "sn02"; }),
-              (std::vector<std::string>{"sn02", "Abbey", "Town"}));
 }

@@ -41,12 +41,21 @@ TEST_F(CoreSettingsTest, DefaultsAndTheSelectedModReadOnce) {
     EXPECT_TRUE(config->EarlyInitialize());  // runs once: the file is not read again
     EXPECT_EQ(config->GetSelectedMod(), "刀锋");
     EXPECT_EQ(Early().SelectedMod, "");
+    // 雪山 saved in code page 936 is also well-formed UTF-8: the reading that names a mod folder wins.
+    game.Write("ModRoute.ini", "[Settings]\nSelectedMod=\xD1\xA9\xC9\xBD\n");
+    EXPECT_EQ(Early().SelectedMod, "\xD1\xA9\xC9\xBD");
+    game.MakeFolder("mods\\雪山");
+    EXPECT_EQ(Early().SelectedMod, "雪山");
 }
 
-TEST_F(CoreSettingsTest, NumbersTakeExactlyFourBytesOfAnyTypeAndScalesAreClamped) {
+TEST_F(CoreSettingsTest, NumbersTakeFourBytesOrTheTextTheySpellAndScalesAreClamped) {
     const auto read = [] { return ReadRegistryNumber("Memory", L"MaxMemoryMB", 512); };
-    registry.SetString(L"Memory", L"MaxMemoryMB", L"7");  // "7" and its terminator
-    EXPECT_EQ(read(), 0x37u);
+    // Text is the number it spells.
+    const std::pair<const wchar_t*, std::uint32_t> spelled[] = {{L"7", 7}, {L" -1 ", 0xFFFFFFFFu}, {L"7x", 512}, {L"4294967296", 512}};
+    for (const auto& [text, number] : spelled) {
+        registry.SetString(L"Memory", L"MaxMemoryMB", text);
+        EXPECT_EQ(read(), number) << text;
+    }
     const ULONGLONG eight = 64;
     registry.SetRaw(L"Memory", L"MaxMemoryMB", REG_QWORD, &eight, sizeof eight);
     EXPECT_EQ(read(), 512u);

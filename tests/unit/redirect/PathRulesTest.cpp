@@ -3,6 +3,8 @@
 
 #include "redirect/PathRules.h"
 
+#include <tuple>
+
 using namespace modroute;
 
 TEST(PathRules, CanonicalFormPathClassesAndMapFolders) {
@@ -10,12 +12,18 @@ TEST(PathRules, CanonicalFormPathClassesAndMapFolders) {
     EXPECT_EQ(NormalizePath("..\\x"), "..\\x");
     EXPECT_FALSE(IsRootFile("Config.ini"));
     const MapDirectoryLookup lookup = [](std::string_view key) -> std::optional<std::string> {
+        if (key == "SN100") return "sn01 - copy";
         return key == "SN02" ? std::optional<std::string>("Dune.v2") : std::nullopt;
     };
-    // A file named after the id keeps only its own extension; dots in folders, the mapped one included, are none.
-    EXPECT_EQ(RewriteMapPath("sn02\\sn02.wp", lookup), "Dune.v2\\Dune.v2.wp");
-    EXPECT_EQ(RewriteMapPath("maps.old\\sn02\\sn02.tar.gz", lookup), "maps.old\\Dune.v2\\sn02.tar.gz");
-    EXPECT_EQ(RewriteMapPath("maps\\sn02x.txt", lookup), std::nullopt);  // not followed by a separator
-    EXPECT_EQ(RewriteMapFolderInPattern("maps\\sn02\\*", lookup), "maps\\Dune.v2\\*");
-    EXPECT_EQ(RewriteMapFolderInPattern("sn02\\*", lookup), std::nullopt);  // needs a separator before
+    using Rewrite = std::optional<std::string> (*)(const std::string&, const MapDirectoryLookup&);
+    const std::tuple<Rewrite, const char*, std::optional<std::string>> cases[] = {
+        // A file named after the id keeps only its own extension; dots in folders, the mapped one included, are none.
+        {RewriteMapPath, "sn02\\sn02.wp", "Dune.v2\\Dune.v2.wp"},
+        {RewriteMapPath, "snow\\sn100\\x", "snow\\sn01 - copy\\x"},  // three digits; "sn" alone is no id
+        // Only the file name is looked at: the rewritten folder holds an id of its own.
+        {MapFileCandidate, "sn01 - copy\\sn02_.pst", "sn01 - copy\\Dune.v2_.pst"},
+        {RewriteMapFolderInPattern, "maps\\sn02\\*", "maps\\Dune.v2\\*"},
+        {RewriteMapFolderInPattern, "sn100\\*.txt", "sn01 - copy\\*.txt"},
+    };
+    for (const auto& [rewrite, path, expected] : cases) EXPECT_EQ(rewrite(path, lookup), expected) << path;
 }
