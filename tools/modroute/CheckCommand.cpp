@@ -14,6 +14,7 @@
 #include "PvkChecks.h"
 #include "autores/AutoRes.h"
 #include "common/FileSystem.h"
+#include "common/MapId.h"
 #include "common/PathText.h"
 #include "common/TextEncoding.h"
 #include "config/TextFileProblems.h"
@@ -149,7 +150,7 @@ void CheckMaps(Report& report, const ConfigManager& config) {
     const std::string modFolder = config.GetSelectedModFolder();
     if (modFolder.empty() || !DirectoryExists(modFolder)) return;
     const CoreSettings& settings = config.Settings();
-    const DiscoveredMaps found = ModMaps(modFolder, ChangeCheckDiscovery());
+    const DiscoveredMaps found = ModMaps(modFolder, MapDiscoveryRules{});
     if (settings.AutoRes == 0) {
         if (!found.other.empty()) {
             report.Problem("autores", modFolder,
@@ -159,13 +160,13 @@ void CheckMaps(Report& report, const ConfigManager& config) {
         }
         return;
     }
-    for (const MapEntry& map : found.sn) {
-        if (map.utf8Name.size() > 4) {
-            report.Problem("autores", map.path,
-                           "read as map " + std::to_string(map.number) + " like " + FormatMapKey(map.number) +
-                               ": it looks like a copy of a map folder, and AutoRes counts it as one more map",
-                           "remove it, or rename it so that its name does not start with sn");
-        }
+    for (const MapEntry& map : found.other) {
+        const std::optional<MapId> id = ReadMapId(map.utf8Name);
+        if (!id || map.utf8Name.size() == id->length) continue;
+        report.Problem("autores", map.path,
+                       "named like map " + MapIdText(id->number) +
+                           ": it looks like a copy of a map folder, and AutoRes counts it as one more map",
+                       "remove it, or rename it so that its name does not start with sn");
     }
     if (settings.AutoRes == 1 || settings.AutoRes == 2) {
         const std::optional<std::uint64_t> limit = PreloadLimit(settings.EnablePreloadPVK);
