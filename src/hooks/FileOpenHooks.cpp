@@ -22,6 +22,7 @@
 #include "hooks/FileHooks.h"
 #include "hooks/OfferedHandle.h"
 #include "hooks/RealFunctions.h"
+#include "patches/FontHook.h"
 #include "redirect/ModRouter.h"
 #include "redirect/PathRules.h"
 #include "redirect/ResolvedOpen.h"
@@ -311,6 +312,23 @@ HANDLE WINAPI HookedCreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECUR
     return OpenResolved(ResolveWide(name), open, missing, ElsewhereWide(name));
 }
 
+namespace {
+
+// The game's fonts of D3DX are substituted from the moment it has the library.
+HMODULE FontLibraryNoticed(HMODULE module) noexcept {
+    if (module == nullptr) return module;
+    const DWORD error = GetLastError();
+    try {
+        FontHook::HookD3dxWhenLoaded(false);
+    } catch (...) {
+        // The late font step tries again.
+    }
+    SetLastError(error);
+    return module;
+}
+
+}  // namespace
+
 // The library's own DllMain runs in the real LoadLibrary: that is the game's
 // code, so only the resolution is the system's work, not the load.
 HMODULE WINAPI HookedLoadLibraryA(LPCSTR name) {
@@ -325,7 +343,7 @@ HMODULE WINAPI HookedLoadLibraryA(LPCSTR name) {
         if (answer->gbkExact) return RealFunctions.LoadLibraryA(answer->gbkPath.c_str());
         return RealFunctions.LoadLibraryW(wide.c_str());
     };
-    return OpenResolved(ResolveGbk(name), load, ModuleMissing, ElsewhereGbk(name));
+    return FontLibraryNoticed(OpenResolved(ResolveGbk(name), load, ModuleMissing, ElsewhereGbk(name)));
 }
 
 HMODULE WINAPI HookedLoadLibraryW(LPCWSTR name) {
@@ -337,7 +355,7 @@ HMODULE WINAPI HookedLoadLibraryW(LPCWSTR name) {
         const OutsideSystemScope game;
         return RealFunctions.LoadLibraryW(path.empty() ? name : path.c_str());
     };
-    return OpenResolved(ResolveWide(name), load, ModuleMissing, ElsewhereWide(name));
+    return FontLibraryNoticed(OpenResolved(ResolveWide(name), load, ModuleMissing, ElsewhereWide(name)));
 }
 
 // The run-time library's opens, one way for all three: a packed file through

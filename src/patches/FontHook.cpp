@@ -54,9 +54,9 @@ void HookGdiAndUser() {
     g_gdiHooked = AttachRows({kGdiRows, kUserRows});
 }
 
-void HookD3dx() {
+void HookD3dx(bool loadIfMissing) {
     HMODULE d3dx = GetModuleHandleA("d3dx9_43.dll");
-    if (d3dx == nullptr) d3dx = LoadLibraryA("d3dx9_43.dll");
+    if (d3dx == nullptr && loadIfMissing) d3dx = LoadLibraryA("d3dx9_43.dll");
     if (d3dx == nullptr) return;
     LookUpRows(d3dx, kD3dxRows);
     g_d3dxHooked = AttachRows({kD3dxRows});
@@ -71,9 +71,18 @@ bool FontHook::Initialize(const FontSettings& settings) {
     Refresh(settings);
     // Either group may still be attached when an earlier removal failed.
     if (!g_gdiHooked) HookGdiAndUser();
-    if (!g_d3dxHooked) HookD3dx();
+    // Loaded already (an import of the game): hooked with the rest. Otherwise
+    // when the game loads it (HookD3dxWhenLoaded), or by the late step.
+    if (!g_d3dxHooked) HookD3dx(false);
     g_initialized = true;
     return true;
+}
+
+void FontHook::HookD3dxWhenLoaded(bool loadIfMissing) {
+    std::lock_guard lock(g_lock);
+    if (!g_initialized || g_d3dxHooked) return;
+    const SystemScope scope;
+    HookD3dx(loadIfMissing);
 }
 
 bool FontHook::Remove() {
@@ -91,12 +100,10 @@ bool FontHook::IsInitialized() {
     return g_initialized;
 }
 
-void FontHook::Refresh(const FontSettings& settings) {
-    Faces().Refresh(settings);
-    // Asking the system which faces exist takes a screen DC, which may load
-    // the display driver under the loader lock. Answered here, on the thread
-    // that refreshes, a game thread never waits on that from inside a hook
-    // (under Wine it deadlocked with a library loading beside it).
+void FontHook::Refresh(const FontSettings& settings) { Faces().Refresh(settings); }
+
+void FontHook::ResolveFaces() {
+    const SystemScope scope;
     Faces().Resolve(FontKind::TimesNewRoman);
     Faces().Resolve(FontKind::MingLiU);
 }

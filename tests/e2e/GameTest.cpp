@@ -291,7 +291,7 @@ TEST(Differential, AutoResLeadsMapIdsToTheModsFreeNamedFolderAndPack) {
 
 TEST(Differential, WithoutASelectedModTheBaseFoldersPacksArePreloaded) {
     PlayBoth({"game", "", {{"base\\b.pvk", "b\\packed.txt", "packed"}},
-              {{"delete base\\b.pvk"}, {"createa b\\packed.txt"}}, {{L"EnablePreloadPVK", 1}}});
+              {{"createa b\\packed.txt"}, {"delete base\\b.pvk"}, {"createa b\\packed.txt"}}, {{L"EnablePreloadPVK", 1}}});
 }
 
 std::size_t Count(const GameRun& run, const std::string& line) {
@@ -318,7 +318,7 @@ TEST(Process, AttachAndDetachLinesInOrderAndAviFileInitForwardedActivatingOnce) 
     EXPECT_EQ(Count(run, "AVIFileInit: MOD 系统激活流程完成"), 1u);
     EXPECT_EQ(Count(run, "AVIFIL32_original: AVIFileInit called"), 2u);
 
-    // Without the renamed original, every call loads the system's library.
+    // Without the renamed original, the system's library, loaded once and kept.
     Game bare;
     const GameRun plain = bare.Run({"call AVIFileInit"});
     std::size_t systemLoads = 0;
@@ -326,7 +326,7 @@ TEST(Process, AttachAndDetachLinesInOrderAndAviFileInitForwardedActivatingOnce) 
         std::transform(path.begin(), path.end(), path.begin(), [](unsigned char c) { return std::tolower(c); });
         systemLoads += path.find("\\avifil32.dll") != std::string::npos && path.find("\\game\\") == std::string::npos;
     }
-    EXPECT_EQ(systemLoads, 2u);
+    EXPECT_EQ(systemLoads, 1u);
 }
 
 TEST(Process, UnloadingRemovesTheHooksAndForgetsVirtualHandles) {
@@ -393,8 +393,8 @@ TEST(Process, DefaultPatchesAndFontsReplacedOnceTheFontThreadIsUp) {
                                   "font D3DXCreateFontA 20 0 0 MingLiU", "codebytes"});
     ASSERT_FALSE(run.timedOut);
     EXPECT_TRUE(run.exceptions.empty());
-    // Before the font thread is up the request goes through as it is.
-    EXPECT_EQ(run.Result("font", "CreateFontA -17 0 0 Times New Roman"), Font("Times New Roman", -17, 0, 0));
+    // Hooked with the file hooks: the game's very first font is substituted.
+    EXPECT_EQ(run.Result("font", "CreateFontA -17 0 0 Times New Roman"), Font("Tahoma", -20, 0, 134));
     EXPECT_EQ(run.Result("font", "CreateFontA 20 10 136 Times New Roman"), Font("Tahoma", 24, 12, 136));
     // MingLiU's face is installed nowhere: the first installed fallback, at MingLiU's scale.
     EXPECT_EQ(run.Result("font", "CreateFontIndirectA 20 0 0 mingliu"), Font("Tahoma", 30, 0, 134));
@@ -446,9 +446,9 @@ TEST(Process, ZeroSwitchesOffAPatchAndAFaceAndUnloadingRemovesTheFontHooks) {
 // Eight game threads from the moment the library attached, through every
 // kind of operation, racing the full initialisation, AutoRes, the pack index
 // thread and the font thread (whose face check once deadlocked with a library
-// loading beside it). Each plan line may give at most the number of answers
-// the start-up passes through, in order; then only the final one, and not one
-// handle more. Then every thread opens and closes virtual handles at once.
+// loading beside it). Each plan line gives the finished start-up's answer from
+// the first call on, and not one handle more. Then every thread opens and
+// closes virtual handles at once.
 TEST(Process, EightThreadsFromAttachRaceEveryBackgroundStageAndLoseNothing) {
     gamerun::ManagerRegistry registry;
     registry.SetDword(L"", L"AutoRes", 1);
@@ -468,9 +468,9 @@ TEST(Process, EightThreadsFromAttachRaceEveryBackgroundStageAndLoseNothing) {
                 {"base", "Tavren.res", testsupport::AsString(testsupport::GameIndex({"Plains", "Harbor", "Citadel"}))},
                 {"base", "sn01\\x.txt", "base sn01"}, {"mod", "lib\\modlib.dll", "<dll>"}},
                {}}, false);
-    game.Write("plan.txt", "1\tcreatea texture\\game.dds\n2\tcreatew texture\\hero.dds\n2\tfopen texture\\pic.jpg\n"
-                           "1\topen ui\\button.dds\n2\tfopen_s sfx\\boom.wav\n3\tcreatea data\\over.txt\n"
-                           "2\tcreatea sn01\\x.txt\n2\tattr sn01\n1\tfind ui\\*\n3\tfind sfx\\*\n2\tloadlib lib\\modlib.dll\n"
+    game.Write("plan.txt", "1\tcreatea texture\\game.dds\n1\tcreatew texture\\hero.dds\n1\tfopen texture\\pic.jpg\n"
+                           "1\topen ui\\button.dds\n1\tfopen_s sfx\\boom.wav\n1\tcreatea data\\over.txt\n"
+                           "1\tcreatea sn01\\x.txt\n1\tattr sn01\n1\tfind ui\\*\n1\tfind sfx\\*\n1\tloadlib lib\\modlib.dll\n"
                            "1\tfontmade CreateFontA -16 0 134 Times New Roman\n1\tfontmade CreateFontIndirectA -12 0 1 MingLiU\n");
     game.Write("virtual.txt", "1\tvirtualbesidereal 20 texture\\pic.jpg\n1\tvirtualbesidereal 20 ui\\panel.dds\n1\tcreatea x\\{n}.dds\n");
     // The race lasts beyond the font thread's 3 s, whatever the machine's speed.

@@ -77,8 +77,8 @@ TEST_F(RouterTest, EachFolderServesWhatItHoldsInItsTurn) {
     game.MakeFolder("mods\\Base");
     Start("Base");  // another letter case than base is a real mod
     EXPECT_EQ(SearchPaths(), game / "mods\\Base " + game / "base " + game.Path() + " ");
-    router.Configure(EarlyRouteContext(*config));
-    EXPECT_EQ(SearchPaths(), game / "base " + game.Path() + " ");
+    router.Configure(EarlyRouteContext(*config));  // the mod is known at attach
+    EXPECT_EQ(SearchPaths(), game / "mods\\Base " + game / "base " + game.Path() + " ");
     Start("Blades");
     const struct {
         std::string request;
@@ -130,7 +130,9 @@ TEST_F(RouterTest, MapIdsAreRewrittenOnlyWithAutoResAndAFilledMapAndRenderJsonFo
 TEST_F(RouterTest, FirstAnswersStayAndTheEarlyContextsGoWithIt) {
     game.Write({{"base\\texture\\a.dds", "base"}, {"mods\\Blades\\texture\\hero.dds", "mod"}});
     Configure(game, "Blades");
-    router.Configure(EarlyRouteContext(*config));  // as at attach
+    RouteContext early = EarlyRouteContext(*config);
+    early.searchPaths.erase(early.searchPaths.begin());  // without the mod
+    router.Configure(early);
     EXPECT_EQ(From("texture\\hero.dds"), ServedFrom::Nowhere);
     router.Configure(FullRouteContext(*config));
     EXPECT_EQ(From("texture\\hero.dds"), ServedFrom::Mod);
@@ -161,6 +163,7 @@ TEST_F(RouterTest, PacksRankByWhereTheyComeFromAndTheDisksAnswerLooksPastThem) {
     packs.files["texture\\modcopy.dds"] = VirtualRank::First;
     packs.files["ui\\button.dds"] = VirtualRank::First;
     RouteContext early = EarlyRouteContext(*config);
+    early.modFolder.clear();
     early.virtualFiles = &packs;
     packs.readsUntilHook = 2;
     packs.onRead = [&] { router.Configure(early); };
@@ -201,11 +204,13 @@ TEST_F(RouterTest, ConcurrentResolutionsKeepEveryAnswerAndSeeWholeContexts) {
                 if (router.ResolveFilePath(miss) != miss) ++wrong;
                 if (router.Resolve("texture\\b.dds")->from != ServedFrom::Base) ++wrong;
                 const std::string mod = router.ResolveFilePath("texture\\m.dds");
-                if (mod != modCopy && mod != "texture\\m.dds") ++wrong;  // an early context has no mod
+                if (mod != modCopy && mod != "texture\\m.dds") ++wrong;
             }
         });
     }
-    for (int i = 0; i < 300; ++i) router.Configure(EarlyRouteContext(*config)), router.Configure(full);
+    RouteContext bare = full;
+    bare.searchPaths.erase(bare.searchPaths.begin());  // an early context had no mod
+    for (int i = 0; i < 300; ++i) router.Configure(bare), router.Configure(full);
     stop = true;
     for (std::thread& resolver : resolvers) resolver.join();
     EXPECT_EQ(wrong.load(), 0);
