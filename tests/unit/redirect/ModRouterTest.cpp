@@ -7,6 +7,7 @@
 #include <memory>
 #include <thread>
 
+#include "common/StartupGate.h"
 #include "common/TextEncoding.h"
 #include "config/ConfigManager.h"
 #include "redirect/ModRouter.h"
@@ -142,6 +143,22 @@ TEST_F(RouterTest, FirstAnswersStayAndTheEarlyContextsGoWithIt) {
     router.Configure(FullRouteContext(*config));  // the same context again keeps the answers
     EXPECT_EQ(Resolve("texture\\a.dds"), game / "base\\texture\\a.dds");
     EXPECT_EQ(Resolve("texture\\new.dds"), "texture\\new.dds");
+}
+
+// An answer given before the start-up work it depends on has finished (on a
+// start-up thread, or under the loader lock) is not kept for later callers.
+TEST_F(RouterTest, AnAnswerGivenBeforeThePacksAreInIsNotKept) {
+    game.Write({{"base\\texture\\a.dds", "base"}});
+    packs.files["texture\\a.dds"] = VirtualRank::None;  // listed already: the generation stays when it comes
+    Start("", true);
+    StartupGate& gate = StartupGate::Instance();
+    gate.Expect(StartupWork::Packs);
+    gate.EnterStartupThread();  // never waits: gets the answer there is
+    EXPECT_EQ(From("texture\\a.dds"), ServedFrom::Base);
+    gate.LeaveStartupThread();
+    packs.files["texture\\a.dds"] = VirtualRank::First;
+    gate.Finish(StartupWork::Packs);
+    EXPECT_EQ(From("texture\\a.dds"), ServedFrom::Virtual);
 }
 
 TEST_F(RouterTest, PacksRankByWhereTheyComeFromAndTheDisksAnswerLooksPastThem) {
