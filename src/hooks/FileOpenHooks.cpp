@@ -314,12 +314,12 @@ HANDLE WINAPI HookedCreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECUR
 
 namespace {
 
-// The game's fonts of D3DX are substituted from the moment it has the library.
+// The game's fonts are substituted from the moment it has the library that makes them.
 HMODULE FontLibraryNoticed(HMODULE module) noexcept {
     if (module == nullptr) return module;
     const DWORD error = GetLastError();
     try {
-        FontHook::HookD3dxWhenLoaded(false);
+        FontHook::HookLoadedModules(false);
     } catch (...) {
         // The late font step tries again.
     }

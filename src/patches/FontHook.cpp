@@ -72,17 +72,18 @@ bool FontHook::Initialize(const FontSettings& settings) {
     // Either group may still be attached when an earlier removal failed.
     if (!g_gdiHooked) HookGdiAndUser();
     // Loaded already (an import of the game): hooked with the rest. Otherwise
-    // when the game loads it (HookD3dxWhenLoaded), or by the late step.
+    // when the game loads it (HookLoadedModules), or by the late step.
     if (!g_d3dxHooked) HookD3dx(false);
     g_initialized = true;
     return true;
 }
 
-void FontHook::HookD3dxWhenLoaded(bool loadIfMissing) {
+void FontHook::HookLoadedModules(bool loadD3dx) {
     std::lock_guard lock(g_lock);
-    if (!g_initialized || g_d3dxHooked) return;
+    if (!g_initialized || (g_gdiHooked && g_d3dxHooked)) return;
     const SystemScope scope;
-    HookD3dx(loadIfMissing);
+    if (!g_gdiHooked) HookGdiAndUser();
+    if (!g_d3dxHooked) HookD3dx(loadD3dx);
 }
 
 bool FontHook::Remove() {

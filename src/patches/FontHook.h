@@ -26,9 +26,9 @@ public:
     // module or function is missing. Safe under the loader lock: no face is
     // checked and no library loaded here.
     static bool Initialize(const FontSettings& settings);
-    // Once initialised: hooks the D3DX functions if they are not yet, when
-    // d3dx9_43.dll is loaded, or loading it when loadIfMissing.
-    static void HookD3dxWhenLoaded(bool loadIfMissing);
+    // Once initialised: hooks the GDI and D3DX functions that are not yet,
+    // when their library is loaded by now; loads d3dx9_43.dll if loadD3dx.
+    static void HookLoadedModules(bool loadD3dx);
     // Unhooks everything; false, touching nothing, when not initialised.
     static bool Remove();
     static bool IsInitialized();

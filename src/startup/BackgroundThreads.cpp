@@ -53,8 +53,8 @@ DWORD WINAPI FontHookThread(LPVOID) {
         FontHook::ResolveFaces();
     }
     Sleep(3000);
-    // A d3dx9_43.dll that came by other means than the game's LoadLibrary.
-    FontHook::HookD3dxWhenLoaded(true);
+    // Libraries that came by other means than the game's LoadLibrary.
+    FontHook::HookLoadedModules(true);
     return 0;
 }
 

@@ -378,7 +378,7 @@ void WritePmodelFiles(Game& game) {
     game.Write("mods\\Other\\pmodel\\p90.gmb", "an unselected mod's");
 }
 
-TEST(Process, DefaultPatchesAndFontsReplacedOnceTheFontThreadIsUp) {
+TEST(Process, DefaultPatchesAndFontsReplacedFromTheFirstCall) {
     gamerun::ManagerRegistry registry;
     registry.SetString(L"Fonts", L"TimesNewRoman", L"Tahoma");
     registry.SetDword(L"Fonts", L"TimesNewRomanScale", 120);
