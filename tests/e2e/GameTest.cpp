@@ -356,7 +356,7 @@ const char kLoadsnpBefore[] = "009090FF36E8BE3C050083C404E89C2F0500508B0D9C61660
 const char kLoadsnpAfter[] = "3B7704750883C8FFE97D0E00008B0E8B45006A01518BCDFF9014010000C685781D";
 
 std::string Code(const char* hidden, const char* loadsnp, const std::string& divisor) {
-    return std::string("ok\thidden@0x1100=") + hidden + "\tloadsnp@0x1200=" + loadsnp + "\tleft@0x57642=B8" + divisor +
+    return std::string("ok\thidden@0x1100=") + hidden + kHiddenBefore + "\tloadsnp@0x1200=" + loadsnp + "\tleft@0x57642=B8" + divisor +
            "000000\tright@0x576BA=B8" + divisor + "000000";
 }
 std::string Font(const std::string& face, int height, int width, int charSet) {

@@ -348,7 +348,7 @@ std::string CodeBytes() {
         std::snprintf(offset, sizeof offset, "@0x%X=", static_cast<unsigned>(at - base));
         return std::string("\t") + name + offset + Hex(at, length);
     };
-    return "ok" + area("hidden", tavren_hidden_command_code, kHiddenCommandCodeLength) +
+    return "ok" + area("hidden", tavren_hidden_command_code, 2 * kHiddenCommandCodeLength) +
            area("loadsnp", tavren_loadsnp_code, kLoadsnpCodeLength) +
            area("left", base + kLeftPageDivisorOffset, kPageDivisorLength) +
            area("right", base + kRightPageDivisorOffset, kPageDivisorLength);
