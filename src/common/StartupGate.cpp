@@ -52,7 +52,8 @@ bool StartupGate::AwaitSlow(StartupWork needed, DWORD timeoutMs) {
     const double start = NowMs();
     bool finished = true;
     for (unsigned bit = 1; finished && bit <= static_cast<unsigned>(StartupWork::Faces); bit <<= 1) {
-        if ((static_cast<unsigned>(needed) & bit) == 0 || (m_pending.load(std::memory_order_acquire) & bit) == 0) continue;
+        const bool pending = (m_pending.load(std::memory_order_acquire) & bit) != 0;
+        if ((static_cast<unsigned>(needed) & bit) == 0 || !pending) continue;
         const double waited = NowMs() - start;
         const DWORD left = waited >= timeoutMs ? 0 : timeoutMs - static_cast<DWORD>(waited);
         finished = WaitForSingleObject(m_finished[IndexOf(bit)], left) == WAIT_OBJECT_0;
