@@ -6,6 +6,8 @@
 //   first: reads a mod copy, a file of the mod's pack, a file of the base's
 //          pack and Tavren.res, each timed from the load to its answer, and
 //          checks each answer is the finished start-up's;
+//   font:  creates a Times New Roman font, timed likewise, and checks it
+//          was made with the replacement face;
 //   full:  calls InitializeTavrenModSystem, which returns once the full
 //          initialisation (mod scan, AutoRes) is done: the start-up's own time.
 // Medians of five fresh processes each. Prints a table; not a test.
@@ -70,6 +72,14 @@ int PlayGame(const std::string& mode) {
             out += std::string(probe.name) + "\t" + std::to_string((bench::Seconds() - start) * 1000) + "\t" +
                    std::to_string(data.size()) + "\n";
         }
+    } else if (mode == "font") {
+        // The first font: created with the replacement face once the faces are checked.
+        HFONT font = CreateFontA(-16, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, 0, 0, 0, 0, "Times New Roman");
+        LOGFONTA made = {};
+        GetObjectA(font, sizeof made, &made);
+        DeleteObject(font);
+        out += "font\t" + std::to_string((bench::Seconds() - start) * 1000) + "\t" +
+               std::to_string(std::string(made.lfFaceName) == "Tahoma" ? 6 : 0) + "\n";
     } else {
         const auto initialize = reinterpret_cast<bool (*)()>(
             reinterpret_cast<void*>(GetProcAddress(dll, "InitializeTavrenModSystem")));
@@ -128,12 +138,13 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "play") return PlayGame(argv[2]);
     gamerun::ManagerRegistry registry;
     registry.SetDword(L"", L"AutoRes", 1);
+    registry.SetString(L"Fonts", L"TimesNewRoman", L"Tahoma");
     gamerun::Game game;
     WriteGame(game);
     std::map<std::string, std::vector<double>> times;
     std::map<std::string, std::size_t> sizes;
     for (int run = 0; run < kRuns; ++run) {
-        for (const char* mode : {"first", "full"}) {
+        for (const char* mode : {"first", "font", "full"}) {
             for (const auto& [name, figures] : Play(game, mode)) {
                 times[name].push_back(figures.first);
                 sizes[name] = figures.second;
@@ -142,12 +153,13 @@ int main(int argc, char** argv) {
     }
     // The answers the finished start-up gives, for the check.
     // Tavren.res: the mod's rebuilt index lists 103 maps, the base's three.
-    const std::map<std::string, std::size_t> expected = {{"mod copy", 8}, {"mod pack", 10}, {"base pack", 11}};
+    // The font: 6 when it was created with the replacement face.
+    const std::map<std::string, std::size_t> expected = {{"mod copy", 8}, {"mod pack", 10}, {"base pack", 11}, {"font", 6}};
     std::printf("%d mods, %d maps, AutoRes 1; ms from the DLL's load, median of %d processes\n", kMods, kMaps, kRuns);
     const double full = times["full"].empty() ? 0 : bench::Median(times["full"]);
     std::printf("%-22s %10.1f\n", "LoadLibrary returned", times["loaded"].empty() ? 0 : bench::Median(times["loaded"]));
     std::printf("%-22s %10.1f\n", "full initialisation", full);
-    for (const Probe& probe : kProbes) {
+    for (const Probe& probe : {kProbes[0], kProbes[1], kProbes[2], kProbes[3], Probe{"font", ""}}) {
         if (times[probe.name].empty()) continue;
         const auto want = expected.find(probe.name);
         const bool right = want == expected.end() ? sizes[probe.name] > 2000 : sizes[probe.name] == want->second;
