@@ -54,9 +54,8 @@ void HookGdiAndUser() {
     g_gdiHooked = AttachRows({kGdiRows, kUserRows});
 }
 
-void HookD3dx(bool loadIfMissing) {
+void HookD3dx() {
     HMODULE d3dx = GetModuleHandleA("d3dx9_43.dll");
-    if (d3dx == nullptr && loadIfMissing) d3dx = LoadLibraryA("d3dx9_43.dll");
     if (d3dx == nullptr) return;
     LookUpRows(d3dx, kD3dxRows);
     g_d3dxHooked = AttachRows({kD3dxRows});
@@ -73,17 +72,27 @@ bool FontHook::Initialize(const FontSettings& settings) {
     if (!g_gdiHooked) HookGdiAndUser();
     // Loaded already (an import of the game): hooked with the rest. Otherwise
     // when the game loads it (HookLoadedModules), or by the late step.
-    if (!g_d3dxHooked) HookD3dx(false);
+    if (!g_d3dxHooked) HookD3dx();
     g_initialized = true;
     return true;
 }
 
-void FontHook::HookLoadedModules(bool loadD3dx) {
-    std::lock_guard lock(g_lock);
-    if (!g_initialized || (g_gdiHooked && g_d3dxHooked)) return;
+void FontHook::HookLoadedModules(bool lateStep) {
     const SystemScope scope;
+    // Loading takes the loader lock: never while holding ours.
+    if (lateStep && GetModuleHandleA("d3dx9_43.dll") == nullptr) LoadLibraryA("d3dx9_43.dll");
+    // Hooking asks the loader for modules and functions, so whoever holds our
+    // lock may wait for the loader lock; a library load may hold that one (a
+    // DllMain loading a library) and must then not wait for ours.
+    std::unique_lock lock(g_lock, std::defer_lock);
+    if (lateStep) {
+        lock.lock();
+    } else if (!lock.try_lock()) {
+        return;  // another thread hooks meanwhile, and the late step comes
+    }
+    if (!g_initialized) return;
     if (!g_gdiHooked) HookGdiAndUser();
-    if (!g_d3dxHooked) HookD3dx(loadD3dx);
+    if (!g_d3dxHooked) HookD3dx();
 }
 
 bool FontHook::Remove() {

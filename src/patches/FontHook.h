@@ -27,8 +27,10 @@ public:
     // checked and no library loaded here.
     static bool Initialize(const FontSettings& settings);
     // Once initialised: hooks the GDI and D3DX functions that are not yet,
-    // when their library is loaded by now; loads d3dx9_43.dll if loadD3dx.
-    static void HookLoadedModules(bool loadD3dx);
+    // when their library is loaded by now. The late step loads d3dx9_43.dll
+    // first if need be; otherwise (right after a library load of the game,
+    // maybe under the loader lock) it does nothing while another thread hooks.
+    static void HookLoadedModules(bool lateStep);
     // Unhooks everything; false, touching nothing, when not initialised.
     static bool Remove();
     static bool IsInitialized();
