@@ -1,5 +1,6 @@
 #include "startup/StartupSequence.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -62,25 +63,31 @@ using AviFileInitFunction = DWORD(WINAPI*)();
 
 // The real AVIFileInit, looked up at the first call; its library stays loaded
 // from then on (loading and freeing it at every call costs the game a
-// library load each time). Null when there is none.
+// library load each time). Null when there is none. No lock: a call made
+// inside a DllMain must not wait for one that waits for the loader; two
+// first calls at once both look it up, and the library is simply kept twice.
+std::atomic<bool> g_realAviFileInitKnown{false};
+std::atomic<AviFileInitFunction> g_realAviFileInit{nullptr};
+
 AviFileInitFunction RealAviFileInit() {
-    static const AviFileInitFunction function = [] {
-        HMODULE library = LoadLibraryA("AVIFIL32_original.dll");
-        if (library == nullptr) {
-            char path[MAX_PATH] = {};
-            const UINT length = GetSystemDirectoryA(path, MAX_PATH);
-            if (length > 0 && length < MAX_PATH) {
-                strncat(path, "\\AVIFIL32.dll", MAX_PATH - 1 - length);
-                library = LoadLibraryA(path);
-            }
+    if (g_realAviFileInitKnown.load(std::memory_order_acquire)) return g_realAviFileInit.load(std::memory_order_acquire);
+    HMODULE library = LoadLibraryA("AVIFIL32_original.dll");
+    if (library == nullptr) {
+        char path[MAX_PATH] = {};
+        const UINT length = GetSystemDirectoryA(path, MAX_PATH);
+        if (length > 0 && length < MAX_PATH) {
+            strncat(path, "\\AVIFIL32.dll", MAX_PATH - 1 - length);
+            library = LoadLibraryA(path);
         }
-        if (library == nullptr) return AviFileInitFunction(nullptr);
-        auto found = reinterpret_cast<AviFileInitFunction>(
-            reinterpret_cast<void*>(GetProcAddress(library, "AVIFileInit")));
+    }
+    AviFileInitFunction found = nullptr;
+    if (library != nullptr) {
+        found = reinterpret_cast<AviFileInitFunction>(reinterpret_cast<void*>(GetProcAddress(library, "AVIFileInit")));
         if (found == nullptr) FreeLibrary(library);
-        return found;
-    }();
-    return function;
+    }
+    g_realAviFileInit.store(found, std::memory_order_release);
+    g_realAviFileInitKnown.store(true, std::memory_order_release);
+    return found;
 }
 
 DWORD ForwardAviFileInit() {
