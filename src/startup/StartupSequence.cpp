@@ -135,6 +135,7 @@ void OnProcessAttach(HMODULE self) {
     // The font hooks with the file hooks, so that the game's first fonts are
     // substituted; the faces are checked on the font thread.
     FontHook::Initialize(ConfiguredFontSettings());
+    HookManager::SetLibraryLoadedObserver([] { FontHook::HookLoadedModules(false); });
     if (!g_fontThreadStarted) {
         g_fontThreadStarted = true;
         gate.Expect(StartupWork::Faces);
