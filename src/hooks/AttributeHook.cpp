@@ -70,7 +70,7 @@ DWORD WINAPI HookedGetFileAttributesA(LPCSTR name) {
     const HookCall call;
     try {
         if (const std::optional<std::string> request = GbkToUtf8Exact(name)) {
-            const std::shared_ptr<const RouteContext> context = ModRouter::Instance().Context();
+            const std::shared_ptr<const RouteContext> context = ModRouter::Instance().ContextFor(*request);
             if (context->MapRewriteActive()) {
                 if (const std::optional<DWORD> attributes = MappedAttributes(*context, *request)) {
                     call.RestoreLastError();

@@ -10,6 +10,7 @@
 // is lost.
 #include <io.h>
 
+#include <atomic>
 #include <cerrno>
 #include <memory>
 #include <new>
@@ -20,6 +21,7 @@
 #include "common/HookCall.h"
 #include "common/TextEncoding.h"
 #include "hooks/FileHooks.h"
+#include "hooks/HookManager.h"
 #include "hooks/OfferedHandle.h"
 #include "hooks/RealFunctions.h"
 #include "redirect/ModRouter.h"
@@ -311,6 +313,29 @@ HANDLE WINAPI HookedCreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECUR
     return OpenResolved(ResolveWide(name), open, missing, ElsewhereWide(name));
 }
 
+namespace {
+
+std::atomic<void (*)()> g_libraryLoaded{nullptr};
+
+HMODULE LibraryNoticed(HMODULE module) noexcept {
+    void (*const observer)() = g_libraryLoaded.load(std::memory_order_acquire);
+    if (module == nullptr || observer == nullptr) return module;
+    const DWORD error = GetLastError();
+    try {
+        observer();
+    } catch (...) {
+        // What the observer missed, it finds later by itself.
+    }
+    SetLastError(error);
+    return module;
+}
+
+}  // namespace
+
+void HookManager::SetLibraryLoadedObserver(void (*observer)()) {
+    g_libraryLoaded.store(observer, std::memory_order_release);
+}
+
 // The library's own DllMain runs in the real LoadLibrary: that is the game's
 // code, so only the resolution is the system's work, not the load.
 HMODULE WINAPI HookedLoadLibraryA(LPCSTR name) {
@@ -325,7 +350,7 @@ HMODULE WINAPI HookedLoadLibraryA(LPCSTR name) {
         if (answer->gbkExact) return RealFunctions.LoadLibraryA(answer->gbkPath.c_str());
         return RealFunctions.LoadLibraryW(wide.c_str());
     };
-    return OpenResolved(ResolveGbk(name), load, ModuleMissing, ElsewhereGbk(name));
+    return LibraryNoticed(OpenResolved(ResolveGbk(name), load, ModuleMissing, ElsewhereGbk(name)));
 }
 
 HMODULE WINAPI HookedLoadLibraryW(LPCWSTR name) {
@@ -337,7 +362,7 @@ HMODULE WINAPI HookedLoadLibraryW(LPCWSTR name) {
         const OutsideSystemScope game;
         return RealFunctions.LoadLibraryW(path.empty() ? name : path.c_str());
     };
-    return OpenResolved(ResolveWide(name), load, ModuleMissing, ElsewhereWide(name));
+    return LibraryNoticed(OpenResolved(ResolveWide(name), load, ModuleMissing, ElsewhereWide(name)));
 }
 
 // The run-time library's opens, one way for all three: a packed file through

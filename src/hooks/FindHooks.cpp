@@ -53,7 +53,7 @@ HANDLE WINAPI HookedFindFirstFileA(LPCSTR name, LPWIN32_FIND_DATAA data) {
             return RealFunctions.FindFirstFileA(name, data);
         }
         pattern = *utf8;
-        const std::shared_ptr<const RouteContext> context = ModRouter::Instance().Context();
+        const std::shared_ptr<const RouteContext> context = ModRouter::Instance().ContextFor(*utf8);
         if (context->MapRewriteActive()) {
             const auto lookUp = [&context](std::string_view key) { return context->mapTable->Find(key); };
             if (std::optional<std::string> rewritten = RewriteMapFolderInPattern(*utf8, lookUp)) pattern = *rewritten;

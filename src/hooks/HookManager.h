@@ -16,6 +16,12 @@ public:
     // caller about to unload the library asks to wait (briefly) until no
     // thread is left inside a replacement.
     static bool Uninstall(bool waitForCallersToLeave = false);
+
+    // Called after every library the game loads through the hooks, on the
+    // game's thread (maybe under the loader lock: it must not wait for a
+    // thread that may wait for that lock). The font hooks use it to hook a
+    // library's font functions from the moment the game has it.
+    static void SetLibraryLoadedObserver(void (*observer)());
 };
 
 }  // namespace modroute

@@ -56,7 +56,6 @@ void HookGdiAndUser() {
 
 void HookD3dx() {
     HMODULE d3dx = GetModuleHandleA("d3dx9_43.dll");
-    if (d3dx == nullptr) d3dx = LoadLibraryA("d3dx9_43.dll");
     if (d3dx == nullptr) return;
     LookUpRows(d3dx, kD3dxRows);
     g_d3dxHooked = AttachRows({kD3dxRows});
@@ -71,9 +70,29 @@ bool FontHook::Initialize(const FontSettings& settings) {
     Refresh(settings);
     // Either group may still be attached when an earlier removal failed.
     if (!g_gdiHooked) HookGdiAndUser();
+    // Loaded already (an import of the game): hooked with the rest. Otherwise
+    // when the game loads it (HookLoadedModules), or by the late step.
     if (!g_d3dxHooked) HookD3dx();
     g_initialized = true;
     return true;
+}
+
+void FontHook::HookLoadedModules(bool lateStep) {
+    const SystemScope scope;
+    // Loading takes the loader lock: never while holding ours.
+    if (lateStep && GetModuleHandleA("d3dx9_43.dll") == nullptr) LoadLibraryA("d3dx9_43.dll");
+    // Hooking asks the loader for modules and functions, so whoever holds our
+    // lock may wait for the loader lock; a library load may hold that one (a
+    // DllMain loading a library) and must then not wait for ours.
+    std::unique_lock lock(g_lock, std::defer_lock);
+    if (lateStep) {
+        lock.lock();
+    } else if (!lock.try_lock()) {
+        return;  // another thread hooks meanwhile, and the late step comes
+    }
+    if (!g_initialized) return;
+    if (!g_gdiHooked) HookGdiAndUser();
+    if (!g_d3dxHooked) HookD3dx();
 }
 
 bool FontHook::Remove() {
@@ -91,12 +110,10 @@ bool FontHook::IsInitialized() {
     return g_initialized;
 }
 
-void FontHook::Refresh(const FontSettings& settings) {
-    Faces().Refresh(settings);
-    // Asking the system which faces exist takes a screen DC, which may load
-    // the display driver under the loader lock. Answered here, on the thread
-    // that refreshes, a game thread never waits on that from inside a hook
-    // (under Wine it deadlocked with a library loading beside it).
+void FontHook::Refresh(const FontSettings& settings) { Faces().Refresh(settings); }
+
+void FontHook::ResolveFaces() {
+    const SystemScope scope;
     Faces().Resolve(FontKind::TimesNewRoman);
     Faces().Resolve(FontKind::MingLiU);
 }

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "common/HookCall.h"
+#include "common/StartupGate.h"
 #include "common/TextEncoding.h"
 #include "patches/FontHook.h"
 #include "patches/FontRules.h"
@@ -53,6 +54,9 @@ std::optional<Replacement> ReplacementFor(ChooseKind chooseKind) noexcept {
     try {
         const std::optional<FontKind> kind = chooseKind(FontHook::CurrentSettings());
         if (!kind) return std::nullopt;
+        // The faces are checked on the font thread; a call that cannot wait
+        // for that (under the loader lock) keeps the game's own font.
+        if (!StartupGate::Instance().Await(StartupWork::Faces)) return std::nullopt;
         const auto resolved = FontHook::ResolveFace(*kind);
         if (!resolved) return std::nullopt;
         Replacement replacement;

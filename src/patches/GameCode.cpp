@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 namespace modroute {
 namespace {
@@ -40,9 +41,19 @@ bool ForEachReadableStretch(std::uint8_t* image, std::size_t size, Search search
     return stretch != nullptr && search(stretch, static_cast<std::size_t>(at - stretch));
 }
 
-void ApplyToMainModule(const CodePatch& patch) noexcept {
+// A patch once written is never written again: a second search would find
+// the next match of its signature, code that is not the patch's.
+struct AppliedOnce {
+    std::mutex lock;
+    bool applied = false;
+};
+AppliedOnce g_hiddenCommand;
+AppliedOnce g_loadsnp;
+
+void ApplyToMainModule(const CodePatch& patch, AppliedOnce& once) noexcept {
     try {
-        PatchMainModule(patch);
+        std::lock_guard guard(once.lock);
+        if (!once.applied) once.applied = PatchMainModule(patch);
     } catch (...) {
         // The game runs unpatched.
     }
@@ -79,9 +90,9 @@ bool PatchMainModule(const CodePatch& patch) {
     return PatchFirstMatch(static_cast<std::uint8_t*>(info.lpBaseOfDll), info.SizeOfImage, patch);
 }
 
-void ApplyHiddenCommandPatch() { ApplyToMainModule(HiddenCommandPatch()); }
+void ApplyHiddenCommandPatch() { ApplyToMainModule(HiddenCommandPatch(), g_hiddenCommand); }
 
-void ApplyLoadsnpPatch() { ApplyToMainModule(LoadsnpPatch()); }
+void ApplyLoadsnpPatch() { ApplyToMainModule(LoadsnpPatch(), g_loadsnp); }
 
 void ApplySwitchablePatches(bool hiddenCommand, bool loadsnp) {
     if (hiddenCommand) ApplyHiddenCommandPatch();

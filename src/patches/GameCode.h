@@ -25,6 +25,7 @@ bool PatchFirstMatch(std::uint8_t* image, std::size_t size, const CodePatch& pat
 // The same over the image of the process's main module.
 bool PatchMainModule(const CodePatch& patch);
 
+// Each is written at most once per process, over the first match.
 void ApplyHiddenCommandPatch();
 void ApplyLoadsnpPatch();
 // The hidden-command patch when ToggleCommand is non-zero, then the loadsnp

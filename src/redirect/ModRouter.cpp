@@ -166,7 +166,33 @@ std::shared_ptr<const Resolution> WithCleanRequest(const RouteContext& context, 
 
 }  // namespace
 
+StartupWork ModRouter::WorkNeededFor(std::string_view utf8Path) {
+    StartupWork needed = IsAbsolutePath(utf8Path) ? StartupWork::None : StartupWork::Packs;
+    if (FindMapId(utf8Path) != std::string_view::npos || IsRenderJson(utf8Path) ||
+        EqualsIgnoringAsciiCase(GetFileName(utf8Path), "Tavren.res")) {
+        needed = needed | StartupWork::MapTable;
+    }
+    return needed;
+}
+
+namespace {
+
+// Waits for the start-up work the path's answer depends on; false when the
+// answer is given before that work finished and must not be kept.
+bool AwaitStartupWork(std::string_view utf8Path) {
+    StartupGate& gate = StartupGate::Instance();
+    return gate.AllFinished() || gate.Await(ModRouter::WorkNeededFor(utf8Path));
+}
+
+}  // namespace
+
+std::shared_ptr<const RouteContext> ModRouter::ContextFor(std::string_view utf8Path) const {
+    AwaitStartupWork(utf8Path);
+    return Context();
+}
+
 std::shared_ptr<const Resolution> ModRouter::ResolveUtf8(std::string_view utf8Path) {
+    const bool final = AwaitStartupWork(utf8Path);
     const State& state = CurrentState();
     return WithCleanRequest(*state.context, utf8Path,
                             [&](std::string_view clean, bool isRenderJson, const std::string& mapId) {
@@ -181,7 +207,7 @@ std::shared_ptr<const Resolution> ModRouter::ResolveUtf8(std::string_view utf8Pa
                                     ResolveUncached(*state.context, key, isRenderJson, mapId);
                                 // A render.json that nobody supplies is the caller's own business, and
                                 // not an answer to keep for other spellings of the same path.
-                                if (answer->from == ServedFrom::Unchanged) return answer;
+                                if (answer->from == ServedFrom::Unchanged || !final) return answer;
                                 std::unique_lock lock(state.cacheLock);
                                 // The game changed a path meanwhile: this answer may predate it.
                                 if (m_forgets.load(std::memory_order_acquire) != forgets) return answer;
@@ -190,6 +216,7 @@ std::shared_ptr<const Resolution> ModRouter::ResolveUtf8(std::string_view utf8Pa
 }
 
 std::shared_ptr<const Resolution> ModRouter::ResolveOnDiskUtf8(std::string_view utf8Path) {
+    AwaitStartupWork(utf8Path);
     RouteContext diskOnly = *CurrentState().context;
     diskOnly.virtualFiles = nullptr;
     return WithCleanRequest(diskOnly, utf8Path, [&](std::string_view clean, bool isRenderJson, const std::string& mapId) {
@@ -307,6 +334,7 @@ void ModRouter::Forget(std::string_view gbkPath) {
 }
 
 void ModRouter::ForgetUtf8(std::string_view utf8Path) {
+    AwaitStartupWork(utf8Path);  // the spelling to forget may be the map table's
     const State& state = CurrentState();
     std::string lower;
     WithCleanRequest(*state.context, RelativeToGameFolder(utf8Path, state.context->gameFolder),
@@ -330,6 +358,7 @@ std::shared_ptr<const Resolution> ModRouter::CopyForUpdate(std::string_view gbkP
 }
 
 std::shared_ptr<const Resolution> ModRouter::CopyForUpdateUtf8(std::string_view utf8Path) {
+    AwaitStartupWork(utf8Path);
     RouteContext diskOnly = *CurrentState().context;
     diskOnly.virtualFiles = nullptr;  // a packed name is written where the game asked
     return WithCleanRequest(diskOnly, utf8Path, [&](std::string_view clean, bool isRenderJson, const std::string& mapId) {

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "common/SrwLock.h"
+#include "common/StartupGate.h"
 #include "redirect/RouteContext.h"
 
 namespace modroute {
@@ -36,6 +37,15 @@ public:
     // equal to the current one changes nothing.
     void Configure(RouteContext context);
     std::shared_ptr<const RouteContext> Context() const { return m_current.load(std::memory_order_acquire)->context; }
+    // The context to answer a request about the path with: once the start-up
+    // work the answer depends on has finished (StartupGate), when the caller
+    // may wait for it. Every resolution below waits the same way, and keeps
+    // no answer given before that work finished.
+    std::shared_ptr<const RouteContext> ContextFor(std::string_view utf8Path) const;
+    // The start-up work an answer about the path depends on: the packs for a
+    // relative path, the map table for one that may name a map (or the map
+    // index, Tavren.res, that AutoRes writes).
+    static StartupWork WorkNeededFor(std::string_view utf8Path);
 
     // Where a game path (code page 936) is served from.
     std::shared_ptr<const Resolution> Resolve(std::string_view gbkPath);

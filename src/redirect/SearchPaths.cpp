@@ -35,10 +35,6 @@ const char* ResolutionRuleName(ResolutionRule rule) {
     return "?";
 }
 
-SearchPathList BuildEarlySearchPaths(const std::string& baseFolder, const std::string& gameFolder) {
-    return {{baseFolder, ServedFrom::Base}, {gameFolder, ServedFrom::GameFolder}};
-}
-
 SearchPathList BuildSearchPaths(const std::string& modFolder, bool modFolderExists, const std::string& baseFolder,
                                 const std::string& gameFolder) {
     SearchPathList all;

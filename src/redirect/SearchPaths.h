@@ -1,4 +1,4 @@
-// The two search folder lists, highest priority first.
+// The search folder list, highest priority first.
 #pragma once
 
 #include <string>
@@ -6,9 +6,6 @@
 #include "redirect/RouteContext.h"
 
 namespace modroute {
-
-// For accesses made while the library loads: base folder, game folder.
-SearchPathList BuildEarlySearchPaths(const std::string& baseFolder, const std::string& gameFolder);
 
 // The selected mod's folder when it exists, then base, then game; a folder
 // that appears twice keeps its first place.

@@ -1,7 +1,9 @@
 #include "startup/BackgroundThreads.h"
 
+#include "common/DebugOutput.h"
 #include "common/FileSystem.h"
 #include "common/PathText.h"
+#include "common/StartupGate.h"
 #include "common/SystemScope.h"
 #include "common/TextEncoding.h"
 #include "config/ConfigManager.h"
@@ -13,8 +15,32 @@
 
 namespace modroute {
 
+namespace {
+
+// Marks a piece of start-up work finished when the thread doing it ends,
+// whichever way: a game call waiting for it must never wait for nothing.
+class FinishesWork {
+public:
+    explicit FinishesWork(StartupWork work) : m_work(work) {}
+    ~FinishesWork() { StartupGate::Instance().Finish(m_work); }
+    FinishesWork(const FinishesWork&) = delete;
+    FinishesWork& operator=(const FinishesWork&) = delete;
+
+private:
+    StartupWork m_work;
+};
+
+}  // namespace
+
+FontSettings ConfiguredFontSettings() {
+    const CoreSettings& settings = ConfigManager::Instance().Settings();
+    return FontSettings::FromUtf8(settings.TimesNewRoman, settings.TimesNewRomanScale, settings.MingLiU,
+                                  settings.MingLiUScale, Utf8ToGbk);
+}
+
 DWORD WINAPI FullInitializeThread(LPVOID) {
     const SystemScope scope;
+    const FinishesWork mapTable(StartupWork::MapTable);
     if (!ModSystem::FullConfiguration()) return 1;
     if (!InitializeRouter()) return 1;
     LogFullStart();
@@ -23,11 +49,14 @@ DWORD WINAPI FullInitializeThread(LPVOID) {
 
 DWORD WINAPI FontHookThread(LPVOID) {
     const SystemScope scope;
+    {
+        const FinishesWork faces(StartupWork::Faces);
+        // Hooked at attach already; here, off the loader lock, the faces are checked.
+        FontHook::ResolveFaces();
+    }
     Sleep(3000);
-    const CoreSettings& settings = ConfigManager::Instance().Settings();
-    FontHook::Initialize(FontSettings::FromUtf8(settings.TimesNewRoman, settings.TimesNewRomanScale, settings.MingLiU,
-                                                settings.MingLiUScale, Utf8ToGbk));
-    LogStartLine(FontHook::IsInitialized() ? "font hooks installed" : "problem: the font hooks are not installed");
+    // Libraries that came by other means than the game's LoadLibrary.
+    FontHook::HookLoadedModules(true);
     return 0;
 }
 
@@ -48,8 +77,10 @@ std::vector<std::string> PvkIndexFiles(const std::string& baseFolder, const std:
 
 DWORD WINAPI PvkIndexThread(LPVOID) {
     const SystemScope scope;
-    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_IDLE);
+    const FinishesWork packs(StartupWork::Packs);
     const ConfigManager& config = ConfigManager::Instance();
+    const bool preloaded = VirtualFileSystem::Instance().Initialize(VirtualFileSetup(config));
+    PrintDebugLine(preloaded ? "虚拟文件系统初始化完成\n" : "警告: 虚拟文件系统初始化失败\n");
     for (const std::string& pack : PvkIndexFiles(config.GetBaseFolder(), config.GetSelectedModFolder())) {
         LogPackIndexed(pack, VirtualFileSystem::Instance().LoadPvkIndex(pack));
     }
@@ -64,11 +95,13 @@ namespace {
 DWORD WINAPI PinnedThread(LPVOID parameter) {
     const auto procedure = reinterpret_cast<LPTHREAD_START_ROUTINE>(parameter);
     DWORD code = 1;
+    StartupGate::Instance().EnterStartupThread();
     try {
         code = procedure(nullptr);
     } catch (...) {
         // A failed background stage leaves the game with what is already in place.
     }
+    StartupGate::Instance().LeaveStartupThread();
     HMODULE self = nullptr;
     if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                            reinterpret_cast<LPCWSTR>(&PinnedThread), &self)) {

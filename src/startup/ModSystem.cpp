@@ -20,11 +20,13 @@ std::once_flag g_autoRes;
 bool ModSystem::EarlyInitialize() {
     if (!HookManager::Install()) return false;
     // The character step belongs to the first installation that succeeds.
-    std::call_once(g_characterStep, [] {
-        const ConfigManager& config = ConfigManager::Instance();
-        RunCharacterStep(PmodelFolders(config.GetGameFolder(), config.GetBaseFolder(), config.GetSelectedMod()));
-    });
+    std::call_once(g_characterStep, CharacterStep);
     return true;
+}
+
+void ModSystem::CharacterStep() {
+    const ConfigManager& config = ConfigManager::Instance();
+    RunCharacterStep(PmodelFolders(config.GetGameFolder(), config.GetBaseFolder(), config.GetSelectedMod()));
 }
 
 bool ModSystem::FullConfiguration() {

@@ -2,6 +2,7 @@
 
 #include "common/FileSystem.h"
 #include "common/Published.h"
+#include "common/StartupGate.h"
 #include "redirect/SearchPaths.h"
 
 namespace modroute {
@@ -25,14 +26,6 @@ VirtualFileSystem::Setup VirtualFileSetup(const ConfigManager& config) {
     return setup;
 }
 
-RouteContext EarlyRouteContext(const ConfigManager& config) {
-    RouteContext context;
-    context.gameFolder = config.GetGameFolder();
-    context.baseFolder = config.GetBaseFolder();
-    context.searchPaths = BuildEarlySearchPaths(context.baseFolder, context.gameFolder);
-    return context;
-}
-
 RouteContext FullRouteContext(const ConfigManager& config, std::shared_ptr<const SnDirectoryMap> mapTable) {
     RouteContext context;
     context.gameFolder = config.GetGameFolder();
@@ -44,6 +37,8 @@ RouteContext FullRouteContext(const ConfigManager& config, std::shared_ptr<const
     if (config.Settings().AutoResEnabled) context.mapTable = std::move(mapTable);
     return context;
 }
+
+RouteContext EarlyRouteContext(const ConfigManager& config) { return FullRouteContext(config); }
 
 bool InitializeRouterEarly() {
     RouteContext context = EarlyRouteContext(ConfigManager::Instance());
@@ -67,6 +62,8 @@ bool InitializeRouter() {
     RouteContext context = FullRouteContext(ConfigManager::Instance(), g_mapTable.Get());
     context.virtualFiles = &VirtualFileSystem::Instance();
     ModRouter::Instance().Configure(std::move(context));
+    // Only ever called once AutoRes has run: its table is in place now.
+    StartupGate::Instance().Finish(StartupWork::MapTable);
     return true;
 }
 

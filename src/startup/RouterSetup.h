@@ -11,8 +11,9 @@
 
 namespace modroute {
 
-// The provisional context for accesses made while the library loads: the
-// search list base, game; no mod yet.
+// The context for accesses made while the library loads: the same search
+// list as the full one (the selected mod is known from the early settings;
+// one directory check), without the map table that AutoRes has yet to build.
 RouteContext EarlyRouteContext(const ConfigManager& config);
 // The full context: the selected mod's folder (when it exists), base, game,
 // and mapTable when AutoRes is on.

@@ -1,11 +1,13 @@
 #include "startup/StartupSequence.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
 
 #include "common/DebugOutput.h"
 #include "common/HookCall.h"
+#include "common/StartupGate.h"
 #include "common/SystemScope.h"
 #include "config/ConfigManager.h"
 #include "hooks/HookManager.h"
@@ -16,7 +18,6 @@
 #include "startup/ModSystem.h"
 #include "startup/RouterSetup.h"
 #include "startup/StartReport.h"
-#include "vfs/VirtualFileSystem.h"
 
 namespace modroute {
 namespace {
@@ -59,7 +60,18 @@ void PrintMainProgramPath() {
     PrintDebugLineWithSystemAnsiPath("主程序路径: ", path);
 }
 
-DWORD ForwardAviFileInit() {
+using AviFileInitFunction = DWORD(WINAPI*)();
+
+// The real AVIFileInit, looked up at the first call; its library stays loaded
+// from then on (loading and freeing it at every call costs the game a
+// library load each time). Null when there is none. No lock: a call made
+// inside a DllMain must not wait for one that waits for the loader; two
+// first calls at once both look it up, and the library is simply kept twice.
+std::atomic<bool> g_realAviFileInitKnown{false};
+std::atomic<AviFileInitFunction> g_realAviFileInit{nullptr};
+
+AviFileInitFunction RealAviFileInit() {
+    if (g_realAviFileInitKnown.load(std::memory_order_acquire)) return g_realAviFileInit.load(std::memory_order_acquire);
     HMODULE library = LoadLibraryA("AVIFIL32_original.dll");
     if (library == nullptr) {
         char path[MAX_PATH] = {};
@@ -69,14 +81,19 @@ DWORD ForwardAviFileInit() {
             library = LoadLibraryA(path);
         }
     }
-    if (library == nullptr) return 1;
-    DWORD result = 1;
-    using AviFileInitFunction = DWORD(WINAPI*)();
-    auto function = reinterpret_cast<AviFileInitFunction>(
-        reinterpret_cast<void*>(GetProcAddress(library, "AVIFileInit")));
-    if (function != nullptr) result = function();
-    FreeLibrary(library);
-    return result;
+    AviFileInitFunction found = nullptr;
+    if (library != nullptr) {
+        found = reinterpret_cast<AviFileInitFunction>(reinterpret_cast<void*>(GetProcAddress(library, "AVIFileInit")));
+        if (found == nullptr) FreeLibrary(library);
+    }
+    g_realAviFileInit.store(found, std::memory_order_release);
+    g_realAviFileInitKnown.store(true, std::memory_order_release);
+    return found;
+}
+
+DWORD ForwardAviFileInit() {
+    const AviFileInitFunction function = RealAviFileInit();
+    return function != nullptr ? function() : 1;
 }
 
 }  // namespace
@@ -102,11 +119,13 @@ void OnProcessAttach(HMODULE self) {
     // The private heap for exported file data; nothing is printed either way.
     VfsHeap::Instance().Initialize(0, ConfigManager::Instance().Settings().MaxMemoryMB);
 
+    // From here on, answers that depend on the start-up threads' work wait
+    // for it (StartupGate); each piece is expected before its thread starts.
+    StartupGate& gate = StartupGate::Instance();
     PrintDebugLine("第4步：初始化虚拟文件系统...\n");
-    const bool vfsReady = VirtualFileSystem::Instance().Initialize(VirtualFileSetup(ConfigManager::Instance()));
-    PrintStageResult(vfsReady, "虚拟文件系统初始化完成\n", "警告: 虚拟文件系统初始化失败\n");
-
-    StartDetachedThread(PvkIndexThread);
+    // Preloading reads whole packs: off the loader lock, on the pack thread.
+    gate.Expect(StartupWork::Packs);
+    if (!StartDetachedThread(PvkIndexThread)) gate.Finish(StartupWork::Packs);
 
     PrintDebugLine("第6步：早期初始化文件重定向系统...\n");
     const bool redirectReady = InitializeRouterEarly();
@@ -117,9 +136,15 @@ void OnProcessAttach(HMODULE self) {
     LogHooksInstalled(hooksInstalled);
     PrintStageResult(hooksInstalled, "IAT Hook安装成功\n", "错误: IAT Hook安装失败\n");
 
+    // The font hooks with the file hooks, so that the game's first fonts are
+    // substituted; the faces are checked on the font thread.
+    FontHook::Initialize(ConfiguredFontSettings());
+    LogStartLine(FontHook::IsInitialized() ? "font hooks installed" : "problem: the font hooks are not installed");
+    HookManager::SetLibraryLoadedObserver([] { FontHook::HookLoadedModules(false); });
     if (!g_fontThreadStarted) {
         g_fontThreadStarted = true;
-        StartDetachedThread(FontHookThread);
+        gate.Expect(StartupWork::Faces);
+        if (!StartDetachedThread(FontHookThread)) gate.Finish(StartupWork::Faces);
     }
 
     PrintDebugLine("第8步：早期初始化MOD系统...\n");
@@ -128,10 +153,13 @@ void OnProcessAttach(HMODULE self) {
 
     PrintDebugLine("第9步：创建完整初始化线程...\n");
     if (!g_fullInitThreadStarted) {
+        // Map paths and the map index wait for AutoRes only when it runs.
+        if (ConfigManager::Instance().Settings().AutoResEnabled) gate.Expect(StartupWork::MapTable);
         if (StartDetachedThread(FullInitializeThread)) {
             g_fullInitThreadStarted = true;
             PrintDebugLine("完整初始化线程创建成功\n");
         } else {
+            gate.Finish(StartupWork::MapTable);
             PrintDebugLine("错误: 无法创建完整初始化线程\n");
         }
     }
@@ -173,6 +201,7 @@ DWORD AviFileInitEntry() {
         if (!g_attachDone && ModSystem::EarlyInitialize()) StartDetachedThread(ActivationThread);
         // Again: code that the game unpacks after loading the library is in place only now.
         ApplyConfiguredCodePatches();
+        ModSystem::CharacterStep();
         PrintDebugLine("AVIFileInit: MOD 系统激活流程完成\n");
     }
     return ForwardAviFileInit();

@@ -15,3 +15,7 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
 }
 
 extern "C" __declspec(dllexport) const char* PluginRead() { return g_read; }
+
+// Imports the AVI library, so that loading the plugin first loads it too.
+extern "C" __declspec(dllimport) DWORD WINAPI AVIFileInit();
+extern "C" __declspec(dllexport) void* PluginAvi() { return reinterpret_cast<void*>(&AVIFileInit); }

@@ -348,7 +348,7 @@ std::string CodeBytes() {
         std::snprintf(offset, sizeof offset, "@0x%X=", static_cast<unsigned>(at - base));
         return std::string("\t") + name + offset + Hex(at, length);
     };
-    return "ok" + area("hidden", tavren_hidden_command_code, kHiddenCommandCodeLength) +
+    return "ok" + area("hidden", tavren_hidden_command_code, 2 * kHiddenCommandCodeLength) +
            area("loadsnp", tavren_loadsnp_code, kLoadsnpCodeLength) +
            area("left", base + kLeftPageDivisorOffset, kPageDivisorLength) +
            area("right", base + kRightPageDivisorOffset, kPageDivisorLength);
@@ -546,12 +546,15 @@ void WriteByte(const unsigned char* at, unsigned char value) {
 }
 
 DWORD AVIFileInit() {
-    const unsigned char* starts[2] = {tavren_hidden_command_code, tavren_loadsnp_code};
-    unsigned char first[2] = {starts[0][0], starts[1][0]};
+    const auto* game = reinterpret_cast<const unsigned char*>(GetModuleHandleA(nullptr));
+    const unsigned char* starts[4] = {tavren_hidden_command_code, tavren_loadsnp_code, game + kLeftPageDivisorOffset, game + kRightPageDivisorOffset};
+    unsigned char first[4] = {starts[0][0], starts[1][0], starts[2][0], starts[3][0]};
     // A game that unpacks itself: its code is whole only after the library has loaded.
     if (g_startup == "startup late-code") for (const unsigned char* at : starts) WriteByte(at, 0xCC);
+    // A plugin importing the AVI library brings it in under the plugin's own loader lock.
+    if (g_startup == "startup plugin-first") LoadLibraryA((GameFolder() + "\\lib\\plugin.dll").c_str());
     g_avi = LoadLibraryA("AVIFIL32.dll");
-    if (g_startup == "startup late-code") for (int i = 0; i < 2; ++i) WriteByte(starts[i], first[i]);
+    if (g_startup == "startup late-code") for (int i = 0; i < 4; ++i) WriteByte(starts[i], first[i]);
     if (g_startup == "startup code-at-load") std::printf("loaded\t-\t%s\n", CodeBytes().c_str());
     auto init = reinterpret_cast<DWORD(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(g_avi, "AVIFileInit")));
     return init != nullptr ? init() : 0xFFFFFFFE;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <thread>
 
+#include "common/StartupGate.h"
 #include "common/TextEncoding.h"
 #include "config/ConfigManager.h"
 #include "redirect/ModRouter.h"
@@ -77,8 +78,8 @@ TEST_F(RouterTest, EachFolderServesWhatItHoldsInItsTurn) {
     game.MakeFolder("mods\\Base");
     Start("Base");  // another letter case than base is a real mod
     EXPECT_EQ(SearchPaths(), game / "mods\\Base " + game / "base " + game.Path() + " ");
-    router.Configure(EarlyRouteContext(*config));
-    EXPECT_EQ(SearchPaths(), game / "base " + game.Path() + " ");
+    router.Configure(EarlyRouteContext(*config));  // the mod is known at attach
+    EXPECT_EQ(SearchPaths(), game / "mods\\Base " + game / "base " + game.Path() + " ");
     Start("Blades");
     const struct {
         std::string request;
@@ -130,7 +131,9 @@ TEST_F(RouterTest, MapIdsAreRewrittenOnlyWithAutoResAndAFilledMapAndRenderJsonFo
 TEST_F(RouterTest, FirstAnswersStayAndTheEarlyContextsGoWithIt) {
     game.Write({{"base\\texture\\a.dds", "base"}, {"mods\\Blades\\texture\\hero.dds", "mod"}});
     Configure(game, "Blades");
-    router.Configure(EarlyRouteContext(*config));  // as at attach
+    RouteContext early = EarlyRouteContext(*config);
+    early.searchPaths.erase(early.searchPaths.begin());  // without the mod
+    router.Configure(early);
     EXPECT_EQ(From("texture\\hero.dds"), ServedFrom::Nowhere);
     router.Configure(FullRouteContext(*config));
     EXPECT_EQ(From("texture\\hero.dds"), ServedFrom::Mod);
@@ -140,6 +143,22 @@ TEST_F(RouterTest, FirstAnswersStayAndTheEarlyContextsGoWithIt) {
     router.Configure(FullRouteContext(*config));  // the same context again keeps the answers
     EXPECT_EQ(Resolve("texture\\a.dds"), game / "base\\texture\\a.dds");
     EXPECT_EQ(Resolve("texture\\new.dds"), "texture\\new.dds");
+}
+
+// An answer given before the start-up work it depends on has finished (on a
+// start-up thread, or under the loader lock) is not kept for later callers.
+TEST_F(RouterTest, AnAnswerGivenBeforeThePacksAreInIsNotKept) {
+    game.Write({{"base\\texture\\a.dds", "base"}});
+    packs.files["texture\\a.dds"] = VirtualRank::None;  // listed already: the generation stays when it comes
+    Start("", true);
+    StartupGate& gate = StartupGate::Instance();
+    gate.Expect(StartupWork::Packs);
+    gate.EnterStartupThread();  // never waits: gets the answer there is
+    EXPECT_EQ(From("texture\\a.dds"), ServedFrom::Base);
+    gate.LeaveStartupThread();
+    packs.files["texture\\a.dds"] = VirtualRank::First;
+    gate.Finish(StartupWork::Packs);
+    EXPECT_EQ(From("texture\\a.dds"), ServedFrom::Virtual);
 }
 
 TEST_F(RouterTest, PacksRankByWhereTheyComeFromAndTheDisksAnswerLooksPastThem) {
@@ -161,6 +180,7 @@ TEST_F(RouterTest, PacksRankByWhereTheyComeFromAndTheDisksAnswerLooksPastThem) {
     packs.files["texture\\modcopy.dds"] = VirtualRank::First;
     packs.files["ui\\button.dds"] = VirtualRank::First;
     RouteContext early = EarlyRouteContext(*config);
+    early.modFolder.clear();
     early.virtualFiles = &packs;
     packs.readsUntilHook = 2;
     packs.onRead = [&] { router.Configure(early); };
@@ -201,11 +221,13 @@ TEST_F(RouterTest, ConcurrentResolutionsKeepEveryAnswerAndSeeWholeContexts) {
                 if (router.ResolveFilePath(miss) != miss) ++wrong;
                 if (router.Resolve("texture\\b.dds")->from != ServedFrom::Base) ++wrong;
                 const std::string mod = router.ResolveFilePath("texture\\m.dds");
-                if (mod != modCopy && mod != "texture\\m.dds") ++wrong;  // an early context has no mod
+                if (mod != modCopy && mod != "texture\\m.dds") ++wrong;
             }
         });
     }
-    for (int i = 0; i < 300; ++i) router.Configure(EarlyRouteContext(*config)), router.Configure(full);
+    RouteContext bare = full;
+    bare.searchPaths.erase(bare.searchPaths.begin());  // an early context had no mod
+    for (int i = 0; i < 300; ++i) router.Configure(bare), router.Configure(full);
     stop = true;
     for (std::thread& resolver : resolvers) resolver.join();
     EXPECT_EQ(wrong.load(), 0);
