@@ -329,22 +329,30 @@ TEST(Process, AttachAndDetachLinesInOrderAndAviFileInitForwardedActivatingOnce) 
     EXPECT_EQ(systemLoads, 2u);
 }
 
-TEST(Process, UnloadingRemovesTheHooksAndForgetsVirtualHandles) {
+// The game frees the library and loads it again, 300 times, while eight
+// threads open, read, query, search and load mod, base, packed and game files
+// and a ninth waits inside ReadFile: nothing crashes, no answer changes, what
+// the game keeps open stays usable, and nothing is left behind but the
+// reserved handle values that eight threads holding 40 packed files each
+// need, made one batch at a time although they all ask at the same moment.
+TEST(Process, TheGameFreesAndLoadsTheLibraryAgainAsOftenAsItLikes) {
     gamerun::ManagerRegistry registry;
     Game game;
-    game.InstallOriginalAvi();
+    Lay(game, {"game", "Blades",
+               {{"mod", "texture\\mod.dds", "mod"}, {"base", "texture\\base.dds", "base"}, {"game", "texture\\game.dds", "game"},
+                {"mods\\Blades\\ui.pvk", "ui\\button.dds", "packed button"}, {"mods\\Blades\\ui.pvk", "ui\\panel.dds", "panel"},
+                {"mod", "lib\\modlib.dll", "<dll>"}}, {}}, false);
     game.InstallDynamicGame();
-    game.Write("ModRoute.ini", "[Settings]\r\nSelectedMod=Blades\r\n");
-    game.Write("mods\\Blades\\texture\\pic.jpg", "0123456789");
-    const GameRun run = game.Run({"call InitializeTavrenModSystem", "keep texture\\pic.jpg", "unloadavi", "readkept",
-                                  "createa texture\\pic.jpg"}, 60000, "TavrenDynamic.exe");
+    game.Write("plan.txt", "createa texture\\mod.dds\nfopen texture\\base.dds\nopen texture\\game.dds\nhandles ui\\button.dds\n"
+                           "attr texture\\mod.dds\nfind ui\\*\nfind texture\\*.dds\nloadlib lib\\modlib.dll\n");
+    // Once the library's own threads have ended, only the game's reference keeps it.
+    const GameRun run = game.Run({"call InitializeTavrenModSystem", "sleep 3500", "cycles 300 plan.txt ui\\panel.dds ui\\*",
+                                  "createa texture\\mod.dds"}, 60000, "TavrenDynamic.exe");
     ASSERT_FALSE(run.timedOut);
     EXPECT_TRUE(run.exceptions.empty()) << run.DebugText();
-    EXPECT_EQ(run.Result("keep", "texture\\pic.jpg"), "ok");
-    EXPECT_EQ(run.Result("unloadavi", ""), "ok") << run.DebugText();
-    // The former virtual handle now goes to the system, which rejects it; nothing is redirected any more.
-    EXPECT_EQ(run.Result("readkept", ""), "ok\tread=<fail 6>,6\tclose=0,6");
-    EXPECT_EQ(run.Result("createa", "texture\\pic.jpg"), "fail\terror=3");
+    EXPECT_EQ(run.Result("cycles", "300 plan.txt ui\\panel.dds ui\\*"),
+              "ok\twrong=0\twaited=returned\tfile=panel,1\tsearch=panel.dds,18,1\thandles=0,320\ttls=0\tmemory=0");
+    EXPECT_EQ(run.Result("createa", "texture\\mod.dds"), "ok\tsize=3\tdata=mod\thead=mod");
 }
 
 const char kHiddenBefore[] = "008BF085C9751FBF10985C00B9060000";
@@ -408,7 +416,7 @@ TEST(Process, DefaultPatchesAndFontsReplacedOnceTheFontThreadIsUp) {
     EXPECT_EQ(run.Result("codebytes", ""), Code(kHiddenAfter, kLoadsnpAfter, "03"));
 }
 
-TEST(Process, ZeroSwitchesOffAPatchAndAFaceAndUnloadingRemovesTheFontHooks) {
+TEST(Process, ZeroSwitchesOffAPatchAndAFaceAndTheFontHooksOutliveAFree) {
     gamerun::ManagerRegistry registry;
     registry.SetDword(L"Patch", L"ToggleCommand", 0);
     registry.SetString(L"Fonts", L"TimesNewRoman", L"0");
@@ -421,7 +429,7 @@ TEST(Process, ZeroSwitchesOffAPatchAndAFaceAndUnloadingRemovesTheFontHooks) {
     WritePmodelFiles(game);
     // The code is whole only when AVIFileInit is called: only that call can patch it.
     const GameRun run = game.Run({"startup late-code", "sleep 6000", "font CreateFontA -16 0 0 Times New Roman",
-                                  "font CreateFontIndirectA -16 0 0 MingLiU", "codebytes", "unloadavi",
+                                  "font CreateFontIndirectA -16 0 0 MingLiU", "codebytes", "unloadavi 0",
                                   "font CreateFontIndirectA -20 0 0 MingLiU"});
     ASSERT_FALSE(run.timedOut);
     EXPECT_TRUE(run.exceptions.empty()) << run.DebugText();
@@ -429,8 +437,9 @@ TEST(Process, ZeroSwitchesOffAPatchAndAFaceAndUnloadingRemovesTheFontHooks) {
     EXPECT_EQ(run.Result("font", "CreateFontIndirectA -16 0 0 MingLiU"), Font("Tahoma", -12, 0, 134));  // -12.8 truncated
     // p40 of the selected mod makes 41 characters: 41 - 10 = 0x1F.
     EXPECT_EQ(run.Result("codebytes", ""), Code(kHiddenBefore, kLoadsnpAfter, "1F"));
-    EXPECT_EQ(run.Result("unloadavi", ""), "ok");
-    EXPECT_EQ(run.Result("font", "CreateFontIndirectA -20 0 0 MingLiU"), Font("MingLiU", -20, 0, 0));
+    // Freed by the game, the library stays, and so does the substitution.
+    EXPECT_EQ(run.Result("unloadavi", "0"), "ok\tloaded");
+    EXPECT_EQ(run.Result("font", "CreateFontIndirectA -20 0 0 MingLiU"), Font("Tahoma", -16, 0, 134));
 
     // Attach applies only the switched-on patch, and AVIFileInit no other.
     registry.SetDword(L"Patch", L"ToggleCommand", 1);
