@@ -86,6 +86,29 @@ TEST(DetourTransaction, ARefusedCallCommitsNothing) {
     EXPECT_EQ(Change(false, pointer, Tag<1>::Self()), ERROR_INVALID_BLOCK);  // not hooked
 }
 
+DWORD WINAPI LeaveTransactionOpen(void* done) {
+    DetourTransactionBegin();
+    DetourAttach(&Tag<1>::real, Tag<1>::Self());
+    return WaitForSingleObject(done, INFINITE);
+}
+
+// A transaction left open by a thread blocks others only while that thread
+// lives; then the next Begin drops it with its queued attach.
+TEST(DetourTransaction, ATransactionWhoseThreadEndedIsTakenOver) {
+    SyntheticCode code;
+    const Add function = code.Place<Add>(kGdi);
+    Tag<1>::real = Ptr(function);
+    const HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const HANDLE thread = CreateThread(nullptr, 0, LeaveTransactionOpen, done, 0, nullptr);
+    while (DetourTransactionBegin() == NO_ERROR) DetourTransactionAbort();  // until the thread's is open
+    SetEvent(done);
+    WaitForSingleObject(thread, INFINITE);
+    ASSERT_EQ(Change(true, Tag<1>::real, Tag<1>::Self()), NO_ERROR);
+    EXPECT_EQ(function(2, 3), 51);
+    EXPECT_EQ(Change(false, Tag<1>::real, Tag<1>::Self()), NO_ERROR);
+    CloseHandle(thread), CloseHandle(done);
+}
+
 // Every slot of a full region lies inside it, and the slot after comes from
 // a new region: a slot past the end would be someone else's memory.
 TEST(TrampolinePool, SlotsStayInsideTheirRegionAndAFullRegionIsFollowedByANewOne) {
