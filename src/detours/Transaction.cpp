@@ -85,12 +85,28 @@ struct State final : HookRegistry {
     bool Abandoned() const { return ownerThread != nullptr && WaitForSingleObject(ownerThread, 0) == WAIT_OBJECT_0; }
 };
 
-// Never destroyed: hooks and trampolines outlive static destructors, and a
-// DLL may still detach from its DllMain.
-State* Global() {
+// Never destroyed while it holds a hook: hooks and trampolines outlive static
+// destructors, and a DLL may still detach from its DllMain.
+State*& GlobalSlot() {
     static State* state = new (std::nothrow) State;
     return state;
 }
+State* Global() { return GlobalSlot(); }
+
+// When the library unloads, an engine that never committed a hook gives its
+// memory back, trampoline regions included. Once one has been, a thread may
+// hold a trampoline's address for as long as the process lives.
+struct ReleasedAtUnload {
+    ReleasedAtUnload() = default;
+    ReleasedAtUnload(const ReleasedAtUnload&) = delete;
+    ReleasedAtUnload& operator=(const ReleasedAtUnload&) = delete;
+    ~ReleasedAtUnload() {
+        State*& state = GlobalSlot();
+        if (state == nullptr || state->owner != 0 || !state->hooks.empty() || !state->slotByTarget.empty()) return;
+        delete state;
+        state = nullptr;
+    }
+} g_releasedAtUnload;
 
 class Locked {
 public:

@@ -161,6 +161,8 @@ void OnProcessDetach(bool processExiting) {
             OutputDebugStringA(kHookRemovalFailed);
         }
         PassEverythingThrough();
+        // The process goes on without the library: its heap goes with it.
+        VfsHeap::Instance().Destroy();
     }
     OutputDebugStringA(kDetachDone);
 }

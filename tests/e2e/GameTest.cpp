@@ -355,6 +355,26 @@ TEST(Process, TheGameFreesAndLoadsTheLibraryAgainAsOftenAsItLikes) {
     EXPECT_EQ(run.Result("createa", "texture\\mod.dds"), "ok\tsize=3\tdata=mod\thead=mod");
 }
 
+// When no hook could go in, the library really unloads, and loading and
+// unloading it again gives back its heap, trampolines and TLS slots. What
+// stays is the threads run-time's record of the loading thread, which the
+// statically linked run-time never gives back: one event, one thread handle
+// and its one TLS slot.
+TEST(Process, ALibraryThatHookedNothingUnloadsAndGivesBackWhatItTook) {
+    Game game;
+    game.InstallOriginalAvi();
+    game.InstallDynamicGame();
+    game.Write("ModRoute.ini", "[Settings]\r\nSelectedMod=Blades\r\n");
+    game.Write("mods\\Blades\\texture\\mod.dds", "mod");
+    const GameRun run = game.Run({"startup unhookable", "createa texture\\mod.dds", "unloadavi 15000", "reloadavi 1"}, 60000,
+                                 "TavrenDynamic.exe");
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_TRUE(run.exceptions.empty()) << run.DebugText();
+    EXPECT_EQ(run.Result("createa", "texture\\mod.dds"), "fail\terror=3");
+    EXPECT_EQ(run.Result("unloadavi", "15000"), "ok\tunloaded");
+    EXPECT_EQ(run.Result("reloadavi", "1"), "ok\thandles=2,0\ttls=1\tmemory=0");
+}
+
 const char kHiddenBefore[] = "008BF085C9751FBF10985C00B9060000";
 const char kHiddenAfter[] = "008BF085C9711FBF10985C00B9060000";
 const char kLoadsnpBefore[] = "009090FF36E8BE3C050083C404E89C2F0500508B0D9C616600E8A021FDFFE9660E";
