@@ -4,7 +4,7 @@
 // "op<TAB>argument<TAB>result" per operation, so that two runs compare as text.
 // Operations: the file opens createa, createw, fopen, fopen+ (r+b), fopen_s,
 // open; attr, find, loadlib, loadlibw, write, handles (every handle function on
-// one open), realhandles N, virtualbesidereal N PATH, unloadavi MS, reloadavi N,
+// one open), realhandles N, virtualbesidereal N PATH, unloadavi MS, reloadavi,
 // cycles (below), call EXPORT [ARG|-null], chdir, delete, move, sleep, codebytes (the patchable
 // code of TavrenCode.cpp), font|fontmade API HEIGHT WIDTH CHARSET FACE, stress (below)
 // and replay (bench_gamestart). TavrenDynamic.exe loads AVIFIL32.dll at run
@@ -563,101 +563,87 @@ DWORD AVIFileInit() {
 // Frees the library and waits up to MS for it to leave the process (its own threads keep it until they end).
 bool UnloadAvi(DWORD ms) {
     FreeLibrary(g_avi);
-    for (const ULONGLONG deadline = GetTickCount64() + ms; GetModuleHandleA("AVIFIL32.dll") != nullptr; Sleep(20)) {
-        if (GetTickCount64() >= deadline) return false;
+    for (const ULONGLONG deadline = GetTickCount64() + ms; GetModuleHandleA("AVIFIL32.dll") && GetTickCount64() < deadline;) Sleep(20);
+    return GetModuleHandleA("AVIFIL32.dll") == nullptr;
+}
+
+// What the process holds: handles (all, reserved), free TLS slots (found by taking them all), address space in KiB.
+struct Footprint {
+    std::pair<int, int> handles = CountHandles();
+    std::vector<DWORD> tls;
+    long long memory = 0;
+    Footprint() {
+        for (DWORD slot; (slot = TlsAlloc()) != TLS_OUT_OF_INDEXES;) tls.push_back(slot);
+        for (DWORD slot : tls) TlsFree(slot);
+        MEMORY_BASIC_INFORMATION info;
+        for (std::uintptr_t at = 0x10000; VirtualQuery(reinterpret_cast<void*>(at), &info, sizeof info); at += info.RegionSize) {
+            memory += info.State != MEM_FREE ? static_cast<long long>(info.RegionSize / 1024) : 0;
+        }
     }
-    return true;
-}
-
-// TLS slots still free, found by taking them all.
-int FreeTlsSlots() {
-    std::vector<DWORD> taken;
-    for (DWORD slot; (slot = TlsAlloc()) != TLS_OUT_OF_INDEXES;) taken.push_back(slot);
-    for (DWORD slot : taken) TlsFree(slot);
-    return static_cast<int>(taken.size());
-}
-
-// Address space reserved or committed, in KiB.
-long long UsedAddressSpace() {
-    long long used = 0;
-    MEMORY_BASIC_INFORMATION info;
-    for (std::uintptr_t at = 0x10000; VirtualQuery(reinterpret_cast<void*>(at), &info, sizeof info) != 0; at += info.RegionSize) {
-        if (info.State != MEM_FREE) used += static_cast<long long>(info.RegionSize);
+    // What was left behind since: more real handles, more reserved ones, TLS slots, KiB.
+    std::string Since() const {
+        Sleep(100);  // threads that have just ended may still hold handles for a moment
+        const Footprint now;
+        const int reserved = now.handles.second - handles.second;
+        return "handles=" + std::to_string(std::max(0, now.handles.first - handles.first - reserved)) + "," + std::to_string(reserved) +
+               "\ttls=" + std::to_string(tls.size() - now.tls.size()) + "\tmemory=" + std::to_string(now.memory - memory);
     }
-    return used / 1024;
+};
+
+// "reloadavi": one more load, AVIFileInit call and unload of a library that is not loaded now.
+std::string ReloadAvi() {
+    const Footprint before;
+    g_avi = LoadLibraryA("AVIFIL32.dll");
+    CallExport("AVIFileInit", "");
+    return UnloadAvi(15000) ? "ok\t" + before.Since() : "fail\tstill loaded";
 }
 
-// What was left behind since: handles (more real ones, more reserved ones), TLS slots, address space in KiB.
-std::string Leftovers(const std::pair<int, int>& handles, int freeTls, long long memory) {
-    Sleep(100);  // threads that have just ended may still hold handles for a moment
-    const auto now = CountHandles();
-    const int reserved = now.second - handles.second;
-    return "handles=" + std::to_string(std::max(0, now.first - handles.first - reserved)) + "," + std::to_string(reserved) +
-           "\ttls=" + std::to_string(freeTls - FreeTlsSlots()) + "\tmemory=" + std::to_string(UsedAddressSpace() - memory);
-}
-
-// "reloadavi N": N more loads, AVIFileInit calls and unloads of a library that is not loaded now.
-std::string ReloadAvi(int times) {
-    const auto handles = CountHandles();
-    const int tls = FreeTlsSlots();
-    const long long memory = UsedAddressSpace();
-    for (int i = 0; i < times; ++i) {
-        if ((g_avi = LoadLibraryA("AVIFIL32.dll")) == nullptr) return Error(GetLastError());
-        reinterpret_cast<DWORD(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(g_avi, "AVIFileInit")))();
-        if (!UnloadAvi(15000)) return "fail\tstill loaded";
-    }
-    return "ok\t" + Leftovers(handles, tls, memory);
-}
-
-// "cycles N PLAN FILE PATTERN": one thread per plan line opens FILE 40 times, all at once, closes it
-// again once all have, and plays its line over and over while the game frees the library and loads it again N times, and another thread waits inside ReadFile
-// on a pipe until the end. FILE and a search for PATTERN stay open throughout. Reports answers that
-// differ from a thread's first, what the waiting read got, the open file's first bytes and the rest of
-// the search, and what the whole leaves behind.
+// "cycles N PLAN FILE PATTERN": one thread per plan line opens FILE 40 times, all at once, closes it once all
+// have, and plays its line over and over while the game frees and loads the library N times and another waits
+// inside ReadFile. Reports answers unlike a thread's first, that read, FILE and a search kept open, leftovers.
 std::string Cycles(int cycles, const std::string& planPath, const std::string& path, const std::string& pattern) {
     const std::vector<std::string> plan = ReadLines(GameFolder() + "\\" + planPath);
-    const auto handles = CountHandles();
-    const int tls = FreeTlsSlots();
-    const long long memory = UsedAddressSpace();
+    const long n = static_cast<long>(plan.size());
+    const Footprint before;
     HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr), pipeIn, pipeOut;
     CreatePipe(&pipeIn, &pipeOut, nullptr, 0);
-    std::atomic<bool> stop{false};
     std::atomic<long> wrong{0}, started{0};
     std::string waited(8, '\0');
     std::vector<std::function<void()>> players{[&] { waited = ReadAll(pipeIn, 8); }};
+    auto open = [&] { return CreateFileA(ToAnsi(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr); };
     for (const std::string& line : plan) {
         players.emplace_back([&, line] {
             ++started;
             WaitForSingleObject(go, INFINITE);
             HANDLE held[40];
-            for (HANDLE& each : held) each = CreateFileA(ToAnsi(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-            for (++started; started < 2 * static_cast<long>(plan.size());) Sleep(1);
+            for (HANDLE& each : held) each = open();
+            for (++started; started < 2 * n;) Sleep(1);
             for (HANDLE each : held) CloseHandle(each);
             const std::string first = Play(line);
-            for (++started; !stop;) wrong += Play(line) != first;
+            for (++started; started <= 3 * n;) wrong += Play(line) != first;
         });
     }
     std::vector<HANDLE> threads;
     for (auto& player : players) threads.push_back(CreateThread(nullptr, 0, RunFunction, &player, 0, nullptr));
-    for (long n = static_cast<long>(plan.size()); started < 3 * n; Sleep(1)) {
+    for (; started < 3 * n; Sleep(1)) {
         if (started == n) SetEvent(go);
     }
-    HANDLE file = CreateFileA(ToAnsi(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = open();
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(ToAnsi(pattern).c_str(), &found);
     for (int cycle = 0; cycle < cycles; ++cycle) FreeLibrary(g_avi), g_avi = LoadLibraryA("AVIFIL32.dll");
-    stop = true;
+    ++started;  // the players stop
     DWORD written = 0;
     WriteFile(pipeOut, "returned", 8, &written, nullptr);
     WaitForMultipleObjects(static_cast<DWORD>(threads.size()), threads.data(), TRUE, INFINITE);
+    for (HANDLE each : threads) CloseHandle(each);
     for (HANDLE each : {go, pipeIn, pipeOut}) CloseHandle(each);
-    for (HANDLE thread : threads) CloseHandle(thread);
     std::string kept = "\tfile=" + Escape(ReadAll(file, 5));
     kept += "," + std::to_string(CloseHandle(file)) + "\tsearch=";
-    while (search != INVALID_HANDLE_VALUE && FindNextFileA(search, &found)) kept += FromAnsi(found.cFileName) + ",";
-    kept += std::to_string(GetLastError());
-    kept += "," + std::to_string(FindClose(search));
-    return "ok\twrong=" + std::to_string(wrong) + "\twaited=" + waited + kept + "\t" + Leftovers(handles, tls, memory);
+    while (FindNextFileA(search, &found)) kept += FromAnsi(found.cFileName) + ",";
+    const DWORD searchEnd = GetLastError();
+    kept += std::to_string(searchEnd) + "," + std::to_string(FindClose(search));
+    return "ok\twrong=" + std::to_string(wrong) + "\twaited=" + waited + kept + "\t" + before.Since();
 }
 #endif
 
@@ -695,7 +681,7 @@ std::string Perform(const std::string& op, const std::string& argument) {
     if (op == "virtualbesidereal") return VirtualBesideReal(std::stoi(words.at(0)), words.at(1));
 #ifdef TAVREN_DYNAMIC_AVI
     if (op == "unloadavi") return UnloadAvi(std::stoul(argument)) ? "ok\tunloaded" : "ok\tloaded";
-    if (op == "reloadavi") return ReloadAvi(std::stoi(argument));
+    if (op == "reloadavi") return ReloadAvi();
     if (op == "cycles") return Cycles(std::stoi(words.at(0)), words.at(1), words.at(2), words.at(3));
 #endif
     if (op == "stress") return Stress(std::stoi(words.at(0)), std::stoi(words[1]), std::stoi(words[2]), std::stoi(words[3]), words.at(4));
