@@ -82,7 +82,7 @@ TEST(DetourTransaction, ARefusedCallCommitsNothing) {
 }
 
 DWORD WINAPI LeaveTransactionOpen(void* done) {
-    DetourTransactionBegin();
+    while (DetourTransactionBegin() != NO_ERROR) Sleep(0);  // the other thread's may be open for a moment
     DetourAttach(&Tag<1>::real, Tag<1>::Self());
     return WaitForSingleObject(done, INFINITE);
 }
