@@ -6,11 +6,10 @@
 // open; attr, find, loadlib, loadlibw, write, handles (every handle function on
 // one open), realhandles N, virtualbesidereal N PATH, unloadavi MS, reloadavi,
 // cycles (below), call EXPORT [ARG|-null], chdir, delete, move, sleep, codebytes (the patchable
-// code of TavrenCode.cpp), font|fontmade API HEIGHT WIDTH CHARSET FACE, stress (below)
-// and replay (bench_gamestart). TavrenDynamic.exe loads AVIFIL32.dll at run
-// time; a first line "startup late-code" completes the patchable code only just
-// before AVIFileInit, "startup code-at-load" prints it between the two,
-// "startup unhookable" keeps the library from installing any hook.
+// code of TavrenCode.cpp), font|fontmade API HEIGHT WIDTH CHARSET FACE, stress (below) and replay
+// (bench_gamestart). TavrenDynamic.exe loads AVIFIL32.dll at run time; a first line "startup late-code"
+// completes the patchable code only just before AVIFileInit, "startup code-at-load" prints it between
+// the two, "startup unhookable" keeps the library from installing any hook.
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
@@ -580,12 +579,16 @@ struct Footprint {
             memory += info.State != MEM_FREE ? static_cast<long long>(info.RegionSize / 1024) : 0;
         }
     }
-    // What was left behind since: more real handles, more reserved ones, TLS slots, KiB.
+    // Left behind since: more real handles, more reserved ones, TLS slots, KiB (ended threads' handles may linger).
     std::string Since() const {
-        Sleep(100);  // threads that have just ended may still hold handles for a moment
-        const Footprint now;
+        Sleep(100);
+        Footprint now;
+        for (int wait = 0; wait < 20 && now.handles.first - handles.first > now.handles.second - handles.second; ++wait) {
+            Sleep(100);
+            now = Footprint();
+        }
         const int reserved = now.handles.second - handles.second;
-        return "handles=" + std::to_string(std::max(0, now.handles.first - handles.first - reserved)) + "," + std::to_string(reserved) +
+        return "real=" + std::to_string(std::max(0, now.handles.first - handles.first - reserved)) + "\treserved=" + std::to_string(reserved) +
                "\ttls=" + std::to_string(tls.size() - now.tls.size()) + "\tmemory=" + std::to_string(now.memory - memory);
     }
 };
