@@ -2,8 +2,7 @@
 // the system's own work (SystemScope), or once the process has begun to exit,
 // passes straight to the real function. Any other call is a hook call: it
 // runs as the system's own work, so whatever it calls passes through the
-// other hooks, and it is counted, so that removing the hooks before the
-// library unloads can wait until no thread is left inside one.
+// other hooks.
 #pragma once
 
 #include <windows.h>
@@ -17,13 +16,9 @@ bool MustPassThrough();
 // the system's tables may already be gone.
 void PassEverythingThrough();
 
-// Hook calls in progress on all threads.
-long HookCallsInProgress();
-
 class HookCall {
 public:
-    HookCall();
-    ~HookCall();
+    HookCall() : m_lastError(GetLastError()) {}
     HookCall(const HookCall&) = delete;
     HookCall& operator=(const HookCall&) = delete;
 

@@ -36,7 +36,27 @@ void LookUpRows(HMODULE module, std::span<const HookRow> rows) {
 }
 
 bool AttachRows(std::initializer_list<std::span<const HookRow>> groups) {
-    return ChangeInOneTransaction(groups, [](void** slot, void* replacement) { DetourAttach(slot, replacement); });
+    if (!ChangeInOneTransaction(groups, [](void** slot, void* replacement) { DetourAttach(slot, replacement); })) {
+        return false;
+    }
+    // A hook must never outlive the code it jumps into: the module of every
+    // replacement stays loaded for the life of the process, so a FreeLibrary
+    // only drops a reference and no thread inside a replacement, or about to
+    // return into one, ever meets freed code. A module that cannot be pinned
+    // gets its functions back.
+    for (const auto& rows : groups) {
+        for (const HookRow& row : rows) {
+            HMODULE pinned = nullptr;
+            if (*row.slot == nullptr ||
+                GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                                   static_cast<LPCWSTR>(row.replacement), &pinned)) {
+                continue;
+            }
+            DetachRows(groups);
+            return false;
+        }
+    }
+    return true;
 }
 
 bool DetachRows(std::initializer_list<std::span<const HookRow>> groups) {

@@ -28,7 +28,8 @@ void LookUpRows(HMODULE module, std::span<const HookRow> rows);
 
 // Attaches (or detaches) every row whose slot is set, in one transaction
 // that enlists every other thread; true when it committed, and otherwise
-// nothing changed.
+// nothing changed. A successful attach also keeps the modules of the
+// replacements loaded until the process ends.
 bool AttachRows(std::initializer_list<std::span<const HookRow>> groups);
 bool DetachRows(std::initializer_list<std::span<const HookRow>> groups);
 

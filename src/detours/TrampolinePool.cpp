@@ -15,6 +15,10 @@ std::uint32_t AddressOf(const void* p) { return static_cast<std::uint32_t>(reint
 
 }  // namespace
 
+TrampolinePool::~TrampolinePool() {
+    for (std::uint8_t* region : m_regions) VirtualFree(region, 0, MEM_RELEASE);
+}
+
 std::uint8_t* TrampolinePool::Acquire() {
     if (!m_released.empty()) {
         std::uint8_t* slot = m_released.back();

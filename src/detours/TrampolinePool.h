@@ -16,6 +16,12 @@ public:
     static constexpr std::size_t kSlotSize = 64;
     static constexpr std::size_t kRegionSize = 64 * 1024;
 
+    TrampolinePool() = default;
+    // Gives every region back: only for a pool no hook has ever used a slot of.
+    ~TrampolinePool();
+    TrampolinePool(const TrampolinePool&) = delete;
+    TrampolinePool& operator=(const TrampolinePool&) = delete;
+
     // A slot filled with int3; nullptr when no memory is left.
     std::uint8_t* Acquire();
     // Takes back a slot that no thread has ever been able to reach.

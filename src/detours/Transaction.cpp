@@ -26,6 +26,7 @@ struct Operation {
 struct State final : HookRegistry {
     SRWLOCK lock = SRWLOCK_INIT;
     DWORD owner = 0;  // thread id of the open transaction, 0 when none
+    HANDLE ownerThread = nullptr;  // the same thread, to see whether it has ended
     LONG pendingError = NO_ERROR;
     PVOID* pendingPointer = nullptr;  // the pointer of the Attach or Detach that failed first
     std::vector<Operation> operations;
@@ -77,15 +78,35 @@ struct State final : HookRegistry {
         pendingError = NO_ERROR;
         pendingPointer = nullptr;
         owner = 0;
+        if (ownerThread != nullptr) CloseHandle(ownerThread);
+        ownerThread = nullptr;
     }
+    // The thread of the open transaction has ended without commit or abort.
+    bool Abandoned() const { return ownerThread != nullptr && WaitForSingleObject(ownerThread, 0) == WAIT_OBJECT_0; }
 };
 
-// Never destroyed: hooks and trampolines outlive static destructors, and a
-// DLL may still detach from its DllMain.
-State* Global() {
+// Never destroyed while it holds a hook: hooks and trampolines outlive static
+// destructors, and a DLL may still detach from its DllMain.
+State*& GlobalSlot() {
     static State* state = new (std::nothrow) State;
     return state;
 }
+State* Global() { return GlobalSlot(); }
+
+// When the library unloads, an engine that never committed a hook gives its
+// memory back, trampoline regions included. Once one has been, a thread may
+// hold a trampoline's address for as long as the process lives.
+struct ReleasedAtUnload {
+    ReleasedAtUnload() = default;
+    ReleasedAtUnload(const ReleasedAtUnload&) = delete;
+    ReleasedAtUnload& operator=(const ReleasedAtUnload&) = delete;
+    ~ReleasedAtUnload() {
+        State*& state = GlobalSlot();
+        if (state == nullptr || state->owner != 0 || !state->hooks.empty() || !state->slotByTarget.empty()) return;
+        delete state;
+        state = nullptr;
+    }
+} g_releasedAtUnload;
 
 class Locked {
 public:
@@ -220,7 +241,17 @@ LONG WINAPI DetourTransactionBegin(VOID) {
     State* state = Global();
     if (state == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
     Locked lock(state);
-    if (state->owner != 0) return ERROR_INVALID_OPERATION;
+    if (state->owner != 0) {
+        // A transaction whose thread ended can never be finished: the next
+        // thread takes over rather than every later one being refused.
+        if (!state->Abandoned()) return ERROR_INVALID_OPERATION;
+        state->Close();
+    }
+    if (!DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &state->ownerThread, SYNCHRONIZE,
+                         FALSE, 0)) {
+        state->ownerThread = nullptr;
+        return static_cast<LONG>(GetLastError());
+    }
     state->owner = GetCurrentThreadId();
     state->pendingError = NO_ERROR;
     state->pendingPointer = nullptr;

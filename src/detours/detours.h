@@ -8,7 +8,9 @@
 //
 // Every call returns a Win32 error code, NO_ERROR on success:
 //   ERROR_INVALID_OPERATION  no transaction is open, or it belongs to another
-//                            thread; Begin while one is open; the function is
+//                            thread; Begin while one of a live thread is open
+//                            (one whose thread has ended is dropped, with
+//                            all it queued, and Begin goes on); the function is
 //                            already hooked or queued in this transaction
 //                            (see below); a detach queued twice.
 //   ERROR_INVALID_HANDLE     a null pointer-to-pointer, a null function

@@ -6,7 +6,7 @@
 #include <span>
 #include <mutex>
 
-#include "common/HookCall.h"
+#include "common/SystemScope.h"
 #include "detours/HookTable.h"
 #include "hooks/FileHooks.h"
 #include "hooks/RealFunctions.h"
@@ -80,7 +80,7 @@ bool HookManager::Install() {
     return true;
 }
 
-bool HookManager::Uninstall(bool waitForCallersToLeave) {
+bool HookManager::Uninstall() {
     std::lock_guard lock(g_installLock);
     if (!g_installed.load(std::memory_order_acquire)) return true;
     const SystemScope scope;
@@ -90,12 +90,7 @@ bool HookManager::Uninstall(bool waitForCallersToLeave) {
     VirtualHandleManager::Instance().Clear();
     VirtualFindTable::Instance().Clear();
     g_installed.store(false, std::memory_order_release);
-    if (waitForCallersToLeave) {
-        // A thread inside a replacement must be out of it before the code goes.
-        for (int waited = 0; waited < 500 && HookCallsInProgress() != 0; ++waited) Sleep(1);
-    }
     return true;
 }
-
 
 }  // namespace modroute

@@ -12,10 +12,9 @@ public:
     static bool Install();
     // Removes the replacements and forgets every virtual handle; true when
     // they are gone (or were not there). When the removal cannot commit, the
-    // replacements stay in place and installed, and false comes back. A
-    // caller about to unload the library asks to wait (briefly) until no
-    // thread is left inside a replacement.
-    static bool Uninstall(bool waitForCallersToLeave = false);
+    // replacements stay in place and installed, and false comes back. The
+    // library itself stays loaded either way once they were installed.
+    static bool Uninstall();
 
     // Called after every library the game loads through the hooks, on the
     // game's thread (maybe under the loader lock: it must not wait for a

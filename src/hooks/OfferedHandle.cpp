@@ -1,25 +1,19 @@
 #include "hooks/OfferedHandle.h"
 
+#include "common/TlsSlot.h"
+
 namespace modroute {
 namespace {
 
-const DWORD g_offerSlot = TlsAlloc();
+const TlsSlot g_offerSlot;
 
 }  // namespace
 
-void OfferVirtualHandle(HANDLE handle) {
-    if (g_offerSlot == TLS_OUT_OF_INDEXES) return;
-    const DWORD lastError = GetLastError();
-    TlsSetValue(g_offerSlot, handle == INVALID_HANDLE_VALUE ? nullptr : handle);
-    SetLastError(lastError);
-}
+void OfferVirtualHandle(HANDLE handle) { g_offerSlot.Set(handle == INVALID_HANDLE_VALUE ? nullptr : handle); }
 
 HANDLE TakeOfferedVirtualHandle() {
-    if (g_offerSlot == TLS_OUT_OF_INDEXES) return INVALID_HANDLE_VALUE;
-    const DWORD lastError = GetLastError();
-    HANDLE offered = TlsGetValue(g_offerSlot);
-    if (offered != nullptr) TlsSetValue(g_offerSlot, nullptr);
-    SetLastError(lastError);
+    HANDLE offered = g_offerSlot.Get();
+    if (offered != nullptr) g_offerSlot.Set(nullptr);
     return offered != nullptr ? offered : INVALID_HANDLE_VALUE;
 }
 

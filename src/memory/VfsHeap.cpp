@@ -66,7 +66,9 @@ VfsHeap& VfsHeap::Instance() {
     return *heap;
 }
 
-VfsHeap::~VfsHeap() {
+VfsHeap::~VfsHeap() { Destroy(); }
+
+void VfsHeap::Destroy() {
     HANDLE heap = m_heap.exchange(nullptr);
     if (heap != nullptr) HeapDestroy(heap);
 }

@@ -40,6 +40,9 @@ public:
     VfsHeap(const VfsHeap&) = delete;
     VfsHeap& operator=(const VfsHeap&) = delete;
 
+    // Gives the heap back with every block still handed out: for a library
+    // leaving a process that goes on. Allocate then answers null.
+    void Destroy();
     // Creates the heap once; a later call returns true and changes nothing.
     bool Initialize(std::uint32_t initialBytes, std::uint32_t capMegabytes);
     // A block of size bytes; null before Initialize, for 0 bytes, or when the

@@ -1,6 +1,6 @@
 #include "startup/ModSystem.h"
 
-#include <mutex>
+#include <windows.h>
 
 #include "common/SystemScope.h"
 #include "config/ConfigManager.h"
@@ -12,15 +12,33 @@
 namespace modroute {
 namespace {
 
-std::once_flag g_characterStep;
-std::once_flag g_autoRes;
+// One-time steps on the system's own once-only gate rather than std::call_once,
+// whose run-time support keeps per-thread state the library cannot give back
+// when it unloads.
+INIT_ONCE g_characterStep = INIT_ONCE_STATIC_INIT;
+INIT_ONCE g_autoRes = INIT_ONCE_STATIC_INIT;
+
+template <typename Step>
+BOOL CALLBACK RunStep(PINIT_ONCE, PVOID step, PVOID*) {
+    try {
+        (*static_cast<Step*>(step))();
+        return TRUE;
+    } catch (...) {
+        return FALSE;  // not done: the next caller tries again
+    }
+}
+
+template <typename Step>
+void RunOnce(INIT_ONCE& once, Step step) {
+    InitOnceExecuteOnce(&once, &RunStep<Step>, &step, nullptr);
+}
 
 }  // namespace
 
 bool ModSystem::EarlyInitialize() {
     if (!HookManager::Install()) return false;
     // The character step belongs to the first installation that succeeds.
-    std::call_once(g_characterStep, CharacterStep);
+    RunOnce(g_characterStep, CharacterStep);
     return true;
 }
 
@@ -31,7 +49,7 @@ void ModSystem::CharacterStep() {
 
 bool ModSystem::FullConfiguration() {
     if (!ConfigManager::Instance().FullInitialize()) return false;
-    std::call_once(g_autoRes, RunAndPublishAutoRes);
+    RunOnce(g_autoRes, RunAndPublishAutoRes);
     return true;
 }
 

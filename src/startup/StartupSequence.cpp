@@ -179,17 +179,22 @@ void OnProcessDetach(bool processExiting) {
         // the system's tables are about to be destroyed.
         PassEverythingThrough();
     } else {
+        // A library that installed a hook keeps itself loaded until the
+        // process ends, so a real unload comes only after none went in:
+        // nothing here can leave a thread inside code about to go.
         try {
             FontHook::Remove();
         } catch (...) {
             OutputDebugStringA(kFontHookRemovalFailed);
         }
         try {
-            HookManager::Uninstall(/*waitForCallersToLeave=*/true);
+            HookManager::Uninstall();
         } catch (...) {
             OutputDebugStringA(kHookRemovalFailed);
         }
         PassEverythingThrough();
+        // The process goes on without the library: its heap goes with it.
+        VfsHeap::Instance().Destroy();
     }
     OutputDebugStringA(kDetachDone);
 }

@@ -22,8 +22,8 @@ HANDLE MakeReservedValue() {
 
 }  // namespace
 
-bool ReservedHandlePool::Refill() {
-    // Made outside the lock: other threads keep opening and closing meanwhile.
+HANDLE ReservedHandlePool::Refill() {
+    // Made outside the pool's lock: other threads keep closing meanwhile.
     HANDLE made[kBatch];
     int count = 0;
     const DWORD lastError = GetLastError();
@@ -33,14 +33,22 @@ bool ReservedHandlePool::Refill() {
         made[count++] = value;
     }
     SetLastError(lastError);
-    if (count == 0) return false;
+    if (count == 0) return nullptr;
     std::unique_lock lock(m_lock);
     try {
-        m_free.insert(m_free.end(), made, made + count);
+        m_free.insert(m_free.end(), made + 1, made + count);
     } catch (const std::bad_alloc&) {
-        return !m_free.empty();  // the values stay reserved, unused
+        // The values stay reserved, unused.
     }
-    return true;
+    return made[0];
+}
+
+HANDLE ReservedHandlePool::TakeFree() {
+    std::unique_lock lock(m_lock);
+    if (m_free.empty()) return nullptr;
+    HANDLE value = m_free.back();
+    m_free.pop_back();
+    return value;
 }
 
 ReservedHandlePool& ReservedHandlePool::Instance() {
@@ -49,18 +57,12 @@ ReservedHandlePool& ReservedHandlePool::Instance() {
 }
 
 HANDLE ReservedHandlePool::Acquire() {
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        {
-            std::unique_lock lock(m_lock);
-            if (!m_free.empty()) {
-                HANDLE value = m_free.back();
-                m_free.pop_back();
-                return value;
-            }
-        }
-        if (!Refill()) return nullptr;
-    }
-    return nullptr;
+    if (HANDLE value = TakeFree()) return value;
+    // One thread refills at a time; the others wait for its batch instead of
+    // each making one, which would multiply the values held for good.
+    std::lock_guard refilling(m_refillLock);
+    if (HANDLE value = TakeFree()) return value;
+    return Refill();
 }
 
 void ReservedHandlePool::Release(HANDLE value) {

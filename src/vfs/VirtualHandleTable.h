@@ -33,9 +33,12 @@ public:
     void Release(HANDLE value);
 
 private:
-    bool Refill();
+    HANDLE TakeFree();
+    // Makes a batch of values: one for the caller, the rest for the pool.
+    HANDLE Refill();
 
     mutable SrwLock m_lock;
+    SrwLock m_refillLock;  // held by the one thread making a batch
     std::vector<HANDLE> m_free;
 };
 

@@ -4,12 +4,12 @@
 // "op<TAB>argument<TAB>result" per operation, so that two runs compare as text.
 // Operations: the file opens createa, createw, fopen, fopen+ (r+b), fopen_s,
 // open; attr, find, loadlib, loadlibw, write, handles (every handle function on
-// one open), realhandles N, virtualbesidereal N PATH, keep, readkept, unloadavi,
-// call EXPORT [ARG|-null], chdir, delete, move, sleep, codebytes (the patchable
-// code of TavrenCode.cpp), font|fontmade API HEIGHT WIDTH CHARSET FACE, stress (below)
-// and replay (bench_gamestart). TavrenDynamic.exe loads AVIFIL32.dll at run
-// time; a first line "startup late-code" completes the patchable code only just
-// before AVIFileInit, "startup code-at-load" prints it between the two.
+// one open), realhandles N, virtualbesidereal N PATH, unloadavi MS, reloadavi,
+// cycles (below), call EXPORT [ARG|-null], chdir, delete, move, sleep, codebytes (the patchable
+// code of TavrenCode.cpp), font|fontmade API HEIGHT WIDTH CHARSET FACE, stress (below) and replay
+// (bench_gamestart). TavrenDynamic.exe loads AVIFIL32.dll at run time; a first line "startup late-code"
+// completes the patchable code only just before AVIFileInit, "startup code-at-load" prints it between
+// the two, "startup unhookable" keeps the library from installing any hook.
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
@@ -258,7 +258,6 @@ std::string HandleOperations(const std::string& path) {
 }
 
 std::vector<HANDLE> g_realHandles;  // kept open to crowd the handle table
-HANDLE g_kept = INVALID_HANDLE_VALUE;
 
 // No real handle may ever equal a virtual one that is open.
 std::string VirtualBesideReal(int count, const std::string& path) {
@@ -553,11 +552,104 @@ DWORD AVIFileInit() {
     if (g_startup == "startup late-code") for (const unsigned char* at : starts) WriteByte(at, 0xCC);
     // A plugin importing the AVI library brings it in under the plugin's own loader lock.
     if (g_startup == "startup plugin-first") LoadLibraryA((GameFolder() + "\\lib\\plugin.dll").c_str());
+    // A thread suspended as often as the system allows: no thread list that holds it can be stopped, so no hook goes in.
+    HANDLE frozen = g_startup == "startup unhookable" ? CreateThread(nullptr, 0, RunFunction, nullptr, CREATE_SUSPENDED, nullptr) : nullptr;
+    while (frozen != nullptr && SuspendThread(frozen) != static_cast<DWORD>(-1)) {}
     g_avi = LoadLibraryA("AVIFIL32.dll");
     if (g_startup == "startup late-code") for (int i = 0; i < 4; ++i) WriteByte(starts[i], first[i]);
     if (g_startup == "startup code-at-load") std::printf("loaded\t-\t%s\n", CodeBytes().c_str());
     auto init = reinterpret_cast<DWORD(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(g_avi, "AVIFileInit")));
     return init != nullptr ? init() : 0xFFFFFFFE;
+}
+
+// Frees the library and waits up to MS for it to leave the process (its own threads keep it until they end).
+bool UnloadAvi(DWORD ms) {
+    FreeLibrary(g_avi);
+    for (const ULONGLONG deadline = GetTickCount64() + ms; GetModuleHandleA("AVIFIL32.dll") && GetTickCount64() < deadline;) Sleep(20);
+    return GetModuleHandleA("AVIFIL32.dll") == nullptr;
+}
+
+// What the process holds: handles (all, reserved), free TLS slots (found by taking them all), address space in KiB.
+struct Footprint {
+    std::pair<int, int> handles = CountHandles();
+    std::vector<DWORD> tls;
+    long long memory = 0;
+    Footprint() {
+        for (DWORD slot; (slot = TlsAlloc()) != TLS_OUT_OF_INDEXES;) tls.push_back(slot);
+        for (DWORD slot : tls) TlsFree(slot);
+        MEMORY_BASIC_INFORMATION info;
+        for (std::uintptr_t at = 0x10000; VirtualQuery(reinterpret_cast<void*>(at), &info, sizeof info); at += info.RegionSize) {
+            memory += info.State != MEM_FREE ? static_cast<long long>(info.RegionSize / 1024) : 0;
+        }
+    }
+    // Left behind since: more real handles, more reserved ones, TLS slots, KiB (ended threads' handles may linger).
+    std::string Since() const {
+        Sleep(100);
+        Footprint now;
+        for (int wait = 0; wait < 20 && now.handles.first - handles.first > now.handles.second - handles.second; ++wait) {
+            Sleep(100);
+            now = Footprint();
+        }
+        const int reserved = now.handles.second - handles.second;
+        return "real=" + std::to_string(std::max(0, now.handles.first - handles.first - reserved)) + "\treserved=" + std::to_string(reserved) +
+               "\ttls=" + std::to_string(tls.size() - now.tls.size()) + "\tmemory=" + std::to_string(now.memory - memory);
+    }
+};
+
+// "reloadavi": one more load, AVIFileInit call and unload of a library that is not loaded now.
+std::string ReloadAvi() {
+    const Footprint before;
+    g_avi = LoadLibraryA("AVIFIL32.dll");
+    CallExport("AVIFileInit", "");
+    return UnloadAvi(15000) ? "ok\t" + before.Since() : "fail\tstill loaded";
+}
+
+// "cycles N PLAN FILE PATTERN": one thread per plan line opens FILE 40 times, all at once, closes it once all
+// have, and plays its line over and over while the game frees and loads the library N times and another waits
+// inside ReadFile. Reports answers unlike a thread's first, that read, FILE and a search kept open, leftovers.
+std::string Cycles(int cycles, const std::string& planPath, const std::string& path, const std::string& pattern) {
+    const std::vector<std::string> plan = ReadLines(GameFolder() + "\\" + planPath);
+    const long n = static_cast<long>(plan.size());
+    const Footprint before;
+    HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr), pipeIn, pipeOut;
+    CreatePipe(&pipeIn, &pipeOut, nullptr, 0);
+    std::atomic<long> wrong{0}, started{0};
+    std::string waited(8, '\0');
+    std::vector<std::function<void()>> players{[&] { waited = ReadAll(pipeIn, 8); }};
+    auto open = [&] { return CreateFileA(ToAnsi(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr); };
+    for (const std::string& line : plan) {
+        players.emplace_back([&, line] {
+            ++started;
+            WaitForSingleObject(go, INFINITE);
+            HANDLE held[40];
+            for (HANDLE& each : held) each = open();
+            for (++started; started < 2 * n;) Sleep(1);
+            for (HANDLE each : held) CloseHandle(each);
+            const std::string first = Play(line);
+            for (++started; started <= 3 * n;) wrong += Play(line) != first;
+        });
+    }
+    std::vector<HANDLE> threads;
+    for (auto& player : players) threads.push_back(CreateThread(nullptr, 0, RunFunction, &player, 0, nullptr));
+    for (; started < 3 * n; Sleep(1)) {
+        if (started == n) SetEvent(go);
+    }
+    HANDLE file = open();
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(ToAnsi(pattern).c_str(), &found);
+    for (int cycle = 0; cycle < cycles; ++cycle) FreeLibrary(g_avi), g_avi = LoadLibraryA("AVIFIL32.dll");
+    ++started;  // the players stop
+    DWORD written = 0;
+    WriteFile(pipeOut, "returned", 8, &written, nullptr);
+    WaitForMultipleObjects(static_cast<DWORD>(threads.size()), threads.data(), TRUE, INFINITE);
+    for (HANDLE each : threads) CloseHandle(each);
+    for (HANDLE each : {go, pipeIn, pipeOut}) CloseHandle(each);
+    std::string kept = "\tfile=" + Escape(ReadAll(file, 5));
+    kept += "," + std::to_string(CloseHandle(file)) + "\tsearch=";
+    while (FindNextFileA(search, &found)) kept += FromAnsi(found.cFileName) + ",";
+    const DWORD searchEnd = GetLastError();
+    kept += std::to_string(searchEnd) + "," + std::to_string(FindClose(search));
+    return "ok\twrong=" + std::to_string(wrong) + "\twaited=" + waited + kept + "\t" + before.Since();
 }
 #endif
 
@@ -593,27 +685,10 @@ std::string Perform(const std::string& op, const std::string& argument) {
     for (int i = 0; op == "realhandles" && i < std::stoi(argument); ++i) g_realHandles.push_back(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (op == "realhandles") return "ok\tkept=" + std::to_string(std::count_if(g_realHandles.begin(), g_realHandles.end(), [](HANDLE h) { return h; }));
     if (op == "virtualbesidereal") return VirtualBesideReal(std::stoi(words.at(0)), words.at(1));
-    if (op == "keep") {
-        g_kept = CreateFileA(ansi.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        return g_kept == INVALID_HANDLE_VALUE ? Error(GetLastError()) : "ok";
-    }
-    if (op == "readkept") {
-        SetLastError(0);
-        std::string result = "ok\tread=" + ReadAll(g_kept, 4);
-        result += "," + std::to_string(GetLastError()) + "\tclose=";
-        SetLastError(0);
-        result += std::to_string(CloseHandle(g_kept));
-        return result + "," + std::to_string(GetLastError());
-    }
 #ifdef TAVREN_DYNAMIC_AVI
-    if (op == "unloadavi") {
-        // The library's own threads keep it loaded until they have finished.
-        FreeLibrary(g_avi);
-        for (const ULONGLONG deadline = GetTickCount64() + 15000; GetModuleHandleA("AVIFIL32.dll") != nullptr; Sleep(20)) {
-            if (GetTickCount64() >= deadline) return "fail\tstill loaded";
-        }
-        return "ok";
-    }
+    if (op == "unloadavi") return UnloadAvi(std::stoul(argument)) ? "ok\tunloaded" : "ok\tloaded";
+    if (op == "reloadavi") return ReloadAvi();
+    if (op == "cycles") return Cycles(std::stoi(words.at(0)), words.at(1), words.at(2), words.at(3));
 #endif
     if (op == "stress") return Stress(std::stoi(words.at(0)), std::stoi(words[1]), std::stoi(words[2]), std::stoi(words[3]), words.at(4));
     if (op == "replay") return Replay(argument);

@@ -2,15 +2,10 @@
 
 #include <windows.h>
 
-#include <cstring>
-
-#include "detours/DetourAllThreads.h"
-#include "detours/TrampolinePool.h"
 #include "detours/detours.h"
 #include "unit/detours/SyntheticCode.h"
 
 using namespace detourtest;
-using modroute::detours::TrampolinePool;
 
 // Each form is hooked, runs the original through its trampoline and comes
 // back byte for byte. Hooking one leaves every other alone, also the one a
@@ -86,28 +81,25 @@ TEST(DetourTransaction, ARefusedCallCommitsNothing) {
     EXPECT_EQ(Change(false, pointer, Tag<1>::Self()), ERROR_INVALID_BLOCK);  // not hooked
 }
 
-// Every slot of a full region lies inside it, and the slot after comes from
-// a new region: a slot past the end would be someone else's memory.
-TEST(TrampolinePool, SlotsStayInsideTheirRegionAndAFullRegionIsFollowedByANewOne) {
-    constexpr std::size_t kPerRegion = TrampolinePool::kRegionSize / TrampolinePool::kSlotSize;
-    auto regionOf = [](const void* p) {
-        MEMORY_BASIC_INFORMATION info{};
-        VirtualQuery(p, &info, sizeof(info));
-        return info.State == MEM_COMMIT && info.Protect == PAGE_EXECUTE_READ ? info.AllocationBase : nullptr;
-    };
-    TrampolinePool pool;
-    const void* firstRegion = nullptr;
-    for (std::size_t i = 0; i <= kPerRegion; ++i) {
-        std::uint8_t* const slot = pool.Acquire();
-        const void* region = regionOf(slot);
-        firstRegion = i == 0 ? region : firstRegion;
-        ASSERT_TRUE(region != nullptr && regionOf(slot + TrampolinePool::kSlotSize - 1) == region) << i;
-        const auto address = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(slot));
-        ASSERT_TRUE(pool.Contains(address) && pool.Contains(address + TrampolinePool::kSlotSize - 1)) << i;
-        ASSERT_EQ(region == firstRegion, i < kPerRegion) << i;
-        if (i + 1 < kPerRegion) continue;
-        ASSERT_TRUE(pool.Fill(slot, detourtest::Hex("B8 2A 00 00 00 C3")));  // mov eax,42; ret
-        EXPECT_EQ(reinterpret_cast<int (*)()>(slot)(), 42);
-        EXPECT_EQ(regionOf(slot), region);  // execute-read again
-    }
+DWORD WINAPI LeaveTransactionOpen(void* done) {
+    while (DetourTransactionBegin() != NO_ERROR) Sleep(0);  // the other thread's may be open for a moment
+    DetourAttach(&Tag<1>::real, Tag<1>::Self());
+    return WaitForSingleObject(done, INFINITE);
+}
+
+// A transaction left open by a thread blocks others only while that thread
+// lives; then the next Begin drops it with its queued attach.
+TEST(DetourTransaction, ATransactionWhoseThreadEndedIsTakenOver) {
+    SyntheticCode code;
+    const Add function = code.Place<Add>(kGdi);
+    Tag<1>::real = Ptr(function);
+    const HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const HANDLE thread = CreateThread(nullptr, 0, LeaveTransactionOpen, done, 0, nullptr);
+    while (DetourTransactionBegin() == NO_ERROR) DetourTransactionAbort();  // until the thread's is open
+    SetEvent(done);
+    WaitForSingleObject(thread, INFINITE);
+    ASSERT_EQ(Change(true, Tag<1>::real, Tag<1>::Self()), NO_ERROR);
+    EXPECT_EQ(function(2, 3), 51);
+    EXPECT_EQ(Change(false, Tag<1>::real, Tag<1>::Self()), NO_ERROR);
+    CloseHandle(thread), CloseHandle(done);
 }
