@@ -69,6 +69,13 @@ bool StartupGate::AwaitSlow(StartupWork needed, DWORD timeoutMs) {
     return finished;
 }
 
+void StartupGate::CloseEvents() {
+    for (HANDLE& finished : m_finished) {
+        if (finished != nullptr) CloseHandle(finished);
+        finished = nullptr;
+    }
+}
+
 void StartupGate::EnterStartupThread() {
     const DWORD self = GetCurrentThreadId();
     for (std::atomic<DWORD>& slot : m_startupThreads) {

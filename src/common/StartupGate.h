@@ -53,6 +53,9 @@ public:
     void EnterStartupThread();
     void LeaveStartupThread();
 
+    // On a real unload, after every start-up thread has ended.
+    void CloseEvents();
+
     static constexpr DWORD kTimeoutMs = 10000;
 
 private:

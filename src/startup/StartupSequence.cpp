@@ -194,7 +194,10 @@ void OnProcessDetach(bool processExiting) {
         }
         PassEverythingThrough();
         // The process goes on without the library: its heap goes with it.
+        // Every start-up thread holds a reference to the library, so none is
+        // left to signal the gate's events.
         VfsHeap::Instance().Destroy();
+        StartupGate::Instance().CloseEvents();
     }
     OutputDebugStringA(kDetachDone);
 }
