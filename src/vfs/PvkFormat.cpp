@@ -147,9 +147,13 @@ PvkEntryTable ParsePvkEntryTable(std::span<const std::uint8_t> blockStart, std::
         dataStart = blockStart.size();  // no terminator: the table took the whole block
     }
     table.dataStart = static_cast<std::uint32_t>(*dataStart);
+    // Without its terminator the table was cut: where the data starts is unknown.
+    if (!table.terminated) return table;
     std::uint64_t position = *dataStart;
     for (PvkEntry& entry : table.entries) {
-        if (position + entry.size > blockSize) continue;
+        // Data lies end to end: past the first entry the block cannot hold,
+        // no later entry's bytes are where the table says.
+        if (position + entry.size > blockSize) break;
         entry.dataOffset = static_cast<std::uint32_t>(position);
         entry.hasData = true;
         position += entry.size;

@@ -85,8 +85,9 @@ struct PvkEntryTable {
 // Parses the table from blockStart, the leading bytes (or all) of a content
 // block of blockSize bytes, then places the data after its 16-bit terminator
 // in table order. A table that breaks off inside the block ends there with
-// the entries read whole. An entry whose data would run past the block has
-// no data, and the next entry's data is looked for at the same position.
+// the entries read whole, none of them with data. An entry whose data would
+// run past the block has no data, nor has any entry after it: the pack was
+// cut short there.
 PvkEntryTable ParsePvkEntryTable(std::span<const std::uint8_t> blockStart, std::uint32_t blockSize);
 
 // text unchanged when it is valid UTF-8 made of 1- to 3-byte characters,

@@ -231,13 +231,16 @@ std::optional<std::pair<std::string, PvkRange>> VirtualFileSystem::FindInArchive
 
 std::optional<VirtualFileData> VirtualFileSystem::ReadFromArchives(const std::string& key) {
     std::optional<std::pair<std::string, PvkRange>> found;
+    std::shared_ptr<const PvkPackFile> file;
     {
         std::shared_lock lock(m_lock);
         found = FindInArchivesLocked(key);
+        if (found) file = m_archives.at(found->first).pack.file;
     }
-    if (!found) return std::nullopt;
+    if (!found || !file) return std::nullopt;
+    // Read from the file the index was made of, never from whatever now bears its name.
     std::vector<std::uint8_t> bytes;
-    if (!ReadPvkRange(found->first, found->second.offset, found->second.size, bytes)) return std::nullopt;
+    if (!file->ReadRange(found->second.offset, found->second.size, bytes)) return std::nullopt;
     return Whole(std::move(bytes));
 }
 

@@ -108,6 +108,22 @@ TEST(VirtualFileSystem, ArchivesRankWithTheirFolderAndCountAsChangesOnlyWhenThey
     EXPECT_EQ(files.PackOf("T\\B.TXT"), game / "mods\\M\\big.pvk");
 }
 
+// A pack read on demand and replaced while the game runs (renamed away, and
+// a new one moved in under its name) is read as it was indexed.
+TEST(VirtualFileSystem, AnArchiveReplacedWhileInUseIsReadAsIndexed) {
+    TempDir mod("mod");
+    WritePack(mod, "big.pvk", {File("a.txt", "t", "old a"), File("b.txt", "t", "old b")}, 60 * kMiB);
+    VirtualFileSystem files;
+    ASSERT_TRUE(files.Initialize({1, mod.Path(), ""}));
+    ASSERT_TRUE(files.LoadPvkIndex(mod / "big.pvk"));
+    WritePack(mod, "new.pvk", {File("z.txt", "t", std::string(40, 'z')), File("b.txt", "t", "new b"), File("a.txt", "t", "new a")});
+    const std::wstring old = Utf8ToWide(mod / "big.pvk"), replacement = Utf8ToWide(mod / "new.pvk");
+    ASSERT_TRUE(MoveFileW(old.c_str(), (old + L".old").c_str()));
+    ASSERT_TRUE(MoveFileW(replacement.c_str(), old.c_str()));
+    EXPECT_EQ(Read(files, "t\\b.txt"), "old b");
+    EXPECT_EQ(Read(files, "t\\a.txt"), "old a");
+}
+
 }  // namespace
 
 // Eight threads taking and giving back reserved handle values at once: no
