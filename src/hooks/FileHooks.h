@@ -14,7 +14,11 @@ HANDLE WINAPI HookedCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURI
                                 DWORD disposition, DWORD flags, HANDLE templateFile);
 HANDLE WINAPI HookedCreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                                 DWORD disposition, DWORD flags, HANDLE templateFile);
+// Attribute queries report what an open of the same name would serve.
 DWORD WINAPI HookedGetFileAttributesA(LPCSTR name);
+DWORD WINAPI HookedGetFileAttributesW(LPCWSTR name);
+BOOL WINAPI HookedGetFileAttributesExA(LPCSTR name, GET_FILEEX_INFO_LEVELS level, LPVOID information);
+BOOL WINAPI HookedGetFileAttributesExW(LPCWSTR name, GET_FILEEX_INFO_LEVELS level, LPVOID information);
 HMODULE WINAPI HookedLoadLibraryA(LPCSTR name);
 HMODULE WINAPI HookedLoadLibraryW(LPCWSTR name);
 FILE* __cdecl HookedFopen(const char* name, const char* mode);

@@ -6,9 +6,9 @@ namespace modroute {
 // DllMain runs and so before any hook exists.
 RealFunctionTable RealFunctions = {
     &::CreateFileA,   &::CreateFileW,   &::ReadFile,       &::CloseHandle,
-    &::GetFileAttributesA, &::GetFileSize, &::GetFileSizeEx, &::SetFilePointer, &::SetFilePointerEx,
+    &::GetFileAttributesA, &::GetFileAttributesW, &::GetFileAttributesExA, &::GetFileAttributesExW, &::GetFileSize, &::GetFileSizeEx, &::SetFilePointer, &::SetFilePointerEx,
     &::GetFileInformationByHandle, &::GetFileType, &::FindFirstFileA, &::FindNextFileA,
-    &::FindClose,     &::LoadLibraryA,  &::LoadLibraryW,
+    &::FindFirstFileW, &::FindNextFileW, &::FindFirstFileExA, &::FindFirstFileExW, &::FindClose,     &::LoadLibraryA,  &::LoadLibraryW,
     &::DeleteFileA,   &::DeleteFileW,   &::MoveFileA,      &::MoveFileW,  &::MoveFileExA, &::MoveFileExW,
     &::CreateDirectoryA, &::CreateDirectoryW, &::RemoveDirectoryA, &::RemoveDirectoryW,
     nullptr,          nullptr,          nullptr,

@@ -20,6 +20,9 @@ struct RealFunctionTable {
     decltype(&::ReadFile) ReadFile;
     decltype(&::CloseHandle) CloseHandle;
     decltype(&::GetFileAttributesA) GetFileAttributesA;
+    decltype(&::GetFileAttributesW) GetFileAttributesW;
+    decltype(&::GetFileAttributesExA) GetFileAttributesExA;
+    decltype(&::GetFileAttributesExW) GetFileAttributesExW;
     decltype(&::GetFileSize) GetFileSize;
     decltype(&::GetFileSizeEx) GetFileSizeEx;
     decltype(&::SetFilePointer) SetFilePointer;
@@ -28,6 +31,10 @@ struct RealFunctionTable {
     decltype(&::GetFileType) GetFileType;
     decltype(&::FindFirstFileA) FindFirstFileA;
     decltype(&::FindNextFileA) FindNextFileA;
+    decltype(&::FindFirstFileW) FindFirstFileW;
+    decltype(&::FindNextFileW) FindNextFileW;
+    decltype(&::FindFirstFileExA) FindFirstFileExA;
+    decltype(&::FindFirstFileExW) FindFirstFileExW;
     decltype(&::FindClose) FindClose;
     decltype(&::LoadLibraryA) LoadLibraryA;
     decltype(&::LoadLibraryW) LoadLibraryW;

@@ -158,7 +158,7 @@ TEST(Differential, LooseFilesLibrariesWritesHandlesAndExports) {
                {"raw", "work\\local.txt", "current folder"}},
               {{"createa texture\\modonly.dds", Read("mod only")},  // the stand-in itself reads faithfully
                {"*open texture\\modonly.dds"}, {"*open texture\\baseonly.dds"}, {"*open texture\\both.dds"},
-               {"*open texture\\nowhere.dds"}, {"attr texture\\nowhere.dds"}, {"createa texture\\empty.dds"},
+               {"*open texture\\nowhere.dds"}, {"attr texture\\nowhere.dds"}, {"attrex TEXTURE\\modonly.dds"}, {"attrex texture\\.\\baseonly.dds"}, {"createa texture\\empty.dds"},
                {"createa maps\\sn03\\render.json", Read("{mod}")}, {"handles texture\\modonly.dds"},
                // Pictures are served through virtual handles, whose seeks stay inside the data.
                {"handles texture\\pic.jpg", "ok\ttype=1\tsize=10/0\tsizeex=10\tinfo=1,10,0,1\tread3=012\tbegin+1000=10/0\tcur-2=8"
@@ -193,11 +193,13 @@ TEST(Differential, PackedFilesBeatEvenTheGameFolder) {
               {{pack, "texture\\hero.dds", "packed hero"}, {pack, "texture\\ui\\button.dds", "packed button"},
                {pack, "maps\\sn01.wp", "map one"}, {pack, "maps\\sub\\deep.wp", "deep map"},
                {"game", "texture\\hero.dds", "the game's own"}, {"game", "texture\\loose.dds", "loose"}},
-              {{"*open texture\\hero.dds"}, {"*open TEXTURE\\UI\\BUTTON.DDS"},
+              {{"*open texture\\hero.dds"}, {"*open TEXTURE\\UI\\BUTTON.DDS"}, {"attrex texture\\hero.dds"},
+               {"*open texture/ui\\..\\HERO.dds.."},
                {"call ResolvePath texture/hero.dds", "ok\t[VFS]texture\\hero.dds"},
                {"fopen+ texture\\hero.dds", "ok\tsize=14\tdata=the game's own\ttell=14"},  // a mode that writes: the disk
                {"createa maps\\sub\\deep.wp"},
-               {"createa texture\\loose.dds"}, {"attr texture\\hero.dds", "ok\t0x80\tfile"},
+               {"createa texture\\loose.dds"}, {"attrex Texture/UI/./x\\..\\Button.dds. "},
+               {"attrex texture\\ui"}, {"attrex maps\\sub\\"},
                {"handles maps\\sn01.wp", "ok\ttype=1\tsize=7/0\tsizeex=7\tinfo=1,7,0,1\tread3=map\tbegin+1000=7/0\tcur-2=5\tread2=ne"
                                           "\tend0=7\tatend=1,0\tend-3=4\tread9=one\tbegin0=0\tcur-1=7,0\tend-4=3\tread1= \tclose=1"},
                {"find texture\\ui"}, {"find texture\\nothing*"},
@@ -286,7 +288,7 @@ TEST(Differential, AutoResLeadsMapIdsToTheModsFreeNamedFolderAndPack) {
     PlayBoth({"game", "Maps",
               {{"base", "sn02\\x", "base sn02"}, {"mod", "Abbey\\x", "from Abbey"},
                {"raw", "mods\\Maps\\Tavren.res", testsupport::AsString(testsupport::GameIndex({"Dark Forest", "Abbey"}))}},
-              {{"createa sn02\\x"}, {"attr sn02", "fail\terror=2"}}});  // folders are not looked for in base
+              {{"createa sn02\\x"}, {"attr sn02"}}});
 }
 
 TEST(Differential, WithoutASelectedModTheBaseFoldersPacksArePreloaded) {

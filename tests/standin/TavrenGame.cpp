@@ -3,7 +3,7 @@
 // it plays a script (UTF-8, one operation a line) and prints
 // "op<TAB>argument<TAB>result" per operation, so that two runs compare as text.
 // Operations: the file opens createa, createw, fopen, fopen+ (r+b), fopen_s,
-// open; attr, find, loadlib, loadlibw, write, handles (every handle function on
+// open; attr, attrex (also wide, with size), find, loadlib, loadlibw, write, handles (every handle function on
 // one open), realhandles N, virtualbesidereal N PATH, keep, readkept, unloadavi,
 // call EXPORT [ARG|-null], chdir, delete, move, sleep, codebytes (the patchable
 // code of TavrenCode.cpp), font|fontmade API HEIGHT WIDTH CHARSET FACE, stress (below)
@@ -198,6 +198,14 @@ std::string Attributes(const std::string& path) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%lX", attributes);
     return std::string("ok\t") + text + ((attributes & FILE_ATTRIBUTE_DIRECTORY) ? "\tdir" : "\tfile");
+}
+
+// The wide and extended query too: attributes and size must agree with the plain one.
+std::string AttributesEx(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (!GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data)) return Error(GetLastError());
+    const bool same = GetFileAttributesW(Widen(path).c_str()) == data.dwFileAttributes;
+    return Attributes(path) + "\tsize=" + std::to_string(data.nFileSizeLow) + (same ? "" : "\twide-differs");
 }
 
 std::string Find(const std::string& pattern) {
@@ -564,6 +572,7 @@ std::string Perform(const std::string& op, const std::string& argument) {
     if (op == "createa" || op == "createw") return OpenWithCreateFile(argument, op == "createw");
     if (op == "fopen" || op == "fopen+" || op == "fopen_s" || op == "open") return OpenWithCrt(op, argument);
     if (op == "attr") return Attributes(argument);
+    if (op == "attrex") return AttributesEx(argument);
     if (op == "find") return Find(argument);
     if (op == "loadlib" || op == "loadlibw") return LoadLib(argument, op == "loadlibw");
     if (op == "handles") return HandleOperations(argument);
