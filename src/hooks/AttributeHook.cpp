@@ -10,6 +10,7 @@
 #include "common/TextEncoding.h"
 #include "hooks/FileHooks.h"
 #include "hooks/RealFunctions.h"
+#include "hooks/ServedFiles.h"
 #include "redirect/ModRouter.h"
 #include "vfs/VirtualFileSystem.h"
 
@@ -104,6 +105,13 @@ std::optional<AttributeData> MappedAttributes(const RouteContext& context, const
     return std::nullopt;
 }
 
+// The data of the file an answer serves, when it serves one from elsewhere.
+std::optional<AttributeData> ServedData(const RouteContext& context, const Resolution& answer) {
+    if (answer.from == ServedFrom::Virtual) return PackedData(context, answer.path);
+    if (answer.Redirects()) return DataOf(answer.path);
+    return std::nullopt;
+}
+
 std::optional<std::string> RequestOf(LPCSTR name) { return GbkToUtf8Exact(name); }
 std::optional<std::string> RequestOf(LPCWSTR name) {
     std::string utf8 = WideToUtf8(name);
@@ -124,12 +132,8 @@ BOOL QueryAttributes(const Char* name, AttributeData& out, Real real) {
         if (const std::optional<std::string> request = RequestOf(name)) {
             context = ModRouter::Instance().Context();
             answer = Resolve(name, *request);
-            std::optional<AttributeData> served;
-            if (answer->from == ServedFrom::Virtual) {
-                served = PackedData(*context, answer->path);
-            } else if (answer->Redirects()) {
-                served = DataOf(answer->path);
-            } else if (context->MapRewriteActive()) {
+            std::optional<AttributeData> served = ServedData(*context, *answer);
+            if (!served && answer->from != ServedFrom::Virtual && context->MapRewriteActive()) {
                 served = MappedAttributes(*context, *request);
             }
             if (served) {
@@ -175,6 +179,12 @@ BOOL AttributesEx(const Char* name, GET_FILEEX_INFO_LEVELS level, LPVOID informa
 }
 
 }  // namespace
+
+std::optional<WIN32_FILE_ATTRIBUTE_DATA> ServedFileData(const std::string& utf8Path) {
+    ModRouter& router = ModRouter::Instance();
+    const std::shared_ptr<const RouteContext> context = router.Context();
+    return ServedData(*context, *router.ResolveUtf8(utf8Path));
+}
 
 DWORD WINAPI HookedGetFileAttributesA(LPCSTR name) {
     if (name == nullptr || MustPassThrough()) return RealFunctions.GetFileAttributesA(name);

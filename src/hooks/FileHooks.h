@@ -38,9 +38,16 @@ BOOL WINAPI HookedCreateDirectoryW(LPCWSTR name, LPSECURITY_ATTRIBUTES security)
 BOOL WINAPI HookedRemoveDirectoryA(LPCSTR name);
 BOOL WINAPI HookedRemoveDirectoryW(LPCWSTR name);
 
-// Directory searches: virtual files through virtual find handles.
+// Directory searches: folders that the mod, base or packs share are listed
+// merged, through virtual find handles.
 HANDLE WINAPI HookedFindFirstFileA(LPCSTR name, LPWIN32_FIND_DATAA data);
+HANDLE WINAPI HookedFindFirstFileW(LPCWSTR name, LPWIN32_FIND_DATAW data);
+HANDLE WINAPI HookedFindFirstFileExA(LPCSTR name, FINDEX_INFO_LEVELS level, LPVOID data, FINDEX_SEARCH_OPS op,
+                                     LPVOID filter, DWORD flags);
+HANDLE WINAPI HookedFindFirstFileExW(LPCWSTR name, FINDEX_INFO_LEVELS level, LPVOID data, FINDEX_SEARCH_OPS op,
+                                     LPVOID filter, DWORD flags);
 BOOL WINAPI HookedFindNextFileA(HANDLE search, LPWIN32_FIND_DATAA data);
+BOOL WINAPI HookedFindNextFileW(HANDLE search, LPWIN32_FIND_DATAW data);
 BOOL WINAPI HookedFindClose(HANDLE search);
 
 // Handle functions: virtual handles are answered from memory, every other

@@ -275,11 +275,6 @@ std::vector<VirtualDirectoryTree::Listed> VirtualFileSystem::List(std::string_vi
     return m_tree.List(folder);
 }
 
-std::vector<VirtualDirectoryTree::Listed> VirtualFileSystem::FilesBelow(std::string_view folder) const {
-    std::shared_lock lock(m_lock);
-    return m_tree.FilesBelow(folder);
-}
-
 std::size_t VirtualFileSystem::FileCount() const {
     std::shared_lock lock(m_lock);
     return m_files.size();

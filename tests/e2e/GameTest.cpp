@@ -195,6 +195,9 @@ TEST(Differential, PackedFilesBeatEvenTheGameFolder) {
                {"game", "texture\\hero.dds", "the game's own"}, {"game", "texture\\loose.dds", "loose"}},
               {{"*open texture\\hero.dds"}, {"*open TEXTURE\\UI\\BUTTON.DDS"}, {"attrex texture\\hero.dds"},
                {"*open texture/ui\\..\\HERO.dds.."},
+               {"find texture\\ui"}, {"find texture\\nothing*"}, {"findex texture\\nothing*"}, {"find maps\\*.wp"},
+               {"find texture\\*"}, {"findex texture\\*"}, {"findex maps\\*"}, {"findex maps\\sub\\*"}, {"chdir texture"},
+               {"findex *"}, {"find ui\\*.dds"}, {"chdir .."},
                {"call ResolvePath texture/hero.dds", "ok\t[VFS]texture\\hero.dds"},
                {"fopen+ texture\\hero.dds", "ok\tsize=14\tdata=the game's own\ttell=14"},  // a mode that writes: the disk
                {"createa maps\\sub\\deep.wp"},
@@ -202,8 +205,6 @@ TEST(Differential, PackedFilesBeatEvenTheGameFolder) {
                {"attrex texture\\ui"}, {"attrex maps\\sub\\"},
                {"handles maps\\sn01.wp", "ok\ttype=1\tsize=7/0\tsizeex=7\tinfo=1,7,0,1\tread3=map\tbegin+1000=7/0\tcur-2=5\tread2=ne"
                                           "\tend0=7\tatend=1,0\tend-3=4\tread9=one\tbegin0=0\tcur-1=7,0\tend-4=3\tread1= \tclose=1"},
-               {"find texture\\ui"}, {"find texture\\nothing*"},
-               {"find maps\\*.wp", "ok\tsn01.wp,deep.wp"}, {"find texture\\*", "ok\thero.dds,button.dds"},
                {"call GetModFileSize texture\\ui\\button.dds", "ok\t13"},
                {"call ReadModFile maps\\sub\\deep.wp", Exported("deep map")}}});
 }

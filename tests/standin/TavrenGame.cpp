@@ -3,7 +3,7 @@
 // it plays a script (UTF-8, one operation a line) and prints
 // "op<TAB>argument<TAB>result" per operation, so that two runs compare as text.
 // Operations: the file opens createa, createw, fopen, fopen+ (r+b), fopen_s,
-// open; attr, attrex (also wide, with size), find, loadlib, loadlibw, write, handles (every handle function on
+// open; attr, attrex (also wide, with size), find, findex, loadlib, loadlibw, write, handles (every handle function on
 // one open), realhandles N, virtualbesidereal N PATH, keep, readkept, unloadavi,
 // call EXPORT [ARG|-null], chdir, delete, move, sleep, codebytes (the patchable
 // code of TavrenCode.cpp), font|fontmade API HEIGHT WIDTH CHARSET FACE, stress (below)
@@ -208,18 +208,27 @@ std::string AttributesEx(const std::string& path) {
     return Attributes(path) + "\tsize=" + std::to_string(data.nFileSizeLow) + (same ? "" : "\twide-differs");
 }
 
-std::string Find(const std::string& pattern) {
+// Names in byte order, whatever order the folder gives; "findex" also
+// through FindFirstFileExW, with sizes and attributes.
+std::string Find(const std::string& pattern, bool ex) {
     WIN32_FIND_DATAA data;
-    HANDLE search = FindFirstFileA(ToAnsi(pattern).c_str(), &data);
+    WIN32_FIND_DATAW wide;
+    HANDLE search = ex ? FindFirstFileExW(Widen(pattern).c_str(), FindExInfoBasic, &wide, FindExSearchNameMatch, nullptr, 0)
+                       : FindFirstFileA(ToAnsi(pattern).c_str(), &data);
     if (search == INVALID_HANDLE_VALUE) return Error(GetLastError());
-    std::string names;
+    std::vector<std::string> names;
     do {
-        names += (names.empty() ? "" : ",") + FromAnsi(data.cFileName);
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) names += '/';
-    } while (FindNextFileA(search, &data));
+        const DWORD attributes = ex ? wide.dwFileAttributes : data.dwFileAttributes;
+        names.push_back(ex ? Narrow(wide.cFileName) : FromAnsi(data.cFileName));
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) names.back() += '/';
+        if (ex && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) names.back() += ":" + std::to_string(wide.nFileSizeLow) + ":" + std::to_string(attributes);
+    } while (ex ? FindNextFileW(search, &wide) : FindNextFileA(search, &data));
     const DWORD last = GetLastError();
     FindClose(search);
-    return "ok\t" + names + (last == ERROR_NO_MORE_FILES ? "" : "\tnext-error=" + std::to_string(last));
+    std::sort(names.begin(), names.end());
+    std::string joined;
+    for (const std::string& name : names) joined += (joined.empty() ? "" : ",") + name;
+    return "ok\t" + joined + (last == ERROR_NO_MORE_FILES ? "" : "\tnext-error=" + std::to_string(last));
 }
 
 // The module's path relative to the game folder (whatever its case), so that two game folders compare.
@@ -573,7 +582,7 @@ std::string Perform(const std::string& op, const std::string& argument) {
     if (op == "fopen" || op == "fopen+" || op == "fopen_s" || op == "open") return OpenWithCrt(op, argument);
     if (op == "attr") return Attributes(argument);
     if (op == "attrex") return AttributesEx(argument);
-    if (op == "find") return Find(argument);
+    if (op == "find" || op == "findex") return Find(argument, op == "findex");
     if (op == "loadlib" || op == "loadlibw") return LoadLib(argument, op == "loadlibw");
     if (op == "handles") return HandleOperations(argument);
     if (op == "call") return CallExport(words.at(0), argument.substr(std::min(argument.size(), words[0].size() + 1)));

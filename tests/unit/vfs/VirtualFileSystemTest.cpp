@@ -11,7 +11,6 @@
 #include "PackBytes.h"
 #include "common/TextEncoding.h"
 #include "support/TempDir.h"
-#include "vfs/VirtualFileFinder.h"
 #include "vfs/VirtualFileSystem.h"
 #include "vfs/VirtualHandleTable.h"
 
@@ -47,13 +46,10 @@ std::string Read(VirtualFileSystem& files, const std::string& path) {
     return data ? std::string(reinterpret_cast<const char*>(data->bytes->data()) + data->offset, data->size) : "<none>";
 }
 
-std::string Search(const VirtualFileSystem& files, const std::string& pattern) {
-    VirtualFileFinder finder(files, pattern);
+std::string List(const VirtualFileSystem& files, const std::string& folder) {
     std::string names;
-    WIN32_FIND_DATAA data;
-    for (bool more = finder.FindFirst(data); more; more = finder.FindNext(data)) {
-        names += GbkToUtf8(data.cFileName) + ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? "/" : "") + ":" +
-                 std::to_string(data.nFileSizeLow) + " ";
+    for (const VirtualDirectoryTree::Listed& entry : files.List(folder)) {
+        names += entry.path + (entry.isDirectory ? "/" : "") + ":" + std::to_string(entry.size) + " ";
     }
     return names;
 }
@@ -83,10 +79,9 @@ TEST(VirtualFileSystem, LookupsAndSearchesOverPreloadedPacksAndAnArchive) {
     EXPECT_EQ(Read(files, "sn06.wp"), "<none>");             // no endless retry of sn06\sn06.wp
     EXPECT_EQ(Read(files, "x\\empty.txt"), "");              // an empty file is still a file
     EXPECT_EQ(Read(files, "maps\\a"), "later");              // a later pack replaces a file
-    EXPECT_EQ(Search(files, "maps\\*.wp"), "a.wp:1 b.wp:2 ");  // sub-folders too
-    EXPECT_EQ(Search(files, "MAPS\\SUB"), "sub/:0 ");
+    EXPECT_EQ(List(files, "MAPS"), "MAPS\\a:5 MAPS\\a.wp:1 MAPS\\sub/:0 ");
     ASSERT_TRUE(files.LoadPvkIndex(mod / "big.pvk"));
-    EXPECT_EQ(Search(files, "big\\*"), "huge.bin:" + std::to_string(3 * kMiB) + " ");  // sizes from the index
+    EXPECT_EQ(List(files, "big"), "big\\huge.bin:" + std::to_string(3 * kMiB) + " ");  // sizes from the index
 }
 
 TEST(VirtualFileSystem, ArchivesRankWithTheirFolderAndCountAsChangesOnlyWhenTheyAddSomething) {
