@@ -171,6 +171,9 @@ std::optional<PvkArchive> LoadPvkArchiveIndex(std::string_view utf8Path) {
         archive.path = std::string(utf8Path);
         archive.loadTime = SecondsSince1970();
         archive.index = BuildPvkIndex(table.table.entries, table.content.offset);
+        for (const PvkEntry& entry : table.table.entries) {
+            if (!entry.otherKey.empty() && archive.index.count(entry.key) != 0) archive.otherKeys[entry.otherKey] = entry.key;
+        }
         return archive;
     } catch (const std::bad_alloc&) {
         return std::nullopt;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -83,6 +84,7 @@ struct PvkArchive {
     std::string path;          // UTF-8
     std::int64_t loadTime = 0;  // seconds since 1970
     PvkIndex index;
+    std::map<std::string, std::string> otherKeys;  // a key under its other reading -> the key
     std::shared_ptr<const PvkPackFile> file;  // the very file the index was read from
 };
 

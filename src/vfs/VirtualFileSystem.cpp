@@ -129,6 +129,7 @@ void VirtualFileSystem::AddEntries(const std::string& packPath, PvkFileContents 
         record.directory = ToUtf8IfNeeded(record.directory, GbkToUtf8);
         Entry entry{record, packPath, contents.content, record.dataOffset};
         m_keyIgnoringCase.emplace(ToLowerAscii(record.key), record.key);
+        if (!record.otherKey.empty()) m_keyIgnoringCase.emplace(ToLowerAscii(record.otherKey), record.key);
         m_tree.AddFile(record.key, record.size);
         m_files.insert_or_assign(record.key, std::move(entry));
     }
@@ -142,6 +143,8 @@ bool VirtualFileSystem::LoadPvkIndex(const std::string& packPath) {
     Archive archive;
     archive.pack = std::move(*pack);
     for (const auto& [key, range] : archive.pack.index) archive.keyIgnoringCase.emplace(ToLowerAscii(key), key);
+    // Bytes that read two ways are found by either name, listed by the one taken.
+    for (const auto& [other, key] : archive.pack.otherKeys) archive.keyIgnoringCase.emplace(ToLowerAscii(other), key);
 
     std::unique_lock lock(m_lock);
     const std::string folder = FolderOf(packPath);

@@ -50,6 +50,9 @@ TEST(PvkFormat, EdgesOfTableAndKeys) {
     }
     EXPECT_EQ(placement, "a@101 b- c- ");  // past b the data no longer adds up
     EXPECT_EQ(ToUtf8IfNeeded("\xF0\x9F\x98\x80", Mark), Mark("\xF0\x9F\x98\x80"));  // only up to three bytes kept
+    // Valid both ways: 学 (D1 A7) is Chinese, not Cyrillic; Zoë is Zoë.
+    EXPECT_EQ(ToUtf8IfNeeded("\xD1\xA7.dds", Mark), Mark("\xD1\xA7.dds"));
+    EXPECT_EQ(ToUtf8IfNeeded("Zo\xC3\xAB", Mark), "Zo\xC3\xAB");
     // A directory that cannot be converted must not key its file into the root.
     EXPECT_EQ(PvkEntryKey("\xD6\xD0", "a.dds", [](std::string_view) { return std::string(); }), "");
 }

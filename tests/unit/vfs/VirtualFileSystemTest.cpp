@@ -119,6 +119,21 @@ TEST(VirtualFileSystem, AnArchiveReplacedWhileInUseIsReadAsIndexed) {
     EXPECT_EQ(Read(files, "t\\a.txt"), "old a");
 }
 
+// 学 in code page 936 (D1 A7) is valid UTF-8 too: found by either reading, listed as 学.
+TEST(VirtualFileSystem, NamesThatReadAsUtf8AndGbkAreFoundByBothListedAsGbk) {
+    TempDir mod("mod");
+    WritePack(mod, "small.pvk", {File("\xD1\xA7.txt", "s", "small")});
+    WritePack(mod, "big.pvk", {File("\xD1\xA7.txt", "b", "big")}, 60 * kMiB);
+    VirtualFileSystem files;
+    ASSERT_TRUE(files.Initialize({1, mod.Path(), ""}));
+    ASSERT_TRUE(files.LoadPvkIndex(mod / "big.pvk"));
+    for (const char* folder : {"s", "b"}) {
+        EXPECT_EQ(Read(files, folder + std::string("\\\xE5\xAD\xA6.txt")), Read(files, folder + std::string("\\\xD1\xA7.txt")));
+        EXPECT_EQ(List(files, folder), folder + std::string("\\\xE5\xAD\xA6.txt:") + (*folder == 's' ? "5 " : "3 "));
+    }
+    EXPECT_EQ(Read(files, "B\\\xE5\xAD\xA6.TXT"), "big");
+}
+
 }  // namespace
 
 // Eight threads taking and giving back reserved handle values at once: no
