@@ -180,6 +180,15 @@ BOOL AttributesEx(const Char* name, GET_FILEEX_INFO_LEVELS level, LPVOID informa
 
 }  // namespace
 
+std::optional<OpenedFileData> DataOfOpenedFile(const std::string& utf8Path) {
+    if (std::optional<std::string> pack = VirtualFileSystem::Instance().PackOf(utf8Path)) {
+        std::optional<AttributeData> data = PackedData(*ModRouter::Instance().Context(), utf8Path);
+        if (data) return OpenedFileData{*data, *pack};
+    }
+    if (std::optional<AttributeData> data = DataOf(utf8Path)) return OpenedFileData{*data, utf8Path};
+    return std::nullopt;
+}
+
 std::optional<WIN32_FILE_ATTRIBUTE_DATA> ServedFileData(const std::string& utf8Path) {
     ModRouter& router = ModRouter::Instance();
     const std::shared_ptr<const RouteContext> context = router.Context();

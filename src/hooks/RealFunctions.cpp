@@ -7,11 +7,14 @@ namespace modroute {
 RealFunctionTable RealFunctions = {
     &::CreateFileA,   &::CreateFileW,   &::ReadFile,       &::CloseHandle,
     &::GetFileAttributesA, &::GetFileAttributesW, &::GetFileAttributesExA, &::GetFileAttributesExW, &::GetFileSize, &::GetFileSizeEx, &::SetFilePointer, &::SetFilePointerEx,
-    &::GetFileInformationByHandle, &::GetFileType, &::FindFirstFileA, &::FindNextFileA,
+    &::GetFileInformationByHandle, &::GetFileType,
+    &::ReadFileEx, &::WriteFile, &::GetFileTime, &::GetFileInformationByHandleEx, &::DuplicateHandle, &::LockFile,
+    &::LockFileEx, &::UnlockFile, &::UnlockFileEx, &::CreateFileMappingA, &::CreateFileMappingW, &::FindFirstFileA, &::FindNextFileA,
     &::FindFirstFileW, &::FindNextFileW, &::FindFirstFileExA, &::FindFirstFileExW, &::FindClose,     &::LoadLibraryA,  &::LoadLibraryW,
     &::DeleteFileA,   &::DeleteFileW,   &::MoveFileA,      &::MoveFileW,  &::MoveFileExA, &::MoveFileExW,
     &::CreateDirectoryA, &::CreateDirectoryW, &::RemoveDirectoryA, &::RemoveDirectoryW,
     nullptr,          nullptr,          nullptr,
+    nullptr,          nullptr,          nullptr,          nullptr,   nullptr,    nullptr,
 };
 
 }  // namespace modroute

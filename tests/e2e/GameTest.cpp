@@ -161,8 +161,7 @@ TEST(Differential, LooseFilesLibrariesWritesHandlesAndExports) {
                {"*open texture\\nowhere.dds"}, {"attr texture\\nowhere.dds"}, {"attrex TEXTURE\\modonly.dds"}, {"attrex texture\\.\\baseonly.dds"}, {"createa texture\\empty.dds"},
                {"createa maps\\sn03\\render.json", Read("{mod}")}, {"handles texture\\modonly.dds"},
                // Pictures are served through virtual handles, whose seeks stay inside the data.
-               {"handles texture\\pic.jpg", "ok\ttype=1\tsize=10/0\tsizeex=10\tinfo=1,10,0,1\tread3=012\tbegin+1000=10/0\tcur-2=8"
-                                             "\tread2=89\tend0=10\tatend=1,0\tend-3=7\tread9=789\tbegin0=0\tcur-1=10,0\tend-4=6\tread1=6\tclose=1"},
+               {"handles texture\\pic.jpg"}, {"morehandles texture\\pic.jpg"}, {"crt texture\\pic.jpg"},
                {"realhandles 3200"}, {"virtualbesidereal 300 texture\\pic.jpg"}, {"loadlib lib\\modlib.dll", "ok\tmods\\Blades\\lib\\modlib.dll"},
                {"loadlibw lib\\baselib.dll", "ok\tbase\\lib\\baselib.dll"}, {"loadlib lib\\both.dll"},
                {"loadlibw lib\\missing.dll"}, {"loadlibw lib\\\xE5\x88\x80.dll", "ok\tmods\\Blades\\lib\\\xE5\x88\x80.dll"},
@@ -203,8 +202,7 @@ TEST(Differential, PackedFilesBeatEvenTheGameFolder) {
                {"createa maps\\sub\\deep.wp"},
                {"createa texture\\loose.dds"}, {"attrex Texture/UI/./x\\..\\Button.dds. "},
                {"attrex texture\\ui"}, {"attrex maps\\sub\\"},
-               {"handles maps\\sn01.wp", "ok\ttype=1\tsize=7/0\tsizeex=7\tinfo=1,7,0,1\tread3=map\tbegin+1000=7/0\tcur-2=5\tread2=ne"
-                                          "\tend0=7\tatend=1,0\tend-3=4\tread9=one\tbegin0=0\tcur-1=7,0\tend-4=3\tread1= \tclose=1"},
+               {"handles maps\\sn01.wp"}, {"morehandles maps\\sn01.wp"}, {"crt maps\\sn01.wp"}, {"morehandles texture\\ui\\button.dds"},
                {"call GetModFileSize texture\\ui\\button.dds", "ok\t13"},
                {"call ReadModFile maps\\sub\\deep.wp", Exported("deep map")}}});
 }
