@@ -87,15 +87,15 @@ std::optional<Entries> MergedSearch(const RouteContext& context, const std::stri
         const std::string other = relative->empty() ? searchPath.path : PathJoin(searchPath.path, *relative);
         if (DirectoryExists(other)) others.push_back(other);
     }
-    const VirtualFileSystem& files = VirtualFileSystem::Instance();
-    const bool packed = !relative->empty() && files.IsVirtualDirectory(*relative);
+    const std::vector<VirtualDirectoryTree::Listed> inPacks = VirtualFileSystem::Instance().List(*relative);
+    const bool packed = !inPacks.empty();
     if (others.empty() && !packed) return std::nullopt;
 
     Entries entries;
     AddSystemEntries(Utf8ToWide(utf8Pattern), entries);
     for (const std::string& other : others) AddSystemEntries(Utf8ToWide(other + "\\" + namePattern), entries);
     if (packed) {
-        for (const VirtualDirectoryTree::Listed& listed : files.List(*relative)) {
+        for (const VirtualDirectoryTree::Listed& listed : inPacks) {
             const std::string name = GetFileName(listed.path);
             if (!WildcardMatch(name, namePattern)) continue;
             WIN32_FIND_DATAW data = {};
