@@ -41,7 +41,11 @@ std::size_t NormalizePathInto(std::string_view path, char* out) {
         }
         // Doubled separators collapse, and a relative path starts with no root.
         if (length == 0 || out[length - 1] == '\\') continue;
-        if (!endComponent()) out[length++] = c;
+        if (!endComponent()) {
+            // A folder's name loses one trailing dot, as the system reads it.
+            if (out[length - 1] == '.' && std::string_view(out + component, length - component) != "..") --length;
+            out[length++] = c;
+        }
         component = length;
     }
     // A file's name ends before trailing dots and spaces, as the system reads it.

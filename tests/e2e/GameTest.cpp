@@ -193,7 +193,7 @@ TEST(Differential, PackedFilesBeatEvenTheGameFolder) {
                {pack, "maps\\sn01.wp", "map one"}, {pack, "maps\\sub\\deep.wp", "deep map"},
                {"game", "texture\\hero.dds", "the game's own"}, {"game", "texture\\loose.dds", "loose"}},
               {{"*open texture\\hero.dds"}, {"*open TEXTURE\\UI\\BUTTON.DDS"}, {"attrex texture\\hero.dds"},
-               {"*open texture/ui\\..\\HERO.dds.."},
+               {"*open texture/ui\\..\\HERO.dds.."}, {"createa texture.\\ui.\\button.dds "}, {"createa texture \\ui\\button.dds"},
                {"find texture\\ui"}, {"find texture\\nothing*"}, {"findex texture\\nothing*"}, {"find maps\\*.wp"},
                {"find texture\\*"}, {"findex texture\\*"}, {"findex maps\\*"}, {"findex maps\\sub\\*"}, {"chdir texture"},
                {"findex *"}, {"find ui\\*.dds"}, {"chdir .."}, {"find m*"},
