@@ -42,18 +42,26 @@ std::size_t NormalizePathInto(std::string_view path, char* out) {
         // Doubled separators collapse, and a relative path starts with no root.
         if (length == 0 || out[length - 1] == '\\') continue;
         if (!endComponent()) {
-            // A folder's name loses one trailing dot, as the system reads it.
-            if (out[length - 1] == '.' && std::string_view(out + component, length - component) != "..") --length;
+            // A folder's name loses a single trailing dot, as the system
+            // reads it (more dots name no folder the system can reach).
+            const std::string_view part(out + component, length - component);
+            if (part.size() >= 2 && part.back() == '.' && part[part.size() - 2] != '.') --length;
             out[length++] = c;
         }
         component = length;
     }
-    // A file's name ends before trailing dots and spaces, as the system reads it.
+    // A file's name ends before trailing dots and spaces, as the system reads
+    // it; "a\." names a itself, whose name then ends so too.
     const auto last = [&] { return std::string_view(out + component, length - component); };
-    while (length > component && (out[length - 1] == '.' || out[length - 1] == ' ') && last() != "." && last() != "..") {
+    while (true) {
+        while (length > component && (out[length - 1] == '.' || out[length - 1] == ' ') && last() != "." && last() != "..") {
+            --length;
+        }
+        if (length == component || !endComponent() || length == 0) break;
         --length;
+        const std::size_t previous = std::string_view(out, length).rfind('\\');
+        component = previous == std::string_view::npos ? 0 : previous + 1;
     }
-    if (length > component && endComponent() && length > 0) --length;  // "a\." names a itself
     return length;
 }
 
