@@ -160,6 +160,7 @@ TEST(Differential, LooseFilesLibrariesWritesHandlesAndExports) {
                {"*open texture\\modonly.dds"}, {"*open texture\\baseonly.dds"}, {"*open texture\\both.dds"},
                {"*open texture\\nowhere.dds"}, {"attr texture\\nowhere.dds"}, {"attrex TEXTURE\\modonly.dds"}, {"attrex texture\\.\\baseonly.dds"}, {"createa texture\\empty.dds"},
                {"createa maps\\sn03\\render.json", Read("{mod}")}, {"handles texture\\modonly.dds"},
+               {"morehandles texture\\baseonly.dds"}, {"crt texture\\modonly.dds"}, {"findex texture\\*"}, {"find texture\\*only.dds"},
                // Pictures are served through virtual handles, whose seeks stay inside the data.
                {"handles texture\\pic.jpg"}, {"morehandles texture\\pic.jpg"}, {"crt texture\\pic.jpg"},
                {"realhandles 3200"}, {"virtualbesidereal 300 texture\\pic.jpg"}, {"loadlib lib\\modlib.dll", "ok\tmods\\Blades\\lib\\modlib.dll"},
