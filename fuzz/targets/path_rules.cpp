@@ -55,8 +55,19 @@ void CheckNormalizePath(std::string_view path) {
     FUZZ_CHECK(normal.find('/') == std::string::npos && !HasDoubledBackslash(normal, 0));
     // A canonical relative path never starts at a root.
     if (!IsAbsolutePath(path)) FUZZ_CHECK(normal.empty() || normal.front() != '\\');
-    // Only a prefix and separators are dropped.
-    FUZZ_CHECK(WithoutSeparators(path).ends_with(WithoutSeparators(normal)));
+    // Nothing is added; "." components go, and ".." only leads, having taken
+    // the folder before it, as the system reads a path.
+    FUZZ_CHECK(normal.size() <= path.size());
+    bool leading = true;
+    for (std::size_t start = 0; start <= normal.size();) {
+        std::size_t end = normal.find('\\', start);
+        if (end == std::string::npos) end = normal.size();
+        const std::string_view part = std::string_view(normal).substr(start, end - start);
+        FUZZ_CHECK(part != ".");
+        if (part != "..") leading = false;
+        FUZZ_CHECK(part != ".." || leading);
+        start = end + 1;
+    }
     if (!IsAbsolutePath(path) && !normal.starts_with('.')) FUZZ_CHECK(NormalizePath(normal) == normal);
 }
 

@@ -108,8 +108,7 @@ HANDLE OpenWholeIntoMemory(const Resolution& answer) {
     RealFunctions.CloseHandle(file);
     if (!complete) return INVALID_HANDLE_VALUE;
     try {
-        const std::string path = answer.gbkExact ? answer.gbkPath : answer.path;
-        return VirtualHandleManager::Instance().Open(std::make_shared<VirtualFile>(path, std::move(data)));
+        return VirtualHandleManager::Instance().Open(std::make_shared<VirtualFile>(answer.path, std::move(data)));
     } catch (const std::bad_alloc&) {
         return INVALID_HANDLE_VALUE;
     }
@@ -251,14 +250,14 @@ HANDLE WINAPI HookedCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURI
     }
     const auto open = [&](const Answer& answer) {
         if (HANDLE packed = OpenPacked(answer); packed != INVALID_HANDLE_VALUE) {
-            SetLastError(ServedError(disposition, packed, call.LastError()));
+            SetLastError(ServedError(disposition, packed, ERROR_SUCCESS));  // as the system leaves a successful open
             return packed;
         }
         if (Redirects(answer)) {
             if (IsReadWhole(answer->path)) {
                 HANDLE whole = OpenWholeIntoMemory(*answer);
                 if (whole != INVALID_HANDLE_VALUE) {
-                    SetLastError(ServedError(disposition, whole, call.LastError()));
+                    SetLastError(ServedError(disposition, whole, ERROR_SUCCESS));
                     return whole;
                 }
             }
@@ -294,7 +293,7 @@ HANDLE WINAPI HookedCreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECUR
     }
     const auto open = [&](const Answer& answer) {
         if (HANDLE packed = OpenPacked(answer); packed != INVALID_HANDLE_VALUE) {
-            SetLastError(ServedError(disposition, packed, call.LastError()));
+            SetLastError(ServedError(disposition, packed, ERROR_SUCCESS));  // as the system leaves a successful open
             return packed;
         }
         if (!Redirects(answer)) {

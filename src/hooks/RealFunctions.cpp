@@ -6,12 +6,15 @@ namespace modroute {
 // DllMain runs and so before any hook exists.
 RealFunctionTable RealFunctions = {
     &::CreateFileA,   &::CreateFileW,   &::ReadFile,       &::CloseHandle,
-    &::GetFileAttributesA, &::GetFileSize, &::GetFileSizeEx, &::SetFilePointer, &::SetFilePointerEx,
-    &::GetFileInformationByHandle, &::GetFileType, &::FindFirstFileA, &::FindNextFileA,
-    &::FindClose,     &::LoadLibraryA,  &::LoadLibraryW,
+    &::GetFileAttributesA, &::GetFileAttributesW, &::GetFileAttributesExA, &::GetFileAttributesExW, &::GetFileSize, &::GetFileSizeEx, &::SetFilePointer, &::SetFilePointerEx,
+    &::GetFileInformationByHandle, &::GetFileType,
+    &::ReadFileEx, &::WriteFile, &::GetFileTime, &::GetFileInformationByHandleEx, &::DuplicateHandle, &::LockFile,
+    &::LockFileEx, &::UnlockFile, &::UnlockFileEx, &::CreateFileMappingA, &::CreateFileMappingW, &::FindFirstFileA, &::FindNextFileA,
+    &::FindFirstFileW, &::FindNextFileW, &::FindFirstFileExA, &::FindFirstFileExW, &::FindClose,     &::LoadLibraryA,  &::LoadLibraryW,
     &::DeleteFileA,   &::DeleteFileW,   &::MoveFileA,      &::MoveFileW,  &::MoveFileExA, &::MoveFileExW,
     &::CreateDirectoryA, &::CreateDirectoryW, &::RemoveDirectoryA, &::RemoveDirectoryW,
     nullptr,          nullptr,          nullptr,
+    nullptr,          nullptr,          nullptr,          nullptr,   nullptr,    nullptr,
 };
 
 }  // namespace modroute

@@ -14,11 +14,53 @@ std::size_t NormalizePathInto(std::string_view path, char* out) {
     if (start < path.size() && at(start) == '\\') ++start;
     if (path.size() - start > 2 && at(start) == '.' && at(start + 1) == '.' && at(start + 2) != '\\') start += 2;
     std::size_t length = 0;
+    // Where the component being copied starts in out.
+    std::size_t component = 0;
+    // Ends the component out[component, length): "." goes, ".." takes the
+    // one before it (a leading ".." stays: it leaves the game folder), as
+    // the system reads every spelling of a path. True when it went.
+    const auto endComponent = [&] {
+        const std::string_view part(out + component, length - component);
+        if (part == ".") {
+            length = component;
+        } else if (part == ".." && component > 0) {
+            const std::size_t previous = std::string_view(out, component - 1).rfind('\\');
+            const std::size_t previousStart = previous == std::string_view::npos ? 0 : previous + 1;
+            if (std::string_view(out + previousStart, component - 1 - previousStart) == "..") return false;
+            length = previousStart;
+        } else {
+            return false;
+        }
+        return true;
+    };
     for (std::size_t i = start; i < path.size(); ++i) {
         const char c = at(i);
+        if (c != '\\') {
+            out[length++] = c;
+            continue;
+        }
         // Doubled separators collapse, and a relative path starts with no root.
-        if (c == '\\' && (length == 0 || out[length - 1] == '\\')) continue;
-        out[length++] = c;
+        if (length == 0 || out[length - 1] == '\\') continue;
+        if (!endComponent()) {
+            // A folder's name loses a single trailing dot, as the system
+            // reads it (more dots name no folder the system can reach).
+            const std::string_view part(out + component, length - component);
+            if (part.size() >= 2 && part.back() == '.' && part[part.size() - 2] != '.') --length;
+            out[length++] = c;
+        }
+        component = length;
+    }
+    // A file's name ends before trailing dots and spaces, as the system reads
+    // it; "a\." names a itself, whose name then ends so too.
+    const auto last = [&] { return std::string_view(out + component, length - component); };
+    while (true) {
+        while (length > component && (out[length - 1] == '.' || out[length - 1] == ' ') && last() != "." && last() != "..") {
+            --length;
+        }
+        if (length == component || !endComponent() || length == 0) break;
+        --length;
+        const std::size_t previous = std::string_view(out, length).rfind('\\');
+        component = previous == std::string_view::npos ? 0 : previous + 1;
     }
     return length;
 }

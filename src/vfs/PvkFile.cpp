@@ -18,48 +18,7 @@ constexpr DWORD kShareModes = FILE_SHARE_READ | FILE_SHARE_DELETE;
 // entry table is longer.
 constexpr std::uint32_t kFirstTableRead = 64 * 1024;
 
-class PackReader {
-public:
-    explicit PackReader(std::string_view utf8Path) {
-        const std::wstring wide = Utf8ToWide(utf8Path);
-        if (wide.empty()) return;
-        m_file = CreateFileW(wide.c_str(), GENERIC_READ, kShareModes, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-        LARGE_INTEGER size = {};
-        if (m_file != INVALID_HANDLE_VALUE && GetFileSizeEx(m_file, &size) && size.QuadPart >= 0) {
-            m_size = static_cast<std::uint64_t>(size.QuadPart);
-            m_open = true;
-        }
-    }
-    ~PackReader() {
-        if (m_file != INVALID_HANDLE_VALUE) CloseHandle(m_file);
-    }
-    PackReader(const PackReader&) = delete;
-    PackReader& operator=(const PackReader&) = delete;
-
-    bool IsOpen() const { return m_open; }
-    std::uint64_t Size() const { return m_size; }
-
-    // Fills all of bytes from offset; false when the file gives fewer.
-    bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> bytes) const {
-        LARGE_INTEGER position = {};
-        position.QuadPart = static_cast<LONGLONG>(offset);
-        if (!SetFilePointerEx(m_file, position, nullptr, FILE_BEGIN)) return false;
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 0x40000000));
-            DWORD read = 0;
-            if (!ReadFile(m_file, bytes.data() + done, wanted, &read, nullptr) || read == 0) return false;
-            done += read;
-        }
-        return true;
-    }
-
-private:
-    HANDLE m_file = INVALID_HANDLE_VALUE;
-    std::uint64_t m_size = 0;
-    bool m_open = false;
-};
+using PackReader = PvkPackFile;
 
 // The header in its two steps: the fixed head gives L, which places the second part.
 PvkReadStatus ReadHeader(const PackReader& reader, PvkHeader& header) {
@@ -105,6 +64,56 @@ std::int64_t SecondsSince1970() {
 
 }  // namespace
 
+PvkPackFile::PvkPackFile(std::string_view utf8Path) : m_file(INVALID_HANDLE_VALUE) {
+    const std::wstring wide = Utf8ToWide(utf8Path);
+    if (wide.empty()) return;
+    m_file = CreateFileW(wide.c_str(), GENERIC_READ, kShareModes, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    LARGE_INTEGER size = {};
+    if (m_file != INVALID_HANDLE_VALUE && GetFileSizeEx(m_file, &size) && size.QuadPart >= 0) {
+        m_size = static_cast<std::uint64_t>(size.QuadPart);
+        m_open = true;
+    }
+}
+
+PvkPackFile::~PvkPackFile() {
+    if (m_file != INVALID_HANDLE_VALUE) CloseHandle(m_file);
+}
+
+bool PvkPackFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> bytes) const {
+    if (!m_open) return false;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        // The offset travels with each read, so threads sharing the file never move each other's position.
+        OVERLAPPED at = {};
+        const std::uint64_t position = offset + done;
+        at.Offset = static_cast<DWORD>(position);
+        at.OffsetHigh = static_cast<DWORD>(position >> 32);
+        const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 0x40000000));
+        DWORD read = 0;
+        if (!ReadFile(m_file, bytes.data() + done, wanted, &read, &at) || read == 0) return false;
+        done += read;
+    }
+    return true;
+}
+
+bool PvkPackFile::ReadRange(std::uint64_t offset, std::uint32_t size, std::vector<std::uint8_t>& out) const {
+    out.clear();
+    if (!m_open || offset > m_size || size > m_size - offset) return false;
+    try {
+        out.resize(size);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (ReadAt(offset, out)) return true;
+    out.clear();
+    return false;
+}
+
+bool ReadPvkRange(std::string_view utf8Path, std::uint64_t offset, std::uint32_t size,
+                  std::vector<std::uint8_t>& out) {
+    return PvkPackFile(utf8Path).ReadRange(offset, size, out);
+}
+
 PvkReadStatus ParsePvkFile(std::string_view utf8Path, PvkFileContents& result) {
     result = {};
     const PackReader reader(utf8Path);
@@ -125,24 +134,10 @@ PvkReadStatus ParsePvkFile(std::string_view utf8Path, PvkFileContents& result) {
     return PvkReadStatus::Ok;
 }
 
-bool ReadPvkRange(std::string_view utf8Path, std::uint64_t offset, std::uint32_t size,
-                  std::vector<std::uint8_t>& out) {
-    out.clear();
-    const PackReader reader(utf8Path);
-    if (!reader.IsOpen() || offset > reader.Size() || size > reader.Size() - offset) return false;
-    try {
-        out.resize(size);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    if (reader.ReadAt(offset, out)) return true;
-    out.clear();
-    return false;
-}
+namespace {
 
-PvkReadStatus ReadPvkTable(std::string_view utf8Path, PvkTable& result) {
+PvkReadStatus ReadTableOf(const PackReader& reader, std::string_view utf8Path, PvkTable& result) {
     result = {};
-    const PackReader reader(utf8Path);
     PvkTable read;
     if (const PvkReadStatus status = OpenPack(reader, read.header); status != PvkReadStatus::Ok) return status;
     read.fileSize = reader.Size();
@@ -159,14 +154,26 @@ PvkReadStatus ReadPvkTable(std::string_view utf8Path, PvkTable& result) {
     return PvkReadStatus::Ok;
 }
 
+}  // namespace
+
+PvkReadStatus ReadPvkTable(std::string_view utf8Path, PvkTable& result) {
+    const PackReader reader(utf8Path);
+    return ReadTableOf(reader, utf8Path, result);
+}
+
 std::optional<PvkArchive> LoadPvkArchiveIndex(std::string_view utf8Path) {
-    PvkTable table;
-    if (ReadPvkTable(utf8Path, table) != PvkReadStatus::Ok) return std::nullopt;
     try {
+        auto file = std::make_shared<const PvkPackFile>(utf8Path);
+        PvkTable table;
+        if (ReadTableOf(*file, utf8Path, table) != PvkReadStatus::Ok) return std::nullopt;
         PvkArchive archive;
+        archive.file = std::move(file);
         archive.path = std::string(utf8Path);
         archive.loadTime = SecondsSince1970();
         archive.index = BuildPvkIndex(table.table.entries, table.content.offset);
+        for (const PvkEntry& entry : table.table.entries) {
+            if (!entry.otherKey.empty() && archive.index.count(entry.key) != 0) archive.otherKeys[entry.otherKey] = entry.key;
+        }
         return archive;
     } catch (const std::bad_alloc&) {
         return std::nullopt;

@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,6 +42,31 @@ PvkReadStatus ParsePvkFile(std::string_view utf8Path, PvkFileContents& result);
 bool ReadPvkRange(std::string_view utf8Path, std::uint64_t offset, std::uint32_t size,
                   std::vector<std::uint8_t>& out);
 
+// A pack kept open for reads on demand, shared for reading and deleting: a
+// pack that a mod manager deletes or renames away meanwhile is still read as
+// it was indexed, and none can be written over while it is held. Reads at an
+// offset from several threads at once.
+class PvkPackFile {
+public:
+    explicit PvkPackFile(std::string_view utf8Path);
+    ~PvkPackFile();
+    PvkPackFile(const PvkPackFile&) = delete;
+    PvkPackFile& operator=(const PvkPackFile&) = delete;
+
+    bool IsOpen() const { return m_open; }
+    std::uint64_t Size() const { return m_size; }
+    // Fills all of bytes from offset; false when the file gives fewer.
+    bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> bytes) const;
+    // Exactly size bytes from offset into out; false (and out empty) when
+    // the file holds fewer bytes there.
+    bool ReadRange(std::uint64_t offset, std::uint32_t size, std::vector<std::uint8_t>& out) const;
+
+private:
+    void* m_file;
+    std::uint64_t m_size = 0;
+    bool m_open = false;
+};
+
 // A pack's header and entry table, read without the entries' data.
 struct PvkTable {
     PvkHeader header;
@@ -57,11 +84,14 @@ struct PvkArchive {
     std::string path;          // UTF-8
     std::int64_t loadTime = 0;  // seconds since 1970
     PvkIndex index;
+    std::map<std::string, std::string> otherKeys;  // a key under its other reading -> the key
+    std::shared_ptr<const PvkPackFile> file;  // the very file the index was read from
 };
 
 // The pack's archive with the index of every entry whose data the file
 // holds; nothing when the file cannot be opened or its header is rejected.
-// Reads only the header and the entry table, not the data.
+// Reads only the header and the entry table, not the data, and keeps the
+// file open for the reads of its data.
 std::optional<PvkArchive> LoadPvkArchiveIndex(std::string_view utf8Path);
 
 }  // namespace modroute

@@ -147,9 +147,13 @@ PvkEntryTable ParsePvkEntryTable(std::span<const std::uint8_t> blockStart, std::
         dataStart = blockStart.size();  // no terminator: the table took the whole block
     }
     table.dataStart = static_cast<std::uint32_t>(*dataStart);
+    // Without its terminator the table was cut: where the data starts is unknown.
+    if (!table.terminated) return table;
     std::uint64_t position = *dataStart;
     for (PvkEntry& entry : table.entries) {
-        if (position + entry.size > blockSize) continue;
+        // Data lies end to end: past the first entry the block cannot hold,
+        // no later entry's bytes are where the table says.
+        if (position + entry.size > blockSize) break;
         entry.dataOffset = static_cast<std::uint32_t>(position);
         entry.hasData = true;
         position += entry.size;
@@ -157,9 +161,50 @@ PvkEntryTable ParsePvkEntryTable(std::span<const std::uint8_t> blockStart, std::
     return table;
 }
 
+namespace {
+
+// Whether text that is valid UTF-8 reads more plausibly as code page 936:
+// only one- and two-byte characters, one of them beyond the accented Latin
+// letters (U+00A0 to U+017F) a Western name uses. About one GB2312
+// character in seven is such a two-byte sequence: a name of them is
+// Chinese, not Hebrew or Cyrillic.
+bool ReadsAsGbk(std::string_view utf8) {
+    bool beyondLatin = false;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        if (lead >= 0xE0) return false;  // a three-byte character: UTF-8 indeed
+        const unsigned codePoint = ((lead & 0x1Fu) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3Fu);
+        beyondLatin = beyondLatin || codePoint < 0xA0 || codePoint > 0x17F;
+        i += 2;
+    }
+    return beyondLatin;
+}
+
+// The code page 936 reading, or empty when the bytes are not GBK text.
+std::string GbkReading(std::string_view text, TextConverter gbkToUtf8) {
+    std::string reading = gbkToUtf8(text);
+    return reading.find("\xEF\xBF\xBD") == std::string::npos ? reading : std::string();  // U+FFFD: not GBK
+}
+
+}  // namespace
+
 std::string ToUtf8IfNeeded(std::string_view text, TextConverter gbkToUtf8) {
-    if (IsUtf8(text, kShortUtf8)) return std::string(text);
-    return gbkToUtf8(text);
+    if (!IsUtf8(text, kShortUtf8)) return gbkToUtf8(text);
+    if (ReadsAsGbk(text)) {
+        if (std::string gbk = GbkReading(text, gbkToUtf8); !gbk.empty()) return gbk;
+    }
+    return std::string(text);
+}
+
+std::string OtherUtf8Reading(std::string_view text, TextConverter gbkToUtf8) {
+    if (!IsUtf8(text, kShortUtf8)) return {};
+    const std::string chosen = ToUtf8IfNeeded(text, gbkToUtf8);
+    std::string other = chosen == text ? GbkReading(text, gbkToUtf8) : std::string(text);
+    return other == chosen ? std::string() : other;
 }
 
 std::string PvkPackStem(std::string_view packPath) {
@@ -187,6 +232,13 @@ void NamePvkEntries(std::vector<PvkEntry>& entries, std::string_view packPath, T
         // render.json belongs to the game folder itself.
         if (entry.directory.empty() && entry.name != "render.json") entry.directory = stem;
         entry.key = PvkEntryKey(entry.directory, entry.name, gbkToUtf8);
+        const std::string otherDirectory = OtherUtf8Reading(entry.directory, gbkToUtf8);
+        const std::string otherName = OtherUtf8Reading(entry.name, gbkToUtf8);
+        if (!entry.key.empty() && (!otherDirectory.empty() || !otherName.empty())) {
+            const std::string directory = otherDirectory.empty() ? ToUtf8IfNeeded(entry.directory, gbkToUtf8) : otherDirectory;
+            const std::string name = otherName.empty() ? ToUtf8IfNeeded(entry.name, gbkToUtf8) : otherName;
+            entry.otherKey = CleanPath(directory.empty() ? name : directory + '\\' + name);
+        }
     }
 }
 

@@ -69,6 +69,9 @@ struct PvkEntry {
     std::uint32_t dataOffset = 0;  // within the content block; meaningful when hasData
     bool hasData = false;          // the data lies wholly inside the content block
     std::string key;               // CleanPath of the UTF-8 full path, once named
+    // The key under the other reading of names whose bytes are both UTF-8
+    // and code page 936 text; empty for any other entry.
+    std::string otherKey;
 };
 
 struct PvkEntryTable {
@@ -85,13 +88,19 @@ struct PvkEntryTable {
 // Parses the table from blockStart, the leading bytes (or all) of a content
 // block of blockSize bytes, then places the data after its 16-bit terminator
 // in table order. A table that breaks off inside the block ends there with
-// the entries read whole. An entry whose data would run past the block has
-// no data, and the next entry's data is looked for at the same position.
+// the entries read whole, none of them with data. An entry whose data would
+// run past the block has no data, nor has any entry after it: the pack was
+// cut short there.
 PvkEntryTable ParsePvkEntryTable(std::span<const std::uint8_t> blockStart, std::uint32_t blockSize);
 
 // text unchanged when it is valid UTF-8 made of 1- to 3-byte characters,
-// otherwise converted from code page 936.
+// otherwise converted from code page 936. Bytes that are both, and read as
+// UTF-8 give no character a Western name would use beyond Latin letters,
+// are taken for the code page 936 text they more plausibly are.
 std::string ToUtf8IfNeeded(std::string_view text, TextConverter gbkToUtf8);
+// The reading ToUtf8IfNeeded did not take, for bytes valid both ways; empty
+// when there is no other.
+std::string OtherUtf8Reading(std::string_view text, TextConverter gbkToUtf8);
 
 // The pack file name between its last separator and its last '.'; empty when
 // that name has no '.'. The directory of a pack's loose files.
@@ -103,7 +112,8 @@ std::string PvkPackStem(std::string_view packPath);
 std::string PvkEntryKey(std::string_view directory, std::string_view name, TextConverter gbkToUtf8);
 
 // Gives entries without a directory (except "render.json") the pack's stem
-// as directory, then keys every entry.
+// as directory, then keys every entry, under both readings where its bytes
+// have two.
 void NamePvkEntries(std::vector<PvkEntry>& entries, std::string_view packPath, TextConverter gbkToUtf8);
 
 // Where a file's data lies in its pack.

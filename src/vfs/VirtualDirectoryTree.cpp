@@ -27,18 +27,6 @@ const VirtualDirectoryTree::Node* Child(const VirtualDirectoryTree::Node& node, 
     return nullptr;
 }
 
-void CollectFiles(const VirtualDirectoryTree::Node& node, const std::string& prefix,
-                  std::vector<VirtualDirectoryTree::Listed>& out) {
-    for (const auto& [name, child] : node.children) {
-        const std::string path = prefix.empty() ? name : prefix + "\\" + name;
-        if (child->isDirectory) {
-            CollectFiles(*child, path, out);
-        } else {
-            out.push_back({path, false, child->size});
-        }
-    }
-}
-
 }  // namespace
 
 void VirtualDirectoryTree::AddFile(std::string_view path, std::uint32_t size) {
@@ -78,13 +66,6 @@ std::vector<VirtualDirectoryTree::Listed> VirtualDirectoryTree::List(std::string
         listed.push_back({prefix.empty() ? name : prefix + "\\" + name, child->isDirectory, child->size});
     }
     return listed;
-}
-
-std::vector<VirtualDirectoryTree::Listed> VirtualDirectoryTree::FilesBelow(std::string_view folder) const {
-    std::vector<Listed> files;
-    const Node* node = Find(folder);
-    if (node != nullptr && node->isDirectory) CollectFiles(*node, "", files);
-    return files;
 }
 
 }  // namespace modroute

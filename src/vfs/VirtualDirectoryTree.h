@@ -35,9 +35,6 @@ public:
     };
     // The entries directly in a folder, in byte order of their names.
     std::vector<Listed> List(std::string_view folder) const;
-    // Every file below a folder, at any depth, with its path relative to the
-    // folder, depth first in byte order.
-    std::vector<Listed> FilesBelow(std::string_view folder) const;
 
 private:
     Node m_root;

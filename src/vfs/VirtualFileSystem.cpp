@@ -129,6 +129,7 @@ void VirtualFileSystem::AddEntries(const std::string& packPath, PvkFileContents 
         record.directory = ToUtf8IfNeeded(record.directory, GbkToUtf8);
         Entry entry{record, packPath, contents.content, record.dataOffset};
         m_keyIgnoringCase.emplace(ToLowerAscii(record.key), record.key);
+        if (!record.otherKey.empty()) m_keyIgnoringCase.emplace(ToLowerAscii(record.otherKey), record.key);
         m_tree.AddFile(record.key, record.size);
         m_files.insert_or_assign(record.key, std::move(entry));
     }
@@ -142,6 +143,8 @@ bool VirtualFileSystem::LoadPvkIndex(const std::string& packPath) {
     Archive archive;
     archive.pack = std::move(*pack);
     for (const auto& [key, range] : archive.pack.index) archive.keyIgnoringCase.emplace(ToLowerAscii(key), key);
+    // Bytes that read two ways are found by either name, listed by the one taken.
+    for (const auto& [other, key] : archive.pack.otherKeys) archive.keyIgnoringCase.emplace(ToLowerAscii(other), key);
 
     std::unique_lock lock(m_lock);
     const std::string folder = FolderOf(packPath);
@@ -231,13 +234,16 @@ std::optional<std::pair<std::string, PvkRange>> VirtualFileSystem::FindInArchive
 
 std::optional<VirtualFileData> VirtualFileSystem::ReadFromArchives(const std::string& key) {
     std::optional<std::pair<std::string, PvkRange>> found;
+    std::shared_ptr<const PvkPackFile> file;
     {
         std::shared_lock lock(m_lock);
         found = FindInArchivesLocked(key);
+        if (found) file = m_archives.at(found->first).pack.file;
     }
-    if (!found) return std::nullopt;
+    if (!found || !file) return std::nullopt;
+    // Read from the file the index was made of, never from whatever now bears its name.
     std::vector<std::uint8_t> bytes;
-    if (!ReadPvkRange(found->first, found->second.offset, found->second.size, bytes)) return std::nullopt;
+    if (!file->ReadRange(found->second.offset, found->second.size, bytes)) return std::nullopt;
     return Whole(std::move(bytes));
 }
 
@@ -270,11 +276,6 @@ bool VirtualFileSystem::IsVirtualDirectory(std::string_view path) const {
 std::vector<VirtualDirectoryTree::Listed> VirtualFileSystem::List(std::string_view folder) const {
     std::shared_lock lock(m_lock);
     return m_tree.List(folder);
-}
-
-std::vector<VirtualDirectoryTree::Listed> VirtualFileSystem::FilesBelow(std::string_view folder) const {
-    std::shared_lock lock(m_lock);
-    return m_tree.FilesBelow(folder);
 }
 
 std::size_t VirtualFileSystem::FileCount() const {

@@ -80,7 +80,6 @@ public:
     // Directory searches.
     bool IsVirtualDirectory(std::string_view path) const;
     std::vector<VirtualDirectoryTree::Listed> List(std::string_view folder) const;
-    std::vector<VirtualDirectoryTree::Listed> FilesBelow(std::string_view folder) const;
 
     std::size_t FileCount() const;
 

@@ -11,7 +11,8 @@ namespace {
 constexpr int kBatch = 32;
 
 HANDLE MakeReservedValue() {
-    HANDLE value = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    // Signalled, as a file handle is to a wait.
+    HANDLE value = CreateEventW(nullptr, TRUE, TRUE, nullptr);
     if (value == nullptr) return nullptr;
     if (!SetHandleInformation(value, HANDLE_FLAG_PROTECT_FROM_CLOSE, HANDLE_FLAG_PROTECT_FROM_CLOSE)) {
         CloseHandle(value);

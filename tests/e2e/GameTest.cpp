@@ -164,11 +164,11 @@ TEST(Differential, LooseFilesLibrariesWritesHandlesAndExports) {
                {"raw", "work\\local.txt", "current folder"}},
               {{"createa texture\\modonly.dds", Read("mod only")},  // the stand-in itself reads faithfully
                {"*open texture\\modonly.dds"}, {"*open texture\\baseonly.dds"}, {"*open texture\\both.dds"},
-               {"*open texture\\nowhere.dds"}, {"attr texture\\nowhere.dds"}, {"createa texture\\empty.dds"},
+               {"*open texture\\nowhere.dds"}, {"attr texture\\nowhere.dds"}, {"attrex TEXTURE\\modonly.dds"}, {"attrex texture\\.\\baseonly.dds"}, {"createa texture\\empty.dds"},
                {"createa maps\\sn03\\render.json", Read("{mod}")}, {"handles texture\\modonly.dds"},
+               {"morehandles texture\\baseonly.dds"}, {"crt texture\\modonly.dds"}, {"findex texture\\*"}, {"find texture\\*only.dds"},
                // Pictures are served through virtual handles, whose seeks stay inside the data.
-               {"handles texture\\pic.jpg", "ok\ttype=1\tsize=10/0\tsizeex=10\tinfo=1,10,0,1\tread3=012\tbegin+1000=10/0\tcur-2=8"
-                                             "\tread2=89\tend0=10\tatend=1,0\tend-3=7\tread9=789\tbegin0=0\tcur-1=10,0\tend-4=6\tread1=6\tclose=1"},
+               {"handles texture\\pic.jpg"}, {"morehandles texture\\pic.jpg"}, {"crt texture\\pic.jpg"},
                {"realhandles 3200"}, {"virtualbesidereal 300 texture\\pic.jpg"}, {"loadlib lib\\modlib.dll", "ok\tmods\\Blades\\lib\\modlib.dll"},
                {"loadlibw lib\\baselib.dll", "ok\tbase\\lib\\baselib.dll"}, {"loadlib lib\\both.dll"},
                {"loadlibw lib\\missing.dll"}, {"loadlibw lib\\\xE5\x88\x80.dll", "ok\tmods\\Blades\\lib\\\xE5\x88\x80.dll"},
@@ -199,15 +199,17 @@ TEST(Differential, PackedFilesBeatEvenTheGameFolder) {
               {{pack, "texture\\hero.dds", "packed hero"}, {pack, "texture\\ui\\button.dds", "packed button"},
                {pack, "maps\\sn01.wp", "map one"}, {pack, "maps\\sub\\deep.wp", "deep map"},
                {"game", "texture\\hero.dds", "the game's own"}, {"game", "texture\\loose.dds", "loose"}},
-              {{"*open texture\\hero.dds"}, {"*open TEXTURE\\UI\\BUTTON.DDS"},
+              {{"*open texture\\hero.dds"}, {"*open TEXTURE\\UI\\BUTTON.DDS"}, {"attrex texture\\hero.dds"},
+               {"*open texture/ui\\..\\HERO.dds.."}, {"createa texture.\\ui.\\button.dds "}, {"createa texture \\ui\\button.dds"},
+               {"find texture\\ui"}, {"find texture\\nothing*"}, {"findex texture\\nothing*"}, {"find maps\\*.wp"},
+               {"find texture\\*"}, {"findex texture\\*"}, {"findex maps\\*"}, {"findex maps\\sub\\*"}, {"chdir texture"},
+               {"findex *"}, {"find ui\\*.dds"}, {"chdir .."}, {"find m*"},
                {"call ResolvePath texture/hero.dds", "ok\t[VFS]texture\\hero.dds"},
                {"fopen+ texture\\hero.dds", "ok\tsize=14\tdata=the game's own\ttell=14"},  // a mode that writes: the disk
                {"createa maps\\sub\\deep.wp"},
-               {"createa texture\\loose.dds"}, {"attr texture\\hero.dds", "ok\t0x80\tfile"},
-               {"handles maps\\sn01.wp", "ok\ttype=1\tsize=7/0\tsizeex=7\tinfo=1,7,0,1\tread3=map\tbegin+1000=7/0\tcur-2=5\tread2=ne"
-                                          "\tend0=7\tatend=1,0\tend-3=4\tread9=one\tbegin0=0\tcur-1=7,0\tend-4=3\tread1= \tclose=1"},
-               {"find texture\\ui"}, {"find texture\\nothing*"},
-               {"find maps\\*.wp", "ok\tsn01.wp,deep.wp"}, {"find texture\\*", "ok\thero.dds,button.dds"},
+               {"createa texture\\loose.dds"}, {"attrex Texture/UI/./x\\..\\Button.dds. "},
+               {"attrex texture\\ui"}, {"attrex maps\\sub\\"},
+               {"handles maps\\sn01.wp"}, {"morehandles maps\\sn01.wp"}, {"crt maps\\sn01.wp"}, {"morehandles texture\\ui\\button.dds"},
                {"call GetModFileSize texture\\ui\\button.dds", "ok\t13"},
                {"call ReadModFile maps\\sub\\deep.wp", Exported("deep map")}}});
 }
@@ -288,6 +290,11 @@ TEST(Differential, AutoResLeadsMapIdsToTheModsFreeNamedFolderAndPack) {
                {"call ResolvePath sn03\\x", "ok\tCastle\\x"}, {"find mods\\Maps\\sn02\\*.txt", "ok\ty.txt"},
                {"createa base\\sn02\\x"}},
               {{L"AutoRes", 1}}});
+    // AutoRes off: the mod's index already there leads nowhere.
+    PlayBoth({"game", "Maps",
+              {{"base", "sn02\\x", "base sn02"}, {"mod", "Abbey\\x", "from Abbey"},
+               {"raw", "mods\\Maps\\Tavren.res", testsupport::AsString(testsupport::GameIndex({"Dark Forest", "Abbey"}))}},
+              {{"createa sn02\\x"}, {"attr sn02"}}});
 }
 
 // AutoRes start after start, in every mode: sn folders with a gap, free-named

@@ -3,7 +3,8 @@
 // it plays a script (UTF-8, one operation a line) and prints
 // "op<TAB>argument<TAB>result" per operation, so that two runs compare as text.
 // Operations: the file opens createa, createw, fopen, fopen+ (r+b), fopen_s,
-// open; attr, find, loadlib, loadlibw, write, handles (every handle function on
+// open; attr, attrex (also wide, with size), find, findex, morehandles (rarer
+// handle functions too), crt (_fstat, _dup), loadlib, loadlibw, write, handles (every handle function on
 // one open), realhandles N, virtualbesidereal N PATH, unloadavi MS, reloadavi,
 // cycles (below), call EXPORT [ARG|-null], chdir, delete, move, sleep, codebytes (the patchable
 // code of TavrenCode.cpp), font|fontmade API HEIGHT WIDTH CHARSET FACE, stress (below) and replay
@@ -200,18 +201,35 @@ std::string Attributes(const std::string& path) {
     return std::string("ok\t") + text + ((attributes & FILE_ATTRIBUTE_DIRECTORY) ? "\tdir" : "\tfile");
 }
 
-std::string Find(const std::string& pattern) {
+// The wide and extended query too: attributes and size must agree with the plain one.
+std::string AttributesEx(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (!GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data)) return Error(GetLastError());
+    const bool same = GetFileAttributesW(Widen(path).c_str()) == data.dwFileAttributes;
+    return Attributes(path) + "\tsize=" + std::to_string(data.nFileSizeLow) + (same ? "" : "\twide-differs");
+}
+
+// Names in byte order, whatever order the folder gives; "findex" also
+// through FindFirstFileExW, with sizes and attributes.
+std::string Find(const std::string& pattern, bool ex) {
     WIN32_FIND_DATAA data;
-    HANDLE search = FindFirstFileA(ToAnsi(pattern).c_str(), &data);
+    WIN32_FIND_DATAW wide;
+    HANDLE search = ex ? FindFirstFileExW(Widen(pattern).c_str(), FindExInfoBasic, &wide, FindExSearchNameMatch, nullptr, 0)
+                       : FindFirstFileA(ToAnsi(pattern).c_str(), &data);
     if (search == INVALID_HANDLE_VALUE) return Error(GetLastError());
-    std::string names;
+    std::vector<std::string> names;
     do {
-        names += (names.empty() ? "" : ",") + FromAnsi(data.cFileName);
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) names += '/';
-    } while (FindNextFileA(search, &data));
+        const DWORD attributes = ex ? wide.dwFileAttributes : data.dwFileAttributes;
+        names.push_back(ex ? Narrow(wide.cFileName) : FromAnsi(data.cFileName));
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) names.back() += '/';
+        if (ex && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) names.back() += ":" + std::to_string(wide.nFileSizeLow) + ":" + std::to_string(attributes);
+    } while (ex ? FindNextFileW(search, &wide) : FindNextFileA(search, &data));
     const DWORD last = GetLastError();
     FindClose(search);
-    return "ok\t" + names + (last == ERROR_NO_MORE_FILES ? "" : "\tnext-error=" + std::to_string(last));
+    std::sort(names.begin(), names.end());
+    std::string joined;
+    for (const std::string& name : names) joined += (joined.empty() ? "" : ",") + name;
+    return "ok\t" + joined + (last == ERROR_NO_MORE_FILES ? "" : "\tnext-error=" + std::to_string(last));
 }
 
 // The module's path relative to the game folder (whatever its case), so that two game folders compare.
@@ -229,12 +247,71 @@ std::string LoadLib(const std::string& name, bool wide) {
     return "ok\t" + loaded.substr(inGame ? folder.size() : 0) + plugin;
 }
 
-std::string HandleOperations(const std::string& path) {
+DWORD g_completion[2];
+void CALLBACK Completed(DWORD error, DWORD count, LPOVERLAPPED) { g_completion[0] = error, g_completion[1] = count; }
+
+// The handle functions a game may call besides reading and seeking; the
+// file's position goes from one to the next.
+void RarerHandleOperations(HANDLE file, DWORD size, std::ostringstream& out) {
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    OVERLAPPED at = {};
+    at.Offset = 2, at.hEvent = event;
+    char buffer[8] = {};
+    DWORD got = 99, result = 99;
+    out << "\tovl=" << ReadFile(file, buffer, 3, &got, &at) << "," << got << "," << std::string(buffer, got) << ","
+        << WaitForSingleObject(event, 0) << "," << GetOverlappedResult(file, &at, &result, FALSE) << "," << result << ","
+        << SetFilePointer(file, 0, nullptr, FILE_CURRENT);
+    CloseHandle(event);
+    at = {}, at.Offset = 1000, got = 99;
+    SetLastError(0);
+    out << "\tovleof=" << ReadFile(file, buffer, 3, &got, &at) << "," << got << "," << GetLastError();
+    at = {}, at.Offset = 1, g_completion[0] = g_completion[1] = 77;
+    out << "\treadex=" << ReadFileEx(file, buffer, 2, &at, Completed) << "," << SleepEx(0, TRUE) << "," << g_completion[0] << ","
+        << g_completion[1];
+    LONG high = 1;
+    SetLastError(0);
+    out << "\tbig=" << SetFilePointer(file, 16, &high, FILE_BEGIN) << "/" << high << "," << GetLastError() << ","
+        << ReadAll(file, 2).size();
+    high = -1;
+    out << "\tneg=" << SetFilePointer(file, 0, &high, FILE_BEGIN) << "/" << high << "," << GetLastError();
+    high = 0;
+    out << ",at=" << SetFilePointer(file, 0, &high, FILE_CURRENT) << "/" << high;
+    FILETIME times[3];
+    FILE_STANDARD_INFO standard = {};
+    out << "\ttime=" << GetFileTime(file, &times[0], &times[1], &times[2]) << "\tstandard="
+        << GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard) << "," << standard.EndOfFile.QuadPart
+        << "," << standard.NumberOfLinks << "," << static_cast<int>(standard.Directory) << "\twait=" << WaitForSingleObject(file, 0);
+    DWORD wrote = 7;
+    SetLastError(0);
+    out << "\twrite=" << WriteFile(file, "x", 1, &wrote, nullptr) << "," << wrote << "," << GetLastError();
+    SetFilePointer(file, 1, nullptr, FILE_BEGIN);
+    HANDLE copy = nullptr;
+    out << "\tdup=" << DuplicateHandle(GetCurrentProcess(), file, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)
+        << "," << ReadAll(copy, 2) << "," << SetFilePointer(file, 0, nullptr, FILE_CURRENT);
+    wrote = 7;
+    out << "," << WriteFile(copy, "x", 1, &wrote, nullptr) << "," << wrote << "," << GetLastError();
+    CloseHandle(copy);
+    out << "\tlock=" << LockFile(file, 0, 0, 1, 0) << UnlockFile(file, 0, 0, 1, 0);
+    SetLastError(0);
+    HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    const char* view = mapping ? static_cast<const char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0)) : nullptr;
+    out << "\tmap=" << (view ? std::string(view, std::min<DWORD>(size, 4)) : Error(GetLastError()));
+    if (view) UnmapViewOfFile(view);
+    if (mapping) CloseHandle(mapping);
+    HANDLE writable = CreateFileMappingW(file, nullptr, PAGE_READWRITE, 0, 0, nullptr);
+    out << "\tmaprw=" << (writable != nullptr) << "," << GetLastError();
+    if (writable) CloseHandle(writable);
+}
+
+std::string HandleOperations(const std::string& path, bool rarer) {
+    SetLastError(1234);
     HANDLE file = CreateFileA(ToAnsi(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return Error(GetLastError());
     std::ostringstream out;
     DWORD high = 77;
-    out << "ok\ttype=" << GetFileType(file) << "\tsize=" << GetFileSize(file, &high) << "/" << high;
+    out << "ok\topened=" << GetLastError();
+    if (rarer) RarerHandleOperations(file, GetFileSize(file, nullptr), out);
+    out << "\ttype=" << GetFileType(file) << "\tsize=" << GetFileSize(file, &high) << "/" << high;
     LARGE_INTEGER sizeEx = {};
     out << "\tsizeex=" << (GetFileSizeEx(file, &sizeEx) ? std::to_string(sizeEx.QuadPart) : "fail");
     BY_HANDLE_FILE_INFORMATION info = {};
@@ -254,6 +331,22 @@ std::string HandleOperations(const std::string& path) {
     out << "\tcur-1=" << SetFilePointer(file, -1, nullptr, FILE_CURRENT) << "," << GetLastError();
     out << "\tend-4=" << SetFilePointer(file, -4, nullptr, FILE_END) << "\tread1=" << ReadAll(file, 1);
     out << "\tclose=" << CloseHandle(file);
+    return out.str();
+}
+
+// The run-time library's view of an open descriptor and of its copy.
+std::string CrtHandle(const std::string& path) {
+    const int fd = _open(ToAnsi(path).c_str(), _O_RDONLY | _O_BINARY);
+    if (fd < 0) return "fail\terrno=" + std::to_string(errno);
+    struct _stat status = {};
+    std::ostringstream out;
+    out << "ok\tfstat=" << _fstat(fd, &status) << "," << status.st_size << "," << status.st_mode;
+    _lseek(fd, 1, SEEK_SET);
+    const int copy = _dup(fd);
+    char buffer[4] = {};
+    out << "\tdup=" << (copy >= 0) << "," << _read(copy, buffer, 2) << "," << std::string(buffer) << "," << _tell(fd);
+    if (copy >= 0) _close(copy);
+    _close(fd);
     return out.str();
 }
 
@@ -659,9 +752,11 @@ std::string Perform(const std::string& op, const std::string& argument) {
     if (op == "createa" || op == "createw") return OpenWithCreateFile(argument, op == "createw");
     if (op == "fopen" || op == "fopen+" || op == "fopen_s" || op == "open") return OpenWithCrt(op, argument);
     if (op == "attr") return Attributes(argument);
-    if (op == "find") return Find(argument);
+    if (op == "attrex") return AttributesEx(argument);
+    if (op == "find" || op == "findex") return Find(argument, op == "findex");
     if (op == "loadlib" || op == "loadlibw") return LoadLib(argument, op == "loadlibw");
-    if (op == "handles") return HandleOperations(argument);
+    if (op == "handles" || op == "morehandles") return HandleOperations(argument, op == "morehandles");
+    if (op == "crt") return CrtHandle(argument);
     if (op == "call") return CallExport(words.at(0), argument.substr(std::min(argument.size(), words[0].size() + 1)));
     if (op == "font") return CreateFontWith(argument);
     if (op == "fontmade") return CreateFontWith(argument).substr(0, 2);

@@ -87,7 +87,10 @@ TEST_F(HooksTest, AttributeQueriesFollowTheMapTable) {
     EXPECT_EQ(GetFileAttributesA("maps\\sn07.wp"), file);          // the map's own name
     EXPECT_EQ(GetFileAttributesA("maps\\SN08.wp"), GetFileAttributesW(Utf8ToWide(game / "base\\maps\\sn08.wp").c_str()));
     EXPECT_EQ(GetFileAttributesA("maps\\sn09"), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));  // the mod's map folder
-    EXPECT_EQ(GetFileAttributesA("maps\\sn07.pak"), INVALID_FILE_ATTRIBUTES);  // packs are never rewritten
+    EXPECT_EQ(GetFileAttributesA("maps\\sn09.wp"), INVALID_FILE_ATTRIBUTES);  // a file, unlike the folder: as the open says
+    // The open of a map's pack by its id serves the mapped pack; named absolutely it is opened as named.
+    EXPECT_EQ(GetFileAttributesA("maps\\sn07.pak"), GetFileAttributesW(Utf8ToWide(game / "maps\\Dune.pak").c_str()));
+    EXPECT_EQ(GetFileAttributesA(Utf8ToGbk(game / "maps\\sn07.pak").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetFileAttributesA("maps\\sn10.wp"), INVALID_FILE_ATTRIBUTES);   // not in the table
     // Inside the base folder names stay the game's own.
     EXPECT_NE(GetFileAttributesA(Utf8ToGbk(game / "base\\sn07.wp").c_str()), INVALID_FILE_ATTRIBUTES);
@@ -101,7 +104,8 @@ TEST_F(HooksTest, VirtualHandlesKeepTheCallersLastError) {
     SetLastError(1234);
     HANDLE picture = CreateFileA("texture\\pic.jpg", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(picture, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), 1234u);  // served without the real function
+    EXPECT_EQ(GetLastError(), 0u);  // as the system leaves a successful open
+    SetLastError(1234);
     char data[8] = {};
     DWORD read = 0;
     EXPECT_TRUE(ReadFile(picture, data, 7, &read, nullptr));

@@ -10,6 +10,10 @@ using namespace modroute;
 TEST(PathRules, CanonicalFormPathClassesAndMapFolders) {
     EXPECT_EQ(NormalizePath(".\\/\\data\\x"), "data\\x");  // never from the root, however many separators follow ".\"
     EXPECT_EQ(NormalizePath("..\\x"), "..\\x");
+    for (const char* spelling : {"a/./b\\..\\b\\x.dds. .", "a\\b\\c\\..\\..\\b\\x.dds", "a\\b\\x.dds\\.", "a.\\b\\x.dds"}) {
+        EXPECT_EQ(NormalizePath(spelling), "a\\b\\x.dds") << spelling;
+    }
+    EXPECT_EQ(NormalizePath("..\\..\\x\\..\\y"), "..\\..\\y");
     EXPECT_FALSE(IsRootFile("Config.ini"));
     const MapDirectoryLookup lookup = [](std::string_view key) -> std::optional<std::string> {
         if (key == "SN100") return "sn01 - copy";

@@ -3,6 +3,8 @@
 // itself and one case of each edge.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "PackBytes.h"
 #include "support/TempDir.h"
 #include "vfs/PvkFile.h"
@@ -46,10 +48,34 @@ TEST(PvkFormat, EdgesOfTableAndKeys) {
     for (const PvkEntry& e : ParsePvkEntryTable(Bytes(block), std::uint32_t(block.size())).entries) {
         placement += e.name + (e.hasData ? "@" + std::to_string(e.dataOffset) : "-") + " ";
     }
-    EXPECT_EQ(placement, "a@101 b- c@104 ");
+    EXPECT_EQ(placement, "a@101 b- c- ");  // past b the data no longer adds up
     EXPECT_EQ(ToUtf8IfNeeded("\xF0\x9F\x98\x80", Mark), Mark("\xF0\x9F\x98\x80"));  // only up to three bytes kept
+    // Valid both ways: 学 (D1 A7) is Chinese, not Cyrillic; Zoë is Zoë.
+    EXPECT_EQ(ToUtf8IfNeeded("\xD1\xA7.dds", Mark), Mark("\xD1\xA7.dds"));
+    EXPECT_EQ(ToUtf8IfNeeded("Zo\xC3\xAB", Mark), "Zo\xC3\xAB");
     // A directory that cannot be converted must not key its file into the root.
     EXPECT_EQ(PvkEntryKey("\xD6\xD0", "a.dds", [](std::string_view) { return std::string(); }), "");
+}
+
+// A pack cut anywhere (an interrupted copy) gives whole entries of its own
+// bytes or none; everything is there when nothing is cut.
+TEST(PvkFormat, APackCutAnywhereNeverGivesAnEntryOtherBytes) {
+    const std::map<std::string, std::string> files = {{"a", "AAAA"}, {"b", std::string(300, 'B')}, {"c", "CC"}, {"e", ""}};
+    std::vector<PvkPackEntry> entries;
+    for (const auto& [name, data] : files) entries.push_back(File(name, "d", data));
+    const std::string pack = MakePack(entries);
+    for (std::size_t cut = 1116; cut <= pack.size(); ++cut) {
+        const std::string bytes = pack.substr(0, cut);
+        const std::optional<PvkPackView> view = ParsePvkPack(Bytes(bytes), "p.pvk", Mark);
+        ASSERT_TRUE(view);
+        std::size_t whole = 0;
+        for (const PvkEntry& e : view->entries) {
+            if (!e.hasData) continue;
+            ++whole;
+            EXPECT_EQ(bytes.substr(view->content.offset + e.dataOffset, e.size), files.at(e.name)) << cut;
+        }
+        EXPECT_TRUE(cut < pack.size() || whole == files.size());
+    }
 }
 
 TEST(PvkFile, ParseSaysWhyAFileIsNoneAndReadsAsFarAsTheFileGoes) {
@@ -71,7 +97,7 @@ TEST(PvkFile, ParseSaysWhyAFileIsNoneAndReadsAsFarAsTheFileGoes) {
     ASSERT_EQ(contents.entries.size(), 1u);
     EXPECT_EQ(contents.entries[0].key, "sn05\\刀.dds");  // loose files take the pack's stem
     std::vector<std::uint8_t> out;
-    EXPECT_FALSE(ReadPvkRange(dir / "sn05.pvk", 0xFFFFFFFFFFFFFFF0ULL, 0x20, out));  // offset + size wraps around
+    EXPECT_FALSE(PvkPackFile(dir / "sn05.pvk").ReadRange(0xFFFFFFFFFFFFFFF0ULL, 0x20, out));  // offset + size wraps around
     // An archive index reads on while its table runs on, here about 200 KiB.
     std::vector<PvkPackEntry> entries;
     for (int i = 0; i < 3000; ++i) entries.push_back(File("file_with_a_long_enough_name_" + std::to_string(i), "dir", "n"));

@@ -11,7 +11,6 @@
 #include "PackBytes.h"
 #include "common/TextEncoding.h"
 #include "support/TempDir.h"
-#include "vfs/VirtualFileFinder.h"
 #include "vfs/VirtualFileSystem.h"
 #include "vfs/VirtualHandleTable.h"
 
@@ -47,13 +46,10 @@ std::string Read(VirtualFileSystem& files, const std::string& path) {
     return data ? std::string(reinterpret_cast<const char*>(data->bytes->data()) + data->offset, data->size) : "<none>";
 }
 
-std::string Search(const VirtualFileSystem& files, const std::string& pattern) {
-    VirtualFileFinder finder(files, pattern);
+std::string List(const VirtualFileSystem& files, const std::string& folder) {
     std::string names;
-    WIN32_FIND_DATAA data;
-    for (bool more = finder.FindFirst(data); more; more = finder.FindNext(data)) {
-        names += GbkToUtf8(data.cFileName) + ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? "/" : "") + ":" +
-                 std::to_string(data.nFileSizeLow) + " ";
+    for (const VirtualDirectoryTree::Listed& entry : files.List(folder)) {
+        names += entry.path + (entry.isDirectory ? "/" : "") + ":" + std::to_string(entry.size) + " ";
     }
     return names;
 }
@@ -83,10 +79,9 @@ TEST(VirtualFileSystem, LookupsAndSearchesOverPreloadedPacksAndAnArchive) {
     EXPECT_EQ(Read(files, "sn06.wp"), "<none>");             // no endless retry of sn06\sn06.wp
     EXPECT_EQ(Read(files, "x\\empty.txt"), "");              // an empty file is still a file
     EXPECT_EQ(Read(files, "maps\\a"), "later");              // a later pack replaces a file
-    EXPECT_EQ(Search(files, "maps\\*.wp"), "a.wp:1 b.wp:2 ");  // sub-folders too
-    EXPECT_EQ(Search(files, "MAPS\\SUB"), "sub/:0 ");
+    EXPECT_EQ(List(files, "MAPS"), "MAPS\\a:5 MAPS\\a.wp:1 MAPS\\sub/:0 ");
     ASSERT_TRUE(files.LoadPvkIndex(mod / "big.pvk"));
-    EXPECT_EQ(Search(files, "big\\*"), "huge.bin:" + std::to_string(3 * kMiB) + " ");  // sizes from the index
+    EXPECT_EQ(List(files, "big"), "big\\huge.bin:" + std::to_string(3 * kMiB) + " ");  // sizes from the index
 }
 
 TEST(VirtualFileSystem, ArchivesRankWithTheirFolderAndCountAsChangesOnlyWhenTheyAddSomething) {
@@ -106,6 +101,37 @@ TEST(VirtualFileSystem, ArchivesRankWithTheirFolderAndCountAsChangesOnlyWhenThey
     // The pack each read comes from: a preloaded file's own, else the best-ranked archive.
     EXPECT_EQ(files.PackOf("t\\a.txt"), game / "mods\\M\\preloaded.pvk");
     EXPECT_EQ(files.PackOf("T\\B.TXT"), game / "mods\\M\\big.pvk");
+}
+
+// A pack read on demand and replaced while the game runs (renamed away, and
+// a new one moved in under its name) is read as it was indexed.
+TEST(VirtualFileSystem, AnArchiveReplacedWhileInUseIsReadAsIndexed) {
+    TempDir mod("mod");
+    WritePack(mod, "big.pvk", {File("a.txt", "t", "old a"), File("b.txt", "t", "old b")}, 60 * kMiB);
+    VirtualFileSystem files;
+    ASSERT_TRUE(files.Initialize({1, mod.Path(), ""}));
+    ASSERT_TRUE(files.LoadPvkIndex(mod / "big.pvk"));
+    WritePack(mod, "new.pvk", {File("z.txt", "t", std::string(40, 'z')), File("b.txt", "t", "new b"), File("a.txt", "t", "new a")});
+    const std::wstring old = Utf8ToWide(mod / "big.pvk"), replacement = Utf8ToWide(mod / "new.pvk");
+    ASSERT_TRUE(MoveFileW(old.c_str(), (old + L".old").c_str()));
+    ASSERT_TRUE(MoveFileW(replacement.c_str(), old.c_str()));
+    EXPECT_EQ(Read(files, "t\\b.txt"), "old b");
+    EXPECT_EQ(Read(files, "t\\a.txt"), "old a");
+}
+
+// 学 in code page 936 (D1 A7) is valid UTF-8 too: found by either reading, listed as 学.
+TEST(VirtualFileSystem, NamesThatReadAsUtf8AndGbkAreFoundByBothListedAsGbk) {
+    TempDir mod("mod");
+    WritePack(mod, "small.pvk", {File("\xD1\xA7.txt", "s", "small")});
+    WritePack(mod, "big.pvk", {File("\xD1\xA7.txt", "b", "big")}, 60 * kMiB);
+    VirtualFileSystem files;
+    ASSERT_TRUE(files.Initialize({1, mod.Path(), ""}));
+    ASSERT_TRUE(files.LoadPvkIndex(mod / "big.pvk"));
+    for (const char* folder : {"s", "b"}) {
+        EXPECT_EQ(Read(files, folder + std::string("\\\xE5\xAD\xA6.txt")), Read(files, folder + std::string("\\\xD1\xA7.txt")));
+        EXPECT_EQ(List(files, folder), folder + std::string("\\\xE5\xAD\xA6.txt:") + (*folder == 's' ? "5 " : "3 "));
+    }
+    EXPECT_EQ(Read(files, "B\\\xE5\xAD\xA6.TXT"), "big");
 }
 
 }  // namespace
