@@ -409,7 +409,7 @@ TEST(Process, TheGameFreesAndLoadsTheLibraryAgainAsOftenAsItLikes) {
     EXPECT_TRUE(run.exceptions.empty() && !run.timedOut) << run.DebugText();
     EXPECT_EQ(gamerun::ResultFields(run.Result("cycles", "150 plan.txt ui\\panel.dds ui\\*"))["reserved"], "320");
     EXPECT_EQ(run.Result("cycles", "150 plan.txt ui\\button.dds ui\\*"),
-              "ok\twrong=0\twaited=returned\tfile=packe,1\tsearch=panel.dds,18,1\treal=0\treserved=0\ttls=0\tmemory=0");
+              "ok\twrong=0\twaited=returned\tfile=packe,1\tsearch=..,button.dds,panel.dds,18,1\treal=0\treserved=0\ttls=0\tmemory=0");
 
     Game bare;
     bare.InstallOriginalAvi();
