@@ -70,17 +70,18 @@ std::optional<AttributeData> MappedAttributes(const RouteContext& context, const
     if (separator == std::string::npos) separator = lower.rfind('/');
     const std::size_t nameStart = separator == std::string::npos ? 0 : separator + 1;
     const std::string_view name = std::string_view(lower).substr(nameStart);
-    if (ReadSnDigits(name).count < 2) return std::nullopt;
-    const std::optional<std::string> directory = context.mapTable->Find(ToUpperAscii(name.substr(0, 4)));
+    const std::optional<MapId> id = ReadMapId(name);
+    if (!id) return std::nullopt;
+    const std::optional<std::string> directory = context.mapTable->Find(ToUpperAscii(name.substr(0, id->length)));
     if (!directory) return std::nullopt;
-    const std::string_view suffix = name.substr(4);
+    const std::string_view suffix = name.substr(id->length);
     if (suffix == ".pak") return std::nullopt;  // a map's pack is never rewritten
     // Files inside the base folder are the game's own, named as the game names them.
     if (!context.baseFolder.empty() && lower.find(ToLowerAscii(context.baseFolder) + "\\") != std::string::npos) {
         return std::nullopt;
     }
 
-    const std::string rewritten = request.substr(0, nameStart) + *directory + request.substr(nameStart + 4);
+    const std::string rewritten = request.substr(0, nameStart) + *directory + request.substr(nameStart + id->length);
     if (std::optional<AttributeData> data = DataOf(rewritten)) return data;
     if (suffix == ".wp" || suffix == "_.pst") {
         // The map's own files may still sit in the base folder under their id.

@@ -319,6 +319,7 @@ TEST(Process, EveryMapTheIndexListsOpensItsOwnFilesStartAfterStart) {
     }
     std::vector<std::string> script = {"call InitializeTavrenModSystem"};
     for (int number = 1; number <= 110; ++number) script.push_back("createa " + modroute::MapIdText(number) + "\\marker.txt");
+    for (const char* query : {"attrex sn105\\marker.txt", "attr sn105"}) script.push_back(query);  // three-digit ids as opens
     for (const DWORD mode : {1, 2, 3}) {
         gamerun::ManagerRegistry registry;
         registry.SetDword(L"", L"AutoRes", mode);
@@ -339,6 +340,10 @@ TEST(Process, EveryMapTheIndexListsOpensItsOwnFilesStartAfterStart) {
             for (const auto& [name, number] : listed) {
                 const std::string opened = run.Result("createa", modroute::MapIdText(number) + "\\marker.txt");
                 EXPECT_EQ(gamerun::ResultFields(opened)["data"], markers.at(name)) << mode << dunes << number;
+                if (number != 105) continue;
+                const std::string attributes = run.Result("attrex", "sn105\\marker.txt");
+                EXPECT_TRUE(attributes.ends_with("\tfile\tsize=" + std::to_string(markers.at(name).size()))) << attributes;
+                EXPECT_EQ(run.Result("attr", "sn105"), "ok\t0x10\tdir");
             }
             testsupport::TempDir::Age(res);
         };
