@@ -48,6 +48,7 @@ RouteContext FullRouteContext(const ConfigManager& config, std::shared_ptr<const
 bool InitializeRouterEarly() {
     RouteContext context = EarlyRouteContext(ConfigManager::Instance());
     context.virtualFiles = &VirtualFileSystem::Instance();
+    context.fileIndex = &FileIndex::Instance();
     ModRouter::Instance().Configure(std::move(context));
     return true;
 }
@@ -66,6 +67,7 @@ void RunAndPublishAutoRes() {
 bool InitializeRouter() {
     RouteContext context = FullRouteContext(ConfigManager::Instance(), g_mapTable.Get());
     context.virtualFiles = &VirtualFileSystem::Instance();
+    context.fileIndex = &FileIndex::Instance();
     ModRouter::Instance().Configure(std::move(context));
     return true;
 }

@@ -9,6 +9,7 @@
 #include "common/SystemScope.h"
 #include "config/ConfigManager.h"
 #include "hooks/HookManager.h"
+#include "index/FileIndex.h"
 #include "memory/VfsHeap.h"
 #include "patches/FontHook.h"
 #include "patches/GameCode.h"
@@ -105,6 +106,9 @@ void OnProcessAttach(HMODULE self) {
     PrintStageResult(vfsReady, "虚拟文件系统初始化完成\n", "警告: 虚拟文件系统初始化失败\n");
 
     StartDetachedThread(PvkIndexThread);
+    // Walked before the mod scan: first opens are answered from memory once it is done.
+    const ConfigManager& config = ConfigManager::Instance();
+    FileIndex::Instance().Start({config.GetGameFolder(), config.GetBaseFolder(), config.GetSelectedModFolder()});
 
     PrintDebugLine("第6步：早期初始化文件重定向系统...\n");
     const bool redirectReady = InitializeRouterEarly();
@@ -147,6 +151,7 @@ void OnProcessDetach(bool processExiting) {
         // the system's tables are about to be destroyed.
         PassEverythingThrough();
     } else {
+        FileIndex::Instance().Stop();  // its thread must not outlive the library's code
         try {
             FontHook::Remove();
         } catch (...) {
