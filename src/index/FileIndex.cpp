@@ -235,20 +235,23 @@ void FileIndex::Notified(std::size_t root) {
 
 IndexAnswer FileIndex::FindWhenWalked(std::string_view absolutePath, std::uint32_t waitMilliseconds) {
     std::unique_lock lock(m_lock);
+    // The innermost tree: the game folder's leaves the mods and base folders out.
+    std::size_t found = m_roots.size();
     for (std::size_t root = 0; root < m_roots.size(); ++root) {
         const std::string& folder = m_roots[root].folder;
         if (folder.empty() || absolutePath.size() <= folder.size() + 1 || !absolutePath.starts_with(folder) ||
-            absolutePath[folder.size()] != '\\') {
+            absolutePath[folder.size()] != '\\' || (found < m_roots.size() && m_roots[found].folder.size() > folder.size())) {
             continue;
         }
-        if (!m_walkedChanged.wait_for(lock, std::chrono::milliseconds(waitMilliseconds), [&] { return m_walked[root]; })) {
-            return IndexAnswer::Unknown;
-        }
-        FileIndexSnapshot snapshot;
-        snapshot.roots.push_back(m_roots[root]);
-        return snapshot.Find(folder, absolutePath.substr(folder.size() + 1));
+        found = root;
     }
-    return IndexAnswer::Unknown;
+    if (found == m_roots.size() ||
+        !m_walkedChanged.wait_for(lock, std::chrono::milliseconds(waitMilliseconds), [&] { return m_walked[found]; })) {
+        return IndexAnswer::Unknown;
+    }
+    FileIndexSnapshot snapshot;
+    snapshot.roots.push_back(m_roots[found]);
+    return snapshot.Find(m_roots[found].folder, absolutePath.substr(m_roots[found].folder.size() + 1));
 }
 
 void FileIndex::Touch(std::string_view absolutePath) {

@@ -132,7 +132,7 @@ TEST_F(IndexTest, EightThreadsOpeningWhileTheTreesAreWalkedGetTheDisksAnswers) {
 }
 
 TEST_F(IndexTest, TheModsResourceProbesAreAnsweredFromTheWalk) {
-    game.Write({{"mods\\Blades\\SN01\\a.wp", "m"}, {"mods\\Blades\\waves.pak", "m"}, {"mods\\Blades\\music.pak", "m"}});
+    game.Write({{"mods\\Blades\\SN01\\a.wp", "m"}, {"mods\\Blades\\waves.pak", "m"}, {"mods\\Blades\\music", "m"}});
     FileIndex::Instance().Start({game.Path(), game / "base", game / "mods\\Blades"});
     ModFileIndexTable table;
     const std::optional<ModFileIndex> index = table.GetModFileIndex("Blades", game / "mods\\Blades");
