@@ -31,6 +31,8 @@ std::string FoldedPrefix(std::string_view relative, bool& whole) {
     return folded;
 }
 
+constexpr DWORD kStopWaitMilliseconds = 5000;
+
 bool IsDotEntry(const wchar_t* name) { return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0; }
 
 }  // namespace
@@ -102,8 +104,13 @@ void FileIndex::Stop() {
     if (m_thread == nullptr || m_stop.exchange(true)) return;
     SetEvent(m_stopEvent);
     // The thread's end itself may wait for the loader, which an unloading
-    // library holds: what counts is that it has left this code.
-    WaitForSingleObject(m_leftEvent, INFINITE);
+    // library holds: what counts is that it has left this code. A thread
+    // still waiting for the loader to let it start never will in time, and
+    // must not start in a library that is gone.
+    if (WaitForSingleObject(m_leftEvent, kStopWaitMilliseconds) != WAIT_OBJECT_0) {
+        TerminateThread(m_thread, 1);
+        return;
+    }
     for (const std::unique_ptr<Watched>& watched : m_watched) {
         if (watched->directory == INVALID_HANDLE_VALUE) continue;
         if (watched->armed) {

@@ -45,7 +45,7 @@ public:
 class FileIndex {
 public:
     struct Options {
-        std::size_t maxEntries = 1000000;       // per tree; a larger tree is left to the disk
+        std::size_t maxEntries = 300000;        // per tree (about 10 MB); a larger tree is left to the disk
         std::size_t maxChanged = 512;           // changed paths kept before a tree is walked again
         std::uint32_t notificationBytes = 65536;  // per tree
     };
