@@ -33,6 +33,10 @@ std::string FoldedPrefix(std::string_view relative, bool& whole) {
 
 constexpr DWORD kStopWaitMilliseconds = 5000;
 
+bool IsModsOrBase(std::string_view name) {
+    return EqualsIgnoringAsciiCase(name, "mods") || EqualsIgnoringAsciiCase(name, "base");
+}
+
 bool IsDotEntry(const wchar_t* name) { return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0; }
 
 }  // namespace
@@ -235,7 +239,8 @@ void FileIndex::Notified(std::size_t root) {
     {
         std::lock_guard lock(m_lock);
         TouchLocked(root, paths);
-        tooMany = m_roots[root].changed->size() > m_options.maxChanged;
+        // Too many changed paths, or one that stands for the whole tree.
+        tooMany = m_roots[root].changed->size() > m_options.maxChanged || m_roots[root].changed->count({}) != 0;
     }
     if (tooMany) Walk(root);
 }
@@ -252,13 +257,16 @@ IndexAnswer FileIndex::FindWhenWalked(std::string_view absolutePath, std::uint32
         }
         found = root;
     }
-    if (found == m_roots.size() ||
-        !m_walkedChanged.wait_for(lock, std::chrono::milliseconds(waitMilliseconds), [&] { return m_walked[found]; })) {
+    if (found == m_roots.size()) return IndexAnswer::Unknown;
+    const std::string_view relative = absolutePath.substr(m_roots[found].folder.size() + 1);
+    // The game folder's tree leaves out the other mods, which are not worth a wait.
+    if (found == 0 && IsModsOrBase(relative.substr(0, relative.find('\\')))) return IndexAnswer::Unknown;
+    if (!m_walkedChanged.wait_for(lock, std::chrono::milliseconds(waitMilliseconds), [&] { return m_walked[found]; })) {
         return IndexAnswer::Unknown;
     }
     FileIndexSnapshot snapshot;
     snapshot.roots.push_back(m_roots[found]);
-    return snapshot.Find(m_roots[found].folder, absolutePath.substr(m_roots[found].folder.size() + 1));
+    return snapshot.Find(m_roots[found].folder, relative);
 }
 
 void FileIndex::Touch(std::string_view absolutePath) {
@@ -329,8 +337,7 @@ FileTree FileIndex::WalkTree(const std::string& folder, bool skipModsAndBase, st
             const std::uint32_t id = builder.AddFolder(current.id, name);
             // The mods and base folders are trees of their own; a linked
             // folder's changes are not seen by the watch.
-            const bool own = skipModsAndBase && current.id == FileTreeBuilder::kRoot &&
-                             (EqualsIgnoringAsciiCase(name, "mods") || EqualsIgnoringAsciiCase(name, "base"));
+            const bool own = skipModsAndBase && current.id == FileTreeBuilder::kRoot && IsModsOrBase(name);
             if (!own && id != FileTreeBuilder::kNone && (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
                 pending.push_back({current.path + L"\\" + data.cFileName, id});
             }
