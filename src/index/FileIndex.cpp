@@ -329,6 +329,11 @@ FileTree FileIndex::WalkTree(const std::string& folder, bool skipModsAndBase, st
         if (search == INVALID_HANDLE_VALUE) continue;  // unlisted: the disk answers below it
         do {
             if (IsDotEntry(data.cFileName)) continue;
+            // A path past the classic length limit opens, or not, by the system's settings.
+            if (current.path.size() + 1 + wcslen(data.cFileName) >= MAX_PATH) {
+                builder.LeaveToDisk(current.id);
+                continue;
+            }
             const std::string name = WideToUtf8(data.cFileName);
             if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
                 builder.AddFile(current.id, name);

@@ -126,10 +126,8 @@ std::uint32_t FileTreeBuilder::Add(std::uint32_t parent, std::string_view name, 
     if (parent == kNone) return kNone;
     m_folded.clear();
     if (!AppendFoldedName(name, m_folded) || m_folded.size() > 0xFFFF) {
-        // The disk may serve a modelled request from this entry: the folder
-        // is left to the disk.
-        m_inexact[parent] = 1;
-        m_tree.m_nodes[parent].flags &= ~FileTree::kListed;
+        // The disk may serve a modelled request from this entry.
+        LeaveToDisk(parent);
         return kNone;
     }
     // Two names that fold alike (possible on a case-sensitive disk) leave
@@ -157,6 +155,12 @@ void FileTreeBuilder::AddFile(std::uint32_t parent, std::string_view name) { Add
 
 void FileTreeBuilder::MarkListed(std::uint32_t folder) {
     if (folder != kNone && !m_inexact[folder]) m_tree.m_nodes[folder].flags |= FileTree::kListed;
+}
+
+void FileTreeBuilder::LeaveToDisk(std::uint32_t folder) {
+    if (folder == kNone) return;
+    m_inexact[folder] = 1;
+    m_tree.m_nodes[folder].flags &= ~FileTree::kListed;
 }
 
 void FileTreeBuilder::Insert(std::uint32_t node) {

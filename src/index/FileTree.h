@@ -74,6 +74,9 @@ public:
     void AddFile(std::uint32_t parent, std::string_view name);
     // Every entry of the folder has been added.
     void MarkListed(std::uint32_t folder);
+    // The folder holds an entry the disk may answer for otherwise than its
+    // name says: lookups in it are left to the disk.
+    void LeaveToDisk(std::uint32_t folder);
 
     std::size_t Entries() const { return m_tree.m_nodes.size() - 1; }
     FileTree Finish();
