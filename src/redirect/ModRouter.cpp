@@ -84,6 +84,10 @@ void ModRouter::StartGeneration(std::shared_ptr<const RouteContext> context, con
     // Read before the new state is published: files added meanwhile make the
     // generation differ, and the next resolution starts yet another one.
     if (context->virtualFiles != nullptr) state->virtualGeneration = context->virtualFiles->Generation();
+    if (context->fileIndex != nullptr) {
+        state->indexGeneration = context->fileIndex->Generation();
+        state->files = context->fileIndex->Snapshot();
+    }
     state->context = std::move(context);
     std::lock_guard lock(m_generationsLock);
     const State* previous = m_current.load(std::memory_order_acquire);
@@ -103,7 +107,9 @@ void ModRouter::StartGeneration(std::shared_ptr<const RouteContext> context, con
 const ModRouter::State& ModRouter::CurrentState() {
     const State* state = m_current.load(std::memory_order_acquire);
     const VirtualFileLookup* virtualFiles = state->context->virtualFiles;
-    if (virtualFiles != nullptr && virtualFiles->Generation() != state->virtualGeneration) {
+    const FileIndex* fileIndex = state->context->fileIndex;
+    if ((virtualFiles != nullptr && virtualFiles->Generation() != state->virtualGeneration) ||
+        (fileIndex != nullptr && fileIndex->Generation() != state->indexGeneration)) {
         StartGeneration(state->context, state);
         state = m_current.load(std::memory_order_acquire);
     }
@@ -204,7 +210,7 @@ std::shared_ptr<const Resolution> ModRouter::ResolveUtf8(std::string_view utf8Pa
                                 const std::string key(clean);
                                 const std::uint64_t forgets = m_forgets.load(std::memory_order_acquire);
                                 std::shared_ptr<const Resolution> answer =
-                                    ResolveUncached(*state.context, key, isRenderJson, mapId);
+                                    ResolveUncached(*state.context, state.files.get(), key, isRenderJson, mapId);
                                 // A render.json that nobody supplies is the caller's own business, and
                                 // not an answer to keep for other spellings of the same path.
                                 if (answer->from == ServedFrom::Unchanged || !final) return answer;
@@ -220,29 +226,41 @@ std::shared_ptr<const Resolution> ModRouter::ResolveOnDiskUtf8(std::string_view 
     RouteContext diskOnly = *CurrentState().context;
     diskOnly.virtualFiles = nullptr;
     return WithCleanRequest(diskOnly, utf8Path, [&](std::string_view clean, bool isRenderJson, const std::string& mapId) {
-        return ResolveUncached(diskOnly, std::string(clean), isRenderJson, mapId);
+        return ResolveUncached(diskOnly, nullptr, std::string(clean), isRenderJson, mapId);
     });
 }
 
-std::shared_ptr<const Resolution> ModRouter::ResolveUncached(const RouteContext& context, const std::string& clean,
-                                                             bool isRenderJson, const std::string& mapId) {
+bool ModRouter::FileAt(const FileIndexSnapshot* files, const std::string& folder, std::string_view relative,
+                       const std::string& full) {
+    if (files != nullptr) {
+        const IndexAnswer answer = files->Find(folder, relative);
+        if (answer != IndexAnswer::Unknown) return answer == IndexAnswer::File;
+    }
+    m_diskChecks.fetch_add(1, std::memory_order_relaxed);
+    return FileExists(full);
+}
+
+std::shared_ptr<const Resolution> ModRouter::ResolveUncached(const RouteContext& context, const FileIndexSnapshot* files,
+                                                             const std::string& clean, bool isRenderJson,
+                                                             const std::string& mapId) {
     if (IsGameOwn(clean)) {
         std::string inGameFolder = PathJoin(context.gameFolder, clean);
-        if (FileExists(inGameFolder)) {
+        if (FileAt(files, context.gameFolder, clean, inGameFolder)) {
             return MakeAnswer(ServedFrom::GameFolder, ResolutionRule::GameFolderCopy, std::move(inGameFolder));
         }
     }
-    if (isRenderJson) return ResolveRenderJson(context, mapId);
+    if (isRenderJson) return ResolveRenderJson(context, files, mapId);
     if (IsRootFile(clean)) {
         std::string inGameFolder = PathJoin(context.gameFolder, clean);
-        if (FileExists(inGameFolder)) {
+        if (FileAt(files, context.gameFolder, clean, inGameFolder)) {
             return MakeAnswer(ServedFrom::GameFolder, ResolutionRule::RootFile, std::move(inGameFolder));
         }
     }
-    return FindFile(context, clean);
+    return FindFile(context, files, clean);
 }
 
-std::shared_ptr<const Resolution> ModRouter::ResolveRenderJson(const RouteContext& context, const std::string& mapId) {
+std::shared_ptr<const Resolution> ModRouter::ResolveRenderJson(const RouteContext& context, const FileIndexSnapshot* files,
+                                                               const std::string& mapId) {
     std::string directory = mapId;
     if (context.MapRewriteActive()) {
         if (std::optional<std::string> mapped = context.mapTable->Find(ToUpperAscii(mapId))) directory = *mapped;
@@ -256,12 +274,13 @@ std::shared_ptr<const Resolution> ModRouter::ResolveRenderJson(const RouteContex
     for (const auto& [root, from] : roots) {
         if (root->empty() && from == ServedFrom::Mod) continue;
         std::string candidate = PathJoin(*root, relative);
-        if (FileExists(candidate)) return MakeAnswer(from, ResolutionRule::RenderJson, std::move(candidate));
+        if (FileAt(files, *root, relative, candidate)) return MakeAnswer(from, ResolutionRule::RenderJson, std::move(candidate));
     }
     return UnchangedAnswer<ResolutionRule::RenderJsonMissing>();
 }
 
-std::shared_ptr<const Resolution> ModRouter::FindFile(const RouteContext& context, const std::string& clean) {
+std::shared_ptr<const Resolution> ModRouter::FindFile(const RouteContext& context, const FileIndexSnapshot* files,
+                                                     const std::string& clean) {
     const bool special = IsSpecialFile(clean);
     std::vector<std::string> candidates;
     if (special && context.MapRewriteActive()) {
@@ -277,7 +296,7 @@ std::shared_ptr<const Resolution> ModRouter::FindFile(const RouteContext& contex
         // The game folder's own copy wins, except for map files, which the
         // mod and base folders may replace.
         std::string inGameFolder = PathJoin(context.gameFolder, candidate);
-        if (!special && FileExists(inGameFolder)) {
+        if (!special && FileAt(files, context.gameFolder, candidate, inGameFolder)) {
             return MakeAnswer(ServedFrom::GameFolder, ResolutionRule::GameFolderCopy, std::move(inGameFolder));
         }
         for (const SearchPath& searchPath : context.searchPaths) {
@@ -287,7 +306,7 @@ std::shared_ptr<const Resolution> ModRouter::FindFile(const RouteContext& contex
             if (!special && searchPath.path == context.gameFolder) continue;  // probed just above
             std::string full = PathJoin(searchPath.path, candidate);
             if (HasSecondColon(full)) continue;
-            if (FileExists(full)) return MakeAnswer(searchPath.from, FoundInSearchPath(searchPath.from, special), std::move(full));
+            if (FileAt(files, searchPath.path, candidate, full)) return MakeAnswer(searchPath.from, FoundInSearchPath(searchPath.from, special), std::move(full));
         }
     }
     return MakeAnswer(ServedFrom::Nowhere, ResolutionRule::NotFound, clean);
@@ -336,6 +355,13 @@ void ModRouter::Forget(std::string_view gbkPath) {
 void ModRouter::ForgetUtf8(std::string_view utf8Path) {
     AwaitStartupWork(utf8Path);  // the spelling to forget may be the map table's
     const State& state = CurrentState();
+    if (FileIndex* index = state.context->fileIndex) {
+        // The index learns of the change at once, not only when the
+        // notification comes; the new snapshot starts a new generation.
+        std::string_view relative = RelativeToGameFolder(utf8Path, state.context->gameFolder);
+        index->Touch(IsAbsolutePath(relative) ? std::string(relative)
+                                               : PathJoin(state.context->gameFolder, NormalizePath(ToBackslashes(relative))));
+    }
     std::string lower;
     WithCleanRequest(*state.context, RelativeToGameFolder(utf8Path, state.context->gameFolder),
                      [&](std::string_view clean, bool, const std::string&) {
@@ -363,7 +389,8 @@ std::shared_ptr<const Resolution> ModRouter::CopyForUpdateUtf8(std::string_view 
     diskOnly.virtualFiles = nullptr;  // a packed name is written where the game asked
     return WithCleanRequest(diskOnly, utf8Path, [&](std::string_view clean, bool isRenderJson, const std::string& mapId) {
         std::string inGameFolder = PathJoin(diskOnly.gameFolder, clean);
-        const std::shared_ptr<const Resolution> served = ResolveUncached(diskOnly, std::string(clean), isRenderJson, mapId);
+        const std::shared_ptr<const Resolution> served =
+            ResolveUncached(diskOnly, nullptr, std::string(clean), isRenderJson, mapId);
         if ((served->from != ServedFrom::Mod && served->from != ServedFrom::Base) ||
             !CopyToNewPlace(served->path, inGameFolder)) {
             return std::shared_ptr<const Resolution>();

@@ -2,10 +2,10 @@
 // threads resolve at any time, also while the context is replaced; each
 // context comes with caches of its own, so an answer given under an older
 // context (before the full initialisation, before a pack was registered, with
-// another map table) is never handed out under a newer one. Within one
-// context a path's first answer stays, even when the disk changes later
-// behind the game's back; what the game changes itself through the hooks
-// (Forget) is seen at once.
+// another map table, before the file index learnt of a change) is never
+// handed out under a newer one. A first answer comes from the file index
+// where it knows, from the disk otherwise; it stays until the index changes.
+// What the game changes itself through the hooks (Forget) is seen at once.
 #pragma once
 
 #include <atomic>
@@ -20,6 +20,7 @@
 
 #include "common/SrwLock.h"
 #include "common/StartupGate.h"
+#include "index/FileIndex.h"
 #include "redirect/RouteContext.h"
 
 namespace modroute {
@@ -84,6 +85,9 @@ public:
     // folder: the mod, the base folder or a pack.
     bool ShouldRedirect(std::string_view gbkPath);
 
+    // How many times a resolution asked the disk whether a file exists.
+    std::uint64_t DiskChecks() const { return m_diskChecks.load(std::memory_order_relaxed); }
+
 private:
     struct PathHash {
         using is_transparent = void;
@@ -94,6 +98,8 @@ private:
     struct State {
         std::shared_ptr<const RouteContext> context;
         std::uint64_t virtualGeneration = 0;
+        std::uint64_t indexGeneration = 0;
+        std::shared_ptr<const FileIndexSnapshot> files;  // null: the disk answers
         mutable SrwLock cacheLock;
         mutable Cache cache;  // clean path (after the map rewrite) to its answer
     };
@@ -102,11 +108,18 @@ private:
     // Publishes a generation of the context; with replaced, only while that
     // generation is still the current one.
     void StartGeneration(std::shared_ptr<const RouteContext> context, const State* replaced = nullptr);
-    std::shared_ptr<const Resolution> ResolveUncached(const RouteContext& context, const std::string& clean,
-                                                      bool isRenderJson, const std::string& mapId);
+    std::shared_ptr<const Resolution> ResolveUncached(const RouteContext& context, const FileIndexSnapshot* files,
+                                                      const std::string& clean, bool isRenderJson,
+                                                      const std::string& mapId);
     bool IsGameOwn(std::string_view clean) const;
-    std::shared_ptr<const Resolution> ResolveRenderJson(const RouteContext& context, const std::string& mapId);
-    std::shared_ptr<const Resolution> FindFile(const RouteContext& context, const std::string& clean);
+    std::shared_ptr<const Resolution> ResolveRenderJson(const RouteContext& context, const FileIndexSnapshot* files,
+                                                        const std::string& mapId);
+    std::shared_ptr<const Resolution> FindFile(const RouteContext& context, const FileIndexSnapshot* files,
+                                               const std::string& clean);
+    // Whether a plain file is at folder\relative (full, joined): from the
+    // index where it knows, from the disk otherwise.
+    bool FileAt(const FileIndexSnapshot* files, const std::string& folder, std::string_view relative,
+                const std::string& full);
 
     // The current generation, read on every resolution without a lock. A
     // replaced generation is kept (its cache emptied) until the router goes,
@@ -121,6 +134,7 @@ private:
     std::unordered_set<std::string, PathHash, std::equal_to<>> m_gameOwn;
     std::atomic<std::uint64_t> m_forgets{0};
     std::vector<std::unique_ptr<State>> m_generations;
+    std::atomic<std::uint64_t> m_diskChecks{0};
 };
 
 }  // namespace modroute

@@ -2,7 +2,7 @@
 // served from?", handed to it as one value. Whenever any of it changes (the
 // full initialisation's search list, a new map table) the redirector starts
 // over with empty caches; so does a change of the virtual file system's
-// contents, which it notices through the lookup's generation.
+// contents or of the file index, which it notices through their generations.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +18,8 @@
 #undef SearchPath
 
 namespace modroute {
+
+class FileIndex;
 
 // Where a path was found. Unchanged: the path is not the redirector's to
 // change (absolute, not valid code page 936 text, or a render.json nobody
@@ -43,6 +45,9 @@ struct RouteContext {
     // Present only when AutoRes is on; map ids are rewritten while it holds entries.
     std::shared_ptr<const SnDirectoryMap> mapTable;
     const VirtualFileLookup* virtualFiles = nullptr;
+    // Where the files of the game, base and mod folders are, once walked;
+    // without it (or where it does not know) the disk is asked.
+    FileIndex* fileIndex = nullptr;
 
     bool MapRewriteActive() const { return mapTable && !mapTable->Empty(); }
     // The same folders, the same map table object and the same file system.

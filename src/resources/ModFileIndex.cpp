@@ -6,6 +6,7 @@
 #include "common/FileSystem.h"
 #include "common/MapId.h"
 #include "common/PathText.h"
+#include "index/FileIndex.h"
 #include "resources/GameNames.h"
 
 namespace modroute {
@@ -14,10 +15,21 @@ namespace {
 // sn01 to sn99, then sn100 to sn255.
 std::string MapFolderName(int number) { return (number < 10 ? "sn0" : "sn") + std::to_string(number); }
 
+// The file index's walk of the selected mod's folder, started before the
+// mod scan, answers most of the probes without a disk access; it is waited
+// for briefly, since it is usually done first.
+constexpr std::uint32_t kIndexWaitMilliseconds = 2000;
+
 class DiskModFolderProbes final : public ModFolderProbes {
 public:
-    bool DirectoryExists(std::string_view utf8Path) override { return ::modroute::DirectoryExists(utf8Path); }
-    bool FileExists(std::string_view utf8Path) override { return ::modroute::FileExists(utf8Path); }
+    bool DirectoryExists(std::string_view utf8Path) override {
+        const IndexAnswer known = FileIndex::Instance().FindWhenWalked(utf8Path, kIndexWaitMilliseconds);
+        return known == IndexAnswer::Unknown ? ::modroute::DirectoryExists(utf8Path) : known == IndexAnswer::Folder;
+    }
+    bool FileExists(std::string_view utf8Path) override {
+        const IndexAnswer known = FileIndex::Instance().FindWhenWalked(utf8Path, kIndexWaitMilliseconds);
+        return known == IndexAnswer::Unknown ? ::modroute::FileExists(utf8Path) : known == IndexAnswer::File;
+    }
     std::uint64_t FileTime(std::string_view utf8Path) override { return GetFileTime(utf8Path); }
     std::uint64_t Now() override {
         const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();

@@ -3,7 +3,8 @@
 // tests, no directory listing), with each found path's last-write time. An
 // index is rebuilt only when the mod's settings file or one of four large
 // packs changed after it was built. Every operation of the table holds its
-// lock. Paths are UTF-8.
+// lock. Paths are UTF-8. On the real disk, the probes of the folder the file
+// index walks are answered from it.
 #pragma once
 
 #include <cstdint>

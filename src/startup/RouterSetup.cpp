@@ -43,6 +43,7 @@ RouteContext EarlyRouteContext(const ConfigManager& config) { return FullRouteCo
 bool InitializeRouterEarly() {
     RouteContext context = EarlyRouteContext(ConfigManager::Instance());
     context.virtualFiles = &VirtualFileSystem::Instance();
+    context.fileIndex = &FileIndex::Instance();
     ModRouter::Instance().Configure(std::move(context));
     return true;
 }
@@ -61,6 +62,7 @@ void RunAndPublishAutoRes() {
 bool InitializeRouter() {
     RouteContext context = FullRouteContext(ConfigManager::Instance(), g_mapTable.Get());
     context.virtualFiles = &VirtualFileSystem::Instance();
+    context.fileIndex = &FileIndex::Instance();
     ModRouter::Instance().Configure(std::move(context));
     // Only ever called once AutoRes has run: its table is in place now.
     StartupGate::Instance().Finish(StartupWork::MapTable);

@@ -11,6 +11,7 @@
 #include "common/SystemScope.h"
 #include "config/ConfigManager.h"
 #include "hooks/HookManager.h"
+#include "index/FileIndex.h"
 #include "memory/VfsHeap.h"
 #include "patches/FontHook.h"
 #include "patches/GameCode.h"
@@ -126,6 +127,9 @@ void OnProcessAttach(HMODULE self) {
     // Preloading reads whole packs: off the loader lock, on the pack thread.
     gate.Expect(StartupWork::Packs);
     if (!StartDetachedThread(PvkIndexThread)) gate.Finish(StartupWork::Packs);
+    // Walked before the mod scan: first opens are answered from memory once it is done.
+    const ConfigManager& config = ConfigManager::Instance();
+    FileIndex::Instance().Start({config.GetGameFolder(), config.GetBaseFolder(), config.GetSelectedModFolder()});
 
     PrintDebugLine("第6步：早期初始化文件重定向系统...\n");
     const bool redirectReady = InitializeRouterEarly();
@@ -182,6 +186,7 @@ void OnProcessDetach(bool processExiting) {
         // A library that installed a hook keeps itself loaded until the
         // process ends, so a real unload comes only after none went in:
         // nothing here can leave a thread inside code about to go.
+        FileIndex::Instance().Stop();  // its thread must not outlive the library's code
         try {
             FontHook::Remove();
         } catch (...) {

@@ -325,7 +325,11 @@ GameRun Game::Run(const std::vector<std::string>& script, DWORD timeoutMs, const
     for (const std::string& line : script) scriptText += line + "\n";
     WriteFile(runFolder + "\\script.txt", scriptText);
 
-    HANDLE output = InheritableOutput(Widen(runFolder + "\\stdout.txt"));
+    // A file of its own for each run: under Wine an exited game's output file
+    // can stay held open for minutes.
+    static int runs = 0;
+    const std::string outputPath = runFolder + "\\stdout" + std::to_string(++runs) + ".txt";
+    HANDLE output = InheritableOutput(Widen(outputPath));
     STARTUPINFOW startup = StartupWithOutput(output, output);
 
     const std::wstring exe = Widen(PathOf(executable));
@@ -387,7 +391,7 @@ GameRun Game::Run(const std::vector<std::string>& script, DWORD timeoutMs, const
     CloseHandle(process.hProcess);
 
     std::string outputText;
-    ReadFile(runFolder + "\\stdout.txt", outputText);
+    ReadFile(outputPath, outputText);
     SplitLines(outputText, run.outputLines);
     return run;
 }
