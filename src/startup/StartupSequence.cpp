@@ -48,6 +48,15 @@ void ApplyConfiguredCodePatches() {
     ApplySwitchablePatches(settings.ToggleCommand != 0, settings.OpenPlay != 0);
 }
 
+// The walk of the game, base and mod folders, before the mod scan: first
+// opens are answered from memory once it is done. Only once the hooks are in,
+// since nothing else asks it, and the library then stays loaded: the
+// index's thread can never outlive the code it runs.
+void StartFileIndex() {
+    const ConfigManager& config = ConfigManager::Instance();
+    FileIndex::Instance().Start({config.GetGameFolder(), config.GetBaseFolder(), config.GetSelectedModFolder()});
+}
+
 void PrintStageResult(bool ok, const char* success, const char* failure) {
     PrintDebugLine(ok ? success : failure);
 }
@@ -127,9 +136,6 @@ void OnProcessAttach(HMODULE self) {
     // Preloading reads whole packs: off the loader lock, on the pack thread.
     gate.Expect(StartupWork::Packs);
     if (!StartDetachedThread(PvkIndexThread)) gate.Finish(StartupWork::Packs);
-    // Walked before the mod scan: first opens are answered from memory once it is done.
-    const ConfigManager& config = ConfigManager::Instance();
-    FileIndex::Instance().Start({config.GetGameFolder(), config.GetBaseFolder(), config.GetSelectedModFolder()});
 
     PrintDebugLine("第6步：早期初始化文件重定向系统...\n");
     const bool redirectReady = InitializeRouterEarly();
@@ -138,6 +144,7 @@ void OnProcessAttach(HMODULE self) {
     PrintDebugLine("第7步：安装IAT Hook...\n");
     const bool hooksInstalled = ModSystem::EarlyInitialize();
     LogHooksInstalled(hooksInstalled);
+    if (hooksInstalled) StartFileIndex();
     PrintStageResult(hooksInstalled, "IAT Hook安装成功\n", "错误: IAT Hook安装失败\n");
 
     // The font hooks with the file hooks, so that the game's first fonts are
@@ -186,7 +193,6 @@ void OnProcessDetach(bool processExiting) {
         // A library that installed a hook keeps itself loaded until the
         // process ends, so a real unload comes only after none went in:
         // nothing here can leave a thread inside code about to go.
-        FileIndex::Instance().Stop();  // its thread must not outlive the library's code
         try {
             FontHook::Remove();
         } catch (...) {
@@ -211,7 +217,10 @@ DWORD AviFileInitEntry() {
     const SystemScope scope;
     if (g_activationPending) {
         g_activationPending = false;
-        if (!g_attachDone && ModSystem::EarlyInitialize()) StartDetachedThread(ActivationThread);
+        if (!g_attachDone && ModSystem::EarlyInitialize()) {
+            StartFileIndex();
+            StartDetachedThread(ActivationThread);
+        }
         // Again: code that the game unpacks after loading the library is in place only now.
         ApplyConfiguredCodePatches();
         ModSystem::CharacterStep();
