@@ -193,7 +193,7 @@ std::optional<OpenedFileData> DataOfOpenedFile(const std::string& utf8Path) {
 std::optional<WIN32_FILE_ATTRIBUTE_DATA> ServedFileData(const std::string& utf8Path) {
     ModRouter& router = ModRouter::Instance();
     const std::shared_ptr<const RouteContext> context = router.ContextFor(utf8Path);
-    return ServedData(*context, *router.ResolveUtf8(utf8Path));
+    return ServedData(*context, *router.ResolveGameRelativeUtf8(utf8Path));
 }
 
 DWORD WINAPI HookedGetFileAttributesA(LPCSTR name) {

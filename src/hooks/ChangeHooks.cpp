@@ -73,4 +73,32 @@ BOOL WINAPI HookedRemoveDirectoryW(LPCWSTR name) {
     return Changed([=] { return RealFunctions.RemoveDirectoryW(name); }, name);
 }
 
+namespace {
+
+// Relative names follow the game's current folder, as they do without us.
+template <typename Real>
+BOOL CurrentFolderMoved(Real real) {
+    if (MustPassThrough()) return real();
+    const HookCall call;
+    call.RestoreLastError();
+    const BOOL result = real();
+    const DWORD error = GetLastError();
+    try {
+        if (result) ModRouter::Instance().NoteCurrentFolder();
+    } catch (...) {
+        // Out of memory: relative names keep the folder they had.
+    }
+    SetLastError(error);
+    return result;
+}
+
+}  // namespace
+
+BOOL WINAPI HookedSetCurrentDirectoryA(LPCSTR name) {
+    return CurrentFolderMoved([=] { return RealFunctions.SetCurrentDirectoryA(name); });
+}
+BOOL WINAPI HookedSetCurrentDirectoryW(LPCWSTR name) {
+    return CurrentFolderMoved([=] { return RealFunctions.SetCurrentDirectoryW(name); });
+}
+
 }  // namespace modroute

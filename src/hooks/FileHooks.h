@@ -40,6 +40,8 @@ BOOL WINAPI HookedCreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES security);
 BOOL WINAPI HookedCreateDirectoryW(LPCWSTR name, LPSECURITY_ATTRIBUTES security);
 BOOL WINAPI HookedRemoveDirectoryA(LPCSTR name);
 BOOL WINAPI HookedRemoveDirectoryW(LPCWSTR name);
+BOOL WINAPI HookedSetCurrentDirectoryA(LPCSTR name);
+BOOL WINAPI HookedSetCurrentDirectoryW(LPCWSTR name);
 
 // Directory searches: folders that the mod, base or packs share are listed
 // merged, through virtual find handles.

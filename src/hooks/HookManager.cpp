@@ -63,6 +63,8 @@ std::span<const HookRow> KernelRows() {
         Row(RealFunctions.CreateDirectoryW, &HookedCreateDirectoryW),
         Row(RealFunctions.RemoveDirectoryA, &HookedRemoveDirectoryA),
         Row(RealFunctions.RemoveDirectoryW, &HookedRemoveDirectoryW),
+        Row(RealFunctions.SetCurrentDirectoryA, &HookedSetCurrentDirectoryA),
+        Row(RealFunctions.SetCurrentDirectoryW, &HookedSetCurrentDirectoryW),
     };
     return rows;
 }

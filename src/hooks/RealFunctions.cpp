@@ -13,6 +13,7 @@ RealFunctionTable RealFunctions = {
     &::FindFirstFileW, &::FindNextFileW, &::FindFirstFileExA, &::FindFirstFileExW, &::FindClose,     &::LoadLibraryA,  &::LoadLibraryW,
     &::DeleteFileA,   &::DeleteFileW,   &::MoveFileA,      &::MoveFileW,  &::MoveFileExA, &::MoveFileExW,
     &::CreateDirectoryA, &::CreateDirectoryW, &::RemoveDirectoryA, &::RemoveDirectoryW,
+    &::SetCurrentDirectoryA, &::SetCurrentDirectoryW,
     nullptr,          nullptr,          nullptr,
     nullptr,          nullptr,          nullptr,          nullptr,   nullptr,    nullptr,
 };

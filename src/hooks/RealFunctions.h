@@ -61,6 +61,8 @@ struct RealFunctionTable {
     decltype(&::CreateDirectoryW) CreateDirectoryW;
     decltype(&::RemoveDirectoryA) RemoveDirectoryA;
     decltype(&::RemoveDirectoryW) RemoveDirectoryW;
+    decltype(&::SetCurrentDirectoryA) SetCurrentDirectoryA;
+    decltype(&::SetCurrentDirectoryW) SetCurrentDirectoryW;
     FopenFunction fopen;
     FopenSFunction fopen_s;
     OpenFunction _open;

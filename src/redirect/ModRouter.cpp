@@ -116,6 +116,44 @@ const ModRouter::State& ModRouter::CurrentState() {
     return *state;
 }
 
+namespace {
+
+// A path inside the game folder that the game names absolutely is the same
+// file as its relative spelling: its answers go as well.
+std::string_view RelativeToGameFolder(std::string_view utf8Path, const std::string& gameFolder) {
+    if (!IsAbsolutePath(utf8Path) || gameFolder.empty() || utf8Path.size() <= gameFolder.size() + 1) return utf8Path;
+    const char separator = utf8Path[gameFolder.size()];
+    if ((separator != '\\' && separator != '/') || ToLowerAscii(utf8Path.substr(0, gameFolder.size())) != ToLowerAscii(gameFolder)) {
+        return utf8Path;
+    }
+    return utf8Path.substr(gameFolder.size() + 1);
+}
+
+}  // namespace
+
+void ModRouter::NoteCurrentFolder() {
+    wchar_t buffer[1024];
+    const DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(std::size(buffer)), buffer);
+    std::string folder = length > 0 && length < std::size(buffer) ? WideToUtf8(std::wstring_view(buffer, length)) : "";
+    while (folder.size() > 3 && IsSeparator(folder.back())) folder.pop_back();
+    const std::string& game = Context()->gameFolder;
+    // A folder too long to read leaves relative requests to the game folder, as before any move.
+    const bool atGame = folder.empty() || game.empty() || EqualsIgnoringAsciiCase(folder, game);
+    m_currentFolder.Publish(atGame ? nullptr : std::make_shared<const std::string>(std::move(folder)));
+    m_folderMoved.store(!atGame, std::memory_order_release);
+}
+
+std::string_view ModRouter::FromCurrentFolder(std::string_view utf8Path, std::string& storage) const {
+    if (!m_folderMoved.load(std::memory_order_acquire) || utf8Path.empty() || IsAbsolutePath(utf8Path) ||
+        IsSeparator(utf8Path.front())) {
+        return utf8Path;
+    }
+    const std::shared_ptr<const std::string> folder = m_currentFolder.Get();
+    if (!folder) return utf8Path;
+    storage = PathJoin(*folder, utf8Path);
+    return RelativeToGameFolder(storage, Context()->gameFolder);
+}
+
 std::shared_ptr<const Resolution> ModRouter::Resolve(std::string_view gbkPath) {
     if (IsAscii(gbkPath)) return ResolveUtf8(gbkPath);  // ASCII reads the same in both
     const std::optional<std::string> utf8 = GbkToUtf8Exact(gbkPath);
@@ -197,7 +235,12 @@ std::shared_ptr<const RouteContext> ModRouter::ContextFor(std::string_view utf8P
     return Context();
 }
 
-std::shared_ptr<const Resolution> ModRouter::ResolveUtf8(std::string_view utf8Path) {
+std::shared_ptr<const Resolution> ModRouter::ResolveUtf8(std::string_view requested) {
+    std::string joined;
+    return ResolveGameRelativeUtf8(FromCurrentFolder(requested, joined));
+}
+
+std::shared_ptr<const Resolution> ModRouter::ResolveGameRelativeUtf8(std::string_view utf8Path) {
     const bool final = AwaitStartupWork(utf8Path);
     const State& state = CurrentState();
     return WithCleanRequest(*state.context, utf8Path,
@@ -221,7 +264,9 @@ std::shared_ptr<const Resolution> ModRouter::ResolveUtf8(std::string_view utf8Pa
                             });
 }
 
-std::shared_ptr<const Resolution> ModRouter::ResolveOnDiskUtf8(std::string_view utf8Path) {
+std::shared_ptr<const Resolution> ModRouter::ResolveOnDiskUtf8(std::string_view requested) {
+    std::string joined;
+    const std::string_view utf8Path = FromCurrentFolder(requested, joined);
     AwaitStartupWork(utf8Path);
     RouteContext diskOnly = *CurrentState().context;
     diskOnly.virtualFiles = nullptr;
@@ -320,17 +365,6 @@ std::optional<std::string> RequestUtf8(std::string_view gbkPath) {
     return GbkToUtf8Exact(gbkPath);
 }
 
-// A path inside the game folder that the game names absolutely is the same
-// file as its relative spelling: its answers go as well.
-std::string_view RelativeToGameFolder(std::string_view utf8Path, const std::string& gameFolder) {
-    if (!IsAbsolutePath(utf8Path) || gameFolder.empty() || utf8Path.size() <= gameFolder.size() + 1) return utf8Path;
-    const char separator = utf8Path[gameFolder.size()];
-    if ((separator != '\\' && separator != '/') || ToLowerAscii(utf8Path.substr(0, gameFolder.size())) != ToLowerAscii(gameFolder)) {
-        return utf8Path;
-    }
-    return utf8Path.substr(gameFolder.size() + 1);
-}
-
 // key is the lower-case path itself or lies below it, in any letter case.
 bool IsPathOrBelow(std::string_view key, std::string_view lower) {
     if (key.size() < lower.size() || (key.size() > lower.size() && key[lower.size()] != '\\')) return false;
@@ -352,7 +386,9 @@ void ModRouter::Forget(std::string_view gbkPath) {
     if (const std::optional<std::string> utf8 = RequestUtf8(gbkPath)) ForgetUtf8(*utf8);
 }
 
-void ModRouter::ForgetUtf8(std::string_view utf8Path) {
+void ModRouter::ForgetUtf8(std::string_view requested) {
+    std::string joined;
+    const std::string_view utf8Path = FromCurrentFolder(requested, joined);
     AwaitStartupWork(utf8Path);  // the spelling to forget may be the map table's
     const State& state = CurrentState();
     if (FileIndex* index = state.context->fileIndex) {
@@ -383,7 +419,9 @@ std::shared_ptr<const Resolution> ModRouter::CopyForUpdate(std::string_view gbkP
     return utf8 ? CopyForUpdateUtf8(*utf8) : nullptr;
 }
 
-std::shared_ptr<const Resolution> ModRouter::CopyForUpdateUtf8(std::string_view utf8Path) {
+std::shared_ptr<const Resolution> ModRouter::CopyForUpdateUtf8(std::string_view requested) {
+    std::string joined;
+    const std::string_view utf8Path = FromCurrentFolder(requested, joined);
     AwaitStartupWork(utf8Path);
     RouteContext diskOnly = *CurrentState().context;
     diskOnly.virtualFiles = nullptr;  // a packed name is written where the game asked

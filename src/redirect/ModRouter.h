@@ -18,6 +18,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "common/Published.h"
 #include "common/SrwLock.h"
 #include "common/StartupGate.h"
 #include "index/FileIndex.h"
@@ -52,6 +53,9 @@ public:
     std::shared_ptr<const Resolution> Resolve(std::string_view gbkPath);
     // The same for a path in UTF-8 (the wide-character functions' requests).
     std::shared_ptr<const Resolution> ResolveUtf8(std::string_view utf8Path);
+    // The same for a path relative to the game folder whatever the current
+    // folder is (the searches' own entries).
+    std::shared_ptr<const Resolution> ResolveGameRelativeUtf8(std::string_view utf8Path);
 
     // Where the disk serves a game path from now, asked afresh past the cache
     // and the virtual file system: for a request whose answer cannot be
@@ -84,6 +88,11 @@ public:
     // Whether the game path is served from somewhere other than the game
     // folder: the mod, the base folder or a pack.
     bool ShouldRedirect(std::string_view gbkPath);
+
+    // The game moved its current folder (SetCurrentDirectory): a relative
+    // request names a file of that folder from now on, as it would without
+    // the redirector. Until the first move, relative means the game folder.
+    void NoteCurrentFolder();
 
     // How many times a resolution asked the disk whether a file exists.
     std::uint64_t DiskChecks() const { return m_diskChecks.load(std::memory_order_relaxed); }
@@ -135,6 +144,14 @@ private:
     std::atomic<std::uint64_t> m_forgets{0};
     std::vector<std::unique_ptr<State>> m_generations;
     std::atomic<std::uint64_t> m_diskChecks{0};
+    // Absolute (UTF-8), set only while the current folder is not the game
+    // folder; the flag spares the common case a look at it.
+    std::atomic<bool> m_folderMoved{false};
+    Published<std::string> m_currentFolder;
+    // The request as seen from the game folder: unchanged unless the game
+    // moved its current folder, else joined to it (absolute when that folder
+    // lies outside the game folder). storage holds a joined path.
+    std::string_view FromCurrentFolder(std::string_view utf8Path, std::string& storage) const;
 };
 
 }  // namespace modroute

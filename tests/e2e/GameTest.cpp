@@ -203,7 +203,8 @@ TEST(Differential, PackedFilesBeatEvenTheGameFolder) {
                {"*open texture/ui\\..\\HERO.dds.."}, {"createa texture.\\ui.\\button.dds "}, {"createa texture \\ui\\button.dds"},
                {"find texture\\ui"}, {"find texture\\nothing*"}, {"findex texture\\nothing*"}, {"find maps\\*.wp"},
                {"find texture\\*"}, {"findex texture\\*"}, {"findex maps\\*"}, {"findex maps\\sub\\*"}, {"chdir texture"},
-               {"findex *"}, {"find ui\\*.dds"}, {"chdir .."}, {"find m*"},
+               {"findex *"}, {"find ui\\*.dds"}, {"*open hero.dds"}, {"createa ui\\button.dds"}, {"attrex ui\\button.dds"},
+               {"createa ..\\maps\\sn01.wp"}, {"createa loose.dds"}, {"chdir .."}, {"find m*"},
                {"call ResolvePath texture/hero.dds", "ok\t[VFS]texture\\hero.dds"},
                {"fopen+ texture\\hero.dds", "ok\tsize=14\tdata=the game's own\ttell=14"},  // a mode that writes: the disk
                {"createa maps\\sub\\deep.wp"},
