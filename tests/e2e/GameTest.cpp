@@ -288,6 +288,7 @@ TEST(Differential, AutoResLeadsMapIdsToTheModsFreeNamedFolderAndPack) {
                {"mod", "sn01\\x", "from sn01"}, {"mod", "Abbey\\abbey.gmb", "g"}, {"mod", "Abbey\\x", "from Abbey"},
                {"mod", "Abbey\\y.txt", "y"}, {"raw", "mods\\Maps\\Castle.pvk", "PVK2"}},
               {{"createa sn01\\x"}, {"createa sn02\\x", Read("from Abbey")}, {"attr sn02", "ok\t0x10\tdir"},
+               {"attr sn02\\x", "ok\t0x20\tfile"}, {"find sn02\\*.txt", "ok\ty.txt"},
                {"call ResolvePath sn03\\x", "ok\tCastle\\x"}, {"find mods\\Maps\\sn02\\*.txt", "ok\ty.txt"},
                {"createa base\\sn02\\x"}},
               {{L"AutoRes", 1}}});
