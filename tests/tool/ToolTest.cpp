@@ -159,6 +159,27 @@ struct FlatJson {
     }
 };
 
+TEST(Tool, PvkExtractAndPackReportInJson) {
+    TempDir work("work");
+    const std::string committed = kGame + "\\mods\\Blades\\UITexture.pvk";
+    const FlatJson first(Modroute({"pvk", "extract", "--json", committed, work / "out"}).out);
+    const FlatJson again(Modroute({"pvk", "extract", committed, work / "out", "--json"}).out);
+    const auto problems = [](const FlatJson& json) {
+        return std::count_if(json.at.begin(), json.at.end(), [](const auto& item) { return item.first.rfind("problems.", 0) == 0; });
+    };
+    EXPECT_EQ(problems(first), 0);
+    EXPECT_EQ(std::to_string(problems(again)), first.at.at("extracted")) << "every file there is kept";
+    EXPECT_EQ(again.at.at("extracted"), "0");
+    EXPECT_NE(again.at.at("problems.0").find("exists (--force overwrites it)"), std::string::npos);
+    work.Write("twins\\A.txt", "a");
+    work.Write("twins\\sub\\a.txt", "b");
+    work.Write("twins\\SUB\\b.txt", "c");
+    const FlatJson packed(Modroute({"pvk", "pack", work / "twins", work / "t.pvk", "--json"}).out);
+    EXPECT_EQ(packed.at.at("written"), "true");
+    EXPECT_EQ(packed.at.at("entries"), "3");
+    EXPECT_EQ(packed.at.at("notes.0").rfind("A.txt lies at the top", 0), 0u) << packed.text;
+}
+
 TEST(Tool, CheckReportsEachTrapOnceAndConflictsNameWhoIsHidden) {
     gamerun::Game game;
     const struct { const char* area; const char* file; std::string bytes; const char* problem; } cases[] = {

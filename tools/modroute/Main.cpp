@@ -40,8 +40,8 @@ constexpr CommandHelp kCommands[] = {
      "where each game path is served from, and by which rule"},
     {"maps", RunMaps, "modroute maps <game> [mod] [--mode N] [--json]", "the maps AutoRes would write, and its map table"},
     {"pvk", RunPvk,
-     "modroute pvk list <pack> [--json]\n  modroute pvk extract <pack> <folder> [--force]\n"
-     "  modroute pvk pack <folder> <pack>\n  modroute pvk verify <pack> [--json]",
+     "modroute pvk list <pack> [--json]\n  modroute pvk extract <pack> <folder> [--force] [--json]\n"
+     "  modroute pvk pack <folder> <pack> [--json]\n  modroute pvk verify <pack> [--json]",
      "a pack's entries; its files written below a folder (existing files only with --force); a pack built\n"
      "from a folder; its header, tables, data and names checked"},
     {"res", RunRes, "modroute res dump <Tavren.res> [--json]\n  modroute res check <Tavren.res> [--json]",

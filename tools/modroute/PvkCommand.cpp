@@ -28,8 +28,8 @@ namespace fs = std::filesystem;
 
 constexpr char kUsage[] =
     "modroute pvk list <pack> [--json]\n"
-    "       modroute pvk extract <pack> <folder> [--force]\n"
-    "       modroute pvk pack <folder> <pack>\n"
+    "       modroute pvk extract <pack> <folder> [--force] [--json]\n"
+    "       modroute pvk pack <folder> <pack> [--json]\n"
     "       modroute pvk verify <pack> [--json]";
 
 fs::path FsPath(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
@@ -121,8 +121,30 @@ bool WriteWholeFile(const std::string& utf8Path, const std::uint8_t* data, std::
     return static_cast<bool>(file.flush());
 }
 
+// What extract and pack found, printed as lines or as one JSON object whose
+// "problems" and "notes" are the lines' texts.
+struct PackWork {
+    std::vector<std::string> problems;
+    std::vector<std::string> notes;
+
+    int Print(bool asJson, JsonWriter& json, const std::vector<std::string>& summary) const {
+        if (asJson) {
+            json.Key("problems").BeginArray();
+            for (const std::string& problem : problems) json.String(problem);
+            json.EndArray().Key("notes").BeginArray();
+            for (const std::string& note : notes) json.String(note);
+            OutLine(json.EndArray().EndObject().Text());
+        } else {
+            for (const std::string& problem : problems) OutLine("problem: " + problem);
+            for (const std::string& line : summary) OutLine(line);
+            for (const std::string& note : notes) OutLine("note: " + note);
+        }
+        return problems.empty() ? kOk : kProblems;
+    }
+};
+
 int Extract(const Arguments& allArguments) {
-    constexpr OptionSpec kExtractOptions[] = {{"--force", false}};
+    constexpr OptionSpec kExtractOptions[] = {{"--force", false}, {"--json", false}};
     std::string usageError;
     const std::optional<ParsedArguments> parsed = ParseOptions(allArguments, kExtractOptions, usageError);
     if (!parsed) return BadUsage(usageError, kUsage);
@@ -137,7 +159,7 @@ int Extract(const Arguments& allArguments) {
     const std::string folder = ExistingFolder(arguments[1]);
     if (folder.empty()) return CannotRead("the folder " + arguments[1]);
 
-    std::size_t problems = 0;
+    PackWork work;
     std::size_t written = 0;
     std::uint64_t bytes = 0;
     Progress progress("extracting", DataBytes(pack), pack.table.entries.size());
@@ -145,37 +167,36 @@ int Extract(const Arguments& allArguments) {
         const PvkEntry& entry = pack.table.entries[i];
         const std::string name = "entry " + std::to_string(i + 1) + " (" + entry.key + ")";
         if (const std::optional<std::string> unsafe = UnsafeKeyReason(entry.key)) {
-            OutLine("problem: " + name + " not extracted: " + *unsafe);
-            ++problems;
+            work.problems.push_back(name + " not extracted: " + *unsafe);
             continue;
         }
         std::vector<std::uint8_t> data;
         if (!entry.hasData || !ReadPvkRange(packPath, DataOffset(pack, entry), entry.size, data)) {
-            OutLine("problem: " + name + " not extracted: its data is not in the file");
-            ++problems;
+            work.problems.push_back(name + " not extracted: its data is not in the file");
             continue;
         }
         if (!overwrite && FileExists(PathJoin(folder, entry.key))) {
-            OutLine("problem: " + name + " not extracted: " + PathJoin(folder, entry.key) +
-                    " exists (--force overwrites it)");
-            ++problems;
+            work.problems.push_back(name + " not extracted: " + PathJoin(folder, entry.key) +
+                                    " exists (--force overwrites it)");
             continue;
         }
         if (!WriteWholeFile(PathJoin(folder, entry.key), data.data(), data.size())) {
             const std::string reason = LastErrorText();
-            OutLine("problem: " + name + " cannot be written to " + PathJoin(folder, entry.key) +
-                    (reason.empty() ? "" : ": " + reason));
-            ++problems;
+            work.problems.push_back(name + " cannot be written to " + PathJoin(folder, entry.key) +
+                                    (reason.empty() ? "" : ": " + reason));
             continue;
         }
         ++written;
         bytes += data.size();
         progress.Advance(data.size());
     }
-    OutLine("Extracted " + Quantity(written, "file", "files") + " (" + Quantity(bytes, "byte", "bytes") + ") into " +
-            folder);
-    if (problems > 0) OutLine(Quantity(problems, "problem", "problems"));
-    return problems > 0 ? kProblems : kOk;
+    JsonWriter json;
+    json.BeginObject().Field("command", "pvk extract").Field("pack", packPath).Field("folder", folder);
+    json.Field("extracted", static_cast<std::int64_t>(written)).Field("bytes", static_cast<std::int64_t>(bytes));
+    std::vector<std::string> summary = {"Extracted " + Quantity(written, "file", "files") + " (" +
+                                        Quantity(bytes, "byte", "bytes") + ") into " + folder};
+    if (!work.problems.empty()) summary.push_back(Quantity(work.problems.size(), "problem", "problems"));
+    return work.Print(parsed->Has("--json"), json, summary);
 }
 
 std::string WriteErrorText(PvkWriteError error) {
@@ -198,8 +219,9 @@ bool IsInside(const std::string& path, const std::string& folder) {
 }
 
 int Pack(const Arguments& allArguments) {
+    constexpr OptionSpec kPackOptions[] = {{"--json", false}};
     std::string usageError;
-    const std::optional<ParsedArguments> parsed = ParseOptions(allArguments, {}, usageError);
+    const std::optional<ParsedArguments> parsed = ParseOptions(allArguments, kPackOptions, usageError);
     if (!parsed) return BadUsage(usageError, kUsage);
     const Arguments& arguments = parsed->positional;
     if (arguments.size() != 2) return BadUsage("pvk pack takes a folder and a pack", kUsage);
@@ -210,28 +232,28 @@ int Pack(const Arguments& allArguments) {
         return BadUsage("the pack " + packPath + " would lie inside the folder it is made from", kUsage);
     }
 
+    const bool asJson = parsed->Has("--json");
+    JsonWriter json;
+    json.BeginObject().Field("command", "pvk pack").Field("folder", folder).Field("pack", packPath);
     const std::vector<FolderFile> files = FilesBelow(folder);
-    std::size_t problems = 0;
+    PackWork work;
     std::uint64_t total = 0;
     for (const FolderFile& file : files) {
         // The reader takes a name that is not UTF-8 of 1- to 3-byte characters for code page 936.
         if (Shown(file.relative) != file.relative) {
-            OutLine("problem: " + file.relative +
-                    " has characters a pack cannot name in UTF-8 (outside U+0000..U+FFFF)");
-            ++problems;
+            work.problems.push_back(file.relative + " has characters a pack cannot name in UTF-8 (outside U+0000..U+FFFF)");
         }
         total += FileSizeOf(file.path).value_or(0);
     }
     std::vector<std::string> relatives;
     for (const FolderFile& file : files) relatives.push_back(file.relative);
     for (const auto& [first, second] : CaseTwins(relatives)) {
-        OutLine("problem: " + files[second].relative + " and " + files[first].relative +
-                " differ only in letter case: on Windows one would overwrite the other");
-        ++problems;
+        work.problems.push_back(files[second].relative + " and " + files[first].relative +
+                                " differ only in letter case: on Windows one would overwrite the other");
     }
-    if (problems > 0) {
-        OutLine("Nothing written: " + Quantity(problems, "problem", "problems"));
-        return kProblems;
+    if (!work.problems.empty()) {
+        json.Key("written").Bool(false);
+        return work.Print(asJson, json, {"Nothing written: " + Quantity(work.problems.size(), "problem", "problems")});
     }
 
     std::vector<std::string> contents;
@@ -251,25 +273,27 @@ int Pack(const Arguments& allArguments) {
     }
     std::vector<std::uint8_t> packBytes;
     if (const PvkWriteError error = WritePvk(entries, {}, packBytes); error != PvkWriteError::None) {
-        OutLine("problem: nothing written: " + WriteErrorText(error));
-        return kProblems;
+        work.problems.push_back("nothing written: " + WriteErrorText(error));
+        json.Key("written").Bool(false);
+        return work.Print(asJson, json, {});
     }
     if (!WriteWholeFile(packPath, packBytes.data(), packBytes.size())) {
         const std::string reason = LastErrorText();
         ErrLine("modroute: cannot write the pack " + packPath + (reason.empty() ? "" : ": " + reason));
         return kCannotRead;
     }
-    OutLine("Wrote " + packPath + ": " + Quantity(entries.size(), "entry", "entries") + ", " +
-            Quantity(packBytes.size(), "byte", "bytes"));
+    json.Key("written").Bool(true).Field("entries", static_cast<std::int64_t>(entries.size()));
+    json.Field("bytes", static_cast<std::int64_t>(packBytes.size()));
     const std::string stem = PvkPackStem(packPath);
     for (const FolderFile& file : files) {
         if (file.directory.empty() && file.name != "render.json") {
-            OutLine("note: " + file.name + " lies at the top of the folder; the game finds it as " +
-                    (stem.empty() ? file.name : stem + "\\" + file.name) +
-                    " (a pack's loose files belong to the folder named after the pack)");
+            work.notes.push_back(file.name + " lies at the top of the folder; the game finds it as " +
+                                 (stem.empty() ? file.name : stem + "\\" + file.name) +
+                                 " (a pack's loose files belong to the folder named after the pack)");
         }
     }
-    return kOk;
+    return work.Print(asJson, json, {"Wrote " + packPath + ": " + Quantity(entries.size(), "entry", "entries") + ", " +
+                                     Quantity(packBytes.size(), "byte", "bytes")});
 }
 
 int Verify(const Arguments& allArguments) {
