@@ -23,21 +23,38 @@ void ForgetName(const wchar_t* name) {
     if (!utf8.empty()) ModRouter::Instance().ForgetUtf8(utf8);
 }
 
-template <typename Name, typename Real>
-BOOL Changed(Real real, Name first, Name second = nullptr) {
+// Passes the call on as it is, then tells the redirector what it did; the
+// caller sees the real call's result and last error.
+template <typename Real, typename Tell>
+BOOL ThenTell(Real real, Tell tell) {
     if (MustPassThrough()) return real();
     const HookCall call;
     call.RestoreLastError();
     const BOOL result = real();
     const DWORD error = GetLastError();
     try {
-        ForgetName(first);
-        ForgetName(second);
+        tell(result);
     } catch (...) {
-        // Out of memory: the old answers stay, as they did before the change.
+        // Out of memory: the redirector keeps what it knew before the call.
     }
     SetLastError(error);
     return result;
+}
+
+template <typename Name, typename Real>
+BOOL Changed(Real real, Name first, Name second = nullptr) {
+    return ThenTell(real, [&](BOOL) {
+        ForgetName(first);
+        ForgetName(second);
+    });
+}
+
+// Relative names follow the game's current folder, as they do without us.
+template <typename Real>
+BOOL CurrentFolderMoved(Real real) {
+    return ThenTell(real, [](BOOL moved) {
+        if (moved) ModRouter::Instance().NoteCurrentFolder();
+    });
 }
 
 }  // namespace
@@ -72,27 +89,6 @@ BOOL WINAPI HookedRemoveDirectoryA(LPCSTR name) {
 BOOL WINAPI HookedRemoveDirectoryW(LPCWSTR name) {
     return Changed([=] { return RealFunctions.RemoveDirectoryW(name); }, name);
 }
-
-namespace {
-
-// Relative names follow the game's current folder, as they do without us.
-template <typename Real>
-BOOL CurrentFolderMoved(Real real) {
-    if (MustPassThrough()) return real();
-    const HookCall call;
-    call.RestoreLastError();
-    const BOOL result = real();
-    const DWORD error = GetLastError();
-    try {
-        if (result) ModRouter::Instance().NoteCurrentFolder();
-    } catch (...) {
-        // Out of memory: relative names keep the folder they had.
-    }
-    SetLastError(error);
-    return result;
-}
-
-}  // namespace
 
 BOOL WINAPI HookedSetCurrentDirectoryA(LPCSTR name) {
     return CurrentFolderMoved([=] { return RealFunctions.SetCurrentDirectoryA(name); });

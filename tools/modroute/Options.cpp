@@ -24,22 +24,22 @@ std::optional<ParsedArguments> ParseOptions(const std::vector<std::string>& argu
         }
         const std::size_t equals = argument.find('=');
         const std::string name = argument.substr(0, equals);
-        const OptionSpec* spec = nullptr;
+        const OptionSpec* option = nullptr;
         for (const OptionSpec& candidate : specs) {
-            if (candidate.name == name) spec = &candidate;
+            if (candidate.name == name) option = &candidate;
         }
-        if (spec == nullptr) {
+        if (option == nullptr) {
             error = "unknown option " + name;
             return std::nullopt;
         }
         std::string value;
         if (equals != std::string::npos) {
-            if (!spec->takesValue) {
+            if (!option->takesValue) {
                 error = name + " takes no value";
                 return std::nullopt;
             }
             value = argument.substr(equals + 1);
-        } else if (spec->takesValue) {
+        } else if (option->takesValue) {
             if (i + 1 == arguments.size()) {
                 error = name + " needs a value";
                 return std::nullopt;
