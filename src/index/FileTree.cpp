@@ -39,6 +39,17 @@ std::size_t DecodeUtf8(std::string_view text, std::size_t i, char32_t& c) {
     return c < smallest || (c >= 0xD800 && c <= 0xDFFF) ? 0 : length;
 }
 
+// Characters the file system reads otherwise than as part of a name:
+// separators, stream colons, wildcards and the "~" of short names.
+bool IsReservedAscii(char c) {
+    switch (c) {
+    case '<': case '>': case ':': case '"': case '/': case '\\': case '|': case '?': case '*': case '~':
+        return true;
+    default:
+        return false;
+    }
+}
+
 // CON, NUL, COM1, ... name devices in any folder and with any extension.
 bool IsDeviceName(std::string_view name) {
     std::string_view stem = name.substr(0, name.find('.'));
@@ -59,9 +70,7 @@ bool AppendFoldedName(std::string_view name, std::string& out) {
     for (std::size_t i = 0; i < name.size();) {
         const char c = name[i];
         if (static_cast<unsigned char>(c) < 0x80) {
-            if (static_cast<unsigned char>(c) < 0x20 || std::string_view("<>:\"/\\|?*~").find(c) != std::string_view::npos) {
-                return false;
-            }
+            if (static_cast<unsigned char>(c) < 0x20 || IsReservedAscii(c)) return false;
             out += LowerAscii(c);
             ++i;
             continue;
@@ -76,9 +85,14 @@ bool AppendFoldedName(std::string_view name, std::string& out) {
 }
 
 std::uint32_t FileTree::Hash(std::uint32_t parent, std::string_view folded) {
-    std::uint32_t hash = 2166136261u ^ parent;
+    std::uint32_t hash = 2166136261u;
     for (const char c : folded) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
-    return hash;
+    // The folder is mixed in whole, so that like names in neighbouring
+    // folders (1.dds in one, 0.dds in the next) do not share a probe chain.
+    hash ^= parent * 0x9E3779B1u;
+    hash ^= hash >> 16;
+    hash *= 0x85EBCA6Bu;
+    return hash ^ (hash >> 13);
 }
 
 std::uint32_t FileTree::FindChild(std::uint32_t parent, std::string_view folded) const {

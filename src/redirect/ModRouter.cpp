@@ -1,5 +1,6 @@
 #include "redirect/ModRouter.h"
 
+#include <algorithm>
 #include <mutex>
 #include <shared_mutex>
 #include <vector>
@@ -20,17 +21,20 @@ bool IsAscii(std::string_view text) {
     return true;
 }
 
-// A join whose result holds a second drive colon names no real file.
-bool HasSecondColon(const std::string& path) {
-    const std::size_t first = path.find(':');
-    return first != std::string::npos && path.find(':', first + 1) != std::string::npos;
+// A join of the two whose result holds a second drive colon names no real file.
+bool HasSecondColon(std::string_view folder, std::string_view relative) {
+    return std::count(folder.begin(), folder.end(), ':') + std::count(relative.begin(), relative.end(), ':') > 1;
 }
 
 std::shared_ptr<const Resolution> MakeAnswer(ServedFrom from, ResolutionRule rule, std::string utf8Path) {
     auto answer = std::make_shared<Resolution>();
     answer->from = from;
     answer->rule = rule;
-    if (std::optional<std::string> gbk = Utf8ToGbkExact(utf8Path)) {
+    if (IsAscii(utf8Path)) {
+        // ASCII reads the same in code page 936: no conversion to pay for.
+        answer->gbkPath = utf8Path;
+        answer->gbkExact = true;
+    } else if (std::optional<std::string> gbk = Utf8ToGbkExact(utf8Path)) {
         answer->gbkPath = std::move(*gbk);
         answer->gbkExact = true;
     }
@@ -250,7 +254,7 @@ std::shared_ptr<const Resolution> ModRouter::ResolveGameRelativeUtf8(std::string
                                     const auto cached = state.cache.find(clean);
                                     if (cached != state.cache.end()) return cached->second;
                                 }
-                                const std::string key(clean);
+                                std::string key(clean);
                                 const std::uint64_t forgets = m_forgets.load(std::memory_order_acquire);
                                 std::shared_ptr<const Resolution> answer =
                                     ResolveUncached(*state.context, state.files.get(), key, isRenderJson, mapId);
@@ -260,7 +264,7 @@ std::shared_ptr<const Resolution> ModRouter::ResolveGameRelativeUtf8(std::string
                                 std::unique_lock lock(state.cacheLock);
                                 // The game changed a path meanwhile: this answer may predate it.
                                 if (m_forgets.load(std::memory_order_acquire) != forgets) return answer;
-                                return state.cache.emplace(key, std::move(answer)).first->second;
+                                return state.cache.emplace(std::move(key), std::move(answer)).first->second;
                             });
 }
 
@@ -275,31 +279,24 @@ std::shared_ptr<const Resolution> ModRouter::ResolveOnDiskUtf8(std::string_view 
     });
 }
 
-bool ModRouter::FileAt(const FileIndexSnapshot* files, const std::string& folder, std::string_view relative,
-                       const std::string& full) {
+bool ModRouter::FileAt(const FileIndexSnapshot* files, const std::string& folder, std::string_view relative) {
     if (files != nullptr) {
         const IndexAnswer answer = files->Find(folder, relative);
         if (answer != IndexAnswer::Unknown) return answer == IndexAnswer::File;
     }
     m_diskChecks.fetch_add(1, std::memory_order_relaxed);
-    return FileExists(full);
+    return FileExists(PathJoin(folder, relative));
 }
 
 std::shared_ptr<const Resolution> ModRouter::ResolveUncached(const RouteContext& context, const FileIndexSnapshot* files,
                                                              const std::string& clean, bool isRenderJson,
                                                              const std::string& mapId) {
-    if (IsGameOwn(clean)) {
-        std::string inGameFolder = PathJoin(context.gameFolder, clean);
-        if (FileAt(files, context.gameFolder, clean, inGameFolder)) {
-            return MakeAnswer(ServedFrom::GameFolder, ResolutionRule::GameFolderCopy, std::move(inGameFolder));
-        }
+    if (IsGameOwn(clean) && FileAt(files, context.gameFolder, clean)) {
+        return MakeAnswer(ServedFrom::GameFolder, ResolutionRule::GameFolderCopy, PathJoin(context.gameFolder, clean));
     }
     if (isRenderJson) return ResolveRenderJson(context, files, mapId);
-    if (IsRootFile(clean)) {
-        std::string inGameFolder = PathJoin(context.gameFolder, clean);
-        if (FileAt(files, context.gameFolder, clean, inGameFolder)) {
-            return MakeAnswer(ServedFrom::GameFolder, ResolutionRule::RootFile, std::move(inGameFolder));
-        }
+    if (IsRootFile(clean) && FileAt(files, context.gameFolder, clean)) {
+        return MakeAnswer(ServedFrom::GameFolder, ResolutionRule::RootFile, PathJoin(context.gameFolder, clean));
     }
     return FindFile(context, files, clean);
 }
@@ -318,8 +315,7 @@ std::shared_ptr<const Resolution> ModRouter::ResolveRenderJson(const RouteContex
     };
     for (const auto& [root, from] : roots) {
         if (root->empty() && from == ServedFrom::Mod) continue;
-        std::string candidate = PathJoin(*root, relative);
-        if (FileAt(files, *root, relative, candidate)) return MakeAnswer(from, ResolutionRule::RenderJson, std::move(candidate));
+        if (FileAt(files, *root, relative)) return MakeAnswer(from, ResolutionRule::RenderJson, PathJoin(*root, relative));
     }
     return UnchangedAnswer<ResolutionRule::RenderJsonMissing>();
 }
@@ -327,34 +323,38 @@ std::shared_ptr<const Resolution> ModRouter::ResolveRenderJson(const RouteContex
 std::shared_ptr<const Resolution> ModRouter::FindFile(const RouteContext& context, const FileIndexSnapshot* files,
                                                      const std::string& clean) {
     const bool special = IsSpecialFile(clean);
-    std::vector<std::string> candidates;
     if (special && context.MapRewriteActive()) {
         const auto lookUp = [&context](std::string_view key) { return context.mapTable->Find(key); };
-        if (std::optional<std::string> mapped = MapFileCandidate(clean, lookUp)) candidates.push_back(std::move(*mapped));
-    }
-    candidates.push_back(clean);
-
-    for (const std::string& candidate : candidates) {
-        const VirtualRank rank =
-            context.virtualFiles != nullptr ? context.virtualFiles->RankOf(CleanPath(candidate)) : VirtualRank::None;
-        if (rank == VirtualRank::First) return MakeAnswer(ServedFrom::Virtual, ResolutionRule::Pack, CleanPath(candidate));
-        // The game folder's own copy wins, except for map files, which the
-        // mod and base folders may replace.
-        std::string inGameFolder = PathJoin(context.gameFolder, candidate);
-        if (!special && FileAt(files, context.gameFolder, candidate, inGameFolder)) {
-            return MakeAnswer(ServedFrom::GameFolder, ResolutionRule::GameFolderCopy, std::move(inGameFolder));
-        }
-        for (const SearchPath& searchPath : context.searchPaths) {
-            if (searchPath.from == ServedFrom::Base && rank == VirtualRank::WithBaseFolder) {
-                return MakeAnswer(ServedFrom::Virtual, ResolutionRule::BasePack, CleanPath(candidate));
+        if (std::optional<std::string> mapped = MapFileCandidate(clean, lookUp)) {
+            if (std::shared_ptr<const Resolution> found = FindCandidate(context, files, CleanPath(*mapped), special)) {
+                return found;
             }
-            if (!special && searchPath.path == context.gameFolder) continue;  // probed just above
-            std::string full = PathJoin(searchPath.path, candidate);
-            if (HasSecondColon(full)) continue;
-            if (FileAt(files, searchPath.path, candidate, full)) return MakeAnswer(searchPath.from, FoundInSearchPath(searchPath.from, special), std::move(full));
         }
     }
+    if (std::shared_ptr<const Resolution> found = FindCandidate(context, files, clean, special)) return found;
     return MakeAnswer(ServedFrom::Nowhere, ResolutionRule::NotFound, clean);
+}
+
+std::shared_ptr<const Resolution> ModRouter::FindCandidate(const RouteContext& context, const FileIndexSnapshot* files,
+                                                          const std::string& candidate, bool special) {
+    const VirtualRank rank = context.virtualFiles != nullptr ? context.virtualFiles->RankOf(candidate) : VirtualRank::None;
+    if (rank == VirtualRank::First) return MakeAnswer(ServedFrom::Virtual, ResolutionRule::Pack, candidate);
+    // The game folder's own copy wins, except for map files, which the
+    // mod and base folders may replace.
+    if (!special && FileAt(files, context.gameFolder, candidate)) {
+        return MakeAnswer(ServedFrom::GameFolder, ResolutionRule::GameFolderCopy, PathJoin(context.gameFolder, candidate));
+    }
+    for (const SearchPath& searchPath : context.searchPaths) {
+        if (searchPath.from == ServedFrom::Base && rank == VirtualRank::WithBaseFolder) {
+            return MakeAnswer(ServedFrom::Virtual, ResolutionRule::BasePack, candidate);
+        }
+        if (!special && searchPath.path == context.gameFolder) continue;  // probed just above
+        if (HasSecondColon(searchPath.path, candidate)) continue;
+        if (FileAt(files, searchPath.path, candidate)) {
+            return MakeAnswer(searchPath.from, FoundInSearchPath(searchPath.from, special), PathJoin(searchPath.path, candidate));
+        }
+    }
+    return nullptr;
 }
 
 namespace {
@@ -377,9 +377,9 @@ bool IsPathOrBelow(std::string_view key, std::string_view lower) {
 }  // namespace
 
 bool ModRouter::IsGameOwn(std::string_view clean) const {
-    const std::string lower = ToLowerAscii(clean);
     std::shared_lock lock(m_gameOwnLock);
-    return m_gameOwn.find(lower) != m_gameOwn.end();
+    // Until the game changes a path of its own there is nothing to fold the request for.
+    return !m_gameOwn.empty() && m_gameOwn.find(ToLowerAscii(clean)) != m_gameOwn.end();
 }
 
 void ModRouter::Forget(std::string_view gbkPath) {

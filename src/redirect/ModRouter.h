@@ -125,10 +125,12 @@ private:
                                                         const std::string& mapId);
     std::shared_ptr<const Resolution> FindFile(const RouteContext& context, const FileIndexSnapshot* files,
                                                const std::string& clean);
-    // Whether a plain file is at folder\relative (full, joined): from the
-    // index where it knows, from the disk otherwise.
-    bool FileAt(const FileIndexSnapshot* files, const std::string& folder, std::string_view relative,
-                const std::string& full);
+    // The answer for one clean candidate path; null when nothing holds it.
+    std::shared_ptr<const Resolution> FindCandidate(const RouteContext& context, const FileIndexSnapshot* files,
+                                                    const std::string& candidate, bool special);
+    // Whether a plain file is at folder\relative: from the index where it
+    // knows, from the disk otherwise.
+    bool FileAt(const FileIndexSnapshot* files, const std::string& folder, std::string_view relative);
 
     // The current generation, read on every resolution without a lock. A
     // replaced generation is kept (its cache emptied) until the router goes,
