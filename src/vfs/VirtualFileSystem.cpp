@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <array>
 #include <mutex>
 #include <shared_mutex>
@@ -129,7 +130,11 @@ void VirtualFileSystem::AddEntries(const std::string& packPath, PvkFileContents 
         record.directory = ToUtf8IfNeeded(record.directory, GbkToUtf8);
         Entry entry{record, packPath, contents.content, record.dataOffset};
         m_keyIgnoringCase.emplace(ToLowerAscii(record.key), record.key);
-        if (!record.otherKey.empty()) m_keyIgnoringCase.emplace(ToLowerAscii(record.otherKey), record.key);
+        NoteRankLocked(record.key, VirtualRank::First);
+        if (!record.otherKey.empty()) {
+            m_keyIgnoringCase.emplace(ToLowerAscii(record.otherKey), record.key);
+            NoteRankLocked(record.otherKey, VirtualRank::First);
+        }
         m_tree.AddFile(record.key, record.size);
         m_files.insert_or_assign(record.key, std::move(entry));
     }
@@ -160,9 +165,37 @@ bool VirtualFileSystem::LoadPvkIndex(const std::string& packPath) {
         }
         m_tree.AddFile(key, range.size);
     }
-    m_archives.insert_or_assign(packPath, std::move(archive));
+    const VirtualRank rank = archive.rank;
+    const bool replaced = !m_archives.insert_or_assign(packPath, std::move(archive)).second;
+    if (replaced) {
+        // The pack's files may have gone: ranks are counted afresh, and
+        // answers given before go too.
+        RebuildRanksLocked();
+        changes = true;
+    } else {
+        const Archive& added = m_archives.at(packPath);
+        for (const auto& [key, range] : added.pack.index) NoteRankLocked(key, rank);
+        for (const auto& [other, key] : added.pack.otherKeys) NoteRankLocked(other, rank);
+    }
     if (changes) m_generation.fetch_add(1, std::memory_order_acq_rel);
     return true;
+}
+
+void VirtualFileSystem::NoteRankLocked(std::string_view key, VirtualRank rank) {
+    const auto [place, added] = m_rankIgnoringCase.try_emplace(ToLowerAscii(key), rank);
+    if (!added && rank == VirtualRank::First) place->second = VirtualRank::First;
+}
+
+void VirtualFileSystem::RebuildRanksLocked() {
+    m_rankIgnoringCase.clear();
+    for (const auto& [key, entry] : m_files) {
+        NoteRankLocked(key, VirtualRank::First);
+        if (!entry.record.otherKey.empty()) NoteRankLocked(entry.record.otherKey, VirtualRank::First);
+    }
+    for (const auto& [path, archive] : m_archives) {
+        for (const auto& [key, range] : archive.pack.index) NoteRankLocked(key, archive.rank);
+        for (const auto& [other, key] : archive.pack.otherKeys) NoteRankLocked(other, archive.rank);
+    }
 }
 
 const VirtualFileSystem::Entry* VirtualFileSystem::FindEntry(const std::string& key) const {
@@ -183,20 +216,25 @@ const PvkRange* VirtualFileSystem::FindInArchive(const Archive& archive, const s
     return found == archive.pack.index.end() ? nullptr : &found->second;
 }
 
-VirtualRank VirtualFileSystem::RankOfLocked(const std::string& key) const {
-    if (FindEntry(key) != nullptr) return VirtualRank::First;
-    VirtualRank best = VirtualRank::None;
-    for (const auto& [path, archive] : m_archives) {
-        if (FindInArchive(archive, key) == nullptr) continue;
-        if (archive.rank == VirtualRank::First) return VirtualRank::First;
-        best = VirtualRank::WithBaseFolder;
+VirtualRank VirtualFileSystem::RankOfLocked(std::string_view key) const {
+    // Every first open of the game asks: folded on the stack when it fits.
+    std::array<char, 512> stack;
+    std::string heap;
+    std::string_view lower;
+    if (key.size() <= stack.size()) {
+        std::transform(key.begin(), key.end(), stack.begin(), LowerAscii);
+        lower = std::string_view(stack.data(), key.size());
+    } else {
+        heap = ToLowerAscii(key);
+        lower = heap;
     }
-    return best;
+    const auto found = m_rankIgnoringCase.find(lower);
+    return found == m_rankIgnoringCase.end() ? VirtualRank::None : found->second;
 }
 
 VirtualRank VirtualFileSystem::RankOf(std::string_view cleanPath) const {
     std::shared_lock lock(m_lock);
-    return RankOfLocked(std::string(cleanPath));
+    return RankOfLocked(cleanPath);
 }
 
 std::string VirtualFileSystem::MakeVfsPath(std::string_view path) const {

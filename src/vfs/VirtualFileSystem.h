@@ -103,7 +103,11 @@ private:
     const PvkRange* FindInArchive(const Archive& archive, const std::string& key) const;
     // The archive a read on demand takes the file from, with the file's range.
     std::optional<std::pair<std::string, PvkRange>> FindInArchivesLocked(const std::string& key) const;
-    VirtualRank RankOfLocked(const std::string& key) const;
+    VirtualRank RankOfLocked(std::string_view key) const;
+    // Records that a table holds key (or a key that reads the same ignoring
+    // ASCII case) at rank; the better rank stands.
+    void NoteRankLocked(std::string_view key, VirtualRank rank);
+    void RebuildRanksLocked();
     std::optional<VirtualFileData> ReadFromArchives(const std::string& key);
     std::optional<VirtualFileData> ReadOnce(const std::string& key);
 
@@ -111,6 +115,13 @@ private:
     std::unordered_map<std::string, Entry> m_files;
     std::unordered_map<std::string, std::string> m_keyIgnoringCase;  // lower-case key -> first key stored
     std::map<std::string, Archive> m_archives;                      // by pack path
+    struct FoldedHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    };
+    // Every file of the preloaded table and the archives by its lower-case
+    // key, with its best rank: a first open asks once, not every archive.
+    std::unordered_map<std::string, VirtualRank, FoldedHash, std::equal_to<>> m_rankIgnoringCase;
     VirtualDirectoryTree m_tree;
     Setup m_setup;
     bool m_initialized = false;
