@@ -605,6 +605,30 @@ TEST(Process, FirstOpensRightAfterLoadGetTheFinishedStartupsAnswers) {
     }
 }
 
+// Files another process adds, deletes or copies into the game folder while
+// the game runs are served as the disk has them now, after the game had asked
+// for each of them before.
+TEST(Process, WhatAnotherProcessChangesWhileTheGameRunsIsSeen) {
+    Game game;
+    Lay(game, {"game", "Blades", {{"mod", "texture\\hero.dds", "mod hero"}, {"base", "texture\\old.dds", "base old"},
+                                  {"game", "lib\\late.dds", "late"}, {"game", "texture\\own.dds", "own"}}, {}}, false);
+    const std::vector<std::string> script = {"call InitializeTavrenModSystem", "createa texture\\late.dds",
+        "createa texture\\old.dds", "createa texture\\hero.dds", "find texture\\*.dds",
+        "other copy /y lib\\late.dds mods\\Blades\\texture\\late.dds", "other del base\\texture\\old.dds",
+        "other copy /y lib\\late.dds texture\\hero.dds", "sleep 1500",
+        "createa TEXTURE\\late.dds", "createa TEXTURE\\old.dds", "createa TEXTURE\\hero.dds", "find TEXTURE\\*.dds"};
+    const std::vector<std::string> results = Played(game, script);
+    EXPECT_EQ(results[2], "fail\terror=2");
+    EXPECT_EQ(results[3], Read("base old"));
+    EXPECT_EQ(results[4], Read("mod hero"));
+    EXPECT_EQ(results[5], "ok\thero.dds,old.dds,own.dds");
+    for (int other = 6; other <= 8; ++other) EXPECT_EQ(results[other], "ok") << script[other - 1];
+    EXPECT_EQ(results[10], Read("late"));  // added to the mod
+    EXPECT_EQ(results[11], "fail\terror=2");  // deleted from base
+    EXPECT_EQ(results[12], Read("late"));  // the game folder's new copy wins
+    EXPECT_EQ(results[13], "ok\thero.dds,late.dds,own.dds");
+}
+
 }  // namespace
 
 TEST(Process, LogOfAStartNamesTheSelectedModAndARefusedPackOnlyWhenAsked) {

@@ -6,7 +6,7 @@
 // open; attr, attrex (also wide, with size), find, findex, morehandles (rarer
 // handle functions too), crt (_fstat, _dup), loadlib, loadlibw, write, handles (every handle function on
 // one open), realhandles N, virtualbesidereal N PATH, unloadavi MS, reloadavi,
-// cycles (below), call EXPORT [ARG|-null], chdir, delete, move, sleep, codebytes (the patchable
+// cycles (below), call EXPORT [ARG|-null], chdir, delete, move, other (cmd /c in another process), sleep, codebytes (the patchable
 // code of TavrenCode.cpp), font|fontmade API HEIGHT WIDTH CHARSET FACE, stress (below) and replay
 // (bench_gamestart). TavrenDynamic.exe loads AVIFIL32.dll at run time; a first line "startup late-code"
 // completes the patchable code only just before AVIFileInit, "startup code-at-load" prints it between
@@ -746,6 +746,23 @@ std::string Cycles(int cycles, const std::string& planPath, const std::string& p
 }
 #endif
 
+// Another process changes the game's files while it runs: cmd /c COMMAND, waited for.
+std::string OtherProcess(const std::string& command) {
+    std::string line = "cmd.exe /c " + command;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
+        return Error(GetLastError());
+    }
+    WaitForSingleObject(process.hProcess, 30000);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code == 0 ? "ok" : "fail\texit=" + std::to_string(code);
+}
+
 std::string Perform(const std::string& op, const std::string& argument) {
     const std::vector<std::string> words = Split(argument, ' ');
     const std::string ansi = ToAnsi(argument);
@@ -787,6 +804,7 @@ std::string Perform(const std::string& op, const std::string& argument) {
 #endif
     if (op == "stress") return Stress(std::stoi(words.at(0)), std::stoi(words[1]), std::stoi(words[2]), std::stoi(words[3]), words.at(4));
     if (op == "replay") return Replay(argument);
+    if (op == "other") return OtherProcess(argument);
     if (op == "sleep") return Sleep(static_cast<DWORD>(std::stoul(argument))), "ok";
     if (op == "startup") return "ok";
     return "fail\tunknown operation";
