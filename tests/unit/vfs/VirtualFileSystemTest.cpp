@@ -97,10 +97,19 @@ TEST(VirtualFileSystem, ArchivesRankWithTheirFolderAndCountAsChangesOnlyWhenThey
         EXPECT_EQ(files.Generation() != generation, changes) << pack;
     }
     EXPECT_EQ(files.RankOf("t\\c.txt"), VirtualRank::WithBaseFolder);
+    EXPECT_EQ(files.RankOf("T\\b.txt"), VirtualRank::First);
     EXPECT_EQ(Read(files, "T\\B.TXT"), "mod b");  // the mod's archive ranks first
     // The pack each read comes from: a preloaded file's own, else the best-ranked archive.
     EXPECT_EQ(files.PackOf("t\\a.txt"), game / "mods\\M\\preloaded.pvk");
     EXPECT_EQ(files.PackOf("T\\B.TXT"), game / "mods\\M\\big.pvk");
+    // Registered again with a file fewer: that file is no longer the packs' to give.
+    const std::wstring base = Utf8ToWide(game / "base\\base.pvk");
+    ASSERT_TRUE(MoveFileW(base.c_str(), (base + L".old").c_str()));  // the archive holds it open
+    WritePack(game, "base\\base.pvk", {File("b.txt", "t", "base b")});
+    const std::uint64_t generation = files.Generation();
+    ASSERT_TRUE(files.LoadPvkIndex(game / "base\\base.pvk"));
+    EXPECT_NE(files.Generation(), generation);
+    EXPECT_EQ(files.RankOf("t\\c.txt"), VirtualRank::None);
 }
 
 // A pack read on demand and replaced while the game runs (renamed away, and
