@@ -616,7 +616,7 @@ TEST(Process, WhatAnotherProcessChangesWhileTheGameRunsIsSeen) {
         "createa texture\\old.dds", "createa texture\\hero.dds", "find texture\\*.dds",
         "other copy /y lib\\late.dds mods\\Blades\\texture\\late.dds", "other del base\\texture\\old.dds",
         "other copy /y lib\\late.dds texture\\hero.dds", "sleep 1500",
-        "createa TEXTURE\\late.dds", "createa TEXTURE\\old.dds", "createa TEXTURE\\hero.dds", "find TEXTURE\\*.dds"};
+        "createa texture\\late.dds", "createa texture\\old.dds", "createa texture\\hero.dds", "find texture\\*.dds"};
     const std::vector<std::string> results = Played(game, script);
     EXPECT_EQ(results[2], "fail\terror=2");
     EXPECT_EQ(results[3], Read("base old"));
