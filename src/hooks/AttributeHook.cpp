@@ -159,7 +159,7 @@ BOOL QueryAttributes(const Char* name, AttributeData& out, Real real) {
     } catch (...) {
         // Not found, as the system said.
     }
-    SetLastError(error);
+    SetLastError(MissingFileError(answer.get(), error));
     return FALSE;
 }
 
@@ -188,6 +188,18 @@ std::optional<OpenedFileData> DataOfOpenedFile(const std::string& utf8Path) {
     }
     if (std::optional<AttributeData> data = DataOf(utf8Path)) return OpenedFileData{*data, utf8Path};
     return std::nullopt;
+}
+
+DWORD MissingFileError(const Resolution* answer, DWORD error) {
+    if (error != ERROR_PATH_NOT_FOUND || answer == nullptr || answer->rule != ResolutionRule::NotFound) return error;
+    const std::size_t separator = answer->path.rfind('\\');  // UTF-8: no other character holds the byte
+    if (separator == std::string::npos) return error;
+    try {
+        const std::shared_ptr<const RouteContext> context = ModRouter::Instance().Context();
+        return ServedFolder(*context, answer->path.substr(0, separator)) ? ERROR_FILE_NOT_FOUND : error;
+    } catch (...) {
+        return error;
+    }
 }
 
 std::optional<WIN32_FILE_ATTRIBUTE_DATA> ServedFileData(const std::string& utf8Path) {

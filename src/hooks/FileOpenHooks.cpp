@@ -24,6 +24,7 @@
 #include "hooks/HookManager.h"
 #include "hooks/OfferedHandle.h"
 #include "hooks/RealFunctions.h"
+#include "hooks/ServedFiles.h"
 #include "redirect/ModRouter.h"
 #include "redirect/PathRules.h"
 #include "redirect/ResolvedOpen.h"
@@ -268,6 +269,7 @@ HANDLE WINAPI HookedCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURI
         }
         call.RestoreLastError();
         HANDLE handle = RealFunctions.CreateFileA(name, access, share, security, disposition, flags, templateFile);
+        if (handle == INVALID_HANDLE_VALUE) SetLastError(MissingFileError(answer.get(), GetLastError()));
         if (disposition != OPEN_EXISTING) ForgetAfterOpen(name);  // it may have been created
         return handle;
     };
@@ -299,6 +301,7 @@ HANDLE WINAPI HookedCreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECUR
         if (!Redirects(answer)) {
             call.RestoreLastError();
             HANDLE handle = RealFunctions.CreateFileW(name, access, share, security, disposition, flags, templateFile);
+            if (handle == INVALID_HANDLE_VALUE) SetLastError(MissingFileError(answer.get(), GetLastError()));
             if (disposition != OPEN_EXISTING) ForgetAfterOpen(name);
             return handle;
         }

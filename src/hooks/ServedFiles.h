@@ -1,11 +1,14 @@
 // What an open of a game path serves, for the hooks that describe files
-// without opening them: attribute queries and directory searches.
+// without opening them (attribute queries and directory searches), and the
+// error of one that serves nothing.
 #pragma once
 
 #include <windows.h>
 
 #include <optional>
 #include <string>
+
+#include "redirect/RouteContext.h"
 
 namespace modroute {
 
@@ -22,5 +25,11 @@ struct OpenedFileData {
     std::string host;
 };
 std::optional<OpenedFileData> DataOfOpenedFile(const std::string& utf8Path);
+
+// The error of a failed look-up of a request found nowhere: a missing file
+// in a folder that only the mod, base or a pack supply is a missing file
+// (ERROR_FILE_NOT_FOUND), as with those files copied over the game folder,
+// not a missing path. Any other error stays.
+DWORD MissingFileError(const Resolution* answer, DWORD error);
 
 }  // namespace modroute

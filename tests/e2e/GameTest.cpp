@@ -161,10 +161,12 @@ TEST(Differential, LooseFilesLibrariesWritesHandlesAndExports) {
                {"mod", "sn03\\render.json", "{mod}"}, {"base", "sn03\\render.json", "{base}"},
                {"mod", "lib\\modlib.dll", "<dll>"}, {"base", "lib\\baselib.dll", "<dll>"}, {"game", "lib\\both.dll", "<dll>"},
                {"mod", "lib\\both.dll", "<dll>"}, {"mod", "lib\\\xE5\x88\x80.dll", "<dll>"},
-               {"raw", "work\\local.txt", "current folder"}},
+               {"raw", "work\\local.txt", "current folder"}, {"mod", "modonly\\a.txt", "a"}},
               {{"createa texture\\modonly.dds", Read("mod only")},  // the stand-in itself reads faithfully
                {"*open texture\\modonly.dds"}, {"*open texture\\baseonly.dds"}, {"*open texture\\both.dds"},
-               {"*open texture\\nowhere.dds"}, {"attr texture\\nowhere.dds"}, {"attrex TEXTURE\\modonly.dds"}, {"attrex texture\\.\\baseonly.dds"}, {"createa texture\\empty.dds"},
+               {"*open texture\\nowhere.dds"}, {"attr texture\\nowhere.dds"},
+               // Missing in a folder only the mod has: a missing file, not a missing path.
+               {"*open modonly\\missing.txt"}, {"attrex modonly\\missing.txt"}, {"attr modonly\\deeper\\missing.txt"}, {"attrex TEXTURE\\modonly.dds"}, {"attrex texture\\.\\baseonly.dds"}, {"createa texture\\empty.dds"},
                {"createa maps\\sn03\\render.json", Read("{mod}")}, {"handles texture\\modonly.dds"},
                {"morehandles texture\\baseonly.dds"}, {"crt texture\\modonly.dds"}, {"findex texture\\*"}, {"find texture\\*only.dds"},
                // Pictures are served through virtual handles, whose seeks stay inside the data.
@@ -226,7 +228,7 @@ TEST(Differential, TheGamesOwnWritesStayInTheGameFolderAndAreReadBack) {
                {"mod", "sn03\\render.json", "{mod}"}, {"base", "sn03\\render.json", "{base}"},
                {"mods\\Blades\\p.pvk", "data\\p.txt", "packed p"}, {"game", "lib\\plugin.dll", "<plugin>"},
                {"mod", "plugin\\settings.txt", "mod settings"}},
-              {{"*open data\\a.txt"}, {"file createa rw data\\a.txt XY"}, {"*open data\\a.txt"}, {"attr data\\a.txt"},
+              {{"*open data\\a.txt"}, {"createw texture\\ui\\none.dds"}, {"attr texture\\ui\\none.dds"}, {"file createa rw data\\a.txt XY"}, {"*open data\\a.txt"}, {"attr data\\a.txt"},
                {"file fopen ab data\\b.txt +1"}, {"createa DATA\\c.txt"}, {"file open append data\\c.txt +2"}, {"file createw append data\\d.txt +3"},
                {"file fopen r+b data\\e.txt E"}, {"file open rw data\\f.txt F"}, {"file createa rwalways data\\f.txt G"},
                {"*open data\\b.txt"}, {"*open DATA\\c.txt"}, {"*open data\\d.txt"}, {"*open data\\f.txt"},
