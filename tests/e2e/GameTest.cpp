@@ -211,7 +211,7 @@ TEST(Differential, PackedFilesBeatEvenTheGameFolder) {
                {"fopen+ texture\\hero.dds", "ok\tsize=14\tdata=the game's own\ttell=14"},  // a mode that writes: the disk
                {"createa maps\\sub\\deep.wp"},
                {"createa texture\\loose.dds"}, {"attrex Texture/UI/./x\\..\\Button.dds. "},
-               {"attrex texture\\ui"}, {"attrex maps\\sub\\"},
+               {"attrex texture\\ui"}, {"attrex maps\\sub\\"}, {"createw maps\\sub\\none.wp"}, {"attr maps\\sub\\none.wp"},
                {"handles maps\\sn01.wp"}, {"morehandles maps\\sn01.wp"}, {"crt maps\\sn01.wp"}, {"morehandles texture\\ui\\button.dds"},
                {"call GetModFileSize texture\\ui\\button.dds", "ok\t13"},
                {"call ReadModFile maps\\sub\\deep.wp", Exported("deep map")}}});
@@ -228,7 +228,7 @@ TEST(Differential, TheGamesOwnWritesStayInTheGameFolderAndAreReadBack) {
                {"mod", "sn03\\render.json", "{mod}"}, {"base", "sn03\\render.json", "{base}"},
                {"mods\\Blades\\p.pvk", "data\\p.txt", "packed p"}, {"game", "lib\\plugin.dll", "<plugin>"},
                {"mod", "plugin\\settings.txt", "mod settings"}},
-              {{"*open data\\a.txt"}, {"createw texture\\ui\\none.dds"}, {"attr texture\\ui\\none.dds"}, {"file createa rw data\\a.txt XY"}, {"*open data\\a.txt"}, {"attr data\\a.txt"},
+              {{"*open data\\a.txt"}, {"file createa rw data\\a.txt XY"}, {"*open data\\a.txt"}, {"attr data\\a.txt"},
                {"file fopen ab data\\b.txt +1"}, {"createa DATA\\c.txt"}, {"file open append data\\c.txt +2"}, {"file createw append data\\d.txt +3"},
                {"file fopen r+b data\\e.txt E"}, {"file open rw data\\f.txt F"}, {"file createa rwalways data\\f.txt G"},
                {"*open data\\b.txt"}, {"*open DATA\\c.txt"}, {"*open data\\d.txt"}, {"*open data\\f.txt"},
