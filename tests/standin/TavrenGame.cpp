@@ -592,39 +592,82 @@ double Now() {
     return QueryPerformanceCounter(&now) && QueryPerformanceFrequency(&frequency) ? double(now.QuadPart) / double(frequency.QuadPart) : 0;
 }
 
-// Plan lines "open|attr|find<TAB>CATEGORY<TAB>PATH" (the plan's path is
-// absolute), each played and timed. Per category: count, seconds and bytes
-// read; then the private memory now and at its peak (KiB) and the handles held.
-std::string Replay(const std::string& planPath) {
-    struct Totals { long count = 0; double seconds = 0; unsigned long long bytes = 0; };
-    std::map<std::string, Totals> totals;
+struct ReplayTotals {
+    struct Category { long count = 0; double seconds = 0; unsigned long long bytes = 0; };
+    std::map<std::string, Category> categories;
     long failures = 0;
+    double seconds = 0;
+};
+
+// Plays plan lines "open|attr|find<TAB>CATEGORY<TAB>PATH" [begin, end), each timed.
+void PlayLines(const std::vector<std::string>& lines, std::size_t begin, std::size_t end, ReplayTotals& totals) {
     const double start = Now();
-    for (const std::string& line : ReadLines(planPath)) {
-        const std::vector<std::string> step = Split(line, '\t');  // kind, category, path
+    for (std::size_t i = begin; i < end; ++i) {
+        const std::vector<std::string> step = Split(lines[i], '\t');  // kind, category, path
         const double before = Now();
         const std::string result = Perform(step.at(0) == "open" ? "createa" : step[0], step.at(2));
-        Totals& category = totals[step[1]];
+        ReplayTotals::Category& category = totals.categories[step[1]];
         category.seconds += Now() - before, ++category.count;
-        if (result.rfind("ok", 0) != 0) ++failures;
+        if (result.rfind("ok", 0) != 0) ++totals.failures;
         else if (step[0] == "open") category.bytes += std::stoull(result.substr(result.find("size=") + 5));
     }
-    const double elapsed = Now() - start;
+    totals.seconds += Now() - start;
+}
+
+// Per category: count, seconds and bytes read; then the private memory now
+// and at its peak (KiB) and the handles held.
+std::string ReplayResult(const ReplayTotals& totals) {
     PROCESS_MEMORY_COUNTERS_EX memory = {};
     memory.cb = sizeof memory;
     GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
     // Wine leaves PrivateUsage at zero; the commit charge is the same quantity on Windows.
     const SIZE_T privateBytes = memory.PrivateUsage != 0 ? memory.PrivateUsage : memory.PagefileUsage;
     char text[160];
-    std::snprintf(text, sizeof text, "ok\ttotal=%.4f\tfailures=%ld\tprivate=%lu\tpeak=%lu\thandles=%d", elapsed, failures,
+    std::snprintf(text, sizeof text, "ok\ttotal=%.4f\tfailures=%ld\tprivate=%lu\tpeak=%lu\thandles=%d", totals.seconds, totals.failures,
                   static_cast<unsigned long>(privateBytes / 1024), static_cast<unsigned long>(memory.PeakPagefileUsage / 1024),
                   CountHandles().first);
     std::string out = text;
-    for (const auto& [name, category] : totals) {
+    for (const auto& [name, category] : totals.categories) {
         std::snprintf(text, sizeof text, "\t%s=%ld,%.4f,%llu", name.c_str(), category.count, category.seconds, category.bytes);
         out += text;
     }
     return out;
+}
+
+// The whole plan (the plan's path is absolute), as replay.
+std::string Replay(const std::string& planPath) {
+    const std::vector<std::string> lines = ReadLines(planPath);
+    ReplayTotals totals;
+    PlayLines(lines, 0, lines.size(), totals);
+    return ReplayResult(totals);
+}
+
+// "turns NAME SIDE COUNT PLAN": the plan in COUNT turns, taken in alternation
+// with another game playing its own plan as the other SIDE (0 or 1) of NAME;
+// side 0 plays first. Both games are ready before the first turn, and only
+// one plays at a time, so the two meet the machine alike, turn after turn.
+// Adds the seconds of each turn's disk opens (disk, disk-again) as turn-disk.
+std::string Turns(const std::vector<std::string>& words) {
+    const std::string name = words.at(0);
+    const int side = std::stoi(words.at(1)), count = std::stoi(words.at(2));
+    const std::vector<std::string> lines = ReadLines(words.at(3));
+    const auto event = [&](const std::string& what, int of) {
+        return CreateEventA(nullptr, FALSE, FALSE, ("Local\\" + name + "-" + what + std::to_string(of)).c_str());
+    };
+    HANDLE mine = event("turn", side), theirs = event("turn", 1 - side);
+    SetEvent(event("ready", side));
+    if (WaitForSingleObject(event("ready", 1 - side), 120000) != WAIT_OBJECT_0) return "fail\tthe other side never came";
+    ReplayTotals totals;
+    std::string perTurn;
+    const auto diskSeconds = [&totals] { return totals.categories["disk"].seconds + totals.categories["disk-again"].seconds; };
+    for (int turn = 0; turn < count; ++turn) {
+        if ((turn > 0 || side == 1) && WaitForSingleObject(mine, 120000) != WAIT_OBJECT_0) return "fail\tturn never came";
+        const double before = diskSeconds();
+        PlayLines(lines, lines.size() * turn / count, lines.size() * (turn + 1) / count, totals);
+        perTurn += (turn > 0 ? "," : "") + std::to_string(diskSeconds() - before);
+        SetEvent(theirs);
+    }
+    return ReplayResult(totals) + "\tturn-disk=" + perTurn;
 }
 
 #ifdef TAVREN_DYNAMIC_AVI
@@ -804,6 +847,7 @@ std::string Perform(const std::string& op, const std::string& argument) {
 #endif
     if (op == "stress") return Stress(std::stoi(words.at(0)), std::stoi(words[1]), std::stoi(words[2]), std::stoi(words[3]), words.at(4));
     if (op == "replay") return Replay(argument);
+    if (op == "turns") return Turns(words);
     if (op == "other") return OtherProcess(argument);
     if (op == "sleep") return Sleep(static_cast<DWORD>(std::stoul(argument))), "ok";
     if (op == "startup") return "ok";
