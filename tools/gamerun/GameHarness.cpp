@@ -321,19 +321,20 @@ void Game::InstallD3dxStandin() { CopyBinary(L"d3dx9_43.dll", PathOf("d3dx9_43.d
 GameRun Game::Run(const std::vector<std::string>& script, DWORD timeoutMs, const std::string& executable) {
     const std::string runFolder = m_temp.Path() + "\\run";
     MakeFolders(runFolder);
+    // Files of its own for each run: under Wine an exited game's output file
+    // can stay held open for minutes, and games may run side by side.
+    static std::atomic<int> runs{0};
+    const std::string number = std::to_string(++runs);
+    const std::string scriptPath = runFolder + "\\script" + number + ".txt";
     std::string scriptText;
     for (const std::string& line : script) scriptText += line + "\n";
-    WriteFile(runFolder + "\\script.txt", scriptText);
-
-    // A file of its own for each run: under Wine an exited game's output file
-    // can stay held open for minutes.
-    static int runs = 0;
-    const std::string outputPath = runFolder + "\\stdout" + std::to_string(++runs) + ".txt";
+    WriteFile(scriptPath, scriptText);
+    const std::string outputPath = runFolder + "\\stdout" + number + ".txt";
     HANDLE output = InheritableOutput(Widen(outputPath));
     STARTUPINFOW startup = StartupWithOutput(output, output);
 
     const std::wstring exe = Widen(PathOf(executable));
-    std::wstring commandLine = L"\"" + exe + L"\" \"" + Widen(runFolder + "\\script.txt") + L"\"";
+    std::wstring commandLine = L"\"" + exe + L"\" \"" + Widen(scriptPath) + L"\"";
     PROCESS_INFORMATION process = {};
     GameRun run;
     if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, DEBUG_ONLY_THIS_PROCESS, nullptr,
