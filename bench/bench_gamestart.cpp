@@ -12,7 +12,8 @@
 // changing from round to round: a busy machine weighs on both alike. Seven
 // rounds (BENCH_RUNS); ratios as the median and the minimum of each round's
 // pair, and of each turn's pair. BENCH_VERBOSE=1 prints every run;
-// BENCH_PLAIN_DLL=1 gives the plain game the DLL too (see below).
+// BENCH_PLAIN_DLL=1 gives the plain game the DLL too, BENCH_PRESENCE=1 has
+// the DLL's game play the resolved paths (see below).
 // Prints a table; not a test.
 // Goals: disk-served opens at most 1.05 times the plain ones once the file
 // index is walked (both sides wait 1.5 s before the replay); "atonce" as the
@@ -192,6 +193,9 @@ bool g_atOnce = false;
 // resolved paths passed straight through: what resolving costs, apart from
 // what the DLL's presence costs.
 const bool g_plainWithDll = std::getenv("BENCH_PLAIN_DLL") != nullptr;
+// The other way round: the DLL's side plays the resolved paths too, so the
+// two differ only in the DLL's presence.
+const bool g_presenceOnly = std::getenv("BENCH_PRESENCE") != nullptr;
 
 // The result of one side's turns, entered into its run.
 void Enter(const gamerun::GameRun& played, const std::string& operation, Run& run) {
@@ -226,10 +230,11 @@ void PlayRound(int round, gamerun::Game& hookedGame, gamerun::Game& plainGame, c
         if (!g_atOnce) script.insert(script.begin(), "sleep 1500");
         return script;
     };
-    const std::vector<std::string> hookedScript = operations(hookedSide, hookedPlan), plainScript = operations(1 - hookedSide, plainPlan);
+    const std::vector<std::string> hookedScript = operations(hookedSide, g_presenceOnly ? plainPlan : hookedPlan),
+                                   plainScript = operations(1 - hookedSide, plainPlan);
     gamerun::GameRun hookedRun, plainRun;
     std::thread other([&] {
-        plainRun = g_plainWithDll ? hookedGame.Run(plainScript, 600000, "TavrenPlain.exe") : plainGame.Run(plainScript, 600000);
+        plainRun = (g_plainWithDll ? hookedGame : plainGame).Run(plainScript, 600000);
     });
     hookedRun = hookedGame.Run(hookedScript, 600000);
     other.join();
@@ -246,7 +251,6 @@ int main(int argc, char** argv) {
     gamerun::Game plainGame("plain");  // the plain game plays the resolved paths in game's folder
     gamerun::CopyBinary(L"AVIFIL32_original.dll", plainGame.PathOf("AVIFIL32.dll"));
     game.Write("ModRoute.ini", "[Settings]\r\nSelectedMod=Bench\r\n");
-    if (g_plainWithDll) gamerun::CopyBinary(L"Tavren.exe", game.PathOf("TavrenPlain.exe"));
     std::printf("writing %d files...\n", kFiles);
     const std::uint64_t bytes = WriteGame(game);
     const std::string hookedPlan = game.PathOf("hooked-plan.txt");
