@@ -643,9 +643,11 @@ std::string Replay(const std::string& planPath) {
 }
 
 // "turns NAME SIDE COUNT PLAN": the plan in COUNT turns, taken in alternation
-// with another game playing its own plan as the other SIDE (0 or 1) of NAME;
-// side 0 plays first. Both games are ready before the first turn, and only
-// one plays at a time, so the two meet the machine alike, turn after turn.
+// with another game playing its own plan as the other SIDE (0 or 1) of NAME.
+// Both games are ready before the first turn, and only one plays at a time;
+// side 0 plays the first turn's part first, side 1 the second's, and so on,
+// so that each side is as often the first to touch a turn's files (and pays
+// for whatever the system evicted meanwhile) as the second.
 // Adds the seconds of each turn's disk opens (disk, disk-again) as turn-disk.
 std::string Turns(const std::vector<std::string>& words) {
     const std::string name = words.at(0);
@@ -660,12 +662,18 @@ std::string Turns(const std::vector<std::string>& words) {
     ReplayTotals totals;
     std::string perTurn;
     const auto diskSeconds = [&totals] { return totals.categories["disk"].seconds + totals.categories["disk-again"].seconds; };
-    for (int turn = 0; turn < count; ++turn) {
-        if ((turn > 0 || side == 1) && WaitForSingleObject(mine, 120000) != WAIT_OBJECT_0) return "fail\tturn never came";
+    // Play k of the 2 * count is turn k / 2's part by side 0, 1, 1, 0, 0, 1, ...
+    const auto player = [](int play) { return (play % 2) ^ (play / 2 % 2); };
+    for (int play = 0; play < 2 * count; ++play) {
+        if (player(play) != side) continue;
+        if (play > 0 && player(play - 1) != side && WaitForSingleObject(mine, 120000) != WAIT_OBJECT_0) {
+            return "fail\tturn never came";
+        }
+        const int turn = play / 2;
         const double before = diskSeconds();
         PlayLines(lines, lines.size() * turn / count, lines.size() * (turn + 1) / count, totals);
         perTurn += (turn > 0 ? "," : "") + std::to_string(diskSeconds() - before);
-        SetEvent(theirs);
+        if (play + 1 < 2 * count && player(play + 1) != side) SetEvent(theirs);
     }
     return ReplayResult(totals) + "\tturn-disk=" + perTurn;
 }
@@ -815,6 +823,8 @@ std::string Perform(const std::string& op, const std::string& argument) {
     if (op == "attrex") return AttributesEx(argument);
     if (op == "find" || op == "findex") return Find(argument, op == "findex");
     if (op == "loadlib" || op == "loadlibw") return LoadLib(argument, op == "loadlibw");
+    // A library the game keeps loaded from its start, as the real one does its Direct3D.
+    if (op == "keeplib") return LoadLibraryA(ansi.c_str()) != nullptr ? "ok" : Error(GetLastError());
     if (op == "handles" || op == "morehandles") return HandleOperations(argument, op == "morehandles");
     if (op == "crt") return CrtHandle(argument);
     if (op == "call") return CallExport(words.at(0), argument.substr(std::min(argument.size(), words[0].size() + 1)));
