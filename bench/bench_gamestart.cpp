@@ -12,8 +12,8 @@
 // both alike. Which side plays a turn's part first changes from turn to turn
 // (and which is side 0 from round to round), since the first to read a
 // turn's files pays for whatever the system evicted from its cache since the
-// files were written (this machine's host reclaims idle pages within
-// seconds). Seven rounds (BENCH_RUNS); ratios as the median and the minimum
+// files were written (this machine pages out what stayed idle for a minute,
+// and writing the files takes longer). Seven rounds (BENCH_RUNS); ratios as the median and the minimum
 // of each round's pair, and of each two turns' pair (each side first once).
 // BENCH_VERBOSE=1 prints every run;
 // BENCH_PLAIN_DLL=1 gives the plain game the DLL too, BENCH_PRESENCE=1 has
